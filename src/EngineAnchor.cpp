@@ -1,0 +1,1 @@
+// Keeps the engine library non-empty while modules are added.

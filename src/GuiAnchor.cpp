@@ -1,0 +1,1 @@
+// Keeps the window library non-empty while modules are added.

@@ -1,0 +1,110 @@
+#pragma once
+// Files and folders of the current machine, reached by Windows paths
+// ("C:\Program Files\x.exe") that map to host folders through the drive table.
+// Components resolve case-insensitively; ".." never leaves a drive's folder;
+// host symbolic links are reported as reparse points and never followed.
+// Failures are results with GetLastError() set.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/WinTypes.h"
+
+namespace win {
+
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x1;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x2;
+constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x4;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+
+constexpr unsigned DRIVE_UNKNOWN = 0;
+constexpr unsigned DRIVE_NO_ROOT_DIR = 1;
+constexpr unsigned DRIVE_REMOVABLE = 2;
+constexpr unsigned DRIVE_FIXED = 3;
+constexpr unsigned DRIVE_REMOTE = 4;
+constexpr unsigned DRIVE_CDROM = 5;
+constexpr unsigned DRIVE_RAMDISK = 6;
+
+struct FindData {
+  DWORD attributes = 0;
+  std::uint64_t size = 0;
+  FileTime creationTime = 0;
+  FileTime lastAccessTime = 0;
+  FileTime lastWriteTime = 0;
+  std::string name;  // as the host stores it
+};
+
+// One find-first/next enumeration: ".", ".." (for non-root folders... and
+// roots alike, as the emulation lists them), then entries sorted by
+// upper-cased name, filtered by the Windows wildcard of the pattern.
+class FileFinder {
+ public:
+  virtual ~FileFinder();
+  // Fills the next entry; false (ERROR_NO_MORE_ITEMS) at the end.
+  virtual bool Next(FindData& data) = 0;
+};
+
+// Null with GetLastError() ERROR_FILE_NOT_FOUND / ERROR_PATH_NOT_FOUND when
+// nothing matches or the folder is missing; the first entry is in `first`.
+std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& first);
+
+// Windows wildcard match ("*", "?", "*.*" matches names without a dot),
+// case-insensitive.
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
+// Host path of a Windows path; empty when the drive is unknown or the path
+// would leave the drive. Existing components are matched case-insensitively.
+std::string HostPath(const std::string& windowsPath);
+
+unsigned GetDriveType(const std::string& rootPath);  // "C:\" or "C:"
+// Drive letters present on the machine, upper case, in order.
+std::vector<char> GetLogicalDrives();
+
+DWORD GetFileAttributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when missing
+bool SetFileAttributes(const std::string& path, DWORD attributes);
+std::optional<FindData> GetFileInfo(const std::string& path);
+
+bool FileExists(const std::string& path);       // a file, not a folder
+bool DirectoryExists(const std::string& path);  // a folder
+bool CreateDirectory(const std::string& path);  // parent must exist
+bool ForceDirectories(const std::string& path); // creates every missing level
+bool RemoveDirectory(const std::string& path);  // empty folders only
+bool DeleteFile(const std::string& path);
+bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
+bool MoveFile(const std::string& from, const std::string& to);  // fails when `to` exists
+bool RenameFile(const std::string& from, const std::string& to);  // fails when `to` exists
+bool SetFileTime(const std::string& path, FileTime lastWrite);
+
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& data);
+// Written through a temporary file and a rename.
+bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& data);
+bool AppendFileBytes(const std::string& path, const std::vector<std::uint8_t>& data);
+
+// Recycle bin: moves a file or folder into X:\Recycled\ of its drive.
+bool DeleteToRecycleBin(const std::string& path);
+// Empties X:\Recycled\ of one drive ("C:\") or of every drive (empty root).
+bool EmptyRecycleBin(const std::string& rootPath);
+
+std::string GetWindowsDirectory();  // "C:\WINDOWS"
+std::string GetSystemDirectory();   // "C:\WINDOWS\system32"
+std::string GetTempPath();          // with trailing backslash
+// Folder of the program on the machine: "C:\Program Files\Fernwick".
+std::string ProgramFolder();
+std::string ProgramFile();  // ...\Fernwick.exe
+
+// Path helpers on Windows paths.
+std::string ExtractFileName(const std::string& path);
+std::string ExtractFilePath(const std::string& path);  // with trailing backslash
+std::string ExtractFileExt(const std::string& path);   // with the dot
+std::string IncludeTrailingBackslash(const std::string& path);
+
+FileTime CurrentFileTime();
+
+}  // namespace win

@@ -1,0 +1,64 @@
+#pragma once
+// An emulated Windows machine: a folder holding machine.ini, registry.db,
+// state.db and one host folder per drive.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MachineConfig.h"
+
+namespace win {
+
+class RegistryStore;
+class StateStore;
+
+class Machine {
+ public:
+  // Opens an existing machine folder. Null with a message naming the damaged
+  // file (and line) when it cannot be opened.
+  static std::unique_ptr<Machine> Open(const std::string& folder, std::string& error);
+  ~Machine();
+
+  const std::string& Folder() const { return folder_; }
+  const MachineConfig& Config() const { return config_; }
+  RegistryStore& Registry() { return *registry_; }
+  StateStore& State() { return *state_; }
+  // Host folder of a drive letter; empty when there is no such drive.
+  std::string DriveFolder(char letter) const;
+
+ private:
+  Machine() = default;
+  std::string folder_;
+  MachineConfig config_;
+  std::unique_ptr<RegistryStore> registry_;
+  std::unique_ptr<StateStore> state_;
+};
+
+// The machine the program runs on. SetCurrentMachine also makes its registry
+// the current registry. Null before one is opened.
+Machine* CurrentMachine();
+void SetCurrentMachine(Machine* machine);
+
+// Default machine folder: $FERNWICK_MACHINE, else
+// $XDG_DATA_HOME/fernwick/machine (~/.local/share/fernwick/machine).
+std::string DefaultMachineFolder();
+
+// What a new machine is made of: machine.ini text, a .reg text (either form)
+// and a file list (see MachineBuilder.cpp for its lines).
+struct MachineRecipe {
+  std::string configText;
+  std::string regText;
+  std::string fileList;
+};
+
+// Creates a machine folder from a recipe. Fails (and leaves no half-made
+// machine behind) when the folder already holds a machine or a part of the
+// recipe does not parse; the error names the part and its line.
+bool CreateMachine(const std::string& folder, const MachineRecipe& recipe, std::string& error);
+// The built-in sample machine (resources/machine/).
+MachineRecipe SampleMachineRecipe();
+// Opens the machine at folder, creating it from the sample first when missing.
+std::unique_ptr<Machine> OpenOrCreateMachine(const std::string& folder, std::string& error);
+
+}  // namespace win

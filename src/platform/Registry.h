@@ -1,0 +1,91 @@
+#pragma once
+// The registry class the program uses, shaped like the registry class of a
+// Windows GUI framework: a root key, one open key at a time, typed reads and
+// writes. Failures are results (false / std::nullopt) with GetLastError() set;
+// nothing throws. Text is UTF-8 here and UTF-16LE in the store.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/WinTypes.h"
+
+namespace win {
+
+class RegistryStore;
+
+struct RegDataInfo {
+  DWORD type = REG_NONE;
+  DWORD size = 0;  // bytes of raw data, string terminators included
+};
+
+class TRegistry {
+ public:
+  // Works on the registry of the current machine (CurrentRegistry()).
+  explicit TRegistry(DWORD access = KEY_ALL_ACCESS);
+  // Works on an explicit store (tests, the machine tool).
+  TRegistry(RegistryStore& store, DWORD access = KEY_ALL_ACCESS);
+  ~TRegistry();
+  TRegistry(const TRegistry&) = delete;
+  TRegistry& operator=(const TRegistry&) = delete;
+
+  HKEY RootKey() const { return root_; }
+  void SetRootKey(HKEY root);  // closes the open key
+  DWORD Access() const { return access_; }
+  void SetAccess(DWORD access) { access_ = access; }
+
+  // A path with a leading backslash starts at the root, otherwise at the open
+  // key (or the root when none is open). An empty path opens the root itself.
+  bool OpenKey(const std::string& path, bool canCreate);
+  bool OpenKeyReadOnly(const std::string& path);
+  void CloseKey();
+  bool HasOpenKey() const { return keyId_ >= 0; }
+  // Path of the open key below the root, without a leading backslash.
+  std::string CurrentPath() const { return currentPath_; }
+
+  bool KeyExists(const std::string& path);
+  bool CreateKey(const std::string& path);
+  // Deletes the key with all its subkeys. Refuses the root and an empty name.
+  bool DeleteKey(const std::string& path);
+
+  bool GetKeyNames(std::vector<std::string>& names);
+  bool GetValueNames(std::vector<std::string>& names);
+  bool HasSubKeys();
+
+  // Value names: the empty name is the key's unnamed value.
+  bool ValueExists(const std::string& name);
+  std::optional<RegDataInfo> GetDataInfo(const std::string& name);
+  // -1 when the value does not exist.
+  std::int64_t GetDataType(const std::string& name);
+  std::int64_t GetDataSize(const std::string& name);
+
+  // REG_SZ and REG_EXPAND_SZ; data up to the first terminator.
+  std::optional<std::string> ReadString(const std::string& name);
+  // REG_DWORD (four bytes) only.
+  std::optional<std::int32_t> ReadInteger(const std::string& name);
+  // REG_MULTI_SZ.
+  std::optional<std::vector<std::string>> ReadMultiString(const std::string& name);
+  // The raw bytes of a value of any type.
+  std::optional<std::vector<std::uint8_t>> ReadBinaryData(const std::string& name);
+  bool ReadRaw(const std::string& name, DWORD& type, std::vector<std::uint8_t>& data);
+
+  bool WriteString(const std::string& name, const std::string& text);
+  bool WriteExpandString(const std::string& name, const std::string& text);
+  bool WriteInteger(const std::string& name, std::int32_t value);
+  bool WriteMultiString(const std::string& name, const std::vector<std::string>& items);
+  bool WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& data);
+  bool WriteRaw(const std::string& name, DWORD type, const std::vector<std::uint8_t>& data);
+
+  bool DeleteValue(const std::string& name);
+
+ private:
+  RegistryStore* store_;
+  HKEY root_ = HKEY_CURRENT_USER;
+  DWORD access_;
+  std::int64_t keyId_ = -1;
+  bool keyWritable_ = false;
+  std::string currentPath_;
+};
+
+}  // namespace win

@@ -1,0 +1,32 @@
+#pragma once
+// Text conversions: UTF-8 inside the program, UTF-16LE in the registry and in
+// version 5 .reg files, the machine's ANSI code page in ANSI files.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace win {
+
+std::u16string Utf8ToUtf16(const std::string& text);
+std::string Utf16ToUtf8(const std::u16string& text);
+
+// Bytes of UTF-16LE with (or without) a terminating zero code unit.
+std::vector<std::uint8_t> Utf8ToUtf16LeBytes(const std::string& text, bool terminate = true);
+// Decodes UTF-16LE bytes up to the first zero code unit (or the end).
+std::string Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data);
+
+// ANSI code page conversion through iconv. codePage 0 means the current
+// machine's code page (windows-1252 without a machine). Characters that the
+// page cannot hold become '?'; bytes that do not decode become U+FFFD.
+std::string Utf8ToAnsi(const std::string& text, unsigned codePage = 0);
+std::string AnsiToUtf8(const std::string& text, unsigned codePage = 0);
+// True when the byte starts a double-byte character in the code page.
+bool IsDBCSLeadByte(std::uint8_t byte, unsigned codePage = 0);
+unsigned CurrentAnsiCodePage();
+
+// Upper-cased ordinal form used for name comparisons.
+std::string UpperName(const std::string& text);
+bool SameName(const std::string& a, const std::string& b);
+
+}  // namespace win
