@@ -1,0 +1,41 @@
+#pragma once
+// A temporary emulated machine for one test: made from a small .reg text and
+// a file list, made current while it lives, removed afterwards.
+//
+// File list lines (blank lines and lines starting with '#' are skipped):
+//   C:\WINDOWS\                          a folder (trailing backslash)
+//   C:\WINDOWS\system32\shell32.dll      an empty file (parents are made)
+//   C:\boot.ini | text=[boot loader]     options after " | ":
+//        text=...   content (\n and \r\n as escapes, \\ for a backslash)
+//        size=N     N zero bytes
+//        attr=RHSA  read-only, hidden, system, archive
+//        time=2008-03-07 14:05:09   last write time (UTC)
+//        link=C:\elsewhere          a host symbolic link to that path
+
+#include <memory>
+#include <string>
+
+#include "platform/Machine.h"
+
+class TestMachine {
+ public:
+  // regText may omit the header line ("REGEDIT4" is then assumed). An empty
+  // configText gives the default test machine: Windows XP (5.1, NT), user
+  // "Owner", code page 1252, C: fixed, D: CD-ROM, E: removable, no servers.
+  explicit TestMachine(const std::string& regText = "", const std::string& fileList = "",
+                       const std::string& configText = "");
+  ~TestMachine();
+  TestMachine(const TestMachine&) = delete;
+  TestMachine& operator=(const TestMachine&) = delete;
+
+  win::Machine& machine() { return *machine_; }
+  const std::string& folder() const { return folder_; }
+  // Host path of a Windows path on this machine.
+  std::string host(const std::string& windowsPath) const;
+
+  static std::string DefaultConfigText();
+
+ private:
+  std::string folder_;
+  std::unique_ptr<win::Machine> machine_;
+};
