@@ -1,0 +1,35 @@
+#pragma once
+// The one collection shape: a collection owns items of its own item class;
+// Add appends an empty item and returns its index; items are reached by index.
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+template <class Item>
+class TContents {
+ public:
+  TContents() = default;
+  TContents(const TContents&) = delete;
+  TContents& operator=(const TContents&) = delete;
+
+  std::int32_t Add() {
+    items_.push_back(std::make_unique<Item>());
+    return static_cast<std::int32_t>(items_.size() - 1);
+  }
+  // An index outside 0..Count-1 is a list-index error.
+  Item& GetItem(std::int32_t index) { return *items_.at(CheckedIndex(index)); }
+  const Item& GetItem(std::int32_t index) const { return *items_.at(CheckedIndex(index)); }
+  std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
+  void Clear() { items_.clear(); }
+  void Delete(std::int32_t index) { items_.erase(items_.begin() + CheckedIndex(index)); }
+
+ private:
+  std::size_t CheckedIndex(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= items_.size())
+      throw std::out_of_range("List index out of bounds");
+    return static_cast<std::size_t>(index);
+  }
+  std::vector<std::unique_ptr<Item>> items_;
+};

@@ -1,0 +1,103 @@
+#pragma once
+// Settings, the process-wide state the subsystems coordinate through, and the
+// shared routines: registry access by full path, severity, progress, drives,
+// dates, user name.
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/WinTypes.h"
+
+struct TMyRegistryInfo {
+  std::string HomePage;
+  std::string HelpURL;
+  bool NotAutoBackup = false;
+  bool OneTime = false;
+  bool SelectAll = false;
+  bool CheckUpdate = false;
+};
+
+// Where IncItemsProcessed shows progress: the main window's items gauge and
+// label. A window implements it; tests fake it.
+class ItemsProgressView {
+ public:
+  virtual ~ItemsProgressView() = default;
+  virtual int ItemsGaugePosition() const = 0;
+  virtual void SetItemsGaugePosition(int position) = 0;
+  virtual void SetItemsProcessedText(const std::string& text) = 0;
+};
+
+// A local date and time with seconds.
+struct TDateTime {
+  int Year = 1899;
+  int Month = 12;
+  int Day = 30;
+  int Hour = 0;
+  int Minute = 0;
+  int Second = 0;
+};
+
+struct TFolderData {
+  win::HKEY RootKey = 0;
+  std::string KeyPath;
+  std::string ValueName;
+  std::string Folder;
+  std::string Data;
+};
+
+struct TWinIniData {
+  std::string Name;
+  std::string Data;
+};
+
+// Shared state (one GUI thread; no locking).
+extern std::uint8_t ScanState;  // 0 idle, 1 privacy scan, 2 stop, 4 repair cancelled
+extern std::uint8_t JunkCleanerState;
+extern TMyRegistryInfo Settings;
+extern std::string CmdArg;
+extern std::uint8_t PlatformCode;  // 1 Win32s, 2 Windows 9x, 4 NT family
+extern std::int32_t VisitedCount;
+extern std::int32_t ProblemIndex;
+extern std::int32_t ItemsProcessed;
+extern std::vector<std::string> DriveList;
+extern ItemsProgressView* ItemsProgress;
+
+// Puts every shared variable back to its start value (tests).
+void ResetSharedState();
+
+extern const char* const SettingsKey;       // "\Software\Fernwick"
+extern const char* const BuiltInHomePage;
+extern const char* const BuiltInHelpURL;
+
+void LoadSettings();
+void DetectPlatform();
+
+// Registry by full key path ("HKEY_LOCAL_MACHINE\SOFTWARE\...").
+win::HKEY RootKeyFromName(const std::string& name);
+std::string RootKeyToName(win::HKEY root);
+bool DeleteRegValueByPath(const std::string& keyPath, const std::string& valueName);
+bool DeleteRegKey(win::HKEY root, const std::string& subKey);
+void ReadRegStringByPath(const std::string& keyPath, const std::string& valueName,
+                         std::string& text);
+
+void GetSeverity(const std::string& text, std::string& severity);
+void IncItemsProcessed();
+void BuildNonFixedDriveList(std::vector<std::string>& list);
+bool IsFixedDrivePath(const std::vector<std::string>& list, const std::string& path);
+
+// Fills list with the machine's and the user's Startup folders.
+void GetStartupFolders(std::vector<std::unique_ptr<TFolderData>>& list);
+void GetProgramFilesPath(int kind, std::string& path);
+
+TDateTime FileTimeToLocalDateTime(win::FileTime fileTime);
+void DateTimeToEnglishText(const TDateTime& dateTime, std::string& text);
+TDateTime Now();
+
+void Delay(unsigned milliseconds);
+void GetCurrentUserName(std::string& name);
+bool EnableShutdownPrivilege();
+void OpenWebPage(int mode, const std::string& url);
+std::u16string StrToPWideChar(const std::string& text);
