@@ -50,6 +50,17 @@ bool DefaultAnswerDialogs::InputBox(const std::string&, const std::string&, std:
 namespace {
 Dialogs* g_current = nullptr;
 
+// Takes the next queued text into target; false for an empty queue or a
+// queued cancel.
+bool TakeNext(std::deque<std::optional<std::string>>& queue, std::string& target) {
+  if (queue.empty()) return false;
+  std::optional<std::string> next = std::move(queue.front());
+  queue.pop_front();
+  if (!next) return false;
+  target = *next;
+  return true;
+}
+
 Dialogs& FallbackDialogs() {
   static DefaultAnswerDialogs fallback;
   return fallback;
@@ -84,12 +95,7 @@ int ScriptedDialogs::MessageBox(const std::string& text, const std::string& capt
 
 bool ScriptedDialogs::NextPath(FileRequest::Kind kind, const FileDialogRequest& request, std::string& path) {
   fileRequests_.push_back({kind, request});
-  if (paths_.empty()) return false;
-  std::optional<std::string> next = std::move(paths_.front());
-  paths_.pop_front();
-  if (!next) return false;
-  path = *next;
-  return true;
+  return TakeNext(paths_, path);
 }
 
 bool ScriptedDialogs::OpenFileName(const FileDialogRequest& request, std::string& fileName) {
@@ -109,10 +115,5 @@ bool ScriptedDialogs::BrowseForFolder(const std::string& title, std::string& fol
 
 bool ScriptedDialogs::InputBox(const std::string& caption, const std::string& prompt, std::string& value) {
   inputRequests_.push_back({caption, prompt, value});
-  if (inputs_.empty()) return false;
-  std::optional<std::string> next = std::move(inputs_.front());
-  inputs_.pop_front();
-  if (!next) return false;
-  value = *next;
-  return true;
+  return TakeNext(inputs_, value);
 }

@@ -1,0 +1,11 @@
+#include "shell/gui/QtMessagePump.h"
+
+#include <QCoreApplication>
+
+#include "shell/MessagePump.h"
+
+void InstallQtMessagePump() {
+  SetMessagePump([] {
+    if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+  });
+}
