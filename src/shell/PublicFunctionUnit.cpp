@@ -1,0 +1,282 @@
+#include "shell/PublicFunctionUnit.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/RegistryStore.h"
+#include "platform/Shell.h"
+#include "platform/System.h"
+#include "platform/TextCodec.h"
+#include "shell/MessagePump.h"
+
+std::uint8_t ScanState = 0;
+std::uint8_t JunkCleanerState = 0;
+TMyRegistryInfo Settings;
+std::string CmdArg;
+std::uint8_t PlatformCode = 0;
+std::int32_t VisitedCount = 0;
+std::int32_t ProblemIndex = 0;
+std::int32_t ItemsProcessed = 0;
+std::vector<std::string> DriveList;
+ItemsProgressView* ItemsProgress = nullptr;
+
+const char* const SettingsKey = "\\Software\\Fernwick";
+const char* const BuiltInHomePage = "http://www.fernwick.invalid/";
+const char* const BuiltInHelpURL = "http://www.fernwick.invalid/help/";
+
+void ResetSharedState() {
+  ScanState = 0;
+  JunkCleanerState = 0;
+  Settings = TMyRegistryInfo{};
+  CmdArg.clear();
+  PlatformCode = 0;
+  VisitedCount = 0;
+  ProblemIndex = 0;
+  ItemsProcessed = 0;
+  DriveList.clear();
+  ItemsProgress = nullptr;
+}
+
+namespace {
+
+// A missing value and a value of another type both read as empty text.
+std::string ReadStringOrEmpty(win::TRegistry& registry, const std::string& name) {
+  return registry.ReadString(name).value_or(std::string());
+}
+
+struct FlagSetting {
+  const char* name;
+  bool TMyRegistryInfo::*field;
+  const char* defaultValue;
+};
+
+constexpr FlagSetting kFlagSettings[] = {
+    {"NotAutoBackup", &TMyRegistryInfo::NotAutoBackup, "0"},
+    {"OneTime", &TMyRegistryInfo::OneTime, "0"},
+    {"SelectAll", &TMyRegistryInfo::SelectAll, "1"},
+    {"CheckUpdate", &TMyRegistryInfo::CheckUpdate, "0"},
+};
+
+// Splits a full key path at its leading root name. False for an unknown root.
+bool SplitKeyPath(const std::string& keyPath, win::HKEY& root, std::string& rest) {
+  const std::string rootName = keyPath.substr(0, keyPath.find('\\'));
+  root = RootKeyFromName(rootName);
+  if (root == 0) return false;
+  rest = keyPath.substr(rootName.size());
+  return true;
+}
+
+}  // namespace
+
+void LoadSettings() {
+  Settings = TMyRegistryInfo{};
+  Settings.HomePage = BuiltInHomePage;
+  Settings.HelpURL = BuiltInHelpURL;
+  win::TRegistry registry;
+  registry.SetRootKey(win::HKEY_CURRENT_USER);
+  if (!registry.OpenKey(SettingsKey, true)) {
+    for (const FlagSetting& flag : kFlagSettings)
+      Settings.*flag.field = std::string(flag.defaultValue) == "1";
+    return;
+  }
+  const std::string homePage = ReadStringOrEmpty(registry, "HomePage");
+  if (!homePage.empty()) Settings.HomePage = homePage;
+  const std::string helpUrl = ReadStringOrEmpty(registry, "HelpURL");
+  if (!helpUrl.empty()) Settings.HelpURL = helpUrl;
+  for (const FlagSetting& flag : kFlagSettings) {
+    std::string value = ReadStringOrEmpty(registry, flag.name);
+    if (value.empty()) {
+      value = flag.defaultValue;
+      registry.WriteString(flag.name, value);
+    }
+    Settings.*flag.field = value == "1";
+  }
+  registry.WriteString("Version", "4.0");
+  registry.CloseKey();
+}
+
+void DetectPlatform() {
+  switch (win::GetVersionEx().platformId) {
+    case 0: PlatformCode = 1; break;
+    case 1: PlatformCode = 2; break;
+    case 2: PlatformCode = 4; break;
+    default: break;
+  }
+}
+
+win::HKEY RootKeyFromName(const std::string& name) {
+  const win::HKEY root = win::RootFromName(name);
+  return root != 0 && win::RootName(root) == name ? root : 0;
+}
+
+std::string RootKeyToName(win::HKEY root) { return win::RootName(root); }
+
+bool DeleteRegValueByPath(const std::string& keyPath, const std::string& valueName) {
+  win::HKEY root = 0;
+  std::string subKey;
+  if (!SplitKeyPath(keyPath, root, subKey)) return false;
+  win::TRegistry registry;
+  registry.SetRootKey(root);
+  if (!registry.OpenKey(subKey, false)) return false;
+  return registry.DeleteValue(valueName == "default" ? std::string() : valueName);
+}
+
+bool DeleteRegKey(win::HKEY root, const std::string& subKey) {
+  if (subKey.find_first_not_of('\\') == std::string::npos) return false;
+  win::TRegistry registry;
+  registry.SetRootKey(root);
+  if (!registry.OpenKey(subKey, false)) return false;
+  registry.CloseKey();
+  return registry.DeleteKey(subKey.substr(subKey.find_first_not_of('\\')));
+}
+
+void ReadRegStringByPath(const std::string& keyPath, const std::string& valueName,
+                         std::string& text) {
+  text.clear();
+  win::HKEY root = 0;
+  std::string subKey;
+  if (!SplitKeyPath(keyPath, root, subKey)) return;
+  if (!subKey.empty()) subKey.erase(0, 1);  // the backslash after the root name
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(root);
+  if (!registry.OpenKeyReadOnly(subKey)) return;
+  if (auto value = registry.ReadString(valueName)) text = *value;
+}
+
+void GetSeverity(const std::string& text, std::string& severity) {
+  int found = 0;
+  for (char c : std::string("%/*?\"<>|;,"))
+    if (text.find(c) != std::string::npos) ++found;
+  severity = found == 0 ? "High" : found == 1 ? "Normal" : "Low";
+}
+
+void IncItemsProcessed() {
+  ++ItemsProcessed;
+  if (ItemsProcessed % 200 != 0 || !ItemsProgress) return;
+  ItemsProgress->SetItemsGaugePosition(ItemsProgress->ItemsGaugePosition() + 1);
+  if (ItemsProgress->ItemsGaugePosition() >= 100) ItemsProgress->SetItemsGaugePosition(0);
+  char text[40];
+  std::snprintf(text, sizeof text, "Items processed: %10d", ItemsProcessed);
+  ItemsProgress->SetItemsProcessedText(text);
+}
+
+void BuildNonFixedDriveList(std::vector<std::string>& list) {
+  for (char letter = 'C'; letter <= 'Z'; ++letter) {
+    const std::string drive{letter, ':'};
+    switch (win::GetDriveType(drive + "\\")) {
+      case win::DRIVE_REMOVABLE:
+      case win::DRIVE_REMOTE:
+      case win::DRIVE_CDROM:
+      case win::DRIVE_RAMDISK:
+        list.push_back(drive);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+bool IsFixedDrivePath(const std::vector<std::string>& list, const std::string& path) {
+  const std::string upperPath = win::UpperName(path);
+  for (const std::string& entry : list)
+    if (upperPath.find(win::UpperName(entry)) != std::string::npos) return false;
+  return true;
+}
+
+void GetStartupFolders(std::vector<std::unique_ptr<TFolderData>>& list) {
+  static const char* const kShellFolders =
+      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  const std::pair<win::HKEY, const char*> kSources[] = {
+      {win::HKEY_LOCAL_MACHINE, "Common Startup"}, {win::HKEY_CURRENT_USER, "Startup"}};
+  list.clear();
+  for (const auto& [root, valueName] : kSources) {
+    win::TRegistry registry(win::KEY_READ);
+    registry.SetRootKey(root);
+    if (!registry.OpenKeyReadOnly(kShellFolders)) continue;
+    auto folder = std::make_unique<TFolderData>();
+    folder->RootKey = root;
+    folder->KeyPath = kShellFolders;
+    folder->ValueName = valueName;
+    folder->Folder = ReadStringOrEmpty(registry, valueName);
+    list.push_back(std::move(folder));
+  }
+}
+
+void GetProgramFilesPath(int kind, std::string& path) {
+  if (kind != 0 && kind != 1) return;
+  path.clear();
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(win::HKEY_LOCAL_MACHINE);
+  if (!registry.OpenKeyReadOnly("SOFTWARE\\Microsoft\\Windows\\CurrentVersion")) return;
+  path = ReadStringOrEmpty(registry, kind == 0 ? "ProgramFilesDir" : "CommonFilesDir");
+}
+
+namespace {
+
+TDateTime FromTm(const std::tm& tm) {
+  TDateTime result;
+  result.Year = tm.tm_year + 1900;
+  result.Month = tm.tm_mon + 1;
+  result.Day = tm.tm_mday;
+  result.Hour = tm.tm_hour;
+  result.Minute = tm.tm_min;
+  result.Second = tm.tm_sec;
+  return result;
+}
+
+TDateTime LocalDateTime(std::time_t seconds) {
+  std::tm tm{};
+  localtime_r(&seconds, &tm);
+  return FromTm(tm);
+}
+
+}  // namespace
+
+TDateTime FileTimeToLocalDateTime(win::FileTime fileTime) {
+  // 100-ns intervals between 1601-01-01 and 1970-01-01.
+  constexpr std::int64_t kUnixEpoch = 116444736000000000LL;
+  const std::int64_t ticks = static_cast<std::int64_t>(fileTime) - kUnixEpoch;
+  std::int64_t seconds = ticks / 10000000;
+  if (ticks % 10000000 < 0) --seconds;  // round towards the earlier second
+  return LocalDateTime(static_cast<std::time_t>(seconds));
+}
+
+void DateTimeToEnglishText(const TDateTime& dateTime, std::string& text) {
+  static const char* const kMonths[] = {"Jan.", "Feb.", "Mar.",  "Apr.", "May.", "June.",
+                                        "July.", "Aug.", "Sept.", "Oct.", "Nov.", "Dec."};
+  const char* month = dateTime.Month >= 1 && dateTime.Month <= 12 ? kMonths[dateTime.Month - 1] : "";
+  const int hour = dateTime.Hour > 12 ? dateTime.Hour - 12 : dateTime.Hour;
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, "%s %d, %d %d:%d:%d %s", month, dateTime.Day, dateTime.Year,
+                hour, dateTime.Minute, dateTime.Second, dateTime.Hour < 12 ? "AM" : "PM");
+  text = buffer;
+}
+
+TDateTime Now() { return LocalDateTime(std::time(nullptr)); }
+
+void Delay(unsigned milliseconds) {
+  const win::DWORD start = win::GetTickCount();
+  while (win::GetTickCount() - start < milliseconds) {
+    ProcessMessages();
+    // Spare the processor between rounds; messages still pass every round.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+void GetCurrentUserName(std::string& name) {
+  constexpr std::size_t kBufferSize = 255;  // characters, terminator included
+  std::string user;
+  if (win::GetUserName(user) && user.size() < kBufferSize) name = user;
+}
+
+bool EnableShutdownPrivilege() { return win::EnablePrivilege(win::SE_SHUTDOWN_NAME); }
+
+void OpenWebPage(int, const std::string& url) {
+  // Every caller passes mode 0: open the address with the shell.
+  win::ShellExecute(0, "open", url, "", "", win::SW_SHOWNORMAL);
+}
+
+std::u16string StrToPWideChar(const std::string& text) { return win::Utf8ToUtf16(text); }
