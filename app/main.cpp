@@ -1,11 +1,50 @@
 #include <QApplication>
-#include <QLabel>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Machine.h"
+#include "shell/Dialogs.h"
+#include "shell/ProgramStartUnit.h"
+#include "shell/gui/MachineMessageServer.h"
+#include "shell/gui/ProgramStartGui.h"
+#include "shell/gui/QtDialogs.h"
+#include "shell/gui/QtMessagePump.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   app.setApplicationName("Fernwick");
-  QLabel placeholder("Fernwick");
-  placeholder.resize(731, 526);
-  placeholder.show();
-  return app.exec();
+
+  QtDialogs dialogs;
+  std::string error;
+  std::unique_ptr<win::Machine> machine =
+      win::OpenOrCreateMachine(win::DefaultMachineFolder(), error);
+  if (!machine) {
+    dialogs.MessageBox(error, "Fernwick", MB_ICONERROR);
+    return 1;
+  }
+  win::SetCurrentMachine(machine.get());
+  SetCurrentDialogs(&dialogs);
+  InstallQtMessagePump();
+  InstallQtTerminateHandler();
+  const QString machineFolder = QString::fromStdString(machine->Folder());
+  InstallProgramRestarter(QCoreApplication::applicationFilePath(), machineFolder);
+
+  std::vector<std::string> arguments;
+  const QStringList appArguments = app.arguments();
+  for (qsizetype i = 1; i < appArguments.size(); ++i)
+    arguments.push_back(appArguments[i].toStdString());
+  SetProgramArguments(std::move(arguments));
+
+  {
+    QtStartupSteps steps(app);
+    MachineMessageServer messages;
+    messages.Listen(machineFolder);
+    ConnectMachineMessages(messages, steps);
+    RunStartup(steps);
+  }
+  SetCurrentDialogs(nullptr);
+  win::SetCurrentMachine(nullptr);
+  return 0;
 }

@@ -11,6 +11,8 @@
 namespace {
 
 std::vector<std::string> g_arguments;
+bool g_terminated = false;
+std::function<void()> g_terminateHandler;
 
 const char* const kPoliciesSystemKey =
     "Software\\microsoft\\Windows\\CurrentVersion\\Policies\\System";
@@ -41,6 +43,20 @@ bool HandOverToElevatedCopy() {
 }
 
 }  // namespace
+
+void TerminateApplication() {
+  g_terminated = true;
+  if (g_terminateHandler) g_terminateHandler();
+}
+
+bool ApplicationTerminated() { return g_terminated; }
+
+void SetTerminateHandler(std::function<void()> handler) { g_terminateHandler = std::move(handler); }
+
+void ResetTerminateRequest() {
+  g_terminated = false;
+  g_terminateHandler = nullptr;
+}
 
 void SetProgramArguments(std::vector<std::string> arguments) { g_arguments = std::move(arguments); }
 
@@ -85,14 +101,14 @@ StartupOutcome RunStartup(StartupSteps& steps) {
   steps.SetTitle("Fernwick");
   LoadSettings();
   steps.CreateDataModule();
-  if (steps.Terminated()) return StartupOutcome::QuitDuringStartup;
+  if (ApplicationTerminated()) return StartupOutcome::QuitDuringStartup;
   if (win::GetVersionEx().majorVersion >= 6 && HandOverToElevatedCopy()) {
-    steps.Terminate();
+    TerminateApplication();
     return StartupOutcome::ElevatedRestart;
   }
   GetCommandLineArgument(CmdArg);
   steps.CreateMainWindow();
-  if (steps.Terminated()) return StartupOutcome::QuitDuringStartup;
+  if (ApplicationTerminated()) return StartupOutcome::QuitDuringStartup;
   steps.RunMessageLoop();
   return StartupOutcome::Ran;
 }
@@ -111,7 +127,7 @@ bool HandleMainWindowMessage(unsigned message, MainWindowMessages& window) {
       if (window.IsMinimised()) window.ShowAndRestore();
       return true;
     case WM_TERMINATE_REQUEST:
-      window.TerminateApplication();
+      TerminateApplication();
       return true;
     default:
       return false;

@@ -23,19 +23,26 @@ bool RunElevated(const std::string& programFile);
 // The first command-line argument or empty; true when it is not empty.
 bool GetCommandLineArgument(std::string& text);
 
+// Asks the application to end (every quit path): marks the request and calls
+// the handler the window library installs to leave its message loop.
+void TerminateApplication();
+bool ApplicationTerminated();
+// An empty function removes the handler.
+void SetTerminateHandler(std::function<void()> handler);
+// Forgets a request and the handler (tests).
+void ResetTerminateRequest();
+
 // The start-up steps that need the window library.
 class StartupSteps {
  public:
   virtual ~StartupSteps() = default;
   virtual void SetTitle(const std::string& title) = 0;
   // The data module; its creation detects the platform and may run the
-  // silent update check, which can ask the application to terminate.
+  // silent update check, which can terminate the application.
   virtual void CreateDataModule() = 0;
   virtual void CreateMainWindow() = 0;
   // Runs until the application terminates.
   virtual void RunMessageLoop() = 0;
-  virtual void Terminate() = 0;
-  virtual bool Terminated() const = 0;
 };
 
 enum class StartupOutcome {
@@ -62,8 +69,8 @@ class MainWindowMessages {
   virtual bool IsMinimised() const = 0;
   // Shows the application window and restores the application.
   virtual void ShowAndRestore() = 0;
-  virtual void TerminateApplication() = 0;
 };
 
-// Acts on 0x2400 and 0x1500; false for any other message (left alone).
+// Acts on 0x2400 and on 0x1500 (TerminateApplication); false for any other
+// message (left alone).
 bool HandleMainWindowMessage(unsigned message, MainWindowMessages& window);

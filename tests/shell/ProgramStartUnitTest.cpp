@@ -18,19 +18,23 @@ class FakeStartupSteps : public StartupSteps {
   void SetTitle(const std::string& title) override { calls.push_back("title " + title); }
   void CreateDataModule() override {
     calls.push_back(Settings.HomePage.empty() ? "data module before settings" : "data module");
-    if (quitInDataModule) terminated = true;
+    if (quitInDataModule) TerminateApplication();
   }
   void CreateMainWindow() override { calls.push_back("main window"); }
   void RunMessageLoop() override { calls.push_back("message loop"); }
-  void Terminate() override {
-    calls.push_back("terminate");
-    terminated = true;
-  }
-  bool Terminated() const override { return terminated; }
 
   bool quitInDataModule = false;
-  bool terminated = false;
   std::vector<std::string> calls;
+};
+
+class StartupTest : public SharedStateTest {
+ protected:
+  StartupTest() {
+    ResetTerminateRequest();
+    SetTerminateHandler([this] { steps.calls.push_back("terminate"); });
+  }
+  ~StartupTest() override { ResetTerminateRequest(); }
+  FakeStartupSteps steps;
 };
 
 win::MachineConfig MachineIni(const TestMachine& machine) {
@@ -59,7 +63,7 @@ struct StartupCase {
   const char* setupAfter;
 };
 
-class StartupTable : public SharedStateTest, public ::testing::WithParamInterface<StartupCase> {};
+class StartupTable : public StartupTest, public ::testing::WithParamInterface<StartupCase> {};
 
 TEST_P(StartupTable, RunsTheSequence) {
   const StartupCase& c = GetParam();
@@ -82,8 +86,8 @@ TEST_P(StartupTable, RunsTheSequence) {
   });
   SetProgramArguments({"-Scan"});
 
-  FakeStartupSteps steps;
   EXPECT_EQ(RunStartup(steps), c.outcome);
+  EXPECT_EQ(ApplicationTerminated(), c.outcome == StartupOutcome::ElevatedRestart);
 
   const bool restarted = c.outcome == StartupOutcome::ElevatedRestart;
   if (restarted) {
@@ -131,13 +135,12 @@ const StartupCase kStartupCases[] = {
 INSTANTIATE_TEST_SUITE_P(Startup, StartupTable, ::testing::ValuesIn(kStartupCases),
                          [](const auto& test) { return std::string(test.param.name); });
 
-TEST_F(SharedStateTest, RestartStartsTheProgramFileAndIsRecorded) {
+TEST_F(StartupTest, RestartStartsTheProgramFileAndIsRecorded) {
   TestMachine machine(
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System]\r\n"
       "\"EnableLUA\"=dword:00000001\r\n",
       "", ConfigWith("OSMajor=5", "OSMajor=6"));
   win::SetProgramRestarter([](const std::string&) { return true; });
-  FakeStartupSteps steps;
   EXPECT_EQ(RunStartup(steps), StartupOutcome::ElevatedRestart);
   EXPECT_EQ(win::ShellLog(),
             (std::vector<std::string>{
@@ -156,13 +159,12 @@ TEST_F(SharedStateTest, NoRestarterMeansNoElevation) {
   EXPECT_FALSE(MachineIni(machine).elevated);
 }
 
-TEST_F(SharedStateTest, QuitInTheDataModuleStopsStartup) {
+TEST_F(StartupTest, QuitInTheDataModuleStopsStartup) {
   TestMachine machine;
-  FakeStartupSteps steps;
   steps.quitInDataModule = true;
   SetProgramArguments({"-Scan"});
   EXPECT_EQ(RunStartup(steps), StartupOutcome::QuitDuringStartup);
-  EXPECT_EQ(steps.calls, (std::vector<std::string>{"title Fernwick", "data module"}));
+  EXPECT_EQ(steps.calls, (std::vector<std::string>{"title Fernwick", "data module", "terminate"}));
   EXPECT_EQ(CmdArg, "");
 }
 
@@ -213,13 +215,11 @@ class FakeMainWindow : public MainWindowMessages {
  public:
   bool IsMinimised() const override { return minimised; }
   void ShowAndRestore() override { ++restores; }
-  void TerminateApplication() override { ++terminations; }
   bool minimised = false;
   int restores = 0;
-  int terminations = 0;
 };
 
-TEST(MainWindowMessagesTest, RestoreOnlyWhenMinimisedAndQuit) {
+TEST_F(StartupTest, MainWindowRestoresOnlyWhenMinimisedAndQuits) {
   FakeMainWindow window;
   EXPECT_TRUE(HandleMainWindowMessage(0x2400, window));
   EXPECT_EQ(window.restores, 0);
@@ -228,9 +228,10 @@ TEST(MainWindowMessagesTest, RestoreOnlyWhenMinimisedAndQuit) {
   EXPECT_EQ(window.restores, 1);
   EXPECT_FALSE(HandleMainWindowMessage(0x500, window));
   EXPECT_FALSE(HandleMainWindowMessage(0x2401, window));
-  EXPECT_EQ(window.terminations, 0);
+  EXPECT_FALSE(ApplicationTerminated());
   EXPECT_TRUE(HandleMainWindowMessage(0x1500, window));
-  EXPECT_EQ(window.terminations, 1);
+  EXPECT_TRUE(ApplicationTerminated());
+  EXPECT_EQ(steps.calls, (std::vector<std::string>{"terminate"}));
   EXPECT_EQ(window.restores, 1);
 }
 

@@ -1,0 +1,38 @@
+#pragma once
+// Window messages from other processes (0x2400 restore, 0x1500 quit) reach
+// the running program through a local socket named after the machine folder.
+// A message is its number in hexadecimal on one line ("2400\n").
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+// The socket name of a machine folder: the same for every spelling of it.
+QString MachineSocketName(const QString& machineFolder);
+
+class MachineMessageServer : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit MachineMessageServer(QObject* parent = nullptr);
+
+  // Listens on the machine's socket, taking over one that no running copy
+  // serves any more. False when another running copy already listens.
+  bool Listen(const QString& machineFolder);
+  QString SocketName() const;
+
+ signals:
+  void MessageReceived(unsigned message);
+
+ private:
+  void AcceptClients();
+  void ReadMessages(QLocalSocket* client);
+
+  QLocalServer* server_;
+};
+
+// Sends one message to the copy of the program serving that machine; false
+// when none answers within timeoutMs.
+bool SendMachineMessage(const QString& machineFolder, unsigned message, int timeoutMs = 1000);

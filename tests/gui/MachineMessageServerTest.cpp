@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "TestMachine.h"
+#include "shell/PublicFunctionUnit.h"
+#include "shell/gui/MachineMessageServer.h"
+#include "shell/gui/ProgramStartGui.h"
+
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_gui";
+  static char* argv[] = {name, nullptr};
+  static std::unique_ptr<QApplication> app;
+  if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
+  return *qobject_cast<QApplication*>(QCoreApplication::instance());
+}
+
+// Lets events through until done() or two seconds have passed.
+bool PumpUntil(const std::function<bool()>& done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+TEST(MachineMessages, ReachTheServerOfThatMachineOnly) {
+  App();
+  QTemporaryDir machineA, machineB;
+  MachineMessageServer server;
+  ASSERT_TRUE(server.Listen(machineA.path()));
+  std::vector<unsigned> received;
+  QObject::connect(&server, &MachineMessageServer::MessageReceived,
+                   [&](unsigned message) { received.push_back(message); });
+
+  EXPECT_TRUE(SendMachineMessage(machineA.path() + "/.", 0x2400));
+  EXPECT_TRUE(SendMachineMessage(machineA.path(), 0x1500));
+  EXPECT_FALSE(SendMachineMessage(machineB.path(), 0x1500, 200));
+  EXPECT_TRUE(PumpUntil([&] { return received.size() >= 2; }));
+  EXPECT_EQ(received, (std::vector<unsigned>{0x2400, 0x1500}));
+}
+
+TEST(MachineMessages, OneListenerPerMachine) {
+  App();
+  QTemporaryDir folder;
+  auto first = std::make_unique<MachineMessageServer>();
+  ASSERT_TRUE(first->Listen(folder.path()));
+  MachineMessageServer second;
+  EXPECT_FALSE(second.Listen(folder.path()));
+  first.reset();
+  MachineMessageServer third;
+  EXPECT_TRUE(third.Listen(folder.path()));
+}
+
+TEST(MachineMessages, RestoreAndQuitTheRunningProgram) {
+  App();
+  TestMachine machine;
+  ResetSharedState();
+  ResetTerminateRequest();
+  InstallQtTerminateHandler();
+  SetProgramArguments({});
+  const QString folder = QString::fromStdString(machine.folder());
+
+  QtStartupSteps steps(App());
+  MachineMessageServer server;
+  ASSERT_TRUE(server.Listen(folder));
+  ConnectMachineMessages(server, steps);
+
+  bool restored = false;
+  bool visibleWindowUntouched = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* window = steps.MainWindow();
+    ASSERT_NE(window, nullptr);
+    window->hide();
+    SendMachineMessage(folder, 0x2400);
+    PumpUntil([&] { return window->isVisible(); });
+    restored = window->isVisible();
+    // A visible window is left as it is.
+    window->move(10, 20);
+    SendMachineMessage(folder, 0x2400);
+    QCoreApplication::processEvents();
+    visibleWindowUntouched = window->isVisible() && !window->isMinimized();
+    SendMachineMessage(folder, 0x1500);
+  });
+  bool timedOut = false;
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    timedOut = true;
+    QCoreApplication::exit(2);
+  });
+  watchdog.start(5000);
+
+  EXPECT_EQ(RunStartup(steps), StartupOutcome::Ran);
+  EXPECT_FALSE(timedOut) << "the quit message did not end the loop";
+  EXPECT_TRUE(restored);
+  EXPECT_TRUE(visibleWindowUntouched);
+  EXPECT_TRUE(ApplicationTerminated());
+  EXPECT_EQ(Settings.HomePage, BuiltInHomePage);
+  EXPECT_EQ(PlatformCode, 4);
+  ResetTerminateRequest();
+  ResetSharedState();
+}
+
+}  // namespace
