@@ -1,0 +1,158 @@
+#include "regclean/ScanResultsUnit.h"
+
+#include <unordered_set>
+
+#include "regclean/IgnoreFileUnit.h"
+#include "shell/Dialogs.h"
+
+namespace regclean {
+
+const char* const kIgnoreAppendFailedMessage =
+    "The entry could not be written to the ignore list file:\r%s\r\r"
+    "It is taken out of these results, but the next scan will report it again.";
+
+namespace {
+
+// Position of the item with that Index in a collection; -1 when none.
+int FindByIndex(const TRegistryContents& contents, std::int32_t index) {
+  for (std::int32_t i = 0; i < contents.Count(); ++i)
+    if (contents.GetItem(i).Content.Index == index) return i;
+  return -1;
+}
+
+// The section collection holding the original of an "All Problems" copy.
+int SectionOfCopy(ScanSession& session, const TRegistryContent& copy) {
+  if (const SectionSpec* spec = SectionByCaption(copy.SectionName))
+    if (FindByIndex(*session.Collection(spec->number), copy.Index) >= 0) return spec->number;
+  for (int section = 1; section <= kSectionCount; ++section)
+    if (FindByIndex(*session.Collection(section), copy.Index) >= 0) return section;
+  return -1;
+}
+
+// The other list's item of the same problem: (collection, position), or a
+// null collection.
+std::pair<TRegistryContents*, int> Counterpart(ScanSession& session, int section,
+                                               const TRegistryContent& item) {
+  const int other = section == kAllProblems ? SectionOfCopy(session, item) : kAllProblems;
+  TRegistryContents* contents = session.Collection(other);
+  if (!contents) return {nullptr, -1};
+  const int position = FindByIndex(*contents, item.Index);
+  return {position < 0 ? nullptr : contents, position};
+}
+
+void UpdateRowCounts(ScanSession& session) {
+  for (ResultRow& row : session.ResultRows) {
+    row.countText = std::to_string(row.section == kAllProblems
+                                       ? session.GetTotalProblemCount()
+                                       : ProblemCount(session, row.section));
+  }
+}
+
+}  // namespace
+
+void ShowScanResults(ScanSession& session) {
+  TRegistryContents& all = *session.Collection(kAllProblems);
+  all.Clear();
+  session.ResultRows.clear();
+  const int total = session.GetTotalProblemCount();
+  if (total > 0) session.ResultRows.push_back({kAllProblemsCaption, std::to_string(total), 0});
+  for (const SectionSpec& spec : SectionTable()) {
+    const TRegistryContents& contents = *session.Collection(spec.number);
+    if (contents.Count() == 0) continue;
+    for (std::int32_t i = 0; i < contents.Count(); ++i) {
+      TRegistryContent& copy = all.GetItem(all.Add()).Content;
+      copy = contents.GetItem(i).Content;
+      copy.SectionName = spec.caption;
+    }
+    session.ResultRows.push_back(
+        {"    " + spec.caption, std::to_string(contents.Count()), spec.number});
+  }
+}
+
+int ProblemCount(ScanSession& session, int section) {
+  const TRegistryContents* contents = session.Collection(section);
+  return contents ? contents->Count() : 0;
+}
+
+const TRegistryContent* Problem(ScanSession& session, int section, int position) {
+  const TRegistryContents* contents = session.Collection(section);
+  if (!contents || position < 0 || position >= contents->Count()) return nullptr;
+  return &contents->GetItem(position).Content;
+}
+
+std::string GetProblemText(ScanSession& session, int section, int position) {
+  const TRegistryContent* item = Problem(session, section, position);
+  return item ? item->ProblemType + "\r" + item->Description : std::string();
+}
+
+std::string ProblemSectionCaption(ScanSession& session, int section, int position) {
+  const TRegistryContent* item = Problem(session, section, position);
+  if (!item) return std::string();
+  if (section == kAllProblems) return item->SectionName;
+  const SectionSpec* spec = SectionByNumber(section);
+  return spec ? spec->caption : std::string();
+}
+
+bool SetProblemChecked(ScanSession& session, int section, int position, bool checked) {
+  if (session.Busy() || !Problem(session, section, position)) return false;
+  TRegistryContent& item = session.Collection(section)->GetItem(position).Content;
+  item.Checked = checked;
+  const auto [contents, other] = Counterpart(session, section, item);
+  if (contents) contents->GetItem(other).Content.Checked = checked;
+  return true;
+}
+
+bool SetAllProblemsChecked(ScanSession& session, int section, bool checked) {
+  TRegistryContents* contents = session.Collection(section);
+  if (session.Busy() || !contents) return false;
+  std::unordered_set<std::int32_t> indexes;
+  for (std::int32_t i = 0; i < contents->Count(); ++i) {
+    contents->GetItem(i).Content.Checked = checked;
+    indexes.insert(contents->GetItem(i).Content.Index);
+  }
+  // The counterparts: the sections' originals of the copies, or the copies of
+  // one section's problems.
+  for (int other = 0; other <= kSectionCount; ++other) {
+    if (other == section || (section != kAllProblems && other != kAllProblems)) continue;
+    TRegistryContents& list = *session.Collection(other);
+    for (std::int32_t i = 0; i < list.Count(); ++i) {
+      TRegistryContent& item = list.GetItem(i).Content;
+      if (indexes.count(item.Index)) item.Checked = checked;
+    }
+  }
+  return true;
+}
+
+ExcludeResult ExcludeProblem(ScanSession& session, int section, int position) {
+  if (session.Busy() || !Problem(session, section, position)) return ExcludeResult::Refused;
+  TRegistryContents& contents = *session.Collection(section);
+  const TRegistryContent item = contents.GetItem(position).Content;
+  const std::string caption = ProblemSectionCaption(session, section, position);
+  const bool saved = AppendIgnoreLine(caption, item.KeyPath, item.ValueName);
+
+  const auto [other, otherPosition] = Counterpart(session, section, item);
+  contents.Delete(position);
+  if (other) other->Delete(otherPosition);
+  UpdateRowCounts(session);
+
+  if (saved) return ExcludeResult::Excluded;
+  std::string message = kIgnoreAppendFailedMessage;
+  message.replace(message.find("%s"), 2, IgnoreFilePath());
+  CurrentDialogs().MessageBox(message, "Fernwick", MB_ICONWARNING | MB_OK);
+  return ExcludeResult::ExcludedUnsaved;
+}
+
+std::string ProblemsFoundText(int count) { return std::to_string(count) + " Problems Found"; }
+
+std::string ProblemsFoundColumnText(int total) {
+  return "Problems Found: " + std::to_string(total);
+}
+
+SeverityStyle StyleOfSeverity(const std::string& severity) {
+  if (severity == "Low") return {"Low", 0, 0, 0, 0};
+  if (severity == "Normal") return {"Normal", 0, 0, 255, 1};
+  if (severity == "High") return {"High", 255, 0, 0, 2};
+  return {};
+}
+
+}  // namespace regclean

@@ -1,0 +1,57 @@
+#pragma once
+// The results step: the "All Problems" copies, the grid rows, ticks that
+// follow a problem between its section and "All Problems", "Select All/None",
+// and "Exclude and add key to ignore list".
+
+#include <string>
+
+#include "regclean/ScanSessionUnit.h"
+
+namespace regclean {
+
+// Fills "All Problems" with a copy of every section's problems (SectionName
+// set) and the grid rows: "All Problems" first when anything was found, then
+// one row per section that found something.
+void ShowScanResults(ScanSession& session);
+
+// Problems of a grid row's section number (0..17); 0 for any other number.
+int ProblemCount(ScanSession& session, int section);
+// Null for a section or position that does not exist.
+const TRegistryContent* Problem(ScanSession& session, int section, int position);
+// ProblemType, a carriage return, Description.
+std::string GetProblemText(ScanSession& session, int section, int position);
+// The caption of the section a shown problem belongs to.
+std::string ProblemSectionCaption(ScanSession& session, int section, int position);
+
+// Ticks one problem and its counterpart in the other list (same Index).
+// False (nothing changed) while a scan or repair runs or when there is no
+// such problem.
+bool SetProblemChecked(ScanSession& session, int section, int position, bool checked);
+// Every problem of one grid row's section, and their counterparts.
+bool SetAllProblemsChecked(ScanSession& session, int section, bool checked);
+
+enum class ExcludeResult {
+  Excluded,         // line appended, problem gone from both lists
+  ExcludedUnsaved,  // problem gone from both lists; the line could not be written (warned)
+  Refused,          // busy, or no such problem
+};
+// Appends the problem to the ignore file, removes it from its section and
+// from "All Problems", and updates both rows' counts.
+ExcludeResult ExcludeProblem(ScanSession& session, int section, int position);
+
+// "%d Problems Found" (label over the list) and "Problems Found: %d" (the
+// grid's second column after an exclusion).
+std::string ProblemsFoundText(int count);
+std::string ProblemsFoundColumnText(int total);
+
+// How the details panel shows a severity.
+struct SeverityStyle {
+  std::string text;
+  unsigned red = 0, green = 0, blue = 0;
+  int frame = -1;  // LelvelImageList frame; -1 none
+};
+SeverityStyle StyleOfSeverity(const std::string& severity);
+
+extern const char* const kIgnoreAppendFailedMessage;
+
+}  // namespace regclean

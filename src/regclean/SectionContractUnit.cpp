@@ -1,0 +1,223 @@
+#include "regclean/SectionContractUnit.h"
+
+#include <array>
+#include <utility>
+
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "regclean/IgnoreFileUnit.h"
+#include "regclean/SectionTableUnit.h"
+#include "shell/MessagePump.h"
+#include "shell/PublicFunctionUnit.h"
+
+namespace regclean {
+
+const char* const kRepairedText = "Repaired Successfully";
+const char* const kNotRepairedText = "Error: Not Repaired";
+
+// Built sections; SectionRegistryUnit.cpp fills the table.
+std::array<RegistrySection, kSectionCount> BuiltSections();
+
+namespace {
+
+std::array<RegistrySection, kSectionCount>& Sections() {
+  static std::array<RegistrySection, kSectionCount> sections = BuiltSections();
+  return sections;
+}
+
+}  // namespace
+
+const RegistrySection& SectionImplementation(int number) {
+  static const RegistrySection none;
+  if (number < 1 || number > kSectionCount) return none;
+  return Sections()[static_cast<std::size_t>(number - 1)];
+}
+
+ScopedSectionOverride::ScopedSectionOverride(int number, RegistrySection section)
+    : number_(number) {
+  if (number_ < 1 || number_ > kSectionCount) return;
+  RegistrySection& slot = Sections()[static_cast<std::size_t>(number_ - 1)];
+  previous_ = std::exchange(slot, std::move(section));
+}
+
+ScopedSectionOverride::~ScopedSectionOverride() {
+  if (number_ < 1 || number_ > kSectionCount) return;
+  Sections()[static_cast<std::size_t>(number_ - 1)] = std::move(previous_);
+}
+
+// ---- Scanner helpers -------------------------------------------------------
+
+bool ScanStopRequested() { return ScanState == 2; }
+
+void ShowOutcome(const ScanContext& context, const std::string& text) {
+  if (context.outcome) context.outcome->SetCaption(text);
+}
+
+bool IsIgnored(const ScanContext& context, const std::string& keyPath,
+               const std::string& valueName) {
+  return context.ignoreList &&
+         IsIgnoredItem(*context.ignoreList, context.caption, keyPath, valueName);
+}
+
+int AddProblem(ScanContext& context, const TRegistryContent& problem) {
+  TRegistryContents& collection = *context.collection;
+  const std::int32_t index = collection.Add();
+  TRegistryContent& item = collection.GetItem(index).Content;
+  item = problem;
+  item.Checked = Settings.SelectAll;
+  item.SectionName.clear();
+  item.Index = ++ProblemIndex;
+  if (context.countLabel) context.countLabel->SetCaption(std::to_string(collection.Count()));
+  return index;
+}
+
+std::string AsciiUpper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool ContainsNoCase(const std::string& text, const std::string& part) {
+  return Contains(AsciiUpper(text), AsciiUpper(part));
+}
+
+bool PassesLocalPathRule(const std::string& path) {
+  return !Contains(path, "\\\\") && !ContainsNoCase(path, "A:") &&
+         IsFixedDrivePath(DriveList, path);
+}
+
+std::string FullKeyPath(win::HKEY root, const std::string& path) {
+  return JoinKeyPath(RootKeyToName(root), path);
+}
+
+std::string JoinKeyPath(const std::string& a, const std::string& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return a + "\\" + b;
+}
+
+// ---- Targets ----------------------------------------------------------------
+
+bool SplitFullKeyPath(const std::string& keyPath, win::HKEY& root, std::string& subKey) {
+  const std::size_t separator = keyPath.find('\\');
+  root = RootKeyFromName(keyPath.substr(0, separator));
+  if (root == 0) return false;
+  subKey = separator == std::string::npos ? std::string() : keyPath.substr(separator + 1);
+  return true;
+}
+
+RepairTarget ValueTargetOf(const TRegistryContent& item) {
+  RepairTarget target;
+  target.kind = RepairTarget::Kind::Value;
+  target.path = item.KeyPath;
+  target.valueName = item.UnnamedValue ? std::string() : item.ValueName;
+  target.logText = item.KeyPath;
+  return target;
+}
+
+RepairTarget KeyTargetOf(const TRegistryContent& item) {
+  RepairTarget target;
+  target.kind = RepairTarget::Kind::Key;
+  target.path = item.KeyPath;
+  target.logText = item.KeyPath;
+  return target;
+}
+
+RegistrySection ValueRepairSection(std::vector<SectionScanner> scanners) {
+  RegistrySection section;
+  section.scanners = std::move(scanners);
+  section.target = ValueTargetOf;
+  return section;
+}
+
+RegistrySection KeyRepairSection(std::vector<SectionScanner> scanners) {
+  RegistrySection section;
+  section.scanners = std::move(scanners);
+  section.target = KeyTargetOf;
+  return section;
+}
+
+namespace {
+
+// Opens the target's key; false when its path names no key below a root.
+bool OpenTargetKey(const RepairTarget& target, win::TRegistry& registry, bool& keyMissing) {
+  keyMissing = false;
+  win::HKEY root = 0;
+  std::string subKey;
+  if (!SplitFullKeyPath(target.path, root, subKey)) return false;
+  registry.SetRootKey(root);
+  if (registry.OpenKey("\\" + subKey, false)) return true;
+  keyMissing = !registry.KeyExists("\\" + subKey);
+  return false;
+}
+
+}  // namespace
+
+bool TargetGone(const RepairTarget& target) {
+  switch (target.kind) {
+    case RepairTarget::Kind::File:
+      return win::GetFileAttributes(target.path) == win::INVALID_FILE_ATTRIBUTES;
+    case RepairTarget::Kind::Key:
+    case RepairTarget::Kind::Value: {
+      win::TRegistry registry(win::KEY_READ);
+      bool keyMissing = false;
+      if (!OpenTargetKey(target, registry, keyMissing)) return keyMissing;
+      return target.kind == RepairTarget::Kind::Value && !registry.ValueExists(target.valueName);
+    }
+  }
+  return false;
+}
+
+bool RemoveTarget(const RepairTarget& target) {
+  if (TargetGone(target)) return true;
+  switch (target.kind) {
+    case RepairTarget::Kind::File:
+      win::DeleteFile(target.path);
+      break;
+    case RepairTarget::Kind::Key: {
+      win::HKEY root = 0;
+      std::string subKey;
+      // A root itself is never deleted.
+      if (SplitFullKeyPath(target.path, root, subKey) && !subKey.empty())
+        DeleteRegKey(root, "\\" + subKey);
+      break;
+    }
+    case RepairTarget::Kind::Value: {
+      win::TRegistry registry;
+      bool keyMissing = false;
+      if (OpenTargetKey(target, registry, keyMissing)) registry.DeleteValue(target.valueName);
+      break;
+    }
+  }
+  return TargetGone(target);
+}
+
+void RepairCheckedItems(RepairContext& context, const RegistrySection& section) {
+  TRegistryContents& collection = *context.collection;
+  for (std::int32_t i = 0; i < collection.Count(); ++i) {
+    if (section.letMessagesThroughOnRepair) ProcessMessages();
+    if (ScanState == 4) return;
+    const TRegistryContent& item = collection.GetItem(i).Content;
+    if (!item.Checked) continue;
+    const RepairTarget target = section.target(item);
+    if (context.status) context.status->SetCaption(target.logText);
+    TRepairRec& line = context.repairLog->GetItem(context.repairLog->Add()).Content;
+    line.KeyPath = target.logText;
+    line.Result = RemoveTarget(target) ? kRepairedText : kNotRepairedText;
+    if (context.finishList) context.finishList->SetRowCount(context.repairLog->Count());
+  }
+}
+
+void RunSectionRepairer(RepairContext& context, const RegistrySection& section) {
+  if (section.repairer) {
+    section.repairer(context);
+  } else if (section.target) {
+    RepairCheckedItems(context, section);
+  }
+}
+
+}  // namespace regclean
