@@ -20,6 +20,7 @@ struct RegFileValue {
   bool remove = false;   // "name"=-
   DWORD type = REG_NONE;
   std::vector<std::uint8_t> data;  // raw, strings as UTF-16LE with terminator
+  int line = 0;          // line where the value starts, 1-based (0 = not from a file)
 };
 
 struct RegFileKey {

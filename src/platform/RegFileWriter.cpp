@@ -1,0 +1,138 @@
+// Writing .reg files of both forms.
+
+#include "platform/RegFile.h"
+#include "platform/RegFileStrings.h"
+#include "platform/TextCodec.h"
+
+namespace win {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+// A hex list breaks after the comma that takes its line past this column.
+constexpr std::size_t kWrapColumn = 76;
+
+void AppendEscaped(std::string& out, const std::string& text) {
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+}
+
+// Characters of a UTF-8 line (continuation bytes not counted).
+std::size_t Column(const std::string& out, std::size_t lineStart) {
+  std::size_t n = 0;
+  for (std::size_t i = lineStart; i < out.size(); ++i) {
+    if ((static_cast<unsigned char>(out[i]) & 0xC0) != 0x80) ++n;
+  }
+  return n;
+}
+
+void AppendHexList(std::string& out, std::size_t lineStart, const Bytes& data) {
+  std::size_t column = Column(out, lineStart);
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    out += kHexDigits[data[i] >> 4];
+    out += kHexDigits[data[i] & 0xF];
+    column += 2;
+    if (i + 1 == data.size()) break;
+    out += ',';
+    if (++column > kWrapColumn) {
+      out += "\\\r\n  ";
+      column = 2;
+    }
+  }
+}
+
+// The text of REG_SZ data that a quoted string reproduces byte for byte:
+// one terminator at the end, no zero inside, no line break, and (in REGEDIT4)
+// only characters of the code page.
+bool QuotableText(const Bytes& data, RegFileFormat format, unsigned codePage, std::string& text) {
+  const std::size_t n = data.size();
+  if (n < 2 || n % 2 != 0 || data[n - 1] != 0 || data[n - 2] != 0) return false;
+  for (std::size_t i = 0; i + 2 < n; i += 2) {
+    if (data[i] == 0 && data[i + 1] == 0) return false;
+  }
+  text = Utf16LeBytesToUtf8(data);
+  if (text.find_first_of("\r\n") != std::string::npos) return false;
+  if (Utf8ToUtf16LeBytes(text, true) != data) return false;
+  if (format == RegFileFormat::Regedit4) {
+    bool ascii = true;
+    for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (!ascii && AnsiToUtf8(Utf8ToAnsi(text, codePage), codePage) != text) return false;
+  }
+  return true;
+}
+
+void AppendHexValue(std::string& out, std::size_t lineStart, DWORD type, const Bytes& data) {
+  if (type == REG_BINARY) {
+    out += "hex:";
+  } else {
+    out += "hex(";
+    std::string digits;
+    for (DWORD t = type; digits.empty() || t != 0; t >>= 4) digits.insert(digits.begin(), kHexDigits[t & 0xF]);
+    out += digits;
+    out += "):";
+  }
+  AppendHexList(out, lineStart, data);
+}
+
+void AppendValue(std::string& out, const RegFileValue& value, RegFileFormat format,
+                 unsigned codePage) {
+  const std::size_t lineStart = out.size();
+  if (value.name.empty()) {
+    out += '@';
+  } else {
+    out += '"';
+    AppendEscaped(out, value.name);
+    out += '"';
+  }
+  out += '=';
+  std::string text;
+  if (value.remove) {
+    out += '-';
+  } else if (value.type == REG_SZ && QuotableText(value.data, format, codePage, text)) {
+    out += '"';
+    AppendEscaped(out, text);
+    out += '"';
+  } else if (value.type == REG_DWORD && value.data.size() == 4) {
+    const std::uint32_t number = value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                                 (static_cast<std::uint32_t>(value.data[3]) << 24);
+    out += "dword:";
+    for (int shift = 28; shift >= 0; shift -= 4) out += kHexDigits[(number >> shift) & 0xF];
+  } else if (format == RegFileFormat::Regedit4 &&
+             (value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ)) {
+    const auto ansi = regfile::Utf16StringsToAnsi(value.type, value.data, codePage);
+    AppendHexValue(out, lineStart, value.type, ansi ? *ansi : value.data);
+  } else {
+    AppendHexValue(out, lineStart, value.type, value.data);
+  }
+  out += "\r\n";
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> FormatRegFile(const RegFileContent& content, unsigned codePage) {
+  const RegFileFormat format = content.format;
+  std::string out = format == RegFileFormat::Regedit4 ? "REGEDIT4\r\n"
+                                                      : "Windows Registry Editor Version 5.00\r\n";
+  for (const RegFileKey& key : content.keys) {
+    out += "\r\n[";
+    if (key.remove) out += '-';
+    out += key.path;
+    out += "]\r\n";
+    for (const RegFileValue& value : key.values) AppendValue(out, value, format, codePage);
+  }
+  out += "\r\n";
+  if (format == RegFileFormat::Regedit4) {
+    const std::string ansi = Utf8ToAnsi(out, codePage);
+    return Bytes(ansi.begin(), ansi.end());
+  }
+  Bytes bytes{0xFF, 0xFE};
+  const Bytes body = Utf8ToUtf16LeBytes(out, false);
+  bytes.insert(bytes.end(), body.begin(), body.end());
+  return bytes;
+}
+
+}  // namespace win
