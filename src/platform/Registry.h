@@ -37,6 +37,10 @@ class TRegistry {
 
   // A path with a leading backslash starts at the root, otherwise at the open
   // key (or the root when none is open). An empty path opens the root itself.
+  // Backslashes separate key names; doubled and trailing ones are ignored.
+  // Opening with write rights in Access() fails (ERROR_ACCESS_DENIED) on a
+  // key the user may only read; OpenKeyReadOnly opens it for reading and
+  // leaves Access() as it is. A failed open keeps the key that was open.
   bool OpenKey(const std::string& path, bool canCreate);
   bool OpenKeyReadOnly(const std::string& path);
   void CloseKey();
@@ -44,9 +48,12 @@ class TRegistry {
   // Path of the open key below the root, without a leading backslash.
   std::string CurrentPath() const { return currentPath_; }
 
+  // Paths as for OpenKey; the open key stays as it is.
   bool KeyExists(const std::string& path);
   bool CreateKey(const std::string& path);
-  // Deletes the key with all its subkeys. Refuses the root and an empty name.
+  // Deletes the key with all its subkeys, all or nothing. Refuses the root
+  // (ERROR_ACCESS_DENIED), an empty name (ERROR_INVALID_PARAMETER) and a tree
+  // holding a key the user may only read (ERROR_ACCESS_DENIED).
   bool DeleteKey(const std::string& path);
 
   bool GetKeyNames(std::vector<std::string>& names);
@@ -64,7 +71,7 @@ class TRegistry {
   std::optional<std::string> ReadString(const std::string& name);
   // REG_DWORD (four bytes) only.
   std::optional<std::int32_t> ReadInteger(const std::string& name);
-  // REG_MULTI_SZ.
+  // REG_MULTI_SZ: the strings up to the first empty one.
   std::optional<std::vector<std::string>> ReadMultiString(const std::string& name);
   // The raw bytes of a value of any type.
   std::optional<std::vector<std::uint8_t>> ReadBinaryData(const std::string& name);
@@ -73,6 +80,7 @@ class TRegistry {
   bool WriteString(const std::string& name, const std::string& text);
   bool WriteExpandString(const std::string& name, const std::string& text);
   bool WriteInteger(const std::string& name, std::int32_t value);
+  // Refuses empty items (ERROR_INVALID_PARAMETER): they would end the list.
   bool WriteMultiString(const std::string& name, const std::vector<std::string>& items);
   bool WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& data);
   bool WriteRaw(const std::string& name, DWORD type, const std::vector<std::uint8_t>& data);
@@ -80,11 +88,19 @@ class TRegistry {
   bool DeleteValue(const std::string& name);
 
  private:
+  // Resolves path from the root or the open key, creating missing keys when
+  // asked; names gets the key names of the path.
+  std::optional<std::int64_t> Resolve(const std::string& path, bool canCreate,
+                                      std::vector<std::string>& names, bool& absolute);
+  bool Open(const std::string& path, bool canCreate, DWORD access);
+  // True when a key is open with the given right; else sets the error.
+  bool Require(DWORD right);
+
   RegistryStore* store_;
   HKEY root_ = HKEY_CURRENT_USER;
   DWORD access_;
   std::int64_t keyId_ = -1;
-  bool keyWritable_ = false;
+  DWORD keyAccess_ = 0;  // rights of the open key
   std::string currentPath_;
 };
 

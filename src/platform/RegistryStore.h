@@ -4,7 +4,15 @@
 // their case; subkeys enumerate sorted by upper-cased name, values in creation
 // order. Value data is raw bytes; strings are UTF-16LE with terminator.
 // Every write is committed when the call returns. Two processes may share a
-// store (SQLite locking).
+// store (SQLite locking); one store object is used by one thread at a time.
+//
+// Failures set GetLastError(): ERROR_FILE_NOT_FOUND (no such key or value),
+// ERROR_KEY_DELETED (the key id is gone), ERROR_ACCESS_DENIED (a read-only
+// key, or a root or alias target that cannot be deleted),
+// ERROR_INVALID_PARAMETER (bad or over-long name), ERROR_CANTREAD /
+// ERROR_CANTWRITE / ERROR_REGISTRY_CORRUPT (the file). The list calls return
+// an empty list on failure. Writes to read-only keys fail here too, so a
+// machine is built through a store opened without readOnlyKeys.
 
 #include <cstdint>
 #include <memory>
@@ -43,12 +51,15 @@ class RegistryStore {
   virtual std::optional<std::int64_t> RootId(HKEY root) = 0;
   // Child of a key by name (case-insensitive).
   virtual std::optional<std::int64_t> FindChild(std::int64_t parent, const std::string& name) = 0;
+  // Finds or makes the child; names hold no backslash and at most 255
+  // characters.
   virtual std::optional<std::int64_t> CreateChild(std::int64_t parent, const std::string& name) = 0;
   virtual bool KeyAlive(std::int64_t key) = 0;
   virtual std::vector<std::string> ChildNames(std::int64_t key) = 0;
   virtual std::vector<std::string> ValueNames(std::int64_t key) = 0;
   virtual std::vector<RegValue> Values(std::int64_t key) = 0;
   virtual std::optional<RegValue> GetValue(std::int64_t key, const std::string& name) = 0;
+  // A rewritten value keeps its place and the case of its first name.
   virtual bool SetValue(std::int64_t key, const std::string& name, DWORD type,
                         const std::vector<std::uint8_t>& data) = 0;
   virtual bool DeleteValue(std::int64_t key, const std::string& name) = 0;
@@ -60,6 +71,7 @@ class RegistryStore {
   virtual std::string KeyPath(std::int64_t key) = 0;
 
   // Groups many writes into one transaction (import, machine creation).
+  // Batches nest; only the outermost commit makes the writes durable.
   virtual bool BeginBatch() = 0;
   virtual bool CommitBatch() = 0;
   virtual void RollbackBatch() = 0;
@@ -69,7 +81,7 @@ class RegistryStore {
 RegistryStore* CurrentRegistry();
 void SetCurrentRegistry(RegistryStore* store);
 
-// "HKEY_LOCAL_MACHINE" etc.; 0 / empty for anything else.
+// "HKEY_LOCAL_MACHINE" etc. (any letter case); 0 / empty for anything else.
 HKEY RootFromName(const std::string& name);
 std::string RootName(HKEY root);
 

@@ -1,0 +1,280 @@
+#include "platform/Registry.h"
+
+#include <utility>
+
+#include "platform/RegistryStore.h"
+#include "platform/TextCodec.h"
+
+namespace win {
+
+namespace {
+
+constexpr DWORD kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+
+bool Fail(DWORD code) {
+  SetLastError(code);
+  return false;
+}
+
+// Key names of a path; empty names (doubled or trailing backslashes) are
+// skipped.
+std::vector<std::string> KeyNames(const std::string& path) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) names.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+std::string JoinPath(std::string path, const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    if (!path.empty()) path += '\\';
+    path += name;
+  }
+  return path;
+}
+
+bool IsString(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
+
+}  // namespace
+
+TRegistry::TRegistry(DWORD access) : store_(CurrentRegistry()), access_(access) {}
+
+TRegistry::TRegistry(RegistryStore& store, DWORD access) : store_(&store), access_(access) {}
+
+TRegistry::~TRegistry() = default;
+
+void TRegistry::SetRootKey(HKEY root) {
+  CloseKey();
+  root_ = root;
+}
+
+void TRegistry::CloseKey() {
+  keyId_ = -1;
+  keyAccess_ = 0;
+  currentPath_.clear();
+}
+
+std::optional<std::int64_t> TRegistry::Resolve(const std::string& path, bool canCreate,
+                                               std::vector<std::string>& names, bool& absolute) {
+  if (!store_) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return std::nullopt;
+  }
+  absolute = !path.empty() && path.front() == '\\';
+  names = KeyNames(path);
+  const bool fromOpenKey = !absolute && HasOpenKey();
+  std::optional<std::int64_t> at = fromOpenKey ? std::optional<std::int64_t>(keyId_)
+                                               : store_->RootId(root_);
+  // Creating below the open key needs its create right; below a root the
+  // store's access rules decide.
+  const bool mayCreate = canCreate && (!fromOpenKey || (keyAccess_ & KEY_CREATE_SUB_KEY));
+  for (const std::string& name : names) {
+    if (!at) return std::nullopt;
+    at = mayCreate ? store_->CreateChild(*at, name) : store_->FindChild(*at, name);
+    if (!at && canCreate && !mayCreate && GetLastError() == ERROR_FILE_NOT_FOUND) {
+      SetLastError(ERROR_ACCESS_DENIED);
+    }
+  }
+  if (at && names.empty() && fromOpenKey && !store_->KeyAlive(*at)) return std::nullopt;
+  return at;
+}
+
+bool TRegistry::Open(const std::string& path, bool canCreate, DWORD access) {
+  std::vector<std::string> names;
+  bool absolute = false;
+  const auto id = Resolve(path, canCreate, names, absolute);
+  if (!id) return false;
+  if ((access & kWriteRights) && !store_->Writable(*id)) return Fail(ERROR_ACCESS_DENIED);
+  currentPath_ = JoinPath(absolute || !HasOpenKey() ? std::string() : currentPath_, names);
+  keyId_ = *id;
+  keyAccess_ = access;
+  return true;
+}
+
+bool TRegistry::OpenKey(const std::string& path, bool canCreate) {
+  return Open(path, canCreate, access_);
+}
+
+bool TRegistry::OpenKeyReadOnly(const std::string& path) { return Open(path, false, KEY_READ); }
+
+bool TRegistry::KeyExists(const std::string& path) {
+  std::vector<std::string> names;
+  bool absolute = false;
+  return Resolve(path, false, names, absolute).has_value();
+}
+
+bool TRegistry::CreateKey(const std::string& path) {
+  std::vector<std::string> names;
+  bool absolute = false;
+  return Resolve(path, true, names, absolute).has_value();
+}
+
+bool TRegistry::DeleteKey(const std::string& path) {
+  if (path.empty()) return Fail(ERROR_INVALID_PARAMETER);
+  std::vector<std::string> names;
+  bool absolute = false;
+  const auto id = Resolve(path, false, names, absolute);
+  if (!id) return false;
+  if (names.empty()) return Fail(ERROR_ACCESS_DENIED);  // the root itself
+  return store_->DeleteTree(*id);
+}
+
+bool TRegistry::Require(DWORD right) {
+  if (!store_ || !HasOpenKey()) return Fail(ERROR_INVALID_HANDLE);
+  if ((keyAccess_ & right) != right) return Fail(ERROR_ACCESS_DENIED);
+  return true;
+}
+
+bool TRegistry::GetKeyNames(std::vector<std::string>& names) {
+  names.clear();
+  if (!Require(KEY_ENUMERATE_SUB_KEYS)) return false;
+  SetLastError(ERROR_SUCCESS);
+  names = store_->ChildNames(keyId_);
+  return !names.empty() || GetLastError() == ERROR_SUCCESS;
+}
+
+bool TRegistry::GetValueNames(std::vector<std::string>& names) {
+  names.clear();
+  if (!Require(KEY_QUERY_VALUE)) return false;
+  SetLastError(ERROR_SUCCESS);
+  names = store_->ValueNames(keyId_);
+  return !names.empty() || GetLastError() == ERROR_SUCCESS;
+}
+
+bool TRegistry::HasSubKeys() {
+  std::vector<std::string> names;
+  return GetKeyNames(names) && !names.empty();
+}
+
+bool TRegistry::ReadRaw(const std::string& name, DWORD& type, std::vector<std::uint8_t>& data) {
+  if (!Require(KEY_QUERY_VALUE)) return false;
+  auto value = store_->GetValue(keyId_, name);
+  if (!value) return false;
+  type = value->type;
+  data = std::move(value->data);
+  return true;
+}
+
+bool TRegistry::ValueExists(const std::string& name) { return GetDataInfo(name).has_value(); }
+
+std::optional<RegDataInfo> TRegistry::GetDataInfo(const std::string& name) {
+  DWORD type = REG_NONE;
+  std::vector<std::uint8_t> data;
+  if (!ReadRaw(name, type, data)) return std::nullopt;
+  return RegDataInfo{type, static_cast<DWORD>(data.size())};
+}
+
+std::int64_t TRegistry::GetDataType(const std::string& name) {
+  const auto info = GetDataInfo(name);
+  return info ? static_cast<std::int64_t>(info->type) : -1;
+}
+
+std::int64_t TRegistry::GetDataSize(const std::string& name) {
+  const auto info = GetDataInfo(name);
+  return info ? static_cast<std::int64_t>(info->size) : -1;
+}
+
+std::optional<std::string> TRegistry::ReadString(const std::string& name) {
+  DWORD type = REG_NONE;
+  std::vector<std::uint8_t> data;
+  if (!ReadRaw(name, type, data)) return std::nullopt;
+  if (!IsString(type)) {
+    SetLastError(ERROR_INVALID_DATA);
+    return std::nullopt;
+  }
+  return Utf16LeBytesToUtf8(data);
+}
+
+std::optional<std::int32_t> TRegistry::ReadInteger(const std::string& name) {
+  DWORD type = REG_NONE;
+  std::vector<std::uint8_t> data;
+  if (!ReadRaw(name, type, data)) return std::nullopt;
+  if (type != REG_DWORD || data.size() != 4) {
+    SetLastError(ERROR_INVALID_DATA);
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(std::uint32_t(data[0]) | std::uint32_t(data[1]) << 8 |
+                                   std::uint32_t(data[2]) << 16 | std::uint32_t(data[3]) << 24);
+}
+
+std::optional<std::vector<std::string>> TRegistry::ReadMultiString(const std::string& name) {
+  DWORD type = REG_NONE;
+  std::vector<std::uint8_t> data;
+  if (!ReadRaw(name, type, data)) return std::nullopt;
+  if (type != REG_MULTI_SZ) {
+    SetLastError(ERROR_INVALID_DATA);
+    return std::nullopt;
+  }
+  std::vector<std::string> items;
+  std::u16string item;
+  // Each string ends at a zero code unit; an empty string ends the list. A
+  // last string without its terminator still counts; an odd byte does not.
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+    const auto unit = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+    if (unit != 0) {
+      item += unit;
+      continue;
+    }
+    if (item.empty()) break;
+    items.push_back(Utf16ToUtf8(item));
+    item.clear();
+  }
+  if (!item.empty()) items.push_back(Utf16ToUtf8(item));
+  return items;
+}
+
+std::optional<std::vector<std::uint8_t>> TRegistry::ReadBinaryData(const std::string& name) {
+  DWORD type = REG_NONE;
+  std::vector<std::uint8_t> data;
+  if (!ReadRaw(name, type, data)) return std::nullopt;
+  return data;
+}
+
+bool TRegistry::WriteRaw(const std::string& name, DWORD type,
+                         const std::vector<std::uint8_t>& data) {
+  if (!Require(KEY_SET_VALUE)) return false;
+  return store_->SetValue(keyId_, name, type, data);
+}
+
+bool TRegistry::WriteString(const std::string& name, const std::string& text) {
+  return WriteRaw(name, REG_SZ, Utf8ToUtf16LeBytes(text));
+}
+
+bool TRegistry::WriteExpandString(const std::string& name, const std::string& text) {
+  return WriteRaw(name, REG_EXPAND_SZ, Utf8ToUtf16LeBytes(text));
+}
+
+bool TRegistry::WriteInteger(const std::string& name, std::int32_t value) {
+  const auto v = static_cast<std::uint32_t>(value);
+  return WriteRaw(name, REG_DWORD,
+                  {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                   static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)});
+}
+
+bool TRegistry::WriteMultiString(const std::string& name, const std::vector<std::string>& items) {
+  std::vector<std::uint8_t> data;
+  for (const std::string& item : items) {
+    if (item.empty() || item.find('\0') != std::string::npos) return Fail(ERROR_INVALID_PARAMETER);
+    const auto bytes = Utf8ToUtf16LeBytes(item);
+    data.insert(data.end(), bytes.begin(), bytes.end());
+  }
+  data.push_back(0);
+  data.push_back(0);
+  return WriteRaw(name, REG_MULTI_SZ, data);
+}
+
+bool TRegistry::WriteBinaryData(const std::string& name, const std::vector<std::uint8_t>& data) {
+  return WriteRaw(name, REG_BINARY, data);
+}
+
+bool TRegistry::DeleteValue(const std::string& name) {
+  if (!Require(KEY_SET_VALUE)) return false;
+  return store_->DeleteValue(keyId_, name);
+}
+
+}  // namespace win

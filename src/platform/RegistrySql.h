@@ -1,0 +1,58 @@
+#pragma once
+// Thin RAII wrappers over SQLite for the registry store: a connection and
+// prepared statements that are reset after every use, so that no read
+// transaction outlives the call that started it.
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace win::sql {
+
+class Statement {
+ public:
+  Statement() = default;
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  // Prepares sql for keeping (prepared once, run many times).
+  bool Prepare(sqlite3* db, const char* sql, std::string& error);
+
+  // Text and blobs are not copied: they must live until the statement is
+  // reset, so temporaries are refused.
+  void Bind(int index, std::int64_t value);
+  void Bind(int index, const std::string& text);
+  void Bind(int index, const std::vector<std::uint8_t>& blob);
+  void Bind(int index, std::string&& text) = delete;
+  void Bind(int index, std::vector<std::uint8_t>&& blob) = delete;
+
+  // SQLITE_ROW, SQLITE_DONE or an error code.
+  int Step();
+  void Reset();
+
+  bool IsNull(int column) const;
+  std::int64_t Int(int column) const;
+  std::string Text(int column) const;
+  std::vector<std::uint8_t> Blob(int column) const;
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Resets a statement (and so ends its read transaction) when the scope ends.
+class Use {
+ public:
+  explicit Use(Statement& statement) : statement_(statement) {}
+  ~Use() { statement_.Reset(); }
+  Use(const Use&) = delete;
+  Use& operator=(const Use&) = delete;
+  Statement* operator->() { return &statement_; }
+
+ private:
+  Statement& statement_;
+};
+
+}  // namespace win::sql

@@ -1,0 +1,647 @@
+// The registry store on SQLite.
+//
+//   keys(id, parent, name, uname)   parent 0 for the two real roots
+//   vals(key, seq, name, uname, type, data)   seq = creation order
+//
+// uname is the upper-cased name; (parent, uname) and (key, uname) are unique.
+// Key ids are never reused, so a handle to a deleted key stays dead.
+
+#include "platform/RegistryStore.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/RegistrySql.h"
+#include "platform/TextCodec.h"
+
+namespace win {
+
+namespace {
+
+constexpr std::int64_t kNoParent = 0;
+constexpr int kApplicationId = 0x46575247;  // "FWRG"
+constexpr int kSchemaVersion = 1;
+
+const char* const kSchema =
+    "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
+    " name TEXT NOT NULL, uname TEXT NOT NULL, UNIQUE(parent, uname));"
+    "CREATE TABLE vals(key INTEGER NOT NULL, seq INTEGER NOT NULL, name TEXT NOT NULL,"
+    " uname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
+    " PRIMARY KEY(key, uname)) WITHOUT ROWID;"
+    "CREATE INDEX vals_order ON vals(key, seq, name);";
+
+const char* const kLocalMachine = "HKEY_LOCAL_MACHINE";
+const char* const kUsers = "HKEY_USERS";
+
+// Length of a name as Windows counts it (UTF-16 code units).
+std::size_t WideLength(const std::string& name) {
+  std::size_t units = 0;
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t end = std::min(path.find('\\', start), path.size());
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool IsPrefix(const std::vector<std::string>& prefix, const std::vector<std::string>& path) {
+  return prefix.size() <= path.size() && std::equal(prefix.begin(), prefix.end(), path.begin());
+}
+
+DWORD ErrorOf(int rc, DWORD fallback) {
+  switch (rc & 0xFF) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return ERROR_REGISTRY_CORRUPT;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return ERROR_SHARING_VIOLATION;
+    case SQLITE_NOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return fallback;
+  }
+}
+
+class SqliteRegistryStore final : public RegistryStore {
+ public:
+  SqliteRegistryStore(std::string path, RegistryOptions options)
+      : path_(std::move(path)), options_(std::move(options)) {}
+  ~SqliteRegistryStore() override;
+
+  bool Open(std::string& error);
+
+  std::optional<std::int64_t> RootId(HKEY root) override;
+  std::optional<std::int64_t> FindChild(std::int64_t parent, const std::string& name) override;
+  std::optional<std::int64_t> CreateChild(std::int64_t parent, const std::string& name) override;
+  bool KeyAlive(std::int64_t key) override;
+  std::vector<std::string> ChildNames(std::int64_t key) override;
+  std::vector<std::string> ValueNames(std::int64_t key) override;
+  std::vector<RegValue> Values(std::int64_t key) override;
+  std::optional<RegValue> GetValue(std::int64_t key, const std::string& name) override;
+  bool SetValue(std::int64_t key, const std::string& name, DWORD type,
+                const std::vector<std::uint8_t>& data) override;
+  bool DeleteValue(std::int64_t key, const std::string& name) override;
+  bool DeleteTree(std::int64_t key) override;
+  bool Writable(std::int64_t key) override;
+  std::string KeyPath(std::int64_t key) override;
+  bool BeginBatch() override;
+  bool CommitBatch() override;
+  void RollbackBatch() override;
+
+ private:
+  // A write transaction, nested as a savepoint inside a batch.
+  class Transaction {
+   public:
+    explicit Transaction(SqliteRegistryStore& store) : store_(store), ok_(store.Begin()) {}
+    ~Transaction() {
+      if (ok_ && !done_) store_.Rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool ok() const { return ok_; }
+    bool Commit() {
+      done_ = true;
+      return store_.Commit();
+    }
+
+   private:
+    SqliteRegistryStore& store_;
+    bool ok_;
+    bool done_ = false;
+  };
+
+  // Rows of a list statement whose first row is there only while key exists.
+  template <typename Row, typename ReadRow>
+  std::vector<Row> ListOf(sql::Statement& statement, std::int64_t key, ReadRow readRow);
+  bool Exec(const char* sql, DWORD failure);
+  bool Begin();
+  bool Commit();
+  void Rollback();
+  bool Failed(int rc, DWORD fallback);
+  std::optional<std::int64_t> InsertChild(std::int64_t parent, const std::string& name);
+  // Finds or makes the keys of parts below from, whatever the access rules;
+  // their ids go to visited.
+  std::optional<std::int64_t> EnsurePath(std::int64_t from, const std::vector<std::string>& parts,
+                                         std::vector<std::int64_t>* visited = nullptr);
+  std::optional<std::vector<std::string>> PathParts(std::int64_t key);
+  std::vector<std::string> UpperParts(std::int64_t key);
+  std::vector<std::string> CanonicalParts(const std::string& fullPath);
+  bool TreeWritable(std::int64_t key);
+  // Writable, else false with ERROR_ACCESS_DENIED or ERROR_KEY_DELETED.
+  bool MayChange(std::int64_t key);
+  bool KeyGone(std::int64_t key);
+
+  // Closes the connection after the statements (declared below) are gone.
+  struct Connection {
+    sqlite3* db = nullptr;
+    ~Connection() { sqlite3_close_v2(db); }
+  };
+
+  std::string path_;
+  RegistryOptions options_;
+  Connection connection_;
+  sqlite3*& db_ = connection_.db;
+  int depth_ = 0;  // open transaction levels (batches and own writes)
+
+  std::int64_t localMachine_ = 0;
+  std::int64_t users_ = 0;
+  std::int64_t classes_ = 0;
+  std::int64_t currentUser_ = 0;
+  std::int64_t currentConfig_ = 0;
+  std::vector<std::int64_t> anchors_;  // roots, alias targets and their parents
+  std::vector<std::vector<std::string>> readOnly_;  // upper-cased canonical parts
+  std::unordered_map<std::int64_t, bool> writableCache_;
+
+  sql::Statement findChild_, insertKey_, keyAlive_, childNames_, valueNames_, values_,
+      getValue_, setValue_, deleteValue_, pathOf_, deleteTreeValues_, deleteTreeKeys_;
+};
+
+SqliteRegistryStore::~SqliteRegistryStore() {
+  if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool SqliteRegistryStore::Open(std::string& error) {
+  const auto fail = [&](const std::string& what) {
+    error = path_ + ": " + what;
+    return false;
+  };
+  if (sqlite3_open_v2(path_.c_str(), &db_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) != SQLITE_OK) {
+    return fail(db_ ? sqlite3_errmsg(db_) : "cannot open");
+  }
+  sqlite3_extended_result_codes(db_, 0);
+  sqlite3_busy_timeout(db_, 10000);
+
+  const auto pragma = [&](const char* sql, std::int64_t& result, std::string& message) {
+    sql::Statement s;
+    if (!s.Prepare(db_, sql, message)) return false;
+    const int rc = s.Step();
+    if (rc == SQLITE_ROW) result = s.Int(0);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+      message = sqlite3_errmsg(db_);
+      return false;
+    }
+    return true;
+  };
+  std::string message;
+  std::int64_t tables = 0, appId = 0, version = 0, unused = 0;
+  if (!pragma("SELECT count(*) FROM sqlite_master", tables, message) ||
+      !pragma("PRAGMA application_id", appId, message) ||
+      !pragma("PRAGMA user_version", version, message)) {
+    return fail(message);
+  }
+  if (tables != 0 && (appId != kApplicationId || version != kSchemaVersion)) {
+    return fail("not a registry database");
+  }
+  if (!pragma("PRAGMA journal_mode=WAL", unused, message) ||
+      !pragma("PRAGMA synchronous=FULL", unused, message)) {
+    return fail(message);
+  }
+  if (tables == 0) {
+    // Two processes may create the store at once: decide inside the lock.
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        !pragma("SELECT count(*) FROM sqlite_master", tables, message)) {
+      return fail(sqlite3_errmsg(db_));
+    }
+    std::string create = tables == 0 ? std::string(kSchema) : std::string();
+    if (tables == 0) {
+      create += "PRAGMA application_id=" + std::to_string(kApplicationId) +
+                ";PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
+    }
+    if (sqlite3_exec(db_, (create + "COMMIT").c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+      message = sqlite3_errmsg(db_);
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      return fail(message);
+    }
+  }
+
+  const std::pair<sql::Statement*, const char*> statements[] = {
+      {&findChild_, "SELECT id FROM keys WHERE parent = ?1 AND uname = ?2"},
+      {&insertKey_, "INSERT INTO keys(parent, name, uname) SELECT ?1, ?2, ?3"
+                    " WHERE ?1 = 0 OR EXISTS (SELECT 1 FROM keys WHERE id = ?1)"},
+      {&keyAlive_, "SELECT 1 FROM keys WHERE id = ?1"},
+      // The first row (NULL name) is there only while the key exists.
+      {&childNames_, "SELECT name FROM (SELECT NULL AS name, '' AS uname, 0 AS part"
+                     " FROM keys WHERE id = ?1 UNION ALL"
+                     " SELECT name, uname, 1 FROM keys WHERE parent = ?1)"
+                     " ORDER BY part, uname"},
+      {&valueNames_, "SELECT name FROM (SELECT NULL AS name, 0 AS seq FROM keys WHERE id = ?1"
+                     " UNION ALL SELECT name, seq FROM vals WHERE key = ?1) ORDER BY seq"},
+      {&values_, "SELECT name, type, data FROM (SELECT NULL AS name, 0 AS type, x'' AS data,"
+                 " 0 AS seq FROM keys WHERE id = ?1 UNION ALL"
+                 " SELECT name, type, data, seq FROM vals WHERE key = ?1) ORDER BY seq"},
+      {&getValue_, "SELECT name, type, data FROM vals WHERE key = ?1 AND uname = ?2"},
+      {&setValue_, "INSERT INTO vals(key, seq, name, uname, type, data)"
+                   " SELECT ?1, (SELECT IFNULL(MAX(seq), 0) + 1 FROM vals WHERE key = ?1),"
+                   " ?2, ?3, ?4, ?5 WHERE EXISTS (SELECT 1 FROM keys WHERE id = ?1)"
+                   " ON CONFLICT(key, uname) DO UPDATE SET type = excluded.type,"
+                   " data = excluded.data"},
+      {&deleteValue_, "DELETE FROM vals WHERE key = ?1 AND uname = ?2"},
+      {&pathOf_, "WITH RECURSIVE up(id, parent, name, depth) AS ("
+                 " SELECT id, parent, name, 0 FROM keys WHERE id = ?1 UNION ALL"
+                 " SELECT k.id, k.parent, k.name, up.depth + 1 FROM keys k JOIN up"
+                 " ON k.id = up.parent) SELECT name FROM up ORDER BY depth DESC"},
+      {&deleteTreeValues_, "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL"
+                           " SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
+                           " DELETE FROM vals WHERE key IN sub"},
+      {&deleteTreeKeys_, "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL"
+                         " SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
+                         " DELETE FROM keys WHERE id IN sub"},
+  };
+  for (const auto& [statement, sql] : statements) {
+    if (!statement->Prepare(db_, sql, message)) return fail(message);
+  }
+
+  // The two real roots and the keys the three aliases stand for.
+  const auto root = [&](const char* name) { return EnsurePath(kNoParent, {name}); };
+  const auto lm = root(kLocalMachine);
+  const auto users = root(kUsers);
+  if (!lm || !users) return fail(sqlite3_errmsg(db_));
+  localMachine_ = *lm;
+  users_ = *users;
+  anchors_ = {localMachine_, users_};
+  const auto classes = EnsurePath(localMachine_, {"SOFTWARE", "Classes"}, &anchors_);
+  const auto user = EnsurePath(users_, {options_.userSid}, &anchors_);
+  const auto config =
+      EnsurePath(localMachine_, {"SYSTEM", "CurrentControlSet", "Hardware Profiles", "Current"},
+                 &anchors_);
+  if (!classes || !user || !config) return fail(sqlite3_errmsg(db_));
+  classes_ = *classes;
+  currentUser_ = *user;
+  currentConfig_ = *config;
+  std::sort(anchors_.begin(), anchors_.end());
+  anchors_.erase(std::unique(anchors_.begin(), anchors_.end()), anchors_.end());
+
+  for (const std::string& path : options_.readOnlyKeys) {
+    auto parts = CanonicalParts(path);
+    if (!parts.empty()) readOnly_.push_back(std::move(parts));
+  }
+  return true;
+}
+
+bool SqliteRegistryStore::Failed(int rc, DWORD fallback) {
+  if (rc == SQLITE_ROW || rc == SQLITE_DONE) return false;
+  SetLastError(ErrorOf(rc, fallback));
+  // Some errors end the transaction by themselves.
+  if (depth_ > 0 && sqlite3_get_autocommit(db_)) depth_ = 0;
+  return true;
+}
+
+bool SqliteRegistryStore::Exec(const char* sql, DWORD failure) {
+  const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+  if (rc == SQLITE_OK) return true;
+  SetLastError(ErrorOf(rc, failure));
+  return false;
+}
+
+bool SqliteRegistryStore::Begin() {
+  if (!Exec(depth_ == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT nested", ERROR_CANTWRITE)) return false;
+  ++depth_;
+  return true;
+}
+
+bool SqliteRegistryStore::Commit() {
+  if (depth_ == 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!Exec(depth_ == 1 ? "COMMIT" : "RELEASE nested", ERROR_CANTWRITE)) {
+    Rollback();
+    return false;
+  }
+  --depth_;
+  return true;
+}
+
+void SqliteRegistryStore::Rollback() {
+  if (depth_ == 0) return;
+  if (depth_ == 1 || sqlite3_get_autocommit(db_)) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    depth_ = 0;
+    writableCache_.clear();
+    return;
+  }
+  sqlite3_exec(db_, "ROLLBACK TO nested; RELEASE nested", nullptr, nullptr, nullptr);
+  --depth_;
+}
+
+bool SqliteRegistryStore::BeginBatch() { return Begin(); }
+bool SqliteRegistryStore::CommitBatch() { return Commit(); }
+void SqliteRegistryStore::RollbackBatch() { Rollback(); }
+
+std::optional<std::int64_t> SqliteRegistryStore::RootId(HKEY root) {
+  switch (root) {
+    case HKEY_LOCAL_MACHINE:
+      return localMachine_;
+    case HKEY_USERS:
+      return users_;
+    case HKEY_CLASSES_ROOT:
+      return classes_;
+    case HKEY_CURRENT_USER:
+      return currentUser_;
+    case HKEY_CURRENT_CONFIG:
+      return currentConfig_;
+    default:
+      SetLastError(ERROR_INVALID_HANDLE);
+      return std::nullopt;
+  }
+}
+
+bool SqliteRegistryStore::KeyGone(std::int64_t key) {
+  sql::Use q(keyAlive_);
+  q->Bind(1, key);
+  const int rc = q->Step();
+  if (Failed(rc, ERROR_CANTREAD)) return true;
+  if (rc == SQLITE_DONE) {
+    SetLastError(ERROR_KEY_DELETED);
+    return true;
+  }
+  return false;
+}
+
+bool SqliteRegistryStore::KeyAlive(std::int64_t key) { return !KeyGone(key); }
+
+std::optional<std::int64_t> SqliteRegistryStore::FindChild(std::int64_t parent,
+                                                           const std::string& name) {
+  {
+    const std::string upper = UpperName(name);
+    sql::Use q(findChild_);
+    q->Bind(1, parent);
+    q->Bind(2, upper);
+    const int rc = q->Step();
+    if (rc == SQLITE_ROW) return q->Int(0);
+    if (Failed(rc, ERROR_CANTREAD)) return std::nullopt;
+  }
+  if (parent == kNoParent || !KeyGone(parent)) SetLastError(ERROR_FILE_NOT_FOUND);
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> SqliteRegistryStore::InsertChild(std::int64_t parent,
+                                                             const std::string& name) {
+  const std::string upper = UpperName(name);
+  sql::Use q(insertKey_);
+  q->Bind(1, parent);
+  q->Bind(2, name);
+  q->Bind(3, upper);
+  const int rc = q->Step();
+  if (Failed(rc, ERROR_CANTWRITE)) return std::nullopt;
+  if (sqlite3_changes(db_) == 0) {
+    SetLastError(ERROR_KEY_DELETED);
+    return std::nullopt;
+  }
+  return sqlite3_last_insert_rowid(db_);
+}
+
+std::optional<std::int64_t> SqliteRegistryStore::EnsurePath(std::int64_t from,
+                                                            const std::vector<std::string>& parts,
+                                                            std::vector<std::int64_t>* visited) {
+  std::int64_t at = from;
+  for (const std::string& part : parts) {
+    auto child = FindChild(at, part);
+    if (!child) child = InsertChild(at, part);
+    if (!child) return std::nullopt;
+    at = *child;
+    if (visited) visited->push_back(at);
+  }
+  return at;
+}
+
+std::optional<std::int64_t> SqliteRegistryStore::CreateChild(std::int64_t parent,
+                                                             const std::string& name) {
+  if (name.empty() || name.find('\\') != std::string::npos || WideLength(name) > MAX_KEY_NAME) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return std::nullopt;
+  }
+  if (auto existing = FindChild(parent, name)) return existing;
+  if (GetLastError() != ERROR_FILE_NOT_FOUND) return std::nullopt;
+  if (!MayChange(parent)) return std::nullopt;
+  return InsertChild(parent, name);
+}
+
+template <typename Row, typename ReadRow>
+std::vector<Row> SqliteRegistryStore::ListOf(sql::Statement& statement, std::int64_t key,
+                                             ReadRow readRow) {
+  std::vector<Row> rows;
+  sql::Use q(statement);
+  q->Bind(1, key);
+  int rc = q->Step();  // the row that says the key exists
+  if (rc == SQLITE_DONE) SetLastError(ERROR_KEY_DELETED);
+  if (rc != SQLITE_ROW) {
+    Failed(rc, ERROR_CANTREAD);
+    return rows;
+  }
+  while ((rc = q->Step()) == SQLITE_ROW) rows.push_back(readRow(statement));
+  if (Failed(rc, ERROR_CANTREAD)) rows.clear();
+  return rows;
+}
+
+std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
+  return ListOf<std::string>(childNames_, key, [](sql::Statement& s) { return s.Text(0); });
+}
+
+std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
+  return ListOf<std::string>(valueNames_, key, [](sql::Statement& s) { return s.Text(0); });
+}
+
+std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
+  return ListOf<RegValue>(values_, key, [](sql::Statement& s) {
+    return RegValue{s.Text(0), static_cast<DWORD>(s.Int(1)), s.Blob(2)};
+  });
+}
+
+std::optional<RegValue> SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name) {
+  {
+    const std::string upper = UpperName(name);
+    sql::Use q(getValue_);
+    q->Bind(1, key);
+    q->Bind(2, upper);
+    const int rc = q->Step();
+    if (rc == SQLITE_ROW) return RegValue{q->Text(0), static_cast<DWORD>(q->Int(1)), q->Blob(2)};
+    if (Failed(rc, ERROR_CANTREAD)) return std::nullopt;
+  }
+  if (!KeyGone(key)) SetLastError(ERROR_FILE_NOT_FOUND);
+  return std::nullopt;
+}
+
+bool SqliteRegistryStore::SetValue(std::int64_t key, const std::string& name, DWORD type,
+                                   const std::vector<std::uint8_t>& data) {
+  if (WideLength(name) > MAX_VALUE_NAME) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (!MayChange(key)) return false;
+  const std::string upper = UpperName(name);
+  sql::Use q(setValue_);
+  q->Bind(1, key);
+  q->Bind(2, name);
+  q->Bind(3, upper);
+  q->Bind(4, static_cast<std::int64_t>(type));
+  q->Bind(5, data);
+  if (Failed(q->Step(), ERROR_CANTWRITE)) return false;
+  if (sqlite3_changes(db_) == 0) {
+    SetLastError(ERROR_KEY_DELETED);
+    return false;
+  }
+  return true;
+}
+
+bool SqliteRegistryStore::DeleteValue(std::int64_t key, const std::string& name) {
+  if (!MayChange(key)) return false;
+  {
+    const std::string upper = UpperName(name);
+    sql::Use q(deleteValue_);
+    q->Bind(1, key);
+    q->Bind(2, upper);
+    if (Failed(q->Step(), ERROR_CANTWRITE)) return false;
+    if (sqlite3_changes(db_) > 0) return true;
+  }
+  if (!KeyGone(key)) SetLastError(ERROR_FILE_NOT_FOUND);
+  return false;
+}
+
+bool SqliteRegistryStore::DeleteTree(std::int64_t key) {
+  if (KeyGone(key)) return false;
+  if (std::binary_search(anchors_.begin(), anchors_.end(), key) || !TreeWritable(key)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  Transaction txn(*this);
+  if (!txn.ok()) return false;
+  for (sql::Statement* statement : {&deleteTreeValues_, &deleteTreeKeys_}) {
+    sql::Use q(*statement);
+    q->Bind(1, key);
+    if (Failed(q->Step(), ERROR_CANTWRITE)) return false;
+  }
+  return txn.Commit();
+}
+
+std::optional<std::vector<std::string>> SqliteRegistryStore::PathParts(std::int64_t key) {
+  std::vector<std::string> parts;
+  sql::Use q(pathOf_);
+  q->Bind(1, key);
+  int rc;
+  while ((rc = q->Step()) == SQLITE_ROW) parts.push_back(q->Text(0));
+  if (Failed(rc, ERROR_CANTREAD)) return std::nullopt;
+  if (parts.empty()) {
+    SetLastError(ERROR_KEY_DELETED);
+    return std::nullopt;
+  }
+  return parts;
+}
+
+std::vector<std::string> SqliteRegistryStore::UpperParts(std::int64_t key) {
+  auto parts = PathParts(key).value_or(std::vector<std::string>());
+  for (std::string& part : parts) part = UpperName(part);
+  return parts;
+}
+
+std::string SqliteRegistryStore::KeyPath(std::int64_t key) {
+  std::string path;
+  for (const std::string& part : PathParts(key).value_or(std::vector<std::string>())) {
+    if (!path.empty()) path += '\\';
+    path += part;
+  }
+  return path;
+}
+
+std::vector<std::string> SqliteRegistryStore::CanonicalParts(const std::string& fullPath) {
+  std::vector<std::string> parts = SplitPath(fullPath);
+  if (parts.empty()) return parts;
+  const HKEY root = RootFromName(parts.front());
+  const auto rootId = root ? RootId(root) : std::nullopt;
+  if (!rootId) return {};
+  std::vector<std::string> canonical = UpperParts(*rootId);
+  for (std::size_t i = 1; i < parts.size(); ++i) canonical.push_back(UpperName(parts[i]));
+  return canonical;
+}
+
+bool SqliteRegistryStore::Writable(std::int64_t key) {
+  if (readOnly_.empty()) return true;
+  if (const auto hit = writableCache_.find(key); hit != writableCache_.end()) return hit->second;
+  const std::vector<std::string> path = UpperParts(key);
+  if (path.empty()) return false;  // gone
+  const bool writable = std::none_of(readOnly_.begin(), readOnly_.end(),
+                                     [&](const auto& locked) { return IsPrefix(locked, path); });
+  if (writableCache_.size() > 4096) writableCache_.clear();
+  writableCache_[key] = writable;
+  return writable;
+}
+
+bool SqliteRegistryStore::MayChange(std::int64_t key) {
+  if (Writable(key)) return true;
+  if (!KeyGone(key)) SetLastError(ERROR_ACCESS_DENIED);
+  return false;
+}
+
+bool SqliteRegistryStore::TreeWritable(std::int64_t key) {
+  if (!Writable(key)) return false;
+  const std::vector<std::string> path = UpperParts(key);
+  for (const auto& locked : readOnly_) {
+    if (!IsPrefix(path, locked)) continue;
+    // A read-only key below this one blocks the delete when it exists.
+    std::optional<std::int64_t> at = key;
+    for (std::size_t i = path.size(); at && i < locked.size(); ++i) at = FindChild(*at, locked[i]);
+    if (at) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+RegistryStore::~RegistryStore() = default;
+
+std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& dbPath,
+                                                   const RegistryOptions& options,
+                                                   std::string& error) {
+  auto store = std::make_unique<SqliteRegistryStore>(dbPath, options);
+  if (!store->Open(error)) return nullptr;
+  return store;
+}
+
+namespace {
+RegistryStore* currentRegistry = nullptr;
+
+struct RootEntry {
+  HKEY root;
+  const char* name;
+};
+constexpr RootEntry kRoots[] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
+    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+};
+}  // namespace
+
+RegistryStore* CurrentRegistry() { return currentRegistry; }
+void SetCurrentRegistry(RegistryStore* store) { currentRegistry = store; }
+
+HKEY RootFromName(const std::string& name) {
+  for (const RootEntry& entry : kRoots) {
+    if (UpperName(name) == entry.name) return entry.root;
+  }
+  return 0;
+}
+
+std::string RootName(HKEY root) {
+  for (const RootEntry& entry : kRoots) {
+    if (entry.root == root) return entry.name;
+  }
+  return {};
+}
+
+}  // namespace win

@@ -1,0 +1,176 @@
+// The registry file: sharing, transactions, damage, root names.
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <thread>
+
+#include "RegistryFixture.h"
+
+using namespace win;
+
+namespace {
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+}  // namespace
+
+using RegistryStoreTest = RegistryFixture;
+
+TEST_F(RegistryStoreTest, TwoStoresOnOneFileSeeEachOthersChanges) {
+  auto second = OpenStore();
+  ASSERT_TRUE(second);
+  TRegistry one(store()), two(*second);
+  ASSERT_TRUE(one.OpenKey("\\Shared", true));
+  ASSERT_TRUE(one.WriteString("v", "1"));
+  ASSERT_TRUE(two.OpenKey("\\SHARED", false));
+  EXPECT_EQ(two.ReadString("v"), "1");
+  ASSERT_TRUE(two.WriteString("v", "2"));
+  EXPECT_EQ(one.ReadString("v"), "2");
+  ASSERT_TRUE(two.DeleteKey("\\Shared"));
+  EXPECT_FALSE(one.ReadString("v"));
+  EXPECT_EQ(GetLastError(), ERROR_KEY_DELETED);
+}
+
+TEST_F(RegistryStoreTest, AWriterWaitsForAnotherStoresBatch) {
+  auto second = OpenStore();
+  ASSERT_TRUE(second);
+  TRegistry one(store());
+  ASSERT_TRUE(one.OpenKey("\\Busy", true));
+  ASSERT_TRUE(store().BeginBatch());
+  ASSERT_TRUE(one.WriteString("batch", "1"));
+  std::atomic<bool> written{false};
+  bool ok = false;
+  std::thread writer([&] {
+    TRegistry two(*second);
+    ok = two.OpenKey("\\Busy", true) && two.WriteString("other", "2");
+    written = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(written);  // blocked by the open batch
+  ASSERT_TRUE(store().CommitBatch());
+  writer.join();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(one.ReadString("other"), "2");
+  EXPECT_EQ(one.ReadString("batch"), "1");
+}
+
+TEST_F(RegistryStoreTest, BatchesCommitOrRollBackAsOneAndNest) {
+  TRegistry reg(store());
+  ASSERT_TRUE(reg.OpenKey("\\Batch", true));
+  ASSERT_TRUE(store().BeginBatch());
+  ASSERT_TRUE(reg.WriteString("dropped", "x"));
+  ASSERT_TRUE(reg.CreateKey("DroppedKey"));
+  store().RollbackBatch();
+  EXPECT_FALSE(reg.ValueExists("dropped"));
+  EXPECT_FALSE(reg.KeyExists("DroppedKey"));
+
+  ASSERT_TRUE(store().BeginBatch());
+  ASSERT_TRUE(reg.WriteString("outer", "x"));
+  ASSERT_TRUE(store().BeginBatch());
+  ASSERT_TRUE(reg.WriteString("inner", "x"));
+  store().RollbackBatch();  // only the inner batch
+  ASSERT_TRUE(store().BeginBatch());
+  ASSERT_TRUE(reg.DeleteKey("\\Batch\\Nothing") == false);
+  ASSERT_TRUE(reg.WriteString("inner2", "x"));
+  ASSERT_TRUE(store().CommitBatch());
+  ASSERT_TRUE(store().CommitBatch());
+  EXPECT_FALSE(store().CommitBatch());  // none open
+  Reopen();
+  TRegistry after(store());
+  ASSERT_TRUE(after.OpenKey("\\Batch", false));
+  std::vector<std::string> names;
+  ASSERT_TRUE(after.GetValueNames(names));
+  EXPECT_EQ(names, (std::vector<std::string>{"outer", "inner2"}));
+}
+
+TEST_F(RegistryStoreTest, DamagedFilesAreRefusedNamedAndLeftAlone) {
+  store_.reset();
+  std::mt19937 random(7);
+  std::string noise(8192, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  std::string header = FileBytes(dbPath_);
+  ASSERT_GT(header.size(), 100u);
+  std::string damagedPages = header;
+  for (std::size_t i = 100; i < damagedPages.size(); ++i) damagedPages[i] = static_cast<char>(i * 7);
+
+  const std::string foreign = folder_ + "/foreign.db";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(foreign.c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "CREATE TABLE t(x)", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  const std::string foreignBytes = FileBytes(foreign);
+
+  struct Case {
+    std::string what;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"random bytes", noise},
+      {"text", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\x]\r\n"},
+      {"cut header", header.substr(0, 50)},
+      {"damaged pages", damagedPages},
+      {"another program's database", foreignBytes},
+  };
+  for (const Case& c : cases) {
+    const std::string path = folder_ + "/damaged.db";
+    std::filesystem::remove(path);
+    WriteFile(path, c.bytes);
+    std::string error;
+    auto opened = RegistryStore::Open(path, {}, error);
+    EXPECT_FALSE(opened) << c.what;
+    EXPECT_NE(error.find(path), std::string::npos) << c.what << ": " << error;
+    EXPECT_EQ(FileBytes(path), c.bytes) << c.what;
+  }
+  std::string error;
+  const std::string noFolder = folder_ + "/missing/registry.db";
+  EXPECT_FALSE(RegistryStore::Open(noFolder, {}, error));
+  EXPECT_NE(error.find(noFolder), std::string::npos) << error;
+}
+
+TEST(RegistryRoots, NamesAndHandles) {
+  struct Case {
+    std::string name;
+    HKEY root;
+  };
+  const Case cases[] = {
+      {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+      {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+      {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+      {"HKEY_USERS", HKEY_USERS},
+      {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RootFromName(c.name), c.root);
+    std::string lower = c.name;
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(RootFromName(lower), c.root);
+    EXPECT_EQ(RootName(c.root), c.name);
+  }
+  for (const char* other : {"", "HKLM", "HKEY_LOCAL_MACHINE\\", "HKEY_PERFORMANCE_DATA"}) {
+    EXPECT_EQ(RootFromName(other), 0u) << other;
+  }
+  EXPECT_EQ(RootName(0x80000004u), "");
+  EXPECT_EQ(RootName(0), "");
+}
+
+TEST(RegistryCurrent, TRegistryWithoutAStoreFails) {
+  RegistryStore* before = CurrentRegistry();
+  SetCurrentRegistry(nullptr);
+  TRegistry reg;
+  EXPECT_FALSE(reg.OpenKey("\\x", true));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(reg.KeyExists(""));
+  SetCurrentRegistry(before);
+}
