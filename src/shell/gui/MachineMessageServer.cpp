@@ -21,13 +21,11 @@ MachineMessageServer::MachineMessageServer(QObject* parent)
 
 bool MachineMessageServer::Listen(const QString& machineFolder) {
   const QString name = MachineSocketName(machineFolder);
-  server_->setSocketOptions(QLocalServer::UserAccessOption);
-  if (server_->listen(name)) return true;
-  if (server_->serverError() != QAbstractSocket::AddressInUseError) return false;
   QLocalSocket probe;
   probe.connectToServer(name);
   if (probe.waitForConnected(200)) return false;  // another copy serves it
-  QLocalServer::removeServer(name);
+  QLocalServer::removeServer(name);                // left behind by a copy that died
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
   return server_->listen(name);
 }
 
