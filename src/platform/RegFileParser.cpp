@@ -167,7 +167,7 @@ class Parser {
     }
     const std::size_t slash = inner.find('\\');
     const std::string rootName(inner.substr(0, slash));
-    const HKEY root = RootFromName(UpperName(rootName));
+    const HKEY root = RootFromName(rootName);
     if (root == 0) return Fail(index, "unknown root key \"" + rootName + "\"");
     key.path = RootName(root);
     if (slash != std::string_view::npos) {

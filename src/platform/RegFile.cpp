@@ -1,0 +1,266 @@
+// .reg files against the registry store: export of a tree, import of a file.
+
+#include "platform/RegFile.h"
+
+#include <utility>
+
+#include "platform/FileSystem.h"
+#include "platform/RegistryStore.h"
+#include "platform/TextCodec.h"
+
+namespace win {
+
+namespace {
+
+struct KeySteps {
+  HKEY root = 0;
+  std::vector<std::string> names;  // below the root
+};
+
+// "HKEY_LOCAL_MACHINE\SOFTWARE\x" into its root and key names; an empty
+// name (doubled or trailing backslash) makes it invalid.
+bool SplitKeyPath(const std::string& path, KeySteps& steps, bool allowTrailingBackslash) {
+  std::size_t start = path.find('\\');
+  steps.root = RootFromName(path.substr(0, start));
+  if (steps.root == 0) return false;
+  while (start != std::string::npos) {
+    const std::size_t next = path.find('\\', start + 1);
+    std::string name = path.substr(start + 1, next == std::string::npos ? next : next - start - 1);
+    if (name.empty()) return allowTrailingBackslash && next == std::string::npos;
+    steps.names.push_back(std::move(name));
+    start = next;
+  }
+  return true;
+}
+
+std::string Reason() {
+  switch (GetLastError()) {
+    case ERROR_ACCESS_DENIED:
+      return "access denied";
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_INVALID_NAME:
+    case ERROR_INVALID_PARAMETER:
+      return "invalid name";
+    default:
+      return "error " + std::to_string(GetLastError());
+  }
+}
+
+std::string AtLine(int line, const std::string& what) {
+  return line > 0 ? "line " + std::to_string(line) + ": " + what : what;
+}
+
+// Applies the keys of one file, remembering the key ids of the previous
+// path so that a file in tree order does not walk from the root each time.
+class Applier {
+ public:
+  explicit Applier(RegistryStore& store) : store_(store) {}
+
+  bool Apply(const RegFileKey& key, std::string& error) {
+    KeySteps steps;
+    if (!SplitKeyPath(key.path, steps, false)) {
+      error = AtLine(key.line, "bad key path \"" + key.path + "\"");
+      return false;
+    }
+    if (key.remove) return Remove(key, steps, error);
+    const std::optional<std::int64_t> id = Open(steps, true);
+    if (!id) {
+      error = AtLine(key.line, "cannot create key " + key.path + ": " + Reason());
+      return false;
+    }
+    for (const RegFileValue& value : key.values) {
+      const int line = value.line > 0 ? value.line : key.line;
+      const std::string shown = value.name.empty() ? "@" : "\"" + value.name + "\"";
+      if (value.remove) {
+        if (store_.GetValue(*id, value.name) && !store_.DeleteValue(*id, value.name)) {
+          error = AtLine(line, "cannot delete value " + shown + " of " + key.path + ": " + Reason());
+          return false;
+        }
+      } else if (!store_.SetValue(*id, value.name, value.type, value.data)) {
+        error = AtLine(line, "cannot write value " + shown + " of " + key.path + ": " + Reason());
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  bool Remove(const RegFileKey& key, const KeySteps& steps, std::string& error) {
+    if (steps.names.empty()) {
+      error = AtLine(key.line, "a root key cannot be deleted");
+      return false;
+    }
+    const std::optional<std::int64_t> id = Open(steps, false);
+    cachedRoot_ = 0;
+    cached_.clear();
+    if (id && !store_.DeleteTree(*id)) {
+      error = AtLine(key.line, "cannot delete key " + key.path + ": " + Reason());
+      return false;
+    }
+    return true;
+  }
+
+  std::optional<std::int64_t> Open(const KeySteps& steps, bool create) {
+    std::size_t same = 0;
+    if (steps.root == cachedRoot_) {
+      while (same < steps.names.size() && same < cached_.size() &&
+             cached_[same].first == steps.names[same]) {
+        ++same;
+      }
+    } else {
+      cached_.clear();
+      cachedRoot_ = 0;
+    }
+    cached_.resize(same);
+    std::optional<std::int64_t> id = same > 0 ? std::optional(cached_[same - 1].second)
+                                              : store_.RootId(steps.root);
+    if (!id) return id;
+    for (std::size_t i = same; i < steps.names.size(); ++i) {
+      const std::optional<std::int64_t> child = create ? store_.CreateChild(*id, steps.names[i])
+                                                       : store_.FindChild(*id, steps.names[i]);
+      if (!child) return child;
+      id = child;
+      if (create) cached_.emplace_back(steps.names[i], *id);
+    }
+    if (create) cachedRoot_ = steps.root;
+    return id;
+  }
+
+  RegistryStore& store_;
+  HKEY cachedRoot_ = 0;
+  std::vector<std::pair<std::string, std::int64_t>> cached_;
+};
+
+}  // namespace
+
+bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileContent& content,
+                      std::string& error) {
+  struct Pending {
+    std::int64_t id;
+    std::string path;
+  };
+  std::vector<Pending> stack;
+  if (keyPath.empty()) {
+    // The other three roots are views of these two trees.
+    for (HKEY root : {HKEY_USERS, HKEY_LOCAL_MACHINE}) {
+      if (const auto id = store.RootId(root)) stack.push_back({*id, RootName(root)});
+    }
+  } else {
+    KeySteps steps;
+    if (!SplitKeyPath(keyPath, steps, true)) {
+      error = "bad key path \"" + keyPath + "\"";
+      return false;
+    }
+    std::optional<std::int64_t> id = store.RootId(steps.root);
+    std::string path = RootName(steps.root);
+    for (const std::string& name : steps.names) {
+      if (!id) break;
+      std::string stored = name;
+      for (const std::string& child : store.ChildNames(*id)) {
+        if (SameName(child, name)) stored = child;
+      }
+      id = store.FindChild(*id, name);
+      path += '\\';
+      path += stored;
+    }
+    if (!id) {
+      error = "key " + keyPath + " does not exist";
+      return false;
+    }
+    stack.push_back({*id, std::move(path)});
+  }
+  std::vector<RegFileKey> keys;
+  while (!stack.empty()) {
+    Pending key = std::move(stack.back());
+    stack.pop_back();
+    RegFileKey entry;
+    entry.path = key.path;
+    for (RegValue& value : store.Values(key.id)) {
+      entry.values.push_back({std::move(value.name), false, value.type, std::move(value.data), 0});
+    }
+    keys.push_back(std::move(entry));
+    const std::vector<std::string> children = store.ChildNames(key.id);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+      if (const auto child = store.FindChild(key.id, *it)) {
+        stack.push_back({*child, key.path + '\\' + *it});
+      }
+    }
+  }
+  content.keys = std::move(keys);
+  return true;
+}
+
+bool ApplyRegFile(RegistryStore& store, const RegFileContent& content, std::string& error) {
+  if (!store.BeginBatch()) {
+    error = "cannot start writing to the registry: " + Reason();
+    return false;
+  }
+  Applier applier(store);
+  for (const RegFileKey& key : content.keys) {
+    if (!applier.Apply(key, error)) {
+      const DWORD code = GetLastError();
+      store.RollbackBatch();
+      SetLastError(code);
+      return false;
+    }
+  }
+  if (!store.CommitBatch()) {
+    error = "cannot save the registry: " + Reason();
+    const DWORD code = GetLastError();
+    store.RollbackBatch();
+    SetLastError(code);
+    return false;
+  }
+  return true;
+}
+
+bool ExportRegFile(const std::string& windowsPath, const std::string& keyPath,
+                   RegFileFormat format, std::string& error) {
+  RegistryStore* store = CurrentRegistry();
+  if (store == nullptr) {
+    SetLastError(ERROR_NOT_READY);
+    error = windowsPath + ": no machine is open";
+    return false;
+  }
+  RegFileContent content;
+  content.format = format;
+  if (!ReadRegistryTree(*store, keyPath, content, error)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    error = windowsPath + ": " + error;
+    return false;
+  }
+  if (!WriteFileBytes(windowsPath, FormatRegFile(content, 0))) {
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_CANTWRITE);
+    error = windowsPath + ": cannot write the file";
+    return false;
+  }
+  return true;
+}
+
+bool ImportRegFile(const std::string& windowsPath, std::string& error) {
+  RegistryStore* store = CurrentRegistry();
+  if (store == nullptr) {
+    SetLastError(ERROR_NOT_READY);
+    error = windowsPath + ": no machine is open";
+    return false;
+  }
+  std::vector<std::uint8_t> bytes;
+  if (!ReadFileBytes(windowsPath, bytes)) {
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_FILE_NOT_FOUND);
+    error = windowsPath + ": cannot read the file";
+    return false;
+  }
+  RegFileContent content;
+  if (!ParseRegFile(bytes, windowsPath, 0, content, error)) {
+    SetLastError(ERROR_INVALID_DATA);
+    return false;
+  }
+  if (!ApplyRegFile(*store, content, error)) {
+    error = windowsPath + ": " + error;
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_CANTWRITE);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace win
