@@ -6,6 +6,10 @@
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/JpegDecoder.h"
 
+// The pictures live in the static window library; registering them here keeps
+// the linker from dropping them.
+static void RegisterPictureResources() { Q_INIT_RESOURCE(pictures); }
+
 namespace {
 
 QByteArray ReadResource(const QString& path) {
@@ -17,6 +21,8 @@ QByteArray ReadResource(const QString& path) {
 }  // namespace
 
 QString PictureResourcePath(const std::string& type, const std::string& name) {
+  static const bool registered = (RegisterPictureResources(), true);
+  (void)registered;
   return QStringLiteral(":/%1/%2").arg(QString::fromStdString(type), QString::fromStdString(name));
 }
 
@@ -60,6 +66,6 @@ bool LoadGifResource(const std::string& Name, TImageEx* Image) {
 QIcon ProgramIcon() {
   QIcon icon;
   for (const char* size : {"16", "32", "48", "256"})
-    icon.addFile(QStringLiteral(":/ICON/MAINICON%1").arg(QLatin1String(size)));
+    icon.addFile(PictureResourcePath("ICON", std::string("MAINICON") + size));
   return icon;
 }
