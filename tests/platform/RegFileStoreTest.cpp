@@ -45,29 +45,28 @@ class TempStores {
   std::string folder_;
 };
 
-std::optional<std::int64_t> Find(RegistryStore& store, const std::string& path) {
+// The key at a full path, made when missing if `create`.
+std::optional<std::int64_t> Walk(RegistryStore& store, const std::string& path, bool create) {
   const std::size_t slash = path.find('\\');
   std::optional<std::int64_t> id = store.RootId(RootFromName(path.substr(0, slash)));
   for (std::size_t start = slash; id && start != std::string::npos;) {
     const std::size_t next = path.find('\\', start + 1);
-    id = store.FindChild(*id, path.substr(start + 1, next == std::string::npos ? next : next - start - 1));
+    const std::string name = path.substr(start + 1, next == std::string::npos ? next : next - start - 1);
+    id = create ? store.CreateChild(*id, name) : store.FindChild(*id, name);
     start = next;
   }
   return id;
+}
+
+std::optional<std::int64_t> Find(RegistryStore& store, const std::string& path) {
+  return Walk(store, path, false);
 }
 
 // Makes the keys and values of content with the store's own calls.
 void Fill(RegistryStore& store, const RegFileContent& content) {
   ASSERT_TRUE(store.BeginBatch());
   for (const RegFileKey& key : content.keys) {
-    const std::size_t slash = key.path.find('\\');
-    std::optional<std::int64_t> id = store.RootId(RootFromName(key.path.substr(0, slash)));
-    for (std::size_t start = slash; id && start != std::string::npos;) {
-      const std::size_t next = key.path.find('\\', start + 1);
-      id = store.CreateChild(
-          *id, key.path.substr(start + 1, next == std::string::npos ? next : next - start - 1));
-      start = next;
-    }
+    const std::optional<std::int64_t> id = Walk(store, key.path, true);
     ASSERT_TRUE(id) << key.path;
     for (const RegFileValue& value : key.values) {
       ASSERT_TRUE(store.SetValue(*id, value.name, value.type, value.data)) << key.path;

@@ -1,0 +1,273 @@
+#include "platform/ProgramRunner.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <thread>
+
+#include "platform/FileSystem.h"
+#include "platform/RegFile.h"
+#include "platform/System.h"
+#include "platform/TextCodec.h"
+
+extern char** environ;
+
+namespace win {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::size_t SkipBlanks(const std::string& text, std::size_t pos) {
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  return pos;
+}
+
+// Arguments after the program, from pos on.
+std::vector<std::string> SplitArguments(const std::string& line, std::size_t pos) {
+  std::vector<std::string> args;
+  while ((pos = SkipBlanks(line, pos)) < line.size()) {
+    std::string arg;
+    bool quoted = false;
+    while (pos < line.size()) {
+      const char c = line[pos];
+      if (c == '\\') {
+        std::size_t count = 0;
+        while (pos < line.size() && line[pos] == '\\') ++count, ++pos;
+        if (pos < line.size() && line[pos] == '"') {
+          arg.append(count / 2, '\\');
+          if (count % 2 == 1) {
+            arg += '"';
+            ++pos;
+          }
+        } else {
+          arg.append(count, '\\');
+        }
+      } else if (c == '"') {
+        if (quoted && pos + 1 < line.size() && line[pos + 1] == '"') {
+          arg += '"';
+          pos += 2;
+        } else {
+          quoted = !quoted;
+          ++pos;
+        }
+      } else if (IsBlank(c) && !quoted) {
+        break;
+      } else {
+        arg += c;
+        ++pos;
+      }
+    }
+    args.push_back(std::move(arg));
+  }
+  return args;
+}
+
+struct Command {
+  std::string program;  // as written, or the machine path it was found at
+  std::vector<std::string> args;
+};
+
+// Program and arguments; `end` is where the program text ends.
+Command SplitProgram(const std::string& line, std::size_t& end) {
+  Command command;
+  std::size_t pos = SkipBlanks(line, 0);
+  if (pos < line.size() && line[pos] == '"') {
+    end = line.find('"', pos + 1);
+    command.program = line.substr(pos + 1, end == std::string::npos ? end : end - pos - 1);
+    end = end == std::string::npos ? line.size() : end + 1;
+  } else {
+    end = pos;
+    while (end < line.size() && !IsBlank(line[end])) ++end;
+    command.program = line.substr(pos, end - pos);
+    // "regsvr32.exe/s": a bare program name may carry its first switch.
+    const std::size_t slash = command.program.find('/');
+    if (slash != std::string::npos && slash > 0 &&
+        command.program.find_first_of("\\:") == std::string::npos) {
+      end = pos + slash;
+      command.program.resize(slash);
+    }
+  }
+  command.args = SplitArguments(line, end);
+  return command;
+}
+
+// "REGEDIT" for "C:\WINDOWS\regedit.exe".
+std::string BareProgramName(const std::string& program) {
+  std::string name = UpperName(ExtractFileName(program));
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".EXE") == 0) name.resize(name.size() - 4);
+  return name;
+}
+
+bool IsSwitch(const std::string& arg) { return arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-'); }
+
+bool IsRooted(const std::string& path) {
+  return path.find(':') != std::string::npos || (!path.empty() && path[0] == '\\');
+}
+
+bool Fail(DWORD code) {
+  SetLastError(code);
+  return false;
+}
+
+bool Regedit(const std::vector<std::string>& args) {
+  bool exportMode = false;
+  bool silent = false;
+  std::vector<std::string> operands;
+  for (const std::string& arg : args) {
+    const std::string word = UpperName(arg);
+    if (word == "/E" || word == "-E") {
+      exportMode = true;
+    } else if (word == "/S" || word == "-S") {
+      silent = true;
+    } else if (IsSwitch(arg)) {
+      return Fail(ERROR_INVALID_PARAMETER);
+    } else {
+      operands.push_back(arg);
+    }
+  }
+  std::string error;
+  if (exportMode && (operands.size() == 1 || operands.size() == 2)) {
+    const RegFileFormat format =
+        GetVersionEx().platformId == 1 ? RegFileFormat::Regedit4 : RegFileFormat::Version5;
+    return ExportRegFile(operands[0], operands.size() == 2 ? operands[1] : "", format, error);
+  }
+  if (!exportMode && silent && operands.size() == 1) return ImportRegFile(operands[0], error);
+  return Fail(ERROR_INVALID_PARAMETER);
+}
+
+// Stands in for registering a server file: succeeds when the file is there.
+bool Regsvr32(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (IsSwitch(arg)) continue;
+    const std::string path = IsRooted(arg) ? arg : IncludeTrailingBackslash(GetSystemDirectory()) + arg;
+    return FileExists(path) || Fail(ERROR_FILE_NOT_FOUND);
+  }
+  return Fail(ERROR_INVALID_PARAMETER);
+}
+
+// Where the program is on the machine; a name without folder is looked for
+// in the system and Windows folders, with ".exe" added when it has no
+// extension.
+std::optional<std::string> FindProgram(const std::string& program) {
+  std::vector<std::string> candidates;
+  if (IsRooted(program)) {
+    candidates.push_back(program);
+  } else {
+    candidates.push_back(IncludeTrailingBackslash(GetSystemDirectory()) + program);
+    candidates.push_back(IncludeTrailingBackslash(GetWindowsDirectory()) + program);
+  }
+  for (const std::string& path : candidates) {
+    if (FileExists(path)) return path;
+    if (ExtractFileExt(path).empty() && FileExists(path + ".exe")) return path + ".exe";
+  }
+  return std::nullopt;
+}
+
+// The program on the machine. An unquoted path with blanks is tried at each
+// blank in turn ("C:\Program Files\App\un.exe /S").
+std::optional<Command> ResolveProgram(const std::string& line) {
+  std::size_t end = 0;
+  Command command = SplitProgram(line, end);
+  if (const auto found = FindProgram(command.program)) {
+    command.program = *found;
+    return command;
+  }
+  const std::size_t start = SkipBlanks(line, 0);
+  if (start < line.size() && line[start] == '"') return std::nullopt;
+  for (std::size_t blank = line.find(' ', end); blank != std::string::npos;
+       blank = line.find(' ', blank + 1)) {
+    if (const auto found = FindProgram(line.substr(start, blank - start))) {
+      return Command{*found, SplitArguments(line, blank)};
+    }
+  }
+  if (const auto found = FindProgram(line.substr(start))) return Command{*found, {}};
+  return std::nullopt;
+}
+
+// Starts the host file of a machine program; the process id, or none with
+// GetLastError() set.
+std::optional<pid_t> Spawn(const Command& command) {
+  const std::string host = HostPath(command.program);
+  struct stat info {};
+  if (host.empty() || stat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return std::nullopt;
+  }
+  if (access(host.c_str(), X_OK) != 0) {
+    SetLastError(ERROR_BAD_EXE_FORMAT);
+    return std::nullopt;
+  }
+  std::vector<std::string> argvText{host};
+  argvText.insert(argvText.end(), command.args.begin(), command.args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : argvText) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, host.c_str(), nullptr, nullptr, argv.data(), environ);
+  if (rc != 0) {
+    SetLastError(rc == ENOEXEC ? ERROR_BAD_EXE_FORMAT
+                 : rc == EACCES ? ERROR_ACCESS_DENIED
+                                : ERROR_FILE_NOT_FOUND);
+    return std::nullopt;
+  }
+  return pid;
+}
+
+// Runs "regedit" and "regsvr32" in-process; none for other programs.
+std::optional<bool> RunBuiltIn(const std::string& line) {
+  std::size_t end = 0;
+  const Command command = SplitProgram(line, end);
+  const std::string name = BareProgramName(command.program);
+  if (name == "REGEDIT") return Regedit(command.args);
+  if (name == "REGSVR32") return Regsvr32(command.args);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+  std::size_t end = 0;
+  Command command = SplitProgram(commandLine, end);
+  std::vector<std::string> parts{std::move(command.program)};
+  parts.insert(parts.end(), command.args.begin(), command.args.end());
+  return parts;
+}
+
+bool WinExec(const std::string& commandLine, int /*showCmd*/) {
+  if (const auto done = RunBuiltIn(commandLine)) return *done;
+  const auto command = ResolveProgram(commandLine);
+  if (!command) return Fail(ERROR_FILE_NOT_FOUND);
+  const auto pid = Spawn(*command);
+  if (!pid) return false;
+  std::thread([child = *pid] {
+    int status = 0;
+    waitpid(child, &status, 0);
+  }).detach();
+  SetLastError(ERROR_SUCCESS);
+  return true;
+}
+
+bool RunAndWait(const std::string& commandLine, DWORD& exitCode) {
+  if (const auto done = RunBuiltIn(commandLine)) {
+    exitCode = *done ? 0 : 1;
+    return true;
+  }
+  const auto command = ResolveProgram(commandLine);
+  if (!command) return Fail(ERROR_FILE_NOT_FOUND);
+  const auto pid = Spawn(*command);
+  if (!pid) return false;
+  int status = 0;
+  while (waitpid(*pid, &status, 0) < 0) {
+    if (errno != EINTR) return Fail(ERROR_INVALID_HANDLE);
+  }
+  exitCode = WIFEXITED(status) ? static_cast<DWORD>(WEXITSTATUS(status))
+                               : 128u + static_cast<DWORD>(WTERMSIG(status));
+  return true;
+}
+
+}  // namespace win
