@@ -24,6 +24,8 @@ std::string AnsiToUtf8(const std::string& text, unsigned codePage = 0);
 // True when the byte starts a double-byte character in the code page.
 bool IsDBCSLeadByte(std::uint8_t byte, unsigned codePage = 0);
 unsigned CurrentAnsiCodePage();
+// True when iconv can convert the code page both ways.
+bool IsSupportedCodePage(unsigned codePage);
 
 // Upper-cased ordinal form used for name comparisons.
 std::string UpperName(const std::string& text);

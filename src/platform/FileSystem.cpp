@@ -1,0 +1,276 @@
+// Files and folders of the current machine: attributes, existence, folders,
+// copy, move, delete, whole-file reads and writes.
+
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+
+#include "platform/HostFiles.h"
+#include "platform/Machine.h"
+#include "platform/PathResolver.h"
+#include "platform/StateStore.h"
+#include "platform/TextCodec.h"
+
+namespace win {
+
+using namespace fs_detail;
+
+namespace {
+
+bool IsReadOnly(const ResolvedPath& path) {
+  return (AttributesOf(path) & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// Letter of "C:" or "C:\" (either slash); 0 for anything else.
+char RootLetter(const std::string& rootPath) {
+  if (rootPath.size() < 2 || rootPath.size() > 3 || rootPath[1] != ':' ||
+      !std::isalpha(static_cast<unsigned char>(rootPath[0]))) {
+    return 0;
+  }
+  if (rootPath.size() == 3 && rootPath[2] != '\\' && rootPath[2] != '/') return 0;
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(rootPath[0])));
+}
+
+void ForgetStaleRecord(const ResolvedPath& path) {
+  if (StateStore* state = State()) state->ForgetFileAttributes(path.Key());
+}
+
+// A file that may be replaced or written to: not a folder, not a link, not
+// read-only.
+bool CheckWritableFile(const ResolvedPath& path) {
+  if (path.IsRoot()) return Fail(ERROR_ACCESS_DENIED);
+  if (!path.Exists()) return true;
+  if (path.entry.kind != EntryKind::File || IsReadOnly(path)) return Fail(ERROR_ACCESS_DENIED);
+  return true;
+}
+
+// A written file gets the archive bit; a new one sheds a record left behind by
+// an earlier entry of that name.
+void MarkWritten(const ResolvedPath& path, bool existed) {
+  StateStore* state = State();
+  if (!state) return;
+  if (!existed) {
+    state->ForgetFileAttributes(path.Key());
+  } else if (const auto record = state->FileAttributes(path.Key())) {
+    state->SetFileAttributes(path.Key(), *record | FILE_ATTRIBUTE_ARCHIVE);
+  }
+}
+
+}  // namespace
+
+unsigned GetDriveType(const std::string& rootPath) {
+  const char letter = RootLetter(rootPath);
+  const Machine* machine = CurrentMachine();
+  if (letter == 0 || !machine) return DRIVE_NO_ROOT_DIR;
+  for (const auto& drive : machine->Config().drives) {
+    if (drive.letter == letter) return drive.type;
+  }
+  return DRIVE_NO_ROOT_DIR;
+}
+
+std::vector<char> GetLogicalDrives() {
+  std::vector<char> letters;
+  const Machine* machine = CurrentMachine();
+  if (!machine) return letters;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    for (const auto& drive : machine->Config().drives) {
+      if (drive.letter == letter) {
+        letters.push_back(letter);
+        break;
+      }
+    }
+  }
+  return letters;
+}
+
+std::string HostPath(const std::string& windowsPath) {
+  ResolvedPath path;
+  return ResolvePath(windowsPath, path) ? path.host : std::string();
+}
+
+DWORD GetFileAttributes(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return INVALID_FILE_ATTRIBUTES;
+  return AttributesOf(resolved);
+}
+
+bool SetFileAttributes(const std::string& path, DWORD attributes) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return false;
+  const DWORD stored = attributes & kStoredBits;
+  // Read-only also comes from the host's write permission; clearing it
+  // gives the permission back.
+  if (resolved.entry.kind == EntryKind::File && !(resolved.entry.mode & S_IWUSR) &&
+      !(stored & FILE_ATTRIBUTE_READONLY) &&
+      chmod(resolved.host.c_str(), (resolved.entry.mode & 07777) | S_IWUSR) != 0) {
+    return FailFromErrno(errno);
+  }
+  StateStore* state = State();
+  if (!state || !state->SetFileAttributes(resolved.Key(), stored)) return Fail(ERROR_WRITE_FAULT);
+  return true;
+}
+
+std::optional<FindData> GetFileInfo(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return std::nullopt;
+  return MakeFindData(resolved.IsRoot() ? std::string() : resolved.names.back(), resolved.entry,
+                      AttributesOf(resolved));
+}
+
+bool FileExists(const std::string& path) {
+  ResolvedPath resolved;
+  return ResolvePath(path, resolved) && resolved.entry.kind == EntryKind::File;
+}
+
+bool DirectoryExists(const std::string& path) {
+  ResolvedPath resolved;
+  return ResolvePath(path, resolved) && resolved.entry.kind == EntryKind::Folder;
+}
+
+bool CreateDirectory(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolveInExistingFolder(path, resolved)) return false;
+  if (resolved.Exists()) return Fail(ERROR_ALREADY_EXISTS);
+  if (mkdir(resolved.host.c_str(), 0777) != 0) return FailFromErrno(errno);
+  ForgetStaleRecord(resolved);
+  return true;
+}
+
+bool ForceDirectories(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolvePath(path, resolved)) return false;
+  if (resolved.Exists()) {
+    return resolved.entry.kind == EntryKind::Folder ? true : Fail(ERROR_ALREADY_EXISTS);
+  }
+  if (!resolved.parentExists && !ForceDirectories(resolved.ParentWindows())) return false;
+  return CreateDirectory(resolved.windows);
+}
+
+bool RemoveDirectory(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return false;
+  if (resolved.IsRoot()) return Fail(ERROR_ACCESS_DENIED);
+  switch (resolved.entry.kind) {
+    case EntryKind::File:
+      return Fail(ERROR_DIRECTORY);
+    case EntryKind::Link:  // the link goes, never what it points at
+      if (unlink(resolved.host.c_str()) != 0) return FailFromErrno(errno);
+      break;
+    default:
+      if (IsReadOnly(resolved)) return Fail(ERROR_ACCESS_DENIED);
+      if (rmdir(resolved.host.c_str()) != 0) {
+        return FailFromErrno(errno == EEXIST ? ENOTEMPTY : errno);
+      }
+      break;
+  }
+  ForgetStaleRecord(resolved);
+  return true;
+}
+
+bool DeleteFile(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return false;
+  if (resolved.entry.kind == EntryKind::Folder || IsReadOnly(resolved)) {
+    return Fail(ERROR_ACCESS_DENIED);
+  }
+  if (unlink(resolved.host.c_str()) != 0) return FailFromErrno(errno);
+  ForgetStaleRecord(resolved);
+  return true;
+}
+
+bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  ResolvedPath source;
+  ResolvedPath target;
+  if (!ResolveExisting(from, source)) return false;
+  if (source.entry.kind == EntryKind::Folder) return Fail(ERROR_ACCESS_DENIED);
+  if (!ResolveInExistingFolder(to, target)) return false;
+  if (target.Exists()) {
+    if (target.host == source.host) return Fail(ERROR_SHARING_VIOLATION);
+    if (failIfExists) return Fail(ERROR_FILE_EXISTS);
+    if (AttributesOf(target) & FILE_ATTRIBUTE_HIDDEN) return Fail(ERROR_ACCESS_DENIED);
+  }
+  if (!CheckWritableFile(target)) return false;
+  const DWORD attributes = AttributesOf(source);
+  if (!CopyHostEntry(source.host, source.entry, target.host)) return false;
+  // The copy carries the attributes of its source, with the archive bit set.
+  DWORD stored = attributes & kStoredBits;
+  if (source.entry.kind == EntryKind::File) stored |= FILE_ATTRIBUTE_ARCHIVE;
+  if (StateStore* state = State()) state->SetFileAttributes(target.Key(), stored);
+  return true;
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+  ResolvedPath source;
+  ResolvedPath target;
+  if (!ResolveExisting(from, source)) return false;
+  if (source.IsRoot()) return Fail(ERROR_ACCESS_DENIED);
+  if (!ResolveInExistingFolder(to, target)) return false;
+  if (target.IsRoot()) return Fail(ERROR_ALREADY_EXISTS);
+  std::string targetHost = target.host;
+  std::string targetKey = target.Key();
+  if (target.Exists()) {
+    if (target.host != source.host) return Fail(ERROR_ALREADY_EXISTS);
+    // The same entry: only the letter case of its name changes.
+    targetHost = target.ParentHost() + "/" + target.given.back();
+    if (targetHost == source.host) return true;
+  }
+  const std::string sourceKey = source.Key();
+  if (targetKey.rfind(sourceKey + "\\", 0) == 0) return Fail(ERROR_ACCESS_DENIED);
+  if (!MoveHostEntry(source.host, source.entry, targetHost)) return false;
+  if (StateStore* state = State()) state->MoveFileAttributes(sourceKey, targetKey);
+  return true;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) { return MoveFile(from, to); }
+
+bool SetFileTime(const std::string& path, FileTime lastWrite) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return false;
+  if (resolved.entry.kind == EntryKind::File && IsReadOnly(resolved)) {
+    return Fail(ERROR_ACCESS_DENIED);
+  }
+  return SetHostWriteTime(resolved.host, lastWrite);
+}
+
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& data) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return false;
+  if (resolved.entry.kind != EntryKind::File) return Fail(ERROR_ACCESS_DENIED);
+  return ReadHostFile(resolved.host, data);
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& data) {
+  ResolvedPath resolved;
+  if (!ResolveInExistingFolder(path, resolved) || !CheckWritableFile(resolved)) return false;
+  const bool existed = resolved.Exists();
+  if (!ReplaceHostFile(resolved.host, existed ? std::optional<unsigned>(resolved.entry.mode)
+                                               : std::nullopt,
+                       [&data](int fd) { return WriteAll(fd, data.data(), data.size()); })) {
+    return false;
+  }
+  MarkWritten(resolved, existed);
+  return true;
+}
+
+bool AppendFileBytes(const std::string& path, const std::vector<std::uint8_t>& data) {
+  ResolvedPath resolved;
+  if (!ResolveInExistingFolder(path, resolved) || !CheckWritableFile(resolved)) return false;
+  const bool existed = resolved.Exists();
+  if (!AppendHostFile(resolved.host, data)) return false;
+  MarkWritten(resolved, existed);
+  return true;
+}
+
+FileTime CurrentFileTime() {
+  const auto since = std::chrono::system_clock::now().time_since_epoch();
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();
+  return FileTimeFromUnix(ns / 1000000000, ns % 1000000000);
+}
+
+}  // namespace win

@@ -1,0 +1,216 @@
+#include "platform/HostFiles.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+namespace win::fs_detail {
+
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+unsigned DefaultFileMode() {
+  static const unsigned mode = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666u & ~static_cast<unsigned>(mask);
+  }();
+  return mode;
+}
+
+std::string TempTemplate(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  return target.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".fw-XXXXXX";
+}
+
+// Opens a host file for reading without following a link; regular files only.
+int OpenRegularForRead(const std::string& hostPath) {
+  const int fd = open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    FailFromErrno(errno);
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    Fail(ERROR_ACCESS_DENIED);
+    return -1;
+  }
+  return fd;
+}
+
+// Reads fd to its end, handing each chunk to take.
+bool ReadChunks(int fd, const std::function<bool(const char*, std::size_t)>& take) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Fail(ERROR_READ_FAULT);
+    }
+    if (n == 0) return true;
+    if (!take(buffer, static_cast<std::size_t>(n))) return false;
+  }
+}
+
+bool RenameNoReplace(const std::string& source, const std::string& target) {
+  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  struct stat st;
+  if (lstat(target.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return rename(source.c_str(), target.c_str()) == 0;
+}
+
+bool CopyLink(const std::string& source, const std::string& target) {
+  std::vector<char> buffer(4096);
+  const ssize_t length = readlink(source.c_str(), buffer.data(), buffer.size());
+  if (length < 0 || static_cast<std::size_t>(length) >= buffer.size()) return FailFromErrno(errno);
+  std::string temp = TempTemplate(target);
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return FailFromErrno(errno);
+  close(fd);
+  unlink(temp.c_str());
+  if (symlink(std::string(buffer.data(), static_cast<std::size_t>(length)).c_str(),
+              temp.c_str()) != 0) {
+    return FailFromErrno(errno);
+  }
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    unlink(temp.c_str());
+    return FailFromErrno(error);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return FailFromErrno(errno);
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool ReadHostFile(const std::string& hostPath, std::vector<std::uint8_t>& data) {
+  Fd fd(OpenRegularForRead(hostPath));
+  if (fd.get() < 0) return false;
+  data.clear();
+  return ReadChunks(fd.get(), [&data](const char* chunk, std::size_t size) {
+    data.insert(data.end(), chunk, chunk + size);
+    return true;
+  });
+}
+
+bool ReplaceHostFile(const std::string& target, std::optional<unsigned> mode,
+                     const std::function<bool(int fd)>& fill) {
+  std::string temp = TempTemplate(target);
+  Fd fd(mkostemp(temp.data(), O_CLOEXEC));
+  if (fd.get() < 0) return FailFromErrno(errno);
+  const auto abandon = [&temp] {
+    unlink(temp.c_str());
+    return false;
+  };
+  if (!fill(fd.get())) return abandon();
+  if (fchmod(fd.get(), mode.value_or(DefaultFileMode()) & 07777) != 0 || fsync(fd.get()) != 0 ||
+      !fd.Close()) {
+    FailFromErrno(errno);
+    return abandon();
+  }
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    FailFromErrno(errno);
+    return abandon();
+  }
+  return true;
+}
+
+bool AppendHostFile(const std::string& hostPath, const std::vector<std::uint8_t>& data) {
+  Fd fd(open(hostPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+             0666));
+  if (fd.get() < 0) return FailFromErrno(errno);
+  struct stat st;
+  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  if (!WriteAll(fd.get(), data.data(), data.size())) return false;
+  if (fsync(fd.get()) != 0 || !fd.Close()) return FailFromErrno(errno);
+  return true;
+}
+
+bool CopyHostEntry(const std::string& source, const HostEntry& entry, const std::string& target) {
+  if (entry.kind == EntryKind::Link) {
+    return S_ISLNK(entry.mode) ? CopyLink(source, target) : Fail(ERROR_ACCESS_DENIED);
+  }
+  Fd in(OpenRegularForRead(source));
+  if (in.get() < 0) return false;
+  const bool copied = ReplaceHostFile(target, entry.mode, [&in](int out) {
+    return ReadChunks(in.get(), [out](const char* chunk, std::size_t size) {
+      return WriteAll(out, chunk, size);
+    });
+  });
+  return copied && SetHostWriteTime(target, entry.lastWriteTime);
+}
+
+bool MoveHostEntry(const std::string& source, const HostEntry& entry, const std::string& target) {
+  if (RenameNoReplace(source, target)) return true;
+  if (errno != EXDEV || entry.kind != EntryKind::File) return FailFromErrno(errno);
+  if (!CopyHostEntry(source, entry, target)) return false;
+  if (unlink(source.c_str()) != 0) return FailFromErrno(errno);
+  return true;
+}
+
+bool SetHostWriteTime(const std::string& hostPath, FileTime lastWrite) {
+  std::int64_t seconds = 0;
+  std::int64_t nanoseconds = 0;
+  UnixFromFileTime(lastWrite, seconds, nanoseconds);
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = static_cast<time_t>(seconds);
+  times[1].tv_nsec = static_cast<long>(nanoseconds);
+  if (utimensat(AT_FDCWD, hostPath.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+    return FailFromErrno(errno);
+  }
+  return true;
+}
+
+bool RemoveHostTree(const std::string& hostPath) {
+  std::error_code ec;
+  std::filesystem::remove_all(hostPath, ec);  // does not follow links
+  if (ec) return FailFromErrno(ec.value());
+  return true;
+}
+
+}  // namespace win::fs_detail

@@ -1,0 +1,33 @@
+#pragma once
+// Host-side file work behind the emulated file system: whole-file reads,
+// replacement through a temporary file, copies and moves that never follow a
+// link. Failures set GetLastError() and return false.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/PathResolver.h"
+
+namespace win::fs_detail {
+
+bool WriteAll(int fd, const void* data, std::size_t size);
+bool ReadHostFile(const std::string& hostPath, std::vector<std::uint8_t>& data);
+// Writes a temporary file beside target with fill, gives it mode (the
+// default for new files when none) and renames it over target.
+bool ReplaceHostFile(const std::string& target, std::optional<unsigned> mode,
+                     const std::function<bool(int fd)>& fill);
+bool AppendHostFile(const std::string& hostPath, const std::vector<std::uint8_t>& data);
+// Copies a file with its permissions and write time, or a link as a link.
+bool CopyHostEntry(const std::string& source, const HostEntry& entry, const std::string& target);
+// Renames source to target, which must not exist; across host file systems
+// a file is copied and then removed.
+bool MoveHostEntry(const std::string& source, const HostEntry& entry, const std::string& target);
+bool SetHostWriteTime(const std::string& hostPath, FileTime lastWrite);
+// Removes a file, link or folder with its contents; links are removed, never
+// followed.
+bool RemoveHostTree(const std::string& hostPath);
+
+}  // namespace win::fs_detail

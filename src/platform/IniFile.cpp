@@ -1,0 +1,323 @@
+#include "platform/IniFile.h"
+
+#include <charconv>
+#include <cstdint>
+
+#include "platform/FileSystem.h"
+#include "platform/TextCodec.h"
+
+namespace win {
+
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+std::string Unquote(const std::string& value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != npos; }
+
+std::optional<std::int32_t> ParseInteger(const std::string& text) {
+  std::string digits = text;
+  bool negative = false;
+  if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+    negative = digits[0] == '-';
+    digits.erase(0, 1);
+  }
+  int base = 10;
+  if (digits.size() > 1 && digits[0] == '$') {
+    base = 16;
+    digits.erase(0, 1);
+  } else if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    base = 16;
+    digits.erase(0, 2);
+  }
+  if (digits.empty() || digits[0] == '-') return std::nullopt;
+  std::int64_t value = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+  if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  if (negative) value = -value;
+  // Hex spellings may give the full 32 bits ("$FFFFFFFF" is -1).
+  if (base == 16 && !negative && value <= 0xFFFFFFFFll) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+  }
+  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+std::string TrimBlanks(const std::string& text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == npos) return {};
+  const std::size_t end = text.find_last_not_of(" \t");
+  return text.substr(begin, end - begin + 1);
+}
+
+IniText::Line ParseIniLine(const std::string& text) {
+  IniText::Line line;
+  line.text = text;
+  const std::string trimmed = TrimBlanks(text);
+  if (trimmed.empty()) {
+    line.kind = IniText::LineKind::Blank;
+  } else if (trimmed[0] == ';') {
+    line.kind = IniText::LineKind::Comment;
+  } else if (trimmed[0] == '[') {
+    line.kind = IniText::LineKind::Section;
+    const std::size_t close = trimmed.find(']');
+    line.closed = close != npos;
+    line.name = TrimBlanks(trimmed.substr(1, close == npos ? npos : close - 1));
+  } else if (const std::size_t eq = trimmed.find('='); eq != npos) {
+    line.kind = IniText::LineKind::Entry;
+    line.name = TrimBlanks(trimmed.substr(0, eq));
+    line.value = Unquote(TrimBlanks(trimmed.substr(eq + 1)));
+  } else {
+    line.kind = IniText::LineKind::Other;
+  }
+  return line;
+}
+
+IniText::IniText(const std::string& text) {
+  const std::size_t firstBreak = text.find('\n');
+  if (firstBreak != npos) newline_ = (firstBreak > 0 && text[firstBreak - 1] == '\r') ? "\r\n" : "\n";
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines_.push_back(ParseIniLine(line));
+    start = end + 1;
+  }
+}
+
+std::string IniText::Text() const {
+  std::string text;
+  for (const auto& line : lines_) {
+    text += line.text;
+    text += newline_;
+  }
+  return text;
+}
+
+std::size_t IniText::FindSection(const std::string& section) const {
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind == LineKind::Section && SameName(lines_[i].name, section)) return i;
+  }
+  return npos;
+}
+
+std::size_t IniText::SectionEnd(std::size_t header) const {
+  std::size_t i = header + 1;
+  while (i < lines_.size() && lines_[i].kind != LineKind::Section) ++i;
+  return i;
+}
+
+std::size_t IniText::FindKey(std::size_t header, const std::string& key) const {
+  const std::size_t end = SectionEnd(header);
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (lines_[i].kind == LineKind::Entry && SameName(lines_[i].name, key)) return i;
+  }
+  return npos;
+}
+
+bool IniText::SectionExists(const std::string& section) const {
+  return FindSection(section) != npos;
+}
+
+bool IniText::ValueExists(const std::string& section, const std::string& key) const {
+  return Value(section, key).has_value();
+}
+
+std::optional<std::string> IniText::Value(const std::string& section,
+                                          const std::string& key) const {
+  const std::size_t header = FindSection(section);
+  if (header == npos) return std::nullopt;
+  const std::size_t line = FindKey(header, key);
+  if (line == npos) return std::nullopt;
+  return lines_[line].value;
+}
+
+std::string IniText::ReadString(const std::string& section, const std::string& key,
+                                const std::string& defaultValue) const {
+  return Value(section, key).value_or(defaultValue);
+}
+
+std::int32_t IniText::ReadInteger(const std::string& section, const std::string& key,
+                                  std::int32_t defaultValue) const {
+  const auto value = Value(section, key);
+  if (!value) return defaultValue;
+  return ParseInteger(*value).value_or(defaultValue);
+}
+
+std::vector<std::string> IniText::ReadSections() const {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind == LineKind::Section && FindSection(lines_[i].name) == i) {
+      names.push_back(lines_[i].name);
+    }
+  }
+  return names;
+}
+
+std::vector<std::string> IniText::ReadSection(const std::string& section) const {
+  std::vector<std::string> keys;
+  const std::size_t header = FindSection(section);
+  if (header == npos) return keys;
+  const std::size_t end = SectionEnd(header);
+  for (std::size_t i = header + 1; i < end; ++i) {
+    if (lines_[i].kind == LineKind::Entry) keys.push_back(lines_[i].name);
+  }
+  return keys;
+}
+
+std::vector<std::string> IniText::ReadSectionValues(const std::string& section) const {
+  std::vector<std::string> pairs;
+  for (const auto& key : ReadSection(section)) {
+    pairs.push_back(key + "=" + ReadString(section, key, ""));
+  }
+  return pairs;
+}
+
+bool IniText::WriteString(const std::string& section, const std::string& key,
+                          const std::string& value) {
+  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
+      section.find(']') != npos || key.find('=') != npos || TrimBlanks(key).empty() ||
+      TrimBlanks(key)[0] == ';' || TrimBlanks(key)[0] == '[') {
+    return false;
+  }
+  std::size_t header = FindSection(section);
+  if (header == npos) {
+    if (!lines_.empty() && lines_.back().kind != LineKind::Blank) lines_.push_back(ParseIniLine(""));
+    lines_.push_back(ParseIniLine("[" + section + "]"));
+    lines_.push_back(ParseIniLine(key + "=" + value));
+    return true;
+  }
+  const std::size_t line = FindKey(header, key);
+  if (line != npos) {
+    lines_[line] = ParseIniLine(lines_[line].name + "=" + value);
+    return true;
+  }
+  // After the last line of the section that is not blank.
+  std::size_t at = SectionEnd(header);
+  while (at > header + 1 && lines_[at - 1].kind == LineKind::Blank) --at;
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), ParseIniLine(key + "=" + value));
+  return true;
+}
+
+bool IniText::WriteInteger(const std::string& section, const std::string& key,
+                           std::int32_t value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+bool IniText::EraseSection(const std::string& section) {
+  bool erased = false;
+  for (std::size_t header = FindSection(section); header != npos; header = FindSection(section)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(header),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header)));
+    erased = true;
+  }
+  return erased;
+}
+
+bool IniText::DeleteKey(const std::string& section, const std::string& key) {
+  const std::size_t header = FindSection(section);
+  if (header == npos) return false;
+  bool deleted = false;
+  for (std::size_t line = FindKey(header, key); line != npos; line = FindKey(header, key)) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+    deleted = true;
+  }
+  return deleted;
+}
+
+// --- TIniFile ---------------------------------------------------------------
+
+bool TIniFile::Load(IniText& text) const {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadFileBytes(path_, bytes)) {
+    text = IniText();
+    return GetLastError() == ERROR_FILE_NOT_FOUND;  // a missing file is empty
+  }
+  text = IniText(AnsiToUtf8(std::string(bytes.begin(), bytes.end())));
+  return true;
+}
+
+IniText TIniFile::Load() const {
+  IniText text;
+  Load(text);
+  return text;
+}
+
+bool TIniFile::Store(const IniText& text) {
+  const std::string ansi = Utf8ToAnsi(text.Text());
+  return WriteFileBytes(path_, std::vector<std::uint8_t>(ansi.begin(), ansi.end()));
+}
+
+template <typename Change>
+bool TIniFile::Modify(Change change) {
+  IniText text;
+  // A file that exists but cannot be read is never overwritten.
+  if (!Load(text)) return false;
+  if (!change(text)) return true;  // nothing to change: already so
+  return Store(text);
+}
+
+bool TIniFile::SectionExists(const std::string& section) const {
+  return Load().SectionExists(section);
+}
+
+bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
+  return Load().ValueExists(section, key);
+}
+
+std::string TIniFile::ReadString(const std::string& section, const std::string& key,
+                                 const std::string& defaultValue) const {
+  return Load().ReadString(section, key, defaultValue);
+}
+
+std::int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
+                                   std::int32_t defaultValue) const {
+  return Load().ReadInteger(section, key, defaultValue);
+}
+
+std::vector<std::string> TIniFile::ReadSections() const { return Load().ReadSections(); }
+
+std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
+  return Load().ReadSection(section);
+}
+
+std::vector<std::string> TIniFile::ReadSectionValues(const std::string& section) const {
+  return Load().ReadSectionValues(section);
+}
+
+bool TIniFile::WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) {
+  IniText text;
+  if (!Load(text)) return false;
+  if (!text.WriteString(section, key, value)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return Store(text);
+}
+
+bool TIniFile::WriteInteger(const std::string& section, const std::string& key,
+                            std::int32_t value) {
+  return WriteString(section, key, std::to_string(value));
+}
+
+bool TIniFile::EraseSection(const std::string& section) {
+  return Modify([&](IniText& text) { return text.EraseSection(section); });
+}
+
+bool TIniFile::DeleteKey(const std::string& section, const std::string& key) {
+  return Modify([&](IniText& text) { return text.DeleteKey(section, key); });
+}
+
+}  // namespace win

@@ -1,0 +1,96 @@
+#include "platform/Machine.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/RegistryStore.h"
+#include "platform/StateStore.h"
+
+namespace win {
+
+namespace {
+
+Machine* currentMachine = nullptr;
+
+std::string JoinHostPath(const std::string& folder, const std::string& name) {
+  return (std::filesystem::path(folder) / name).lexically_normal().string();
+}
+
+bool ReadHostText(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  if (in.bad()) return false;
+  text = buffer.str();
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& error) {
+  std::error_code ec;
+  const std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
+  if (ec || !std::filesystem::is_directory(absolute, ec)) {
+    error = folder + ": no machine folder there";
+    return nullptr;
+  }
+  std::unique_ptr<Machine> machine(new Machine());
+  machine->folder_ = absolute;
+
+  const std::string iniPath = JoinHostPath(absolute, "machine.ini");
+  std::string text;
+  if (!ReadHostText(iniPath, text)) {
+    error = iniPath + ": cannot be read";
+    return nullptr;
+  }
+  if (!ParseMachineConfig(text, iniPath, machine->config_, error)) return nullptr;
+
+  RegistryOptions options;
+  options.userSid = machine->config_.userSid;
+  options.readOnlyKeys = machine->config_.readOnlyKeys;
+  machine->registry_ = RegistryStore::Open(JoinHostPath(absolute, "registry.db"), options, error);
+  if (!machine->registry_) return nullptr;
+  machine->state_ = StateStore::Open(JoinHostPath(absolute, "state.db"), error);
+  if (!machine->state_) return nullptr;
+  return machine;
+}
+
+Machine::~Machine() {
+  if (currentMachine == this) SetCurrentMachine(nullptr);
+}
+
+std::string Machine::DriveFolder(char letter) const {
+  const char upper = static_cast<char>(letter >= 'a' && letter <= 'z' ? letter - 'a' + 'A' : letter);
+  for (const auto& drive : config_.drives) {
+    if (drive.letter != upper) continue;
+    if (drive.folder.empty()) return {};
+    return JoinHostPath(folder_, drive.folder);  // an absolute folder stays as it is
+  }
+  return {};
+}
+
+Machine* CurrentMachine() { return currentMachine; }
+
+void SetCurrentMachine(Machine* machine) {
+  currentMachine = machine;
+  SetCurrentRegistry(machine ? &machine->Registry() : nullptr);
+}
+
+std::string DefaultMachineFolder() {
+  const auto env = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value ? value : "");
+  };
+  if (const std::string machine = env("FERNWICK_MACHINE"); !machine.empty()) return machine;
+  std::string dataHome = env("XDG_DATA_HOME");
+  if (dataHome.empty() || dataHome[0] != '/') {
+    const std::string home = env("HOME");
+    dataHome = (home.empty() ? std::string(".") : home) + "/.local/share";
+  }
+  return dataHome + "/fernwick/machine";
+}
+
+}  // namespace win

@@ -1,0 +1,274 @@
+#include "platform/PathResolver.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cctype>
+#include <memory>
+
+#include "platform/Machine.h"
+#include "platform/StateStore.h"
+#include "platform/TextCodec.h"
+
+namespace win::fs_detail {
+
+namespace {
+
+constexpr std::size_t kMaxPath = 260;       // characters, terminator included
+constexpr std::size_t kMaxComponent = 255;  // characters
+constexpr std::int64_t kUnixEpochInFileTime = 11644473600LL;  // seconds 1601..1970
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+bool ValidComponent(const std::string& name, bool allowWildcards) {
+  for (const char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 32) return false;
+    switch (c) {
+      case '<': case '>': case ':': case '"': case '|':
+        return false;
+      case '*': case '?':
+        if (!allowWildcards) return false;
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+
+std::size_t Utf16Length(const std::string& text) { return Utf8ToUtf16(text).size(); }
+
+FileTime FromStatx(const struct statx_timestamp& t) { return FileTimeFromUnix(t.tv_sec, t.tv_nsec); }
+
+// The host spelling of name inside the real folder dirHost: the exact name
+// when it is there, else the first (by byte order) entry equal ignoring case;
+// empty when there is none.
+std::string FindHostName(const std::string& dirHost, const std::string& name) {
+  struct stat st;
+  if (lstat((dirHost + "/" + name).c_str(), &st) == 0) return name;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(dirHost.c_str()), closedir);
+  if (!dir) return {};
+  const std::string upper = UpperName(name);
+  std::string best;
+  while (const dirent* item = readdir(dir.get())) {
+    const std::string candidate = item->d_name;
+    if (candidate == "." || candidate == "..") continue;
+    if (UpperName(candidate) == upper && (best.empty() || candidate < best)) best = candidate;
+  }
+  return best;
+}
+
+}  // namespace
+
+HostEntry StatHost(const std::string& hostPath) {
+  HostEntry entry;
+  struct statx stx;
+  if (statx(AT_FDCWD, hostPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+            &stx) != 0) {
+    return entry;
+  }
+  if (S_ISREG(stx.stx_mode)) {
+    entry.kind = EntryKind::File;
+    entry.size = stx.stx_size;
+  } else if (S_ISDIR(stx.stx_mode)) {
+    entry.kind = EntryKind::Folder;
+  } else {
+    entry.kind = EntryKind::Link;
+  }
+  entry.mode = stx.stx_mode;
+  entry.lastWriteTime = FromStatx(stx.stx_mtime);
+  entry.lastAccessTime = FromStatx(stx.stx_atime);
+  entry.creationTime =
+      (stx.stx_mask & STATX_BTIME) ? FromStatx(stx.stx_btime) : entry.lastWriteTime;
+  return entry;
+}
+
+std::string ResolvedPath::Key() const { return UpperName(windows); }
+
+std::string ResolvedPath::ParentWindows() const {
+  if (IsRoot()) return windows;
+  return windows.substr(0, windows.size() - names.back().size() - 1);
+}
+
+std::string ResolvedPath::ParentHost() const {
+  if (IsRoot()) return host;
+  return host.substr(0, host.size() - names.back().size() - 1);
+}
+
+std::string ResolvedPath::WindowsDisplay() const { return IsRoot() ? windows + "\\" : windows; }
+
+bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWildcards) {
+  out = ResolvedPath();
+  const Machine* machine = CurrentMachine();
+  std::string path = windowsPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  if (!machine || path.size() < 2 || path[1] != ':' ||
+      !std::isalpha(static_cast<unsigned char>(path[0]))) {
+    return Fail(ERROR_PATH_NOT_FOUND);
+  }
+  out.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+  bool known = false;
+  for (const auto& drive : machine->Config().drives) known = known || drive.letter == out.drive;
+  if (!known) return Fail(ERROR_PATH_NOT_FOUND);
+
+  // Components, with "." and ".." applied as Windows applies them: by text.
+  std::vector<std::string> parts;
+  std::size_t start = 2;
+  while (start <= path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (parts.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+      parts.pop_back();
+      continue;
+    }
+    const bool last = start > path.size();
+    if (!ValidComponent(part, allowWildcards && last)) return Fail(ERROR_INVALID_NAME);
+    parts.push_back(std::move(part));
+  }
+  std::size_t length = 2;  // "C:", then "\name" per part
+  for (const auto& part : parts) {
+    const std::size_t partLength = Utf16Length(part);
+    if (partLength > kMaxComponent) return Fail(ERROR_FILENAME_EXCED_RANGE);
+    length += partLength + 1;
+  }
+  if (length >= kMaxPath) return Fail(ERROR_FILENAME_EXCED_RANGE);
+
+  out.hostRoot = machine->DriveFolder(out.drive);
+  struct stat st;
+  if (out.hostRoot.empty() || stat(out.hostRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return Fail(ERROR_NOT_READY);
+  }
+
+  out.windows = std::string(1, out.drive) + ":";
+  out.host = out.hostRoot;
+  out.given = parts;
+  out.entry = StatHost(out.hostRoot);
+  out.entry.kind = EntryKind::Folder;
+  out.parentExists = true;
+  bool inRealFolder = true;  // out.host is an existing folder, not a link
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const bool last = i + 1 == parts.size();
+    if (last) out.parentExists = inRealFolder;
+    std::string name;
+    if (inRealFolder && !(last && allowWildcards && HasWildcard(parts[i]))) {
+      name = FindHostName(out.host, parts[i]);
+    }
+    const bool found = !name.empty();
+    if (!found) name = parts[i];
+    out.names.push_back(name);
+    out.windows += "\\" + name;
+    out.host += "/" + name;
+    out.entry = found ? StatHost(out.host) : HostEntry();
+    inRealFolder = out.entry.kind == EntryKind::Folder;
+  }
+  return true;
+}
+
+bool ResolveExisting(const std::string& windowsPath, ResolvedPath& out) {
+  if (!ResolvePath(windowsPath, out)) return false;
+  if (!out.Exists()) return Fail(out.parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+  return true;
+}
+
+bool ResolveInExistingFolder(const std::string& windowsPath, ResolvedPath& out) {
+  if (!ResolvePath(windowsPath, out)) return false;
+  if (!out.parentExists) return Fail(ERROR_PATH_NOT_FOUND);
+  return true;
+}
+
+StateStore* State() {
+  Machine* machine = CurrentMachine();
+  return machine ? &machine->State() : nullptr;
+}
+
+DWORD DefaultStoredBits(EntryKind kind) { return kind == EntryKind::File ? FILE_ATTRIBUTE_ARCHIVE : 0; }
+
+DWORD AttributesOf(const HostEntry& entry, const std::optional<DWORD>& record) {
+  const DWORD stored = record ? (*record & kStoredBits) : DefaultStoredBits(entry.kind);
+  switch (entry.kind) {
+    case EntryKind::Missing:
+      return INVALID_FILE_ATTRIBUTES;
+    case EntryKind::Folder:
+      return FILE_ATTRIBUTE_DIRECTORY | stored;
+    case EntryKind::Link:
+      return FILE_ATTRIBUTE_REPARSE_POINT | stored;
+    case EntryKind::File: {
+      const DWORD bits = stored | ((entry.mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
+      return bits ? bits : FILE_ATTRIBUTE_NORMAL;
+    }
+  }
+  return INVALID_FILE_ATTRIBUTES;
+}
+
+DWORD AttributesOf(const ResolvedPath& path) {
+  StateStore* state = State();
+  return AttributesOf(path.entry, state ? state->FileAttributes(path.Key()) : std::nullopt);
+}
+
+FindData MakeFindData(const std::string& name, const HostEntry& entry, DWORD attributes) {
+  FindData data;
+  data.attributes = attributes;
+  data.size = entry.kind == EntryKind::File ? entry.size : 0;
+  data.creationTime = entry.creationTime;
+  data.lastAccessTime = entry.lastAccessTime;
+  data.lastWriteTime = entry.lastWriteTime;
+  data.name = name;
+  return data;
+}
+
+FileTime FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds) {
+  const std::int64_t since1601 = seconds + kUnixEpochInFileTime;
+  if (since1601 < 0) return 0;
+  return static_cast<FileTime>(since1601) * kTicksPerSecond +
+         static_cast<FileTime>(nanoseconds / 100);
+}
+
+void UnixFromFileTime(FileTime time, std::int64_t& seconds, std::int64_t& nanoseconds) {
+  seconds = static_cast<std::int64_t>(time / kTicksPerSecond) - kUnixEpochInFileTime;
+  nanoseconds = static_cast<std::int64_t>(time % kTicksPerSecond) * 100;
+}
+
+bool Fail(DWORD code) {
+  SetLastError(code);
+  return false;
+}
+
+bool FailFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+      return Fail(ERROR_FILE_NOT_FOUND);
+    case ENOTDIR:
+    case ELOOP:
+      return Fail(ERROR_PATH_NOT_FOUND);
+    case EEXIST:
+      return Fail(ERROR_ALREADY_EXISTS);
+    case ENOTEMPTY:
+      return Fail(ERROR_DIR_NOT_EMPTY);
+    case ENAMETOOLONG:
+      return Fail(ERROR_FILENAME_EXCED_RANGE);
+    case ENOSPC:
+    case EDQUOT:
+      return Fail(ERROR_DISK_FULL);
+    case EIO:
+      return Fail(ERROR_WRITE_FAULT);
+    case ENOMEM:
+      return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    case EBUSY:
+    case ETXTBSY:
+      return Fail(ERROR_SHARING_VIOLATION);
+    default:
+      return Fail(ERROR_ACCESS_DENIED);
+  }
+}
+
+}  // namespace win::fs_detail

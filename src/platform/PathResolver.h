@@ -1,0 +1,86 @@
+#pragma once
+// Inside of the file system of the emulated machine: Windows paths resolved
+// to host entries, host metadata, attribute words. Used by FileSystem*.cpp.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace win {
+
+class StateStore;
+
+namespace fs_detail {
+
+enum class EntryKind { Missing, File, Folder, Link };  // Link: anything else on the host
+
+struct HostEntry {
+  EntryKind kind = EntryKind::Missing;
+  unsigned mode = 0;
+  std::uint64_t size = 0;
+  FileTime creationTime = 0;
+  FileTime lastAccessTime = 0;
+  FileTime lastWriteTime = 0;
+};
+
+// Metadata of a host path without following a link in its last component.
+HostEntry StatHost(const std::string& hostPath);
+
+struct ResolvedPath {
+  char drive = 0;
+  std::string hostRoot;               // host folder of the drive
+  std::vector<std::string> names;     // components as the host spells them
+  std::vector<std::string> given;     // components as the caller spelled them
+  std::string windows;                // "C:\WINDOWS\win.ini"; "C:" for the root
+  std::string host;                   // host path
+  bool parentExists = false;          // all but the last are real folders
+  HostEntry entry;                    // of the last component (the root: a folder)
+
+  bool IsRoot() const { return names.empty(); }
+  bool Exists() const { return entry.kind != EntryKind::Missing; }
+  std::string Key() const;            // state.db key: upper-cased windows
+  std::string ParentWindows() const;  // "C:" for children of the root
+  std::string ParentHost() const;
+  std::string WindowsDisplay() const; // "C:\" for the root
+};
+
+// Resolves a Windows path of the current machine. False with GetLastError()
+// set: ERROR_PATH_NOT_FOUND (no machine, unknown drive, not a drive path, a
+// ".." above the root), ERROR_NOT_READY (the drive has no folder on disk),
+// ERROR_INVALID_NAME (a character Windows refuses), ERROR_FILENAME_EXCED_RANGE
+// (too long). With allowWildcards, '*' and '?' may stand in the last part,
+// which is then not looked up.
+bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWildcards = false);
+
+// ResolvePath plus: the entry must exist (ERROR_FILE_NOT_FOUND, or
+// ERROR_PATH_NOT_FOUND when a folder on the way is missing).
+bool ResolveExisting(const std::string& windowsPath, ResolvedPath& out);
+// ResolvePath plus: the parent folder must exist.
+bool ResolveInExistingFolder(const std::string& windowsPath, ResolvedPath& out);
+
+// The state store of the current machine, null without one.
+StateStore* State();
+
+// Attribute word of an entry with its state.db record.
+DWORD AttributesOf(const HostEntry& entry, const std::optional<DWORD>& record);
+DWORD AttributesOf(const ResolvedPath& path);
+// The bits that state.db keeps.
+constexpr DWORD kStoredBits =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+// What an entry has without a record.
+DWORD DefaultStoredBits(EntryKind kind);
+
+FindData MakeFindData(const std::string& name, const HostEntry& entry, DWORD attributes);
+
+FileTime FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds);
+void UnixFromFileTime(FileTime time, std::int64_t& seconds, std::int64_t& nanoseconds);
+
+// Sets GetLastError() from errno and returns false.
+bool FailFromErrno(int error);
+bool Fail(DWORD code);
+
+}  // namespace fs_detail
+}  // namespace win

@@ -1,0 +1,199 @@
+#include "platform/StateStore.h"
+
+#include <sqlite3.h>
+
+#include <type_traits>
+
+namespace win {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+const char* const kSchema =
+    "CREATE TABLE IF NOT EXISTS file_attributes ("
+    " path TEXT PRIMARY KEY NOT NULL,"
+    " attributes INTEGER NOT NULL)";
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) {
+    sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  bool Ok() const { return stmt_ != nullptr; }
+  sqlite3_stmt* get() const { return stmt_; }
+
+  bool Bind(const std::vector<StateValue>& params) {
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      const int index = static_cast<int>(i) + 1;
+      const int rc = std::visit(
+          [&](const auto& v) -> int {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+              return sqlite3_bind_null(stmt_, index);
+            } else if constexpr (std::is_same_v<T, std::int64_t>) {
+              return sqlite3_bind_int64(stmt_, index, v);
+            } else if constexpr (std::is_same_v<T, double>) {
+              return sqlite3_bind_double(stmt_, index, v);
+            } else if constexpr (std::is_same_v<T, std::string>) {
+              return sqlite3_bind_text(stmt_, index, v.data(), static_cast<int>(v.size()),
+                                       SQLITE_TRANSIENT);
+            } else {
+              return sqlite3_bind_blob(stmt_, index, v.data(), static_cast<int>(v.size()),
+                                       SQLITE_TRANSIENT);
+            }
+          },
+          params[i]);
+      if (rc != SQLITE_OK) return false;
+    }
+    return true;
+  }
+
+  StateValue Column(int i) const {
+    switch (sqlite3_column_type(stmt_, i)) {
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt_, i);
+      case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+        return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
+      }
+      case SQLITE_BLOB: {
+        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, i));
+        return std::vector<std::uint8_t>(
+            data, data + static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
+      }
+      default:
+        return std::monostate{};
+    }
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+std::int64_t AsInteger(const StateValue& value) {
+  if (const auto* i = std::get_if<std::int64_t>(&value)) return *i;
+  return 0;
+}
+
+std::string AsText(const StateValue& value) {
+  if (const auto* s = std::get_if<std::string>(&value)) return *s;
+  return {};
+}
+
+// Below-path condition on column "path": the path itself or anything under it.
+const char* const kPathOrBelow = "(path = ?1 OR substr(path, 1, length(?1) + 1) = ?1 || '\\')";
+
+}  // namespace
+
+std::unique_ptr<StateStore> StateStore::Open(const std::string& dbPath, std::string& error) {
+  std::unique_ptr<StateStore> store(new StateStore());
+  store->path_ = dbPath;
+  if (sqlite3_open_v2(dbPath.c_str(), &store->db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                      nullptr) != SQLITE_OK) {
+    error = dbPath + ": cannot be opened (" +
+            (store->db_ ? sqlite3_errmsg(store->db_) : "out of memory") + ")";
+    return nullptr;
+  }
+  sqlite3_busy_timeout(store->db_, kBusyTimeoutMs);
+  if (!store->Execute(kSchema)) {
+    error = dbPath + ": damaged or not a state database (" + sqlite3_errmsg(store->db_) + ")";
+    return nullptr;
+  }
+  return store;
+}
+
+StateStore::~StateStore() { sqlite3_close(db_); }
+
+bool StateStore::Fail(const std::string& what) {
+  lastError_ = path_ + ": " + what + " (" + sqlite3_errmsg(db_) + ")";
+  return false;
+}
+
+bool StateStore::Execute(const std::string& sql, const std::vector<StateValue>& params) {
+  Statement stmt(db_, sql);
+  if (!stmt.Ok()) return Fail("bad statement");
+  if (!stmt.Bind(params)) return Fail("bad parameter");
+  int rc;
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) return Fail("write failed");
+  return true;
+}
+
+bool StateStore::Query(const std::string& sql, const std::vector<StateValue>& params,
+                       std::vector<StateRow>& rows) {
+  Statement stmt(db_, sql);
+  if (!stmt.Ok()) return Fail("bad query");
+  if (!stmt.Bind(params)) return Fail("bad parameter");
+  int rc;
+  const int columns = sqlite3_column_count(stmt.get());
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    StateRow row;
+    row.reserve(static_cast<std::size_t>(columns));
+    for (int i = 0; i < columns; ++i) row.push_back(stmt.Column(i));
+    rows.push_back(std::move(row));
+  }
+  if (rc != SQLITE_DONE) return Fail("read failed");
+  return true;
+}
+
+bool StateStore::BeginBatch() { return Execute("BEGIN IMMEDIATE"); }
+bool StateStore::CommitBatch() { return Execute("COMMIT"); }
+void StateStore::RollbackBatch() {
+  if (!sqlite3_get_autocommit(db_)) Execute("ROLLBACK");
+}
+
+std::optional<DWORD> StateStore::FileAttributes(const std::string& upperPath) {
+  std::vector<StateRow> rows;
+  if (!Query("SELECT attributes FROM file_attributes WHERE path = ?1", {upperPath}, rows) ||
+      rows.empty()) {
+    return std::nullopt;
+  }
+  return static_cast<DWORD>(AsInteger(rows[0][0]));
+}
+
+std::map<std::string, DWORD> StateStore::FileAttributesIn(const std::string& upperFolder) {
+  std::map<std::string, DWORD> result;
+  const std::string prefix = upperFolder + "\\";
+  std::vector<StateRow> rows;
+  if (!Query("SELECT substr(path, length(?1) + 1), attributes FROM file_attributes"
+             " WHERE substr(path, 1, length(?1)) = ?1"
+             " AND instr(substr(path, length(?1) + 1), '\\') = 0",
+             {prefix}, rows)) {
+    return result;
+  }
+  for (const auto& row : rows) result[AsText(row[0])] = static_cast<DWORD>(AsInteger(row[1]));
+  return result;
+}
+
+bool StateStore::SetFileAttributes(const std::string& upperPath, DWORD attributes) {
+  return Execute("INSERT OR REPLACE INTO file_attributes (path, attributes) VALUES (?1, ?2)",
+                 {upperPath, static_cast<std::int64_t>(attributes)});
+}
+
+bool StateStore::ForgetFileAttributes(const std::string& upperPath) {
+  return Execute(std::string("DELETE FROM file_attributes WHERE ") + kPathOrBelow, {upperPath});
+}
+
+bool StateStore::MoveFileAttributes(const std::string& fromUpper, const std::string& toUpper) {
+  if (fromUpper == toUpper) return true;
+  // A savepoint nests inside a batch the caller may hold.
+  if (!Execute("SAVEPOINT move_attributes")) return false;
+  const bool ok =
+      ForgetFileAttributes(toUpper) &&
+      Execute(std::string("UPDATE file_attributes SET path = ?2 || substr(path, length(?1) + 1)"
+                          " WHERE ") +
+                  kPathOrBelow,
+              {fromUpper, toUpper});
+  if (!ok) Execute("ROLLBACK TO move_attributes");
+  return Execute("RELEASE move_attributes") && ok;
+}
+
+}  // namespace win

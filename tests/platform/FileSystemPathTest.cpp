@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "FileSystemFixture.h"
+#include "platform/FileSystem.h"
+
+using namespace win;
+
+namespace {
+
+class PathTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m.File("WINDOWS/system32/Shell32.dll", "x");
+    m.File("Program Files/App/app.exe", "x");
+    m.Folder("Docs");
+    // Host links: one to a folder inside the machine, one out of it.
+    ASSERT_EQ(symlink(m.C("Program Files").c_str(), m.C("Inside").c_str()), 0);
+    ASSERT_EQ(symlink("/etc", m.C("Outside").c_str()), 0);
+    ASSERT_EQ(symlink("/etc/hostname", m.C("Docs/passwd.lnk").c_str()), 0);
+  }
+  HandMachine m;
+};
+
+struct Resolution {
+  const char* path;
+  const char* host;  // below drive C's folder; nullptr: no host path
+};
+
+TEST_F(PathTest, ResolvesEachComponentIgnoringCase) {
+  const Resolution cases[] = {
+      {"C:\\windows\\SYSTEM32\\shell32.DLL", "WINDOWS/system32/Shell32.dll"},
+      {"c:/Windows/System32/Shell32.dll", "WINDOWS/system32/Shell32.dll"},
+      {"C:\\WINDOWS\\\\system32\\.\\shell32.dll", "WINDOWS/system32/Shell32.dll"},
+      {"C:\\WINDOWS\\Temp\\..\\system32", "WINDOWS/system32"},
+      {"C:\\windows\\new folder\\New.txt", "WINDOWS/new folder/New.txt"},  // new parts as given
+      {"C:\\", ""},
+      {"C:", ""},
+      {"C:\\..", nullptr},               // above the drive's folder
+      {"C:\\WINDOWS\\..\\..\\etc", nullptr},
+      {"Q:\\x", nullptr},                // no such drive
+      {"\\WINDOWS", nullptr},            // no drive at all
+      {"relative.txt", nullptr},
+      {"\\\\server\\share\\x", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& c : cases) {
+    const std::string expected = c.host ? m.C(c.host) : "";
+    std::string host = HostPath(c.path);
+    if (!host.empty() && host.back() == '/' ) host.pop_back();
+    std::string want = expected;
+    if (!want.empty() && want.back() == '/') want.pop_back();
+    EXPECT_EQ(host, want) << c.path;
+  }
+}
+
+TEST_F(PathTest, BadPathsFailWithTheWindowsError) {
+  const struct {
+    const char* path;
+    DWORD error;
+  } cases[] = {
+      {"C:\\nothing.txt", ERROR_FILE_NOT_FOUND},
+      {"C:\\nothing\\x.txt", ERROR_PATH_NOT_FOUND},
+      {"C:\\WINDOWS\\system32\\shell32.dll\\x", ERROR_PATH_NOT_FOUND},  // through a file
+      {"C:\\Inside\\App\\app.exe", ERROR_PATH_NOT_FOUND},              // through a link
+      {"C:\\Outside\\passwd", ERROR_PATH_NOT_FOUND},
+      {"C:\\..\\x", ERROR_PATH_NOT_FOUND},
+      {"Q:\\x", ERROR_PATH_NOT_FOUND},
+      {"D:\\setup.exe", ERROR_NOT_READY},  // CD-ROM drive without a disc
+      {"C:\\a<b", ERROR_INVALID_NAME},
+      {"C:\\a|b", ERROR_INVALID_NAME},
+      {"C:\\what?.txt", ERROR_INVALID_NAME},
+      {"C:\\a:b", ERROR_INVALID_NAME},
+  };
+  for (const auto& c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(GetFileAttributes(c.path), INVALID_FILE_ATTRIBUTES) << c.path;
+    EXPECT_EQ(GetLastError(), c.error) << c.path;
+  }
+}
+
+TEST_F(PathTest, OverLongPathsAreRefused) {
+  const std::string name255(255, 'n');
+  const std::string name256(256, 'n');
+  SetLastError(0);
+  EXPECT_FALSE(CreateDirectory("C:\\" + name256));
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+  EXPECT_TRUE(CreateDirectory("C:\\" + name255));
+  // MAX_PATH: 259 characters and the terminator.
+  const std::string folder = "C:\\" + std::string(200, 'f');
+  ASSERT_TRUE(CreateDirectory(folder));
+  const std::string longest = folder + "\\" + std::string(259 - folder.size() - 1, 'x');
+  ASSERT_EQ(longest.size(), 259u);
+  EXPECT_TRUE(WriteFileBytes(longest, {}));
+  EXPECT_FALSE(WriteFileBytes(longest + "y", {}));
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+}
+
+TEST_F(PathTest, LinksAreReparsePointsAndNeverFollowed) {
+  for (const char* link : {"C:\\Inside", "C:\\Outside", "C:\\Docs\\passwd.lnk"}) {
+    EXPECT_EQ(GetFileAttributes(link), FILE_ATTRIBUTE_REPARSE_POINT) << link;
+    EXPECT_FALSE(FileExists(link)) << link;
+    EXPECT_FALSE(DirectoryExists(link)) << link;
+  }
+  std::vector<std::uint8_t> data;
+  EXPECT_FALSE(ReadFileBytes("C:\\Docs\\passwd.lnk", data));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(WriteFileBytes("C:\\Docs\\passwd.lnk", {'x'}));
+  EXPECT_FALSE(AppendFileBytes("C:\\Docs\\passwd.lnk", {'x'}));
+  FindData first;
+  EXPECT_EQ(FindFirstFile("C:\\Outside\\*", first), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+
+  // Deleting a link deletes the link only.
+  EXPECT_TRUE(DeleteFile("C:\\Docs\\passwd.lnk"));
+  EXPECT_TRUE(RemoveDirectory("C:\\Inside"));
+  EXPECT_FALSE(m.HostExists("Inside"));
+  EXPECT_FALSE(m.HostExists("Docs/passwd.lnk"));
+  EXPECT_TRUE(m.HostExists("Program Files/App/app.exe"));
+  EXPECT_TRUE(std::filesystem::exists("/etc/hostname"));
+}
+
+TEST_F(PathTest, ExistsTellsFilesFromFolders) {
+  EXPECT_TRUE(FileExists("C:\\WINDOWS\\system32\\shell32.dll"));
+  EXPECT_FALSE(DirectoryExists("C:\\WINDOWS\\system32\\shell32.dll"));
+  EXPECT_TRUE(DirectoryExists("C:\\WINDOWS\\system32"));
+  EXPECT_TRUE(DirectoryExists("C:\\windows\\system32\\"));
+  EXPECT_FALSE(FileExists("C:\\WINDOWS\\system32"));
+  EXPECT_TRUE(DirectoryExists("C:\\"));
+  EXPECT_FALSE(FileExists("C:\\missing.dll"));
+  EXPECT_FALSE(DirectoryExists("D:\\"));
+}
+
+TEST_F(PathTest, DriveTypesComeFromTheDriveTable) {
+  const struct {
+    const char* root;
+    unsigned type;
+  } cases[] = {
+      {"C:\\", DRIVE_FIXED},     {"c:", DRIVE_FIXED},       {"C:/", DRIVE_FIXED},
+      {"D:\\", DRIVE_CDROM},     {"E:\\", DRIVE_REMOVABLE}, {"N:\\", DRIVE_REMOTE},
+      {"R:\\", DRIVE_RAMDISK},   {"F:\\", DRIVE_NO_ROOT_DIR}, {"A:\\", DRIVE_NO_ROOT_DIR},
+      {"C:\\WINDOWS", DRIVE_NO_ROOT_DIR}, {"", DRIVE_NO_ROOT_DIR}, {"?:\\", DRIVE_NO_ROOT_DIR},
+  };
+  for (const auto& c : cases) EXPECT_EQ(GetDriveType(c.root), c.type) << c.root;
+  EXPECT_EQ(GetLogicalDrives(), (std::vector<char>{'C', 'D', 'E', 'N', 'R'}));
+}
+
+TEST(PathWithoutMachine, EverythingFailsQuietly) {
+  ASSERT_EQ(CurrentMachine(), nullptr);
+  EXPECT_EQ(HostPath("C:\\x"), "");
+  EXPECT_FALSE(FileExists("C:\\x"));
+  EXPECT_EQ(GetDriveType("C:\\"), DRIVE_NO_ROOT_DIR);
+  EXPECT_TRUE(GetLogicalDrives().empty());
+  EXPECT_EQ(GetWindowsDirectory(), "C:\\WINDOWS");
+}
+
+TEST(PathNames, SplitLikeWindowsPaths) {
+  const struct {
+    const char* path;
+    const char* name;
+    const char* folder;
+    const char* ext;
+  } cases[] = {
+      {"C:\\WINDOWS\\win.ini", "win.ini", "C:\\WINDOWS\\", ".ini"},
+      {"C:\\a.dir\\file", "file", "C:\\a.dir\\", ""},
+      {"C:file.txt", "file.txt", "C:", ".txt"},
+      {"C:\\", "", "C:\\", ""},
+      {"name.tar.gz", "name.tar.gz", "", ".gz"},
+      {"", "", "", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExtractFileName(c.path), c.name) << c.path;
+    EXPECT_EQ(ExtractFilePath(c.path), c.folder) << c.path;
+    EXPECT_EQ(ExtractFileExt(c.path), c.ext) << c.path;
+  }
+  EXPECT_EQ(IncludeTrailingBackslash("C:\\WINDOWS"), "C:\\WINDOWS\\");
+  EXPECT_EQ(IncludeTrailingBackslash("C:\\WINDOWS\\"), "C:\\WINDOWS\\");
+}
+
+}  // namespace
