@@ -79,16 +79,21 @@ constexpr int kTopButtonY = 22;
 constexpr int kTopButtonWidth = 56;
 constexpr int kTopButtonHeight = 60;
 
-QImage TopBand() {
-  QImage band = NewImage(kWindowWidth, kBandHeight);
+// A dark band with the product mark and name (main window, About box).
+QImage BrandBand(int width, double watermarkLeft, const QRectF& mark, double nameSize) {
+  QImage band = NewImage(width, kBandHeight);
   QPainter painter(&band);
   Smooth(painter);
   FillBand(painter, band.rect());
-  DrawWatermark(painter, QRectF(250, 0, 240, kBandHeight - 2), pal::White, 0.07);
-  DrawMark(painter, QRectF(18, 16, 52, 52));
-  DrawWordmark(painter, 84, 47, 30, QStringLiteral("REGISTRY CLEANER AND SYSTEM TOOLS"));
+  DrawWatermark(painter, QRectF(watermarkLeft, 0, std::min(240.0, width - watermarkLeft), kBandHeight - 2),
+                pal::White, 0.07);
+  DrawMark(painter, mark);
+  DrawWordmark(painter, mark.right() + 14, mark.top() + 30, nameSize,
+               QStringLiteral("REGISTRY CLEANER AND SYSTEM TOOLS"));
   return band;
 }
+
+QImage TopBand() { return BrandBand(kWindowWidth, 250, QRectF(18, 16, 52, 52), 30); }
 
 QImage TopButtonPicture(const QImage& band, const TopButton& button, bool hot) {
   QImage picture = band.copy(button.x, kTopButtonY, kTopButtonWidth, kTopButtonHeight);
@@ -254,16 +259,7 @@ const Launcher kLaunchers[] = {
 
 // ---- small windows -------------------------------------------------------
 
-QImage AboutTop() {
-  QImage band = NewImage(346, kBandHeight);
-  QPainter painter(&band);
-  Smooth(painter);
-  FillBand(painter, band.rect());
-  DrawWatermark(painter, QRectF(150, 0, 196, kBandHeight - 2), pal::White, 0.07);
-  DrawMark(painter, QRectF(18, 17, 50, 50));
-  DrawWordmark(painter, 82, 46, 28, QStringLiteral("REGISTRY CLEANER AND SYSTEM TOOLS"));
-  return band;
-}
+QImage AboutTop() { return BrandBand(346, 150, QRectF(18, 17, 50, 50), 28); }
 
 QImage EvidenceTitle() {
   QImage band = NewImage(kPageWidth, 78);
