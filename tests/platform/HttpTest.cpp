@@ -101,16 +101,16 @@ TEST(HttpClient, GivesUpWhenNoDataComesWithinTheReadTimeout) {
 
 TEST(HttpClient, ASlowButSteadyAnswerIsNotCutOff) {
   Response response;
-  response.raw = "HTTP/1.1 200 OK\r\nContent-Length: 12\r\nConnection: close\r\n\r\nabcd";
-  response.later = {"efgh", "ijkl"};
+  response.raw = "HTTP/1.1 200 OK\r\nContent-Length: 16\r\nConnection: close\r\n\r\nabcd";
+  response.later = {"efgh", "ijkl", "mnop"};
   response.gapMs = 150;
   LocalHttpServer server([&](const std::string&) { return response; });
   win::HttpClient client;
-  client.SetReadTimeout(250);  // shorter than the whole answer takes
+  client.SetReadTimeout(350);  // shorter than the whole answer takes
   std::vector<std::uint8_t> body;
   const win::HttpResult result = client.Get(server.url("/steady"), body);
   ASSERT_TRUE(result.ok) << result.error;
-  EXPECT_EQ(Bytes("abcdefghijkl"), body);
+  EXPECT_EQ(Bytes("abcdefghijklmnop"), body);
 }
 
 TEST(HttpClient, AnythingButTwoHundredIsAFailure) {
