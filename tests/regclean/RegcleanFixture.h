@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -149,5 +150,62 @@ inline void RunScannerCall(const SectionScanner& scanner, int section, std::size
   context.ignoreList = spec.calls[call].getsIgnoreList ? &ignoreList : nullptr;
   scanner(context);
 }
+
+// Every section replaced by a scanner that reports `found[section]` problems,
+// one per entry, testing for a stop and letting messages through as real
+// scanners do. Records what each call received.
+class FakeSections {
+ public:
+  struct Call {
+    int section = 0;
+    std::size_t call = 0;
+    win::HKEY root = 0;
+    std::string startPath;
+    bool hasIgnoreList = false;
+    int ignoreCount = 0;
+  };
+
+  explicit FakeSections(std::map<int, int> found = {}) : found_(std::move(found)) {
+    for (int section = 1; section <= kSectionCount; ++section) {
+      RegistrySection fake;
+      for (std::size_t call = 0; call < SectionByNumber(section)->calls.size(); ++call)
+        fake.scanners.push_back([this, section, call](ScanContext& context) { Scan(section, call, context); });
+      fake.target = ValueTargetOf;
+      overrides_.push_back(std::make_unique<ScopedSectionOverride>(section, std::move(fake)));
+    }
+  }
+
+  std::vector<Call> calls;
+  std::function<void(int section)> onScan;  // runs at the start of each call
+
+  std::vector<int> SectionsCalled() const {
+    std::vector<int> sections;
+    for (const Call& c : calls)
+      if (sections.empty() || sections.back() != c.section) sections.push_back(c.section);
+    return sections;
+  }
+
+ private:
+  void Scan(int section, std::size_t call, ScanContext& context) {
+    calls.push_back({section, call, context.root, context.startPath, context.ignoreList != nullptr,
+                     context.ignoreList ? context.ignoreList->Count() : 0});
+    if (onScan) onScan(section);
+    const auto it = found_.find(section);
+    const int count = call == 0 && it != found_.end() ? it->second : 0;
+    for (int k = 0; k < count; ++k) {
+      if (ScanStopRequested()) return;
+      TRegistryContent problem;
+      problem.KeyPath = "HKEY_CURRENT_USER\\Software\\Fake" + std::to_string(section);
+      problem.ValueName = "v" + std::to_string(k);
+      problem.ProblemType = "Type " + std::to_string(section);
+      problem.Description = "Description " + std::to_string(k);
+      AddProblem(context, problem);
+      ProcessMessages();
+    }
+  }
+
+  std::map<int, int> found_;
+  std::vector<std::unique_ptr<ScopedSectionOverride>> overrides_;
+};
 
 }  // namespace regclean::test
