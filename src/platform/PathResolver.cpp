@@ -4,9 +4,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <cerrno>
+#include <time.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
 #include "platform/Machine.h"
 #include "platform/StateStore.h"
@@ -44,22 +49,78 @@ std::size_t Utf16Length(const std::string& text) { return Utf8ToUtf16(text).size
 
 FileTime FromStatx(const struct statx_timestamp& t) { return FileTimeFromUnix(t.tv_sec, t.tv_nsec); }
 
+std::int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Upper-cased names of one host folder, as listed at one moment. A listing
+// stays good while the folder's change times are those seen then; it is
+// trusted only when it was made well after the last change, since the file
+// system stamps changes with a coarse clock.
+struct FolderListing {
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::int64_t changed = 0;  // latest of mtime and ctime
+  std::int64_t listedAt = 0;
+  std::unordered_map<std::string, std::string> byUpper;  // upper-cased -> host name
+};
+
+constexpr std::int64_t kTrustMargin = 2'000'000'000;  // ns
+constexpr std::size_t kMaxListings = 512;
+
+class ListingCache {
+ public:
+  // The host spelling of upper inside the folder; empty when there is none.
+  std::string Find(const std::string& dirHost, const std::string& upper) {
+    struct stat st;
+    if (stat(dirHost.c_str(), &st) != 0) return {};
+    const std::int64_t changed = std::max(Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim));
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = listings_.find(dirHost);
+    if (it == listings_.end() || it->second.device != st.st_dev ||
+        it->second.inode != st.st_ino || it->second.changed != changed ||
+        it->second.listedAt < changed + kTrustMargin) {
+      FolderListing listing;
+      if (!List(dirHost, listing)) return {};
+      listing.device = st.st_dev;
+      listing.inode = st.st_ino;
+      listing.changed = changed;
+      if (listings_.size() >= kMaxListings) listings_.clear();
+      it = listings_.insert_or_assign(dirHost, std::move(listing)).first;
+    }
+    const auto found = it->second.byUpper.find(upper);
+    return found == it->second.byUpper.end() ? std::string() : found->second;
+  }
+
+ private:
+  static bool List(const std::string& dirHost, FolderListing& listing) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    listing.listedAt = Nanoseconds(now);
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(dirHost.c_str()), closedir);
+    if (!dir) return false;
+    while (const dirent* item = readdir(dir.get())) {
+      const std::string name = item->d_name;
+      if (name == "." || name == "..") continue;
+      // Of two names equal but for case, the first in byte order wins.
+      auto [slot, added] = listing.byUpper.try_emplace(UpperName(name), name);
+      if (!added && name < slot->second) slot->second = name;
+    }
+    return true;
+  }
+
+  std::mutex mutex_;
+  std::unordered_map<std::string, FolderListing> listings_;
+};
+
 // The host spelling of name inside the real folder dirHost: the exact name
-// when it is there, else the first (by byte order) entry equal ignoring case;
-// empty when there is none.
+// when it is there, else the entry equal to it ignoring case; empty when
+// there is none.
 std::string FindHostName(const std::string& dirHost, const std::string& name) {
+  static ListingCache cache;
   struct stat st;
   if (lstat((dirHost + "/" + name).c_str(), &st) == 0) return name;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(dirHost.c_str()), closedir);
-  if (!dir) return {};
-  const std::string upper = UpperName(name);
-  std::string best;
-  while (const dirent* item = readdir(dir.get())) {
-    const std::string candidate = item->d_name;
-    if (candidate == "." || candidate == "..") continue;
-    if (UpperName(candidate) == upper && (best.empty() || candidate < best)) best = candidate;
-  }
-  return best;
+  return cache.Find(dirHost, UpperName(name));
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ std::string GetWindowsDirectory() { return ConfigOrDefault().windowsDir; }
 
 std::string GetSystemDirectory() {
   const MachineConfig& config = ConfigOrDefault();
-  return config.windowsDir + (config.platformId == 1 ? "\\SYSTEM" : "\\system32");
+  return config.windowsDir + (config.platformId == 2 ? "\\system32" : "\\SYSTEM");
 }
 
 std::string GetTempPath() {

@@ -120,6 +120,17 @@ TEST_F(PathTest, LinksAreReparsePointsAndNeverFollowed) {
   EXPECT_TRUE(std::filesystem::exists("/etc/hostname"));
 }
 
+TEST_F(PathTest, CaseInsensitiveLookupSeesChangesToASettledFolder) {
+  m.File("Settled/Alpha.txt");
+  usleep(2'200'000);  // long enough for the folder's listing to be trusted
+  EXPECT_TRUE(FileExists("C:\\SETTLED\\ALPHA.TXT"));
+  EXPECT_FALSE(FileExists("C:\\SETTLED\\BETA.TXT"));
+  m.File("Settled/bEta.txt");
+  ASSERT_EQ(unlink(m.C("Settled/Alpha.txt").c_str()), 0);
+  EXPECT_TRUE(FileExists("C:\\SETTLED\\BETA.TXT"));
+  EXPECT_FALSE(FileExists("C:\\SETTLED\\ALPHA.TXT"));
+}
+
 TEST_F(PathTest, ExistsTellsFilesFromFolders) {
   EXPECT_TRUE(FileExists("C:\\WINDOWS\\system32\\shell32.dll"));
   EXPECT_FALSE(DirectoryExists("C:\\WINDOWS\\system32\\shell32.dll"));
