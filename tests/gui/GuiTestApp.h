@@ -1,17 +1,31 @@
 #pragma once
-// The one QApplication of the window tests (offscreen), made on first use.
+// The one QApplication of the window tests (offscreen), made on first use and
+// destroyed when the test program's tests are over, before static
+// destruction (a QApplication destroyed by an exit handler crashes).
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <functional>
-#include <memory>
+
+class GuiAppEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    delete app;
+    app = nullptr;
+  }
+  static inline QApplication* app = nullptr;
+};
+
+inline const bool kGuiAppEnvironmentAdded =
+    (::testing::AddGlobalTestEnvironment(new GuiAppEnvironment), true);
 
 inline QApplication& GuiApp() {
   static int argc = 1;
   static char name[] = "test_gui";
   static char* argv[] = {name, nullptr};
-  static std::unique_ptr<QApplication> app;
-  if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
+  if (!QCoreApplication::instance()) GuiAppEnvironment::app = new QApplication(argc, argv);
   return *qobject_cast<QApplication*>(QCoreApplication::instance());
 }
 
