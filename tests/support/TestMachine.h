@@ -5,8 +5,9 @@
 // File list lines (blank lines and lines starting with '#' are skipped):
 //   C:\WINDOWS\                          a folder (trailing backslash)
 //   C:\WINDOWS\system32\shell32.dll      an empty file (parents are made)
-//   C:\boot.ini | text=[boot loader]     options after " | ":
-//        text=...   content (\n and \r\n as escapes, \\ for a backslash)
+//   C:\boot.ini | text=[boot loader]     options, each after " | ":
+//        text=...   content up to the end of the line, so it comes last
+//                   (\n, \r and \t as escapes, \\ for a backslash)
 //        size=N     N zero bytes
 //        attr=RHSA  read-only, hidden, system, archive
 //        time=2008-03-07 14:05:09   last write time (UTC)
@@ -30,7 +31,7 @@ class TestMachine {
 
   win::Machine& machine() { return *machine_; }
   const std::string& folder() const { return folder_; }
-  // Host path of a Windows path on this machine.
+  // Host path of a Windows path on this machine (while it is current).
   std::string host(const std::string& windowsPath) const;
 
   static std::string DefaultConfigText();
@@ -38,4 +39,5 @@ class TestMachine {
  private:
   std::string folder_;
   std::unique_ptr<win::Machine> machine_;
+  win::Machine* previous_ = nullptr;  // made current again afterwards
 };

@@ -1,0 +1,575 @@
+// Creating machine folders from a recipe: machine.ini, a .reg text and a file
+// list. The machine is built in a temporary sibling folder and renamed into
+// place, so a failure leaves nothing behind.
+//
+// File list lines (blank lines and lines starting with '#' are skipped):
+//   C:\WINDOWS\                          a folder (trailing backslash)
+//   C:\WINDOWS\system32\shell32.dll      an empty file (parents are made)
+//   C:\boot.ini | attr=HS | text=...     options, each after " | ":
+//        text=...   content up to the end of the line (so it comes last);
+//                   escapes \n \r \t and \\ for a backslash
+//        size=N     N zero bytes
+//        attr=RHSA  read-only, hidden, system, archive (empty: none)
+//        time=2008-03-07 14:05:09   last write time (UTC)
+//        link=C:\elsewhere          a host symbolic link to that path
+//                                   (a path starting with '/' is a host path)
+
+#include "platform/MachineBuilder.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <fcntl.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/RegFile.h"
+#include "platform/RegistryStore.h"
+#include "platform/SampleMachineFiles.h"
+#include "platform/TextCodec.h"
+
+namespace win {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kConfigPart = "machine.ini";
+constexpr const char* kRegistryPart = "registry.reg";
+constexpr const char* kFilesPart = "files.txt";
+
+struct FileListEntry {
+  int line = 0;
+  std::string path;  // Windows path; folders without their trailing backslash
+  bool folder = false;
+  std::optional<std::string> text;
+  std::optional<std::uint64_t> size;
+  std::optional<DWORD> attributes;
+  std::optional<FileTime> time;
+  std::optional<std::string> link;
+};
+
+std::string LineError(int line, const std::string& what) {
+  return std::string(kFilesPart) + ": line " + std::to_string(line) + ": " + what;
+}
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+bool IsDrivePath(const std::string& path) {
+  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
+         path[1] == ':' && path[2] == '\\';
+}
+
+// Checks every component of a Windows path below its drive root.
+bool ValidPathComponents(const std::string& path, std::string& what) {
+  std::size_t start = 3;
+  while (start < path.size()) {
+    auto end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string name = path.substr(start, end - start);
+    if (name.empty()) {
+      what = "empty name in " + path;
+      return false;
+    }
+    if (name == "." || name == "..") {
+      what = "relative name in " + path;
+      return false;
+    }
+    if (name.size() > 255) {
+      what = "name longer than 255 characters in " + path;
+      return false;
+    }
+    for (char c : name) {
+      if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"/|?*", c) != nullptr) {
+        what = std::string("character '") + c + "' not allowed in " + path;
+        return false;
+      }
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+bool UnescapeText(const std::string& escaped, std::string& text, std::string& what) {
+  text.clear();
+  for (std::size_t i = 0; i < escaped.size(); ++i) {
+    if (escaped[i] != '\\') {
+      text += escaped[i];
+      continue;
+    }
+    const char next = i + 1 < escaped.size() ? escaped[i + 1] : '\0';
+    switch (next) {
+      case 'n': text += '\n'; break;
+      case 'r': text += '\r'; break;
+      case 't': text += '\t'; break;
+      case '\\': text += '\\'; break;
+      default:
+        what = next == '\0' ? std::string("text ends in a lone backslash")
+                            : std::string("unknown escape \\") + next + " in text (write \\\\ for a backslash)";
+        return false;
+    }
+    ++i;
+  }
+  return true;
+}
+
+bool ParseAttributes(const std::string& letters, DWORD& attributes, std::string& what) {
+  attributes = 0;
+  for (char c : letters) {
+    switch (std::toupper(static_cast<unsigned char>(c))) {
+      case 'R': attributes |= FILE_ATTRIBUTE_READONLY; break;
+      case 'H': attributes |= FILE_ATTRIBUTE_HIDDEN; break;
+      case 'S': attributes |= FILE_ATTRIBUTE_SYSTEM; break;
+      case 'A': attributes |= FILE_ATTRIBUTE_ARCHIVE; break;
+      default:
+        what = std::string("unknown attribute '") + c + "' (use R, H, S, A)";
+        return false;
+    }
+  }
+  return true;
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+// "YYYY-MM-DD HH:MM:SS" (UTC) as a file time.
+bool ParseTime(const std::string& text, FileTime& time) {
+  unsigned y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  char tail = 0;
+  if (std::sscanf(text.c_str(), "%4u-%2u-%2u %2u:%2u:%2u%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6)
+    return false;
+  if (y < 1601 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) return false;
+  const std::int64_t unixSeconds = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+  constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+  time = static_cast<FileTime>(unixSeconds + kSecondsFrom1601To1970) * 10000000u;
+  return true;
+}
+
+bool ParseOption(const std::string& option, FileListEntry& entry, std::string& what) {
+  const auto eq = option.find('=');
+  if (eq == std::string::npos) {
+    what = "option without '=': " + option;
+    return false;
+  }
+  const std::string name = option.substr(0, eq);
+  const std::string value = option.substr(eq + 1);
+  if (name == "size") {
+    if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+        value.size() > 19) {
+      what = "size is not a number: " + value;
+      return false;
+    }
+    entry.size = std::stoull(value);
+  } else if (name == "attr") {
+    DWORD attributes = 0;
+    if (!ParseAttributes(value, attributes, what)) return false;
+    entry.attributes = attributes;
+  } else if (name == "time") {
+    FileTime time = 0;
+    if (!ParseTime(value, time)) {
+      what = "time is not YYYY-MM-DD HH:MM:SS: " + value;
+      return false;
+    }
+    entry.time = time;
+  } else if (name == "link") {
+    if (value.empty() || (value[0] != '/' && !IsDrivePath(value))) {
+      what = "link target is neither a drive path nor a host path: " + value;
+      return false;
+    }
+    entry.link = value;
+  } else {
+    what = "unknown option " + name;
+    return false;
+  }
+  return true;
+}
+
+bool ParseFileListLine(const std::string& rawLine, FileListEntry& entry, std::string& what) {
+  std::string line = rawLine;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const auto bar = line.find(" | ");
+  entry.path = Trim(line.substr(0, bar));
+  if (!IsDrivePath(entry.path)) {
+    what = "not a drive path: " + entry.path;
+    return false;
+  }
+  entry.path[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(entry.path[0])));
+  if (entry.path.back() == '\\') {
+    entry.folder = true;
+    if (entry.path.size() > 3) entry.path.pop_back();
+  }
+  if (!ValidPathComponents(entry.path, what)) return false;
+
+  std::size_t pos = bar;
+  while (pos != std::string::npos) {
+    pos += 3;
+    if (line.compare(pos, 5, "text=") == 0) {
+      std::string text;
+      if (!UnescapeText(line.substr(pos + 5), text, what)) return false;
+      entry.text = std::move(text);
+      break;
+    }
+    const auto next = line.find(" | ", pos);
+    if (!ParseOption(Trim(line.substr(pos, next == std::string::npos ? next : next - pos)), entry,
+                     what))
+      return false;
+    pos = next;
+  }
+
+  if (entry.text && entry.size) {
+    what = "text= and size= together";
+    return false;
+  }
+  if (entry.link && (entry.text || entry.size || entry.attributes)) {
+    what = "a link takes no text=, size= or attr=";
+    return false;
+  }
+  if (entry.folder && !entry.link && (entry.text || entry.size)) {
+    what = "a folder takes no text= or size=";
+    return false;
+  }
+  if (entry.path.size() == 3 && (entry.link || entry.attributes || entry.time)) {
+    what = "a drive root takes no options";
+    return false;
+  }
+  return true;
+}
+
+bool ParseFileList(const std::string& text, std::vector<FileListEntry>& entries, std::string& error) {
+  std::size_t start = 0;
+  int lineNumber = 0;
+  while (start < text.size()) {
+    auto end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    ++lineNumber;
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] == '#') continue;
+    FileListEntry entry;
+    entry.line = lineNumber;
+    std::string what;
+    if (!ParseFileListLine(line, entry, what)) {
+      error = LineError(lineNumber, what);
+      return false;
+    }
+    entries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+const DriveEntry* FindDrive(const MachineConfig& config, char letter) {
+  for (const auto& drive : config.drives)
+    if (std::toupper(static_cast<unsigned char>(drive.letter)) == letter) return &drive;
+  return nullptr;
+}
+
+// Every entry must lie on a drive of the machine that has a folder inside it.
+bool CheckEntryDrives(const MachineConfig& config, const std::vector<FileListEntry>& entries,
+                      std::string& error) {
+  for (const auto& entry : entries) {
+    const DriveEntry* drive = FindDrive(config, entry.path[0]);
+    std::string what;
+    if (drive == nullptr)
+      what = std::string("no drive ") + entry.path[0] + ": in machine.ini";
+    else if (drive->folder.empty())
+      what = std::string("drive ") + entry.path[0] + ": has no folder (no media)";
+    else if (fs::path(drive->folder).is_absolute())
+      what = std::string("drive ") + entry.path[0] + ": lies outside the machine folder";
+    if (!what.empty()) {
+      error = LineError(entry.line, what);
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string ErrorText(const std::string& what, const std::string& path) {
+  return what + " " + path + " (error " + std::to_string(GetLastError()) + ")";
+}
+
+// A host link path relative to the folder holding the link, so that the link
+// keeps working when the machine folder is moved.
+std::string LinkTarget(const FileListEntry& entry) {
+  if (entry.link->front() == '/') return *entry.link;
+  const fs::path target = HostPath(*entry.link);
+  const fs::path from = fs::path(HostPath(entry.path)).parent_path();
+  return target.lexically_relative(from).string();
+}
+
+bool MakeEntry(const FileListEntry& entry, std::string& error) {
+  if (entry.path.size() == 3) return true;  // a drive root exists already
+  const std::string parent = ExtractFilePath(entry.path);
+  if (!DirectoryExists(parent) && !ForceDirectories(parent)) {
+    error = LineError(entry.line, ErrorText("cannot make the folder", parent));
+    return false;
+  }
+  if (entry.link) {
+    const std::string host = HostPath(entry.path);
+    std::error_code ec;
+    if (host.empty() || fs::exists(fs::symlink_status(host))) {
+      error = LineError(entry.line, "cannot make the link " + entry.path + " (listed twice?)");
+      return false;
+    }
+    fs::create_symlink(LinkTarget(entry), host, ec);
+    if (ec) {
+      error = LineError(entry.line, "cannot make the link " + entry.path + ": " + ec.message());
+      return false;
+    }
+    return true;
+  }
+  if (entry.folder) {
+    if (FileExists(entry.path)) {
+      error = LineError(entry.line, entry.path + " is listed as a file and as a folder");
+      return false;
+    }
+    if (!DirectoryExists(entry.path) && !CreateDirectory(entry.path)) {
+      error = LineError(entry.line, ErrorText("cannot make the folder", entry.path));
+      return false;
+    }
+    return true;
+  }
+  if (FileExists(entry.path) || DirectoryExists(entry.path)) {
+    error = LineError(entry.line, entry.path + " is listed twice");
+    return false;
+  }
+  const std::string& text = entry.text ? *entry.text : std::string();
+  if (!WriteFileBytes(entry.path, std::vector<std::uint8_t>(text.begin(), text.end()))) {
+    error = LineError(entry.line, ErrorText("cannot write", entry.path));
+    return false;
+  }
+  if (entry.size && *entry.size > 0) {
+    std::error_code ec;
+    fs::resize_file(HostPath(entry.path), *entry.size, ec);  // sparse zero bytes
+    if (ec) {
+      error = LineError(entry.line, "cannot size " + entry.path + ": " + ec.message());
+      return false;
+    }
+  }
+  return true;
+}
+
+// Times come after every file is made (making an entry changes the write time
+// of its folder), attributes last (a read-only file takes no new time).
+bool FinishEntries(const std::vector<FileListEntry>& entries, std::string& error) {
+  for (const auto& entry : entries) {
+    if (entry.time && !entry.link && !SetFileTime(entry.path, *entry.time)) {
+      error = LineError(entry.line, ErrorText("cannot set the time of", entry.path));
+      return false;
+    }
+  }
+  for (const auto& entry : entries) {
+    if (entry.time && entry.link) {
+      const std::int64_t unixTicks = static_cast<std::int64_t>(*entry.time) - 116444736000000000;
+      const timespec when{static_cast<time_t>(unixTicks / 10000000),
+                          static_cast<long>(unixTicks % 10000000) * 100};
+      const timespec times[2] = {when, when};
+      if (utimensat(AT_FDCWD, HostPath(entry.path).c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        error = LineError(entry.line, "cannot set the time of " + entry.path + ": " +
+                                          std::strerror(errno));
+        return false;
+      }
+    }
+  }
+  for (const auto& entry : entries) {
+    if (entry.attributes) {
+      DWORD attributes = *entry.attributes;
+      if (attributes == 0 && !entry.folder) attributes = FILE_ATTRIBUTE_NORMAL;
+      if (!SetFileAttributes(entry.path, attributes)) {
+        error = LineError(entry.line, ErrorText("cannot set the attributes of", entry.path));
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Makes the listed files and folders and the program file on the machine at
+// folder, which is made current for the time it takes.
+bool MakeFiles(const std::string& folder, const std::vector<FileListEntry>& entries,
+               std::string& error) {
+  auto machine = Machine::Open(folder, error);
+  if (!machine) return false;
+  CurrentMachineScope current(*machine);
+
+  for (const auto& entry : entries)
+    if (!MakeEntry(entry, error)) return false;
+  if (!FileExists(ProgramFile()) &&
+      (!ForceDirectories(ProgramFolder()) || !WriteFileBytes(ProgramFile(), {}))) {
+    error = std::string(kConfigPart) + ": " + ErrorText("cannot make the program file", ProgramFile());
+    return false;
+  }
+  return FinishEntries(entries, error);
+}
+
+bool WriteHostFile(const fs::path& path, const std::string& bytes, std::string& error) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    error = "cannot write " + path.string();
+    return false;
+  }
+  return true;
+}
+
+bool MakeRegistry(const fs::path& folder, const MachineConfig& config,
+                  const RegFileContent* content, std::string& error) {
+  RegistryOptions options;
+  options.userSid = config.userSid;  // read-only keys bind the user, not the builder
+  auto store = RegistryStore::Open((folder / "registry.db").string(), options, error);
+  if (!store) return false;
+  if (content != nullptr && !ApplyRegFile(*store, *content, error)) {
+    if (error.rfind(kRegistryPart, 0) != 0) error = std::string(kRegistryPart) + ": " + error;
+    return false;
+  }
+  return true;
+}
+
+bool MakeDriveFolders(const fs::path& folder, const MachineConfig& config, std::string& error) {
+  for (const auto& drive : config.drives) {
+    if (drive.folder.empty() || fs::path(drive.folder).is_absolute()) continue;
+    std::error_code ec;
+    fs::create_directories(folder / drive.folder, ec);
+    if (ec) {
+      error = "cannot make the folder of drive " + std::string(1, drive.letter) + ": " + ec.message();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsEmptyFolder(const fs::path& folder) {
+  std::error_code ec;
+  return fs::is_directory(folder, ec) && fs::is_empty(folder, ec);
+}
+
+// An empty folder beside target, to build in before the rename.
+bool MakeSiblingFolder(const fs::path& target, fs::path& sibling, std::string& error) {
+  std::error_code ec;
+  const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  fs::create_directories(parent, ec);
+  std::string pattern = (parent / ("." + target.filename().string() + ".new-XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    error = "cannot make a folder beside " + target.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  sibling = pattern;
+  return true;
+}
+
+fs::path WithoutTrailingSlash(const std::string& folder) {
+  std::string text = folder;
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return fs::path(text);
+}
+
+}  // namespace
+
+CurrentMachineScope::CurrentMachineScope(Machine& machine)
+    : previousMachine_(CurrentMachine()), previousRegistry_(CurrentRegistry()) {
+  SetCurrentMachine(&machine);
+}
+
+CurrentMachineScope::~CurrentMachineScope() {
+  SetCurrentMachine(previousMachine_);
+  SetCurrentRegistry(previousRegistry_);
+}
+
+bool HoldsMachine(const std::string& folder) {
+  std::error_code ec;
+  return fs::exists(fs::path(folder) / kConfigPart, ec);
+}
+
+bool CreateMachineWith(const std::string& folder, const MachineRecipe& recipe,
+                       const MachineFinisher& finish, std::string& error) {
+  const fs::path target = WithoutTrailingSlash(folder);
+  std::error_code ec;
+  if (HoldsMachine(target.string())) {
+    error = target.string() + " already holds a machine";
+    return false;
+  }
+  if (fs::exists(target, ec) && !IsEmptyFolder(target)) {
+    error = target.string() + " is not an empty folder";
+    return false;
+  }
+
+  MachineConfig config;
+  if (!ParseMachineConfig(recipe.configText, kConfigPart, config, error)) return false;
+  RegFileContent content;
+  const bool hasRegistry = !Trim(recipe.regText).empty();
+  if (hasRegistry &&
+      !ParseRegFile(std::vector<std::uint8_t>(recipe.regText.begin(), recipe.regText.end()),
+                    kRegistryPart, config.ansiCodePage, content, error))
+    return false;
+  std::vector<FileListEntry> entries;
+  if (!ParseFileList(recipe.fileList, entries, error) || !CheckEntryDrives(config, entries, error))
+    return false;
+
+  fs::path building;
+  if (!MakeSiblingFolder(target, building, error)) return false;
+  const bool built = WriteHostFile(building / kConfigPart, recipe.configText, error) &&
+                     MakeDriveFolders(building, config, error) &&
+                     MakeRegistry(building, config, hasRegistry ? &content : nullptr, error) &&
+                     MakeFiles(building.string(), entries, error) &&
+                     (!finish || finish(building.string(), error));
+  if (built) {
+    fs::rename(building, target, ec);
+    if (!ec) return true;
+    error = HoldsMachine(target.string()) ? target.string() + " already holds a machine"
+                                          : "cannot put the machine at " + target.string() + ": " +
+                                                ec.message();
+  }
+  fs::remove_all(building, ec);
+  return false;
+}
+
+bool CreateMachine(const std::string& folder, const MachineRecipe& recipe, std::string& error) {
+  return CreateMachineWith(folder, recipe, {}, error);
+}
+
+MachineRecipe SampleMachineRecipe() {
+  MachineRecipe recipe;
+  for (std::size_t i = 0; i < kSampleMachineFileCount; ++i) {
+    const EmbeddedFile& file = kSampleMachineFiles[i];
+    std::string bytes(reinterpret_cast<const char*>(file.data), file.size);
+    const std::string name = file.name;
+    if (name == kConfigPart) recipe.configText = std::move(bytes);
+    else if (name == kRegistryPart) recipe.regText = std::move(bytes);
+    else if (name == kFilesPart) recipe.fileList = std::move(bytes);
+  }
+  return recipe;
+}
+
+std::unique_ptr<Machine> OpenOrCreateMachine(const std::string& folder, std::string& error) {
+  // Another process may create the machine at the same moment: whoever loses
+  // the race opens the winner's machine.
+  if (!HoldsMachine(folder) && !CreateMachine(folder, SampleMachineRecipe(), error) &&
+      !HoldsMachine(folder))
+    return nullptr;
+  return Machine::Open(folder, error);
+}
+
+}  // namespace win
