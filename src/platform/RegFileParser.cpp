@@ -81,12 +81,24 @@ std::string DecodeText(const Bytes& bytes, unsigned codePage) {
   const bool bom16 = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
   const bool plain16 = !bom16 && bytes.size() >= 2 && bytes[0] != 0 && bytes[1] == 0;
   if (bom16 || plain16) {
-    std::u16string units;
-    units.reserve(bytes.size() / 2);
+    // ASCII directly; runs of other characters through the converter.
+    std::string text;
+    text.reserve(bytes.size() / 2);
+    std::u16string run;
     for (std::size_t i = bom16 ? 2 : 0; i + 1 < bytes.size(); i += 2) {
-      units.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+      const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+      if (unit >= 0x80) {
+        run.push_back(unit);
+        continue;
+      }
+      if (!run.empty()) {
+        text += Utf16ToUtf8(run);
+        run.clear();
+      }
+      text += static_cast<char>(unit);
     }
-    return Utf16ToUtf8(units);
+    text += Utf16ToUtf8(run);
+    return text;
   }
   if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
     return std::string(bytes.begin() + 3, bytes.end());
@@ -166,25 +178,24 @@ class Parser {
       inner.remove_prefix(1);
     }
     const std::size_t slash = inner.find('\\');
-    const std::string rootName(inner.substr(0, slash));
-    const HKEY root = RootFromName(rootName);
-    if (root == 0) return Fail(index, "unknown root key \"" + rootName + "\"");
-    key.path = RootName(root);
-    if (slash != std::string_view::npos) {
-      std::string_view rest = inner.substr(slash + 1);
-      while (true) {
-        const std::size_t next = rest.find('\\');
-        const std::string name(rest.substr(0, next));
-        if (name.empty()) return Fail(index, "empty key name in \"" + std::string(inner) + "\"");
-        if (LongerThan(name, MAX_KEY_NAME)) return Fail(index, "key name longer than 255 characters");
-        key.path += '\\';
-        key.path += name;
-        if (next == std::string_view::npos) break;
-        rest.remove_prefix(next + 1);
-      }
-    } else if (key.remove) {
-      return Fail(index, "a root key cannot be deleted");
+    const std::string_view rootName = inner.substr(0, slash);
+    if (rootName != lastRootName_) {
+      lastRoot_ = RootFromName(std::string(rootName));
+      lastRootName_ = rootName;
     }
+    if (lastRoot_ == 0) return Fail(index, "unknown root key \"" + std::string(rootName) + "\"");
+    if (slash == std::string_view::npos && key.remove) return Fail(index, "a root key cannot be deleted");
+    for (std::size_t start = slash; start != std::string_view::npos;) {
+      const std::size_t next = inner.find('\\', start + 1);
+      const std::string_view name = inner.substr(start + 1, next == std::string_view::npos ? next : next - start - 1);
+      if (name.empty()) return Fail(index, "empty key name in \"" + std::string(inner) + "\"");
+      if (name.size() > static_cast<std::size_t>(MAX_KEY_NAME) && LongerThan(std::string(name), MAX_KEY_NAME)) {
+        return Fail(index, "key name longer than 255 characters");
+      }
+      start = next;
+    }
+    key.path = RootName(lastRoot_);
+    if (slash != std::string_view::npos) key.path += inner.substr(slash);
     content.keys.push_back(std::move(key));
     return true;
   }
@@ -238,7 +249,9 @@ class Parser {
                                : "text after the closing quote of string data");
       }
       value.type = REG_SZ;
-      value.data = Utf8ToUtf16LeBytes(text, true);
+      value.data.reserve(text.size() * 2 + 2);
+      regfile::AppendUtf16Le(value.data, text);
+      value.data.insert(value.data.end(), {0, 0});
       return true;
     }
     if (StartsWithNoCase(rest, "dword:")) {
@@ -303,6 +316,9 @@ class Parser {
   unsigned codePage_;
   RegFileFormat format_ = RegFileFormat::Version5;
   std::string error_;
+  // The root of the previous key line, looked up again only when it changes.
+  std::string_view lastRootName_;
+  HKEY lastRoot_ = 0;
 };
 
 }  // namespace

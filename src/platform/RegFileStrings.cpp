@@ -70,6 +70,21 @@ Bytes AnsiStringsToUtf16(DWORD type, const Bytes& data, unsigned codePage) {
   return out;
 }
 
+void AppendUtf16Le(Bytes& out, std::string_view text) {
+  std::size_t ascii = 0;
+  while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;
+  std::size_t at = out.size();
+  out.resize(at + 2 * ascii);
+  for (std::size_t i = 0; i < ascii; ++i, at += 2) {
+    out[at] = static_cast<std::uint8_t>(text[i]);
+    out[at + 1] = 0;
+  }
+  if (ascii < text.size()) {
+    const Bytes rest = Utf8ToUtf16LeBytes(std::string(text.substr(ascii)), false);
+    out.insert(out.end(), rest.begin(), rest.end());
+  }
+}
+
 std::optional<Bytes> Utf16StringsToAnsi(DWORD type, const Bytes& data, unsigned codePage) {
   if (data.size() % 2 != 0 || (type != REG_EXPAND_SZ && type != REG_MULTI_SZ)) {
     return std::nullopt;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "platform/WinTypes.h"
@@ -25,5 +26,9 @@ std::vector<std::uint8_t> AnsiStringsToUtf16(DWORD type, const std::vector<std::
 std::optional<std::vector<std::uint8_t>> Utf16StringsToAnsi(DWORD type,
                                                             const std::vector<std::uint8_t>& data,
                                                             unsigned codePage);
+
+// Appends UTF-8 text as UTF-16LE (no terminator); quick for ASCII, which
+// most .reg text is.
+void AppendUtf16Le(std::vector<std::uint8_t>& out, std::string_view text);
 
 }  // namespace win::regfile

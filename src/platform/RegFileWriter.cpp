@@ -54,15 +54,21 @@ bool QuotableText(const Bytes& data, RegFileFormat format, unsigned codePage, st
   for (std::size_t i = 0; i + 2 < n; i += 2) {
     if (data[i] == 0 && data[i + 1] == 0) return false;
   }
+  bool ascii = true;
+  for (std::size_t i = 0; i + 2 < n && ascii; i += 2) ascii = data[i] < 0x80 && data[i + 1] == 0;
+  if (ascii) {
+    text.clear();
+    for (std::size_t i = 0; i + 2 < n; i += 2) {
+      if (data[i] == '\r' || data[i] == '\n') return false;
+      text += static_cast<char>(data[i]);
+    }
+    return true;
+  }
   text = Utf16LeBytesToUtf8(data);
   if (text.find_first_of("\r\n") != std::string::npos) return false;
   if (Utf8ToUtf16LeBytes(text, true) != data) return false;
-  if (format == RegFileFormat::Regedit4) {
-    bool ascii = true;
-    for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (!ascii && AnsiToUtf8(Utf8ToAnsi(text, codePage), codePage) != text) return false;
-  }
-  return true;
+  return format != RegFileFormat::Regedit4 ||
+         AnsiToUtf8(Utf8ToAnsi(text, codePage), codePage) == text;
 }
 
 void AppendHexValue(std::string& out, std::size_t lineStart, DWORD type, const Bytes& data) {
@@ -117,21 +123,25 @@ std::vector<std::uint8_t> FormatRegFile(const RegFileContent& content, unsigned 
   const RegFileFormat format = content.format;
   std::string out = format == RegFileFormat::Regedit4 ? "REGEDIT4\r\n"
                                                       : "Windows Registry Editor Version 5.00\r\n";
+  // Version 5 text goes to UTF-16LE one key at a time.
+  Bytes bytes{0xFF, 0xFE};
   for (const RegFileKey& key : content.keys) {
     out += "\r\n[";
     if (key.remove) out += '-';
     out += key.path;
     out += "]\r\n";
     for (const RegFileValue& value : key.values) AppendValue(out, value, format, codePage);
+    if (format == RegFileFormat::Version5) {
+      regfile::AppendUtf16Le(bytes, out);
+      out.clear();
+    }
   }
   out += "\r\n";
   if (format == RegFileFormat::Regedit4) {
     const std::string ansi = Utf8ToAnsi(out, codePage);
     return Bytes(ansi.begin(), ansi.end());
   }
-  Bytes bytes{0xFF, 0xFE};
-  const Bytes body = Utf8ToUtf16LeBytes(out, false);
-  bytes.insert(bytes.end(), body.begin(), body.end());
+  regfile::AppendUtf16Le(bytes, out);
   return bytes;
 }
 
