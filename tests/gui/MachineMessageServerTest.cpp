@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
+#include "GuiTestApp.h"
 #include "TestMachine.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/MachineMessageServer.h"
@@ -16,25 +13,18 @@
 
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_gui";
-  static char* argv[] = {name, nullptr};
-  static std::unique_ptr<QApplication> app;
-  if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
-  return *qobject_cast<QApplication*>(QCoreApplication::instance());
-}
-
-// Lets events through until done() or two seconds have passed.
-bool PumpUntil(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+// Stands for a main window that hides to the tray instead of closing.
+class RefuseClose : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::Close) return false;
+    event->ignore();
+    return true;
+  }
+};
 
 TEST(MachineMessages, ReachTheServerOfThatMachineOnly) {
-  App();
+  GuiApp();
   QTemporaryDir machineA, machineB;
   MachineMessageServer server;
   ASSERT_TRUE(server.Listen(machineA.path()));
@@ -45,12 +35,12 @@ TEST(MachineMessages, ReachTheServerOfThatMachineOnly) {
   EXPECT_TRUE(SendMachineMessage(machineA.path() + "/.", 0x2400));
   EXPECT_TRUE(SendMachineMessage(machineA.path(), 0x1500));
   EXPECT_FALSE(SendMachineMessage(machineB.path(), 0x1500, 200));
-  EXPECT_TRUE(PumpUntil([&] { return received.size() >= 2; }));
+  EXPECT_TRUE(ProcessEventsUntil([&] { return received.size() >= 2; }));
   EXPECT_EQ(received, (std::vector<unsigned>{0x2400, 0x1500}));
 }
 
 TEST(MachineMessages, OneListenerPerMachine) {
-  App();
+  GuiApp();
   QTemporaryDir folder;
   auto first = std::make_unique<MachineMessageServer>();
   ASSERT_TRUE(first->Listen(folder.path()));
@@ -62,7 +52,7 @@ TEST(MachineMessages, OneListenerPerMachine) {
 }
 
 TEST(MachineMessages, RestoreAndQuitTheRunningProgram) {
-  App();
+  GuiApp();
   TestMachine machine;
   ResetSharedState();
   ResetTerminateRequest();
@@ -70,19 +60,21 @@ TEST(MachineMessages, RestoreAndQuitTheRunningProgram) {
   SetProgramArguments({});
   const QString folder = QString::fromStdString(machine.folder());
 
-  QtStartupSteps steps(App());
+  QtStartupSteps steps(GuiApp());
   MachineMessageServer server;
   ASSERT_TRUE(server.Listen(folder));
   ConnectMachineMessages(server, steps);
 
   bool restored = false;
   bool visibleWindowUntouched = false;
+  RefuseClose refuseClose;
   QTimer::singleShot(0, [&] {
     QWidget* window = steps.MainWindow();
     ASSERT_NE(window, nullptr);
+    window->installEventFilter(&refuseClose);
     window->hide();
     SendMachineMessage(folder, 0x2400);
-    PumpUntil([&] { return window->isVisible(); });
+    ProcessEventsUntil([&] { return window->isVisible(); });
     restored = window->isVisible();
     // A visible window is left as it is.
     window->move(10, 20);

@@ -52,8 +52,10 @@ void ConnectMachineMessages(MachineMessageServer& server, const QtStartupSteps& 
 }
 
 void InstallQtTerminateHandler() {
+  // exit(), not quit(): quit() first asks every window to close, and the
+  // main window refuses to close (it hides to the tray instead).
   SetTerminateHandler([] {
-    if (QCoreApplication::instance()) QCoreApplication::quit();
+    if (QCoreApplication::instance()) QCoreApplication::exit(0);
   });
 }
 
