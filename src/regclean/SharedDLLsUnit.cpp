@@ -31,8 +31,9 @@ long long DecimalOrZero(const std::string& text) {
   return value > 2147483647LL ? 0 : value;
 }
 
+// A file or a folder of that name.
 bool PathPresent(const std::string& path) {
-  return win::FileExists(path) || win::DirectoryExists(path);
+  return win::GetFileAttributes(path) != win::INVALID_FILE_ATTRIBUTES;
 }
 
 TRegistryContent SharedDllProblem(const std::string& keyPath, const std::string& fileName,
