@@ -22,6 +22,11 @@ const char* const kBackupFailedMessage =
     "The registry backup could not be written to the folder:\r%s\r\rDo you want to repair the "
     "problems without a backup?";
 
+const char* const kRepairDialogCaption = "Fernwick";
+const char* const kRepairDialogLabel = "Repair";
+
+bool IsErrorResult(const std::string& result) { return result.find("Error") != std::string::npos; }
+
 // Marks the session as repairing for its lifetime; the repair dialog shows
 // meanwhile.
 class RepairRun {

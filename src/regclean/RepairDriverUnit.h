@@ -15,6 +15,12 @@ extern const char* const kBackedUpMessage;      // "%s" = the folder
 extern const char* const kBackedUpCaption;      // "Fernwick - Registry Backup Finished"
 extern const char* const kBackupFailedMessage;  // "%s" = the folder
 
+// The repair progress dialog and the Finish list.
+extern const char* const kRepairDialogCaption;  // "Fernwick"
+extern const char* const kRepairDialogLabel;    // "Repair", before the first key
+// A log result shown in red (else green) in the Finish list's "Status" column.
+bool IsErrorResult(const std::string& result);
+
 struct BackupResult {
   bool ok = true;         // nothing to back up, or the file is written and read back whole
   bool written = false;   // a file was written

@@ -109,13 +109,15 @@ void ScanSection(ScanSession& session, ScanPageView& view, const SectionSpec& sp
 
 }  // namespace
 
+long long RoundedQuotient(long long numerator, long long denominator) {
+  long long quotient = numerator / denominator;
+  const long long twiceRemainder = 2 * (numerator % denominator);
+  if (twiceRemainder > denominator || (twiceRemainder == denominator && quotient % 2 != 0)) ++quotient;
+  return quotient;
+}
+
 int ScanPercent(int done, int selected) {
-  if (selected <= 0) return 0;
-  const long long numerator = 100LL * done;
-  long long quotient = numerator / selected;
-  const long long twiceRemainder = 2 * (numerator % selected);
-  if (twiceRemainder > selected || (twiceRemainder == selected && quotient % 2 != 0)) ++quotient;
-  return static_cast<int>(quotient);
+  return selected <= 0 ? 0 : static_cast<int>(RoundedQuotient(100LL * done, selected));
 }
 
 std::string TotalProcessText(int percent) {

@@ -37,6 +37,9 @@ bool RunAutomaticScan(ScanSession& session, ScanPageView& view, const std::strin
 void ToggleSection(ScanSession& session, ScanPageView& view, int section);
 void SetAllSectionsTicked(ScanSession& session, ScanPageView& view, bool ticked);
 
+// numerator / denominator (both positive) rounded to the nearest whole
+// number, halves to the even one.
+long long RoundedQuotient(long long numerator, long long denominator);
 // Done / selected in percent, rounded to the nearest (halves to even).
 int ScanPercent(int done, int selected);
 // "Total Process: 42%".

@@ -1,8 +1,10 @@
 #include "regclean/ScanResultsUnit.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "regclean/IgnoreFileUnit.h"
+#include "regclean/ScanDriverUnit.h"
 #include "shell/Dialogs.h"
 
 namespace regclean {
@@ -153,6 +155,66 @@ SeverityStyle StyleOfSeverity(const std::string& severity) {
   if (severity == "Normal") return {"Normal", 0, 0, 255, 1};
   if (severity == "High") return {"High", 255, 0, 0, 2};
   return {};
+}
+
+namespace {
+
+// Characters of UTF-8 text (code points).
+std::size_t CharCount(const std::string& text) {
+  std::size_t n = 0;
+  for (char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return n;
+}
+
+// The first `count` characters.
+std::string FirstChars(const std::string& text, std::size_t count) {
+  std::size_t seen = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == count) return text.substr(0, i);
+  }
+  return text;
+}
+
+std::string AfterChars(const std::string& text, std::size_t count) {
+  return text.substr(FirstChars(text, count).size());
+}
+
+}  // namespace
+
+ProblemRowText LayoutProblemRow(const std::string& problemText, int charWidth, int availableWidth) {
+  ProblemRowText row;
+  const std::size_t breakAt = problemText.find('\r');
+  row.headline = problemText.substr(0, breakAt);
+  const std::string description =
+      breakAt == std::string::npos ? std::string() : problemText.substr(breakAt + 1);
+  if (charWidth <= 0 || availableWidth <= 0) {
+    row.descriptionLines.push_back(description);
+    return row;
+  }
+  const long long fits = RoundedQuotient(availableWidth, charWidth);
+  auto tooWide = [&](const std::string& text) {
+    return static_cast<long long>(CharCount(text)) * charWidth > availableWidth;
+  };
+  if (tooWide(row.headline))
+    row.headline = FirstChars(row.headline, static_cast<std::size_t>(std::max(0LL, fits - 2)));
+  const std::size_t piece = static_cast<std::size_t>(fits + 6);
+  if (!tooWide(description)) {
+    row.descriptionLines.push_back(description);
+    return row;
+  }
+  row.descriptionLines.push_back(FirstChars(description, piece));
+  const std::string rest = AfterChars(description, piece);
+  if (!tooWide(rest)) {
+    row.descriptionLines.push_back(rest);
+    return row;
+  }
+  row.descriptionLines.push_back(FirstChars(rest, piece));
+  row.descriptionLines.push_back(AfterChars(rest, piece));
+  return row;
+}
+
+bool HitsTickBox(int x, int y, int left, int top) {
+  return x >= left + 10 && x <= left + 26 && y >= top + 29 && y <= top + 46;
 }
 
 }  // namespace regclean

@@ -4,6 +4,7 @@
 // and "Exclude and add key to ignore list".
 
 #include <string>
+#include <vector>
 
 #include "regclean/ScanSessionUnit.h"
 
@@ -51,6 +52,18 @@ struct SeverityStyle {
   int frame = -1;  // LelvelImageList frame; -1 none
 };
 SeverityStyle StyleOfSeverity(const std::string& severity);
+
+// One row of the owner-drawn problem list: the bold headline and up to three
+// description lines, cut for the list's width from the width of "A" and the
+// width available for text (the list's width minus 44).
+struct ProblemRowText {
+  std::string headline;
+  std::vector<std::string> descriptionLines;
+};
+ProblemRowText LayoutProblemRow(const std::string& problemText, int charWidth, int availableWidth);
+// True when a left press at (x, y) lies on the tick box of the row whose
+// rectangle starts at (left, top).
+bool HitsTickBox(int x, int y, int left, int top);
 
 extern const char* const kIgnoreAppendFailedMessage;
 

@@ -76,7 +76,13 @@ TEST_F(ScanDriverTest, ScanWithProblemsEndsOnTheResultsStep) {
   fakes.onScan = [this](int section) {
     if (section == 10) now += 61'000;
   };
+  VisitedCount = 9;
+  ItemsProcessed = 9;
+  ProblemIndex = 9;
   EXPECT_EQ(ScanNow(session, view), ScanOutcome::ProblemsFound);
+  EXPECT_EQ(VisitedCount, 0);
+  EXPECT_EQ(ItemsProcessed, 0);
+  EXPECT_EQ(ProblemIndex, 3);
 
   EXPECT_EQ(view.steps, (std::vector<int>{1, 2}));
   EXPECT_EQ(view.scanTimes.front(), "00:00:00");
