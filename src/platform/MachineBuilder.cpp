@@ -18,6 +18,7 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fcntl.h>
 
@@ -36,6 +37,7 @@
 #include "platform/RegFile.h"
 #include "platform/RegistryStore.h"
 #include "platform/SampleMachineFiles.h"
+#include "platform/StateStore.h"
 #include "platform/TextCodec.h"
 
 namespace win {
@@ -319,6 +321,32 @@ std::string LinkTarget(const FileListEntry& entry) {
   return target.lexically_relative(from).string();
 }
 
+bool WriteHostFile(const fs::path& path, const std::string& bytes, std::string& error) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    error = "cannot write " + path.string();
+    return false;
+  }
+  return true;
+}
+
+// Written straight to the host: the machine is not in place yet, so the
+// temporary file and sync of every single write would only cost time.
+bool WriteNewFile(const std::string& path, const std::string& text, std::uint64_t size,
+                  std::string& error) {
+  const std::string host = HostPath(path);
+  if (host.empty() || !WriteHostFile(host, text, error)) {
+    error = "cannot write " + path;
+    return false;
+  }
+  std::error_code ec;
+  if (size > 0) fs::resize_file(host, size, ec);  // sparse zero bytes
+  if (ec) error = "cannot size " + path + ": " + ec.message();
+  return !ec;
+}
+
 bool MakeEntry(const FileListEntry& entry, std::string& error) {
   if (entry.path.size() == 3) return true;  // a drive root exists already
   const std::string parent = ExtractFilePath(entry.path);
@@ -355,18 +383,9 @@ bool MakeEntry(const FileListEntry& entry, std::string& error) {
     error = LineError(entry.line, entry.path + " is listed twice");
     return false;
   }
-  const std::string& text = entry.text ? *entry.text : std::string();
-  if (!WriteFileBytes(entry.path, std::vector<std::uint8_t>(text.begin(), text.end()))) {
-    error = LineError(entry.line, ErrorText("cannot write", entry.path));
+  if (!WriteNewFile(entry.path, entry.text.value_or(""), entry.size.value_or(0), error)) {
+    error = LineError(entry.line, error);
     return false;
-  }
-  if (entry.size && *entry.size > 0) {
-    std::error_code ec;
-    fs::resize_file(HostPath(entry.path), *entry.size, ec);  // sparse zero bytes
-    if (ec) {
-      error = LineError(entry.line, "cannot size " + entry.path + ": " + ec.message());
-      return false;
-    }
   }
   return true;
 }
@@ -417,23 +436,26 @@ bool MakeFiles(const std::string& folder, const std::vector<FileListEntry>& entr
   for (const auto& entry : entries)
     if (!MakeEntry(entry, error)) return false;
   if (!FileExists(ProgramFile()) &&
-      (!ForceDirectories(ProgramFolder()) || !WriteFileBytes(ProgramFile(), {}))) {
+      (!ForceDirectories(ProgramFolder()) || !WriteNewFile(ProgramFile(), "", 0, error))) {
     error = std::string(kConfigPart) + ": " + ErrorText("cannot make the program file", ProgramFile());
     return false;
   }
-  return FinishEntries(entries, error);
-}
-
-bool WriteHostFile(const fs::path& path, const std::string& bytes, std::string& error) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    error = "cannot write " + path.string();
+  // One transaction for all attribute records.
+  if (!machine->State().BeginBatch()) {
+    error = "cannot write " + machine->State().FileName();
+    return false;
+  }
+  if (!FinishEntries(entries, error)) {
+    machine->State().RollbackBatch();
+    return false;
+  }
+  if (!machine->State().CommitBatch()) {
+    error = "cannot write " + machine->State().FileName();
     return false;
   }
   return true;
 }
+
 
 bool MakeRegistry(const fs::path& folder, const MachineConfig& config,
                   const RegFileContent* content, std::string& error) {
@@ -471,13 +493,25 @@ bool MakeSiblingFolder(const fs::path& target, fs::path& sibling, std::string& e
   std::error_code ec;
   const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   fs::create_directories(parent, ec);
-  std::string pattern = (parent / ("." + target.filename().string() + ".new-XXXXXX")).string();
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".new-XXXXXX";
+  std::string pattern = (parent / name).string();
   if (mkdtemp(pattern.data()) == nullptr) {
     error = "cannot make a folder beside " + target.string() + ": " + std::strerror(errno);
     return false;
   }
   sibling = pattern;
   return true;
+}
+
+// Puts everything written below folder on the disk, once for the whole machine.
+bool SyncFolder(const fs::path& folder, std::string& error) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  const bool synced = fd >= 0 && syncfs(fd) == 0;
+  if (!synced) error = "cannot write " + folder.string() + ": " + std::strerror(errno);
+  if (fd >= 0) close(fd);
+  return synced;
 }
 
 fs::path WithoutTrailingSlash(const std::string& folder) {
@@ -534,7 +568,7 @@ bool CreateMachineWith(const std::string& folder, const MachineRecipe& recipe,
                      MakeDriveFolders(building, config, error) &&
                      MakeRegistry(building, config, hasRegistry ? &content : nullptr, error) &&
                      MakeFiles(building.string(), entries, error) &&
-                     (!finish || finish(building.string(), error));
+                     (!finish || finish(building.string(), error)) && SyncFolder(building, error);
   if (built) {
     fs::rename(building, target, ec);
     if (!ec) return true;
