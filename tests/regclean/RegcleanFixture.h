@@ -71,6 +71,7 @@ class RegcleanTest : public ::testing::Test {
   // Makes the machine current and lists its non-fixed drives.
   void UseMachine(const std::string& regText, const std::string& fileList,
                   const std::string& configText = "") {
+    machine_.reset();  // the next machine must not remember this one as the one to restore
     machine_ = std::make_unique<TestMachine>(regText, std::string(kProgramFolderLine) + fileList,
                                              configText);
     DriveList.clear();
