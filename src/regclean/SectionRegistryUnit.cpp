@@ -3,17 +3,35 @@
 
 #include <array>
 
+#include "regclean/ApplicationPathsUnit.h"
+#include "regclean/RecentlyFileUnit.h"
 #include "regclean/SectionContractUnit.h"
 #include "regclean/SectionTableUnit.h"
 #include "regclean/SharedDLLsUnit.h"
+#include "regclean/SoundsUnit.h"
+#include "regclean/StartMenuItemUnit.h"
+#include "regclean/StartUpUnit.h"
+#include "regclean/SystemServicesUnit.h"
+#include "regclean/SystemSoftWareSettingUnit.h"
 #include "regclean/UninstallSectionUnit.h"
+#include "regclean/UserSoftWareSettings.h"
+#include "regclean/WindowsFontsUnit.h"
 
 namespace regclean {
 
 std::array<RegistrySection, kSectionCount> BuiltSections() {
   std::array<RegistrySection, kSectionCount> sections;
+  sections[2 - 1] = ApplicationPathsSection();
+  sections[5 - 1] = FontEntriesSection();
+  sections[9 - 1] = MruEntriesSection();
   sections[10 - 1] = SharedDllsSection();
+  sections[11 - 1] = SoundsSection();
+  sections[12 - 1] = StartMenuItemsSection();
+  sections[13 - 1] = StartupProgramsSection();
+  sections[14 - 1] = SystemServicesSection();
+  sections[15 - 1] = SystemSoftwareSettingsSection();
   sections[16 - 1] = UninstallEntriesSection();
+  sections[17 - 1] = UserSoftwareSettingsSection();
   return sections;
 }
 

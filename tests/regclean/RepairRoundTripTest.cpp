@@ -90,6 +90,53 @@ void Write(win::HKEY root, const std::string& key, const std::string& name,
   ASSERT_TRUE(WriteValue(root, key, name, data.first, data.second)) << key << " / " << name;
 }
 
+// Entries for the sections that read App Paths, fonts, histories, sounds
+// and the Start-menu order, and settings values that name missing files and
+// folders; a few of each that must stay.
+void PopulateSectionEntries(MachineGenerator& gen) {
+  const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+  for (std::size_t i = 0, n = 1 + gen.Below(4); i < n; ++i) {
+    const std::string key = appPaths + std::to_string(i) + gen.OddPiece() + ".exe";
+    Write(win::HKEY_LOCAL_MACHINE, key, "", {win::REG_SZ, win::Utf8ToUtf16LeBytes("C:\\Gone " + gen.OddPiece() + "\\a.exe")});
+    Write(win::HKEY_LOCAL_MACHINE, key, "Path", {win::REG_SZ, win::Utf8ToUtf16LeBytes("C:\\Gone")});
+    Write(win::HKEY_LOCAL_MACHINE, key + "\\Sub", gen.OddPiece(), gen.Data());
+  }
+  Write(win::HKEY_LOCAL_MACHINE, appPaths + "kept.dll", "", {win::REG_SZ, win::Utf8ToUtf16LeBytes("C:\\Present\\kept.dll")});
+
+  const char* const fonts = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+  for (std::size_t i = 0, n = 1 + gen.Below(4); i < n; ++i)
+    Write(win::HKEY_LOCAL_MACHINE, fonts, "Font " + gen.OddPiece() + std::to_string(i),
+          {gen.Below(2) ? win::REG_SZ : win::REG_EXPAND_SZ, win::Utf8ToUtf16LeBytes("gone" + std::to_string(i) + ".ttf")});
+  Write(win::HKEY_LOCAL_MACHINE, fonts, "Kept", {win::REG_SZ, win::Utf8ToUtf16LeBytes("C:\\Present\\kept.dll")});
+
+  const std::string explorer = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+  for (const char* list : {"*", "txt"})
+    for (const char* name : {"a", "b", "MRUList"})
+      Write(win::HKEY_CURRENT_USER, explorer + "ComDlg32\\OpenSaveMRU\\" + list, name,
+            {win::REG_SZ, win::Utf8ToUtf16LeBytes(gen.Text())});
+  Write(win::HKEY_CURRENT_USER, explorer + "RunMRU", "a", {win::REG_SZ, win::Utf8ToUtf16LeBytes(gen.Text() + "\\1")});
+  Write(win::HKEY_CURRENT_USER, explorer + "RunMRU", "b", gen.Data());
+  Write(win::HKEY_LOCAL_MACHINE, "Control Panel\\Sounds", "", {win::REG_SZ, win::Utf8ToUtf16LeBytes(gen.OddPiece())});
+
+  Write(win::HKEY_CURRENT_USER, explorer + "User Shell Folders", "Programs",
+        {win::REG_EXPAND_SZ, win::Utf8ToUtf16LeBytes("%USERPROFILE%\\Start Menu\\Programs")});
+  Write(win::HKEY_CURRENT_USER, explorer + "Shell Folders", "Programs",
+        {win::REG_SZ, win::Utf8ToUtf16LeBytes("C:\\Documents and Settings\\Owner\\Start Menu\\Programs")});
+  const std::string records = explorer + "MenuOrder\\Start Menu2\\Programs\\";
+  for (std::size_t i = 0, n = 1 + gen.Below(4); i < n; ++i) {
+    const std::string key = records + std::to_string(i) + gen.OddPiece();
+    Write(win::HKEY_CURRENT_USER, key, "Order", {win::REG_BINARY, gen.RandomBytes(8 + gen.Below(40))});
+    Write(win::HKEY_CURRENT_USER, key + "\\" + gen.OddPiece(), "Order", gen.Data());
+  }
+  Write(win::HKEY_CURRENT_USER, records + "Kept", "Order", {win::REG_BINARY, {1, 2, 3}});
+
+  for (std::size_t i = 0, n = 2 + gen.Below(6); i < n; ++i)
+    Write(i % 2 ? win::HKEY_LOCAL_MACHINE : win::HKEY_CURRENT_USER,
+          "Software\\FwSettings\\" + gen.OddPiece(), gen.OddPiece() + std::to_string(i),
+          {win::REG_SZ, win::Utf8ToUtf16LeBytes(gen.Below(2) ? "C:\\Gone\\" + gen.OddPiece()
+                                                          : "\"C:\\Gone\\x" + std::to_string(i) + ".exe\" /s")});
+}
+
 // Fills the machine: shared DLL counts, uninstall entries, and trees and
 // values for the key-deleting section below.
 void Populate(MachineGenerator& gen) {
@@ -123,6 +170,7 @@ void Populate(MachineGenerator& gen) {
     Write(win::HKEY_CURRENT_USER, values, "", gen.Data());
     Write(win::HKEY_CURRENT_USER, values, "default", gen.Data());
   }
+  PopulateSectionEntries(gen);
 }
 
 // A section whose problems are whole keys (the trees) and unnamed values;
@@ -208,13 +256,34 @@ std::vector<std::string> Differences(const RegistryText& expected, const Registr
   return found;
 }
 
+// True when a ticked problem's repair deletes the value of that name (not the
+// unnamed one) of a key whose path ends in `key`.
+bool ReportedByName(ScanSession& session, const std::string& key, const std::string& name) {
+  for (int section = 1; section <= kSectionCount; ++section) {
+    const TRegistryContents& contents = *session.Collection(section);
+    for (int i = 0; i < contents.Count(); ++i) {
+      const TRegistryContent& item = contents.GetItem(i).Content;
+      if (!item.Checked) continue;
+      const RepairTarget target = SectionImplementation(section).target(item);
+      const std::string path = AsciiUpper(target.path);
+      if (target.kind == RepairTarget::Kind::Value && target.valueName == name &&
+          path.size() >= key.size() && path.compare(path.size() - key.size(), key.size(), AsciiUpper(key)) == 0)
+        return true;
+    }
+  }
+  return false;
+}
+
 class RepairRoundTripTest : public RegcleanTest {
  protected:
   // Repairs every ticked problem of a generated machine and imports the
   // backup; platformCode chooses the file form.
   void RoundTrip(std::uint32_t seed, std::uint8_t platformCode) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    UseMachine("", "C:\\Present\\kept.dll\n");
+    UseMachine("",
+               "C:\\Present\\kept.dll\n"
+               "C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\\n"
+               "C:\\Documents and Settings\\Owner\\Start Menu\\Programs\\Kept\\\n");
     PlatformCode = platformCode;
     MachineGenerator gen(seed, platformCode != 4);
     ASSERT_TRUE(win::CurrentRegistry()->BeginBatch());
@@ -227,6 +296,9 @@ class RepairRoundTripTest : public RegcleanTest {
     const auto before = Snapshot();
 
     ASSERT_EQ(ScanNow(session, view), ScanOutcome::ProblemsFound);
+    // Every section these machines hold entries for found some.
+    for (int section : {2, 5, 9, 10, 11, 12, 13, 15, 16, 17})
+      EXPECT_GT(session.Collection(section)->Count(), 0) << "section " << section;
     // Leave a few problems unticked.
     for (int i = 0; i < ProblemCount(session, 0); ++i)
       if (gen.Below(5) == 0) SetProblemChecked(session, 0, i, false);
@@ -255,8 +327,11 @@ class RepairRoundTripTest : public RegcleanTest {
     ASSERT_GT(ticked, 0);
     ASSERT_EQ(session.RepairLog.Count(), ticked);
     for (int i = 0; i < ticked; ++i) EXPECT_EQ(session.RepairLog.GetItem(i).Content.Result, "Repaired Successfully");
-    // The real "default" values stay; only unnamed ones were repaired.
-    EXPECT_TRUE(ValueExists(win::HKEY_CURRENT_USER, std::string(kValues) + "\\0", "default"));
+    // The real "default" values stay unless a section reported them by name;
+    // only unnamed ones were repaired.
+    if (!ReportedByName(session, std::string(kValues) + "\\0", "default")) {
+      EXPECT_TRUE(ValueExists(win::HKEY_CURRENT_USER, std::string(kValues) + "\\0", "default"));
+    }
 
     const std::vector<std::string> files = BackupFiles();
     ASSERT_EQ(files.size(), 1u);

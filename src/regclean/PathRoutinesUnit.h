@@ -1,0 +1,70 @@
+#pragma once
+// Text work on paths found in registry data: the folder variables such data
+// holds, the program path of a command line, and the shapes of file and
+// folder paths. One set for the registry-cleaner sections and the tools that
+// read start-up and uninstall commands.
+
+#include <string>
+
+namespace regclean {
+
+// The folders the routines put in place of variables. Read once per scan.
+struct KnownFolders {
+  std::string windowsFolder;       // "C:\WINDOWS"
+  std::string systemFolder;        // "C:\WINDOWS\system32"
+  std::string programFilesFolder;  // "ProgramFilesDir" of the machine
+  static KnownFolders OfCurrentMachine();
+};
+
+// The drive of the system folder with "WINDOWS\" when the system folder
+// holds "WINDOWS" in any letter case, otherwise with "WINNT\":
+// "C:\WINDOWS\system32" gives "C:\WINDOWS\".
+std::string GuessWindowsFolder(const std::string& systemFolder);
+std::string GuessWindowsFolder();
+
+// "%systemroot%" and "%windir%" become the Windows folder, "%ProgramFiles%"
+// the program-files folder (each found in any letter case). Data holding one
+// of them comes back wholly upper-cased; other data unchanged.
+std::string ExpandFolderVariables(const std::string& data, const KnownFolders& folders);
+
+// How ExtractProgramPath cuts a command line.
+struct ProgramPathOptions {
+  bool dropLeadingAt = false;     // "@C:\x\res.dll,-101"
+  bool removeQuotes = false;
+  // Not empty: "%SYSTEMROOT%\" in any letter case becomes this folder and
+  // the text is upper-cased.
+  std::string systemRootFolder;
+  // When a second drive colon follows the first, the text up to it is cut
+  // once more if this part of it is longer than four characters.
+  enum class CutAgainWhen { FileNameLonger, ExtensionLonger };
+  CutAgainWhen cutAgainWhen = CutAgainWhen::ExtensionLonger;
+};
+
+// The program or file path in a command line: the text itself when a file
+// of that name exists; otherwise from the drive letter to where the file
+// name's extension ends, or, when a second path follows, up to that path's
+// drive letter.
+std::string ExtractProgramPath(std::string text, const ProgramPathOptions& options);
+
+// ExtractProgramPath as the software-settings sections and the startup
+// manager use it: "@" dropped, quotes removed, "%SystemRoot%\" expanded.
+std::string ExtractCommandFilePath(const std::string& text, const KnownFolders& folders);
+std::string ExtractCommandFilePath(const std::string& text);
+
+// A drive-letter path whose file name has an extension, with no reserved
+// character and no second colon.
+bool IsValidFilePath(const std::string& text);
+// At most 260 characters and none of / * ? " < > | ; . + - & @ ! , %.
+bool IsPlainFolderPath(const std::string& text);
+
+// Small text helpers of the sections.
+std::string WithoutQuotes(std::string text);
+// Every occurrence of `from` replaced by `to`; an empty `from` replaces
+// nothing.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
+// Without the blanks and control characters at both ends.
+std::string Trim(const std::string& text);
+// True when the text has ":\" at its second position ("C:\...").
+bool HasDriveRoot(const std::string& text);
+
+}  // namespace regclean

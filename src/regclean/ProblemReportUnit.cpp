@@ -1,0 +1,32 @@
+#include "regclean/ProblemReportUnit.h"
+
+namespace regclean {
+
+void SetProblemValueName(TRegistryContent& problem, const std::string& valueName) {
+  problem.UnnamedValue = valueName.empty();
+  problem.ValueName = valueName.empty() ? "default" : valueName;
+}
+
+TRegistryContent MissingPathProblem(const std::string& keyPath, const std::string& valueName,
+                                    const std::string& path) {
+  TRegistryContent problem;
+  problem.KeyPath = keyPath;
+  SetProblemValueName(problem, valueName);
+  problem.Value = path;
+  problem.KeyPathText = " Key Path:" + keyPath;
+  problem.ValueNameText = " ValueName:" + valueName;
+  problem.ValueText = " Value:" + path;
+  problem.DetailText = " The file (" + path + ") does not exist at the specified location";
+  problem.Description =
+      "The Key " + path + " under " + keyPath + " contains a bad path for the value";
+  problem.ProblemType = "Missing or Invalid Path";
+  return problem;
+}
+
+bool AddUnlessIgnored(ScanContext& context, const TRegistryContent& problem) {
+  if (IsIgnored(context, problem.KeyPath, problem.ValueName)) return false;
+  AddProblem(context, problem);
+  return true;
+}
+
+}  // namespace regclean

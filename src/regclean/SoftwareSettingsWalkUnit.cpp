@@ -1,0 +1,141 @@
+#include "regclean/SoftwareSettingsWalkUnit.h"
+
+#include <cstdint>
+
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/TextCodec.h"
+#include "regclean/PathRoutinesUnit.h"
+#include "regclean/ProblemReportUnit.h"
+#include "shell/MessagePump.h"
+#include "shell/PublicFunctionUnit.h"
+
+namespace regclean {
+
+namespace {
+
+const char* const kInstallerPath = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\INSTALLER";
+const char* const kAppPaths = "App Paths";
+constexpr int kOutcomeEvery = 200;
+
+bool HoldsAnyUpper(const std::string& upperText, const std::vector<std::string>& upperWords) {
+  for (const std::string& word : upperWords)
+    if (upperText.find(word) != std::string::npos) return true;
+  return false;
+}
+
+std::vector<std::string> UpperWords(const std::vector<std::string>& words) {
+  std::vector<std::string> upper;
+  for (const std::string& word : words) upper.push_back(AsciiUpper(word));
+  return upper;
+}
+
+class SoftwareSettingsWalk {
+ public:
+  SoftwareSettingsWalk(ScanContext& context, const SoftwareSettingsRules& rules)
+      : context_(context),
+        rules_(rules),
+        cutOffWords_(UpperWords(rules.cutOffWords)),
+        stopWords_(UpperWords(rules.stopWords)),
+        folders_(KnownFolders::OfCurrentMachine()) {}
+
+  void Run() { VisitKey(context_.startPath, false); }
+
+ private:
+  // Examines the key's values (when asked) and walks its subkeys; false once
+  // a stop was asked for.
+  bool VisitKey(const std::string& path, bool examineValues) {
+    win::TRegistry key(win::KEY_READ);
+    key.SetRootKey(context_.root);
+    if (!key.OpenKeyReadOnly("\\" + path)) return true;
+    if (examineValues && !ExamineValues(key, path)) return false;
+    if (HoldsAnyUpper(AsciiUpper(path), cutOffWords_)) return true;
+    std::vector<std::string> names;
+    key.GetKeyNames(names);
+    key.CloseKey();
+    for (const std::string& name : names) {
+      if (ScanStopRequested()) return false;
+      const std::string subPath = JoinKeyPath(path, name);
+      if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context_, subPath);
+      IncItemsProcessed();
+      if (rules_.skipInstallerAndAppPaths && Contains(AsciiUpper(subPath), kInstallerPath)) continue;
+      if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && !VisitKey(subPath, true))
+        return false;
+      ProcessMessages();
+    }
+    return true;
+  }
+
+  bool ExamineValues(win::TRegistry& key, const std::string& path) {
+    std::vector<std::string> names;
+    key.GetValueNames(names);
+    if (names.empty()) return true;
+    const std::string keyPath = FullKeyPath(context_.root, path);
+    win::DWORD type = win::REG_NONE;
+    std::vector<std::uint8_t> bytes;
+    for (const std::string& name : names) {
+      ProcessMessages();
+      if (ScanStopRequested()) return false;
+      if (!key.ReadRaw(name, type, bytes) || (type != win::REG_SZ && type != win::REG_EXPAND_SZ))
+        continue;
+      const std::string data = win::Utf16LeBytesToUtf8(bytes);
+      if (HoldsAnyUpper(AsciiUpper(data), stopWords_)) continue;
+      CheckData(keyPath, name, data, ExpandFolderVariables(data, folders_));
+    }
+    return true;
+  }
+
+  // Reports the expanded data when it names a missing folder or, failing
+  // that, when the file cut out of it is missing.
+  void CheckData(const std::string& keyPath, const std::string& name, const std::string& raw,
+                 const std::string& data) {
+    // Both kinds need a drive letter.
+    if (data.find(':') == std::string::npos) return;
+    if (!PassesLocalPathRule(data) || (rules_.skipDriveH && Contains(data, "H:\\"))) return;
+    const win::DWORD attributes = win::GetFileAttributes(data);
+    if (HasDriveRoot(Trim(data)) && IsPlainFolderPath(data) &&
+        attributes == win::INVALID_FILE_ATTRIBUTES) {
+      AddUnlessIgnored(context_, MissingFolderProblem(keyPath, name, raw, data));
+      return;
+    }
+    if (attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY))
+      return;
+    const std::string file = ExtractCommandFilePath(data, folders_);
+    if ((rules_.fileNeedsDriveRoot && !Contains(file, ":\\")) || !IsValidFilePath(file) ||
+        win::FileExists(file) || ContainsNoCase(file, "msoe.dll"))
+      return;
+    AddUnlessIgnored(context_, MissingFileProblem(keyPath, name, raw, file));
+  }
+
+  TRegistryContent MissingFolderProblem(const std::string& keyPath, const std::string& name,
+                                        const std::string& raw, const std::string& folder) const {
+    TRegistryContent problem = MissingPathProblem(keyPath, name, folder);
+    problem.KeyName = folder;
+    GetSeverity(raw, problem.Severity);
+    problem.DetailText = rules_.folderDetailOpen + folder + ") does not exist at the specified location";
+    return problem;
+  }
+
+  TRegistryContent MissingFileProblem(const std::string& keyPath, const std::string& name,
+                                      const std::string& raw, const std::string& file) const {
+    TRegistryContent problem = MissingPathProblem(keyPath, name, file);
+    GetSeverity(raw, problem.Severity);
+    problem.ValueNameText = " ValueName:" + problem.ValueName;
+    problem.DetailText = rules_.fileDetailOpen + file + rules_.fileDetailClose;
+    return problem;
+  }
+
+  ScanContext& context_;
+  const SoftwareSettingsRules& rules_;
+  const std::vector<std::string> cutOffWords_;
+  const std::vector<std::string> stopWords_;
+  const KnownFolders folders_;
+};
+
+}  // namespace
+
+void ScanSoftwareSettings(ScanContext& context, const SoftwareSettingsRules& rules) {
+  SoftwareSettingsWalk(context, rules).Run();
+}
+
+}  // namespace regclean

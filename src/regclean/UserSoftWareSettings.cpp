@@ -1,0 +1,34 @@
+#include "regclean/UserSoftWareSettings.h"
+
+#include "regclean/SoftwareSettingsWalkUnit.h"
+
+namespace regclean {
+
+const char* const kUserSoftwareCaption = "User Software Settings";
+
+namespace {
+
+const SoftwareSettingsRules& UserRules() {
+  static const SoftwareSettingsRules rules = [] {
+    SoftwareSettingsRules r;
+    r.cutOffWords = {"Winlogon", "outlook"};
+    r.stopWords = {".sys", ".vxd", "itunes"};
+    r.folderDetailOpen = "The file (";
+    r.fileDetailOpen = " The file (";
+    r.fileDetailClose = ") does not exist at the specified location";
+    return r;
+  }();
+  return rules;
+}
+
+}  // namespace
+
+void ScanUserSoftwareSettings(ScanContext& context) { ScanSoftwareSettings(context, UserRules()); }
+
+RegistrySection UserSoftwareSettingsSection() { return ValueRepairSection({ScanUserSoftwareSettings}); }
+
+void RepairUserSoftwareSettings(RepairContext& context) {
+  RepairCheckedItems(context, UserSoftwareSettingsSection());
+}
+
+}  // namespace regclean
