@@ -5,7 +5,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "platform/FileSystem.h"
@@ -83,10 +82,13 @@ std::string FullKeyPath(HKEY root, const std::string& below) {
 bool IsRegistryPath(const std::string& text) { return UpperName(text).rfind("HK", 0) == 0; }
 
 bool ReadHostBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  if (ec || !in) return false;
+  bytes.resize(size);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+  return static_cast<bool>(in);
 }
 
 // Through a temporary file and a rename, so a failed write keeps the old file.

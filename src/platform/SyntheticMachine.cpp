@@ -94,8 +94,10 @@ class Generator {
 
   std::optional<std::int64_t> Root(HKEY root) { return store_.RootId(root); }
 
+  // Counts only keys that are new.
   std::int64_t Key(std::int64_t parent, const std::string& name) {
     if (!ok_) return parent;
+    if (const auto existing = store_.FindChild(parent, name)) return *existing;
     const auto id = store_.CreateChild(parent, name);
     if (!id) {
       ok_ = false;
@@ -236,7 +238,7 @@ class Generator {
         for (unsigned f = 1; f <= files; ++f)
           Sz(key, "File" + std::to_string(f), "C:\\Documents and Settings\\Owner\\My Documents\\" + Word() + ".dat");
       } else {
-        SettingsValues(key, program, Below(9));
+        SettingsValues(key, program, Below(8));
       }
       if (depth < 3 && Chance(depth == 0 ? 60 : 30)) SettingsTree(key, program, depth + 1);
     }
@@ -305,7 +307,7 @@ class Generator {
     std::string extension = "." + Hex(3);
     for (auto& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     extension = Unique(extensions_, extension);
-    const std::string progId = program.product + "." + Word();
+    const std::string progId = Unique(progIds_, program.product + "." + Word());
     const std::int64_t ext = Key(classes_, extension);
     Sz(ext, "", progId);
     if (Chance(50)) Sz(ext, "Content Type", "application/x-" + UpperName(Word()));
@@ -354,6 +356,14 @@ class Generator {
     if (Chance(50)) Binary(Key(instance, "LogConf"), "BootConfig", 48 + Below(200));
   }
 
+  // A library path not counted yet: a system file the first time, then the
+  // program's own files.
+  std::string SharedDllName(const Program& program) {
+    std::string path = FilePath(program, ".dll");
+    while (!sharedDllNames_.insert(UpperName(path)).second) path = program.folder + "\\" + Word() + ".dll";
+    return path;
+  }
+
   void MachineProgram() {
     NewProgram();
     const Program& program = programs_.back();
@@ -362,7 +372,7 @@ class Generator {
     Sz(product, "Version", std::to_string(1 + Below(9)) + "." + std::to_string(Below(10)));
     SettingsTree(product, program, 0);
 
-    const std::int64_t entry = Key(uninstall_, Chance(40) ? Guid() : program.product);
+    const std::int64_t entry = Key(uninstall_, Chance(40) ? Guid() : Unique(uninstallNames_, program.product));
     Sz(entry, "DisplayName", program.product);
     Sz(entry, "DisplayVersion", std::to_string(1 + Below(9)) + "." + std::to_string(Below(10)) + "." + std::to_string(Below(1000)));
     Sz(entry, "Publisher", program.vendor);
@@ -379,12 +389,17 @@ class Generator {
       Sz(appPath, "Path", program.folder);
     }
     const unsigned dlls = Below(5);
-    for (unsigned i = 0; i < dlls; ++i) Dword(sharedDlls_, FilePath(program, ".dll"), 1 + Below(3));
-    if (Chance(8)) Sz(run_, program.product, "\"" + program.folder + "\\" + program.product + ".exe\" /tray");
+    for (unsigned i = 0; i < dlls; ++i)
+      Dword(sharedDlls_, SharedDllName(program), 1 + Below(3));
+    if (Chance(8))
+      Sz(run_, Unique(runNames_, program.product),
+         "\"" + program.folder + "\\" + program.product + ".exe\" /tray");
   }
 
+  // The settings of a program that has none for the user yet.
   void UserProgram() {
-    const Program& program = AnyProgram();
+    if (userPrograms_ >= programs_.size()) NewProgram();
+    const Program& program = programs_[userPrograms_++];
     const std::int64_t product = Key(Key(userSoftware_, program.vendor), program.product);
     SettingsValues(product, program, Below(6));
     SettingsTree(product, program, 0);
@@ -396,6 +411,8 @@ class Generator {
   bool ok_ = true;
   std::vector<Program> programs_;
   std::unordered_set<std::string> vendors_, extensions_, serviceNames_, devices_, appPathNames_;
+  std::unordered_set<std::string> sharedDllNames_, runNames_, uninstallNames_, progIds_;
+  std::size_t userPrograms_ = 0;
   std::int64_t software_ = 0, classes_ = 0, clsid_ = 0, interfaces_ = 0, typeLibs_ = 0;
   std::int64_t uninstall_ = 0, appPaths_ = 0, sharedDlls_ = 0, run_ = 0, services_ = 0, pci_ = 0;
   std::int64_t userSoftware_ = 0;
