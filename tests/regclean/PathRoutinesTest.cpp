@@ -1,0 +1,164 @@
+#include "regclean/PathRoutinesUnit.h"
+
+#include "RegcleanFixture.h"
+#include "regclean/UninstallSectionUnit.h"
+
+namespace regclean::test {
+namespace {
+
+std::string Repeated(const std::string& text, int times) {
+  std::string result;
+  for (int i = 0; i < times; ++i) result += text;
+  return result;
+}
+
+class PathRoutinesTest : public RegcleanTest {
+ protected:
+  void SetUp() override {
+    RegcleanTest::SetUp();
+    UseMachine("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion]\n"
+               "\"ProgramFilesDir\"=\"C:\\\\Program Files\"\n",
+               "C:\\WINDOWS\\system32\\\n"
+               "C:\\WINDOWS\\notepad.exe\n"
+               "C:\\Tools\\a.b c\n");
+  }
+};
+
+TEST_F(PathRoutinesTest, CutsTheProgramPathOutOfCommandLines) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"\"C:\\Program Files\\App\\app.exe\" /min", "C:\\Program Files\\App\\app.exe"},
+      // The first cut ends in ".exe C", too long for an extension: cut again.
+      {"C:\\WINDOWS\\rundll32.exe C:\\x\\y.dll,Entry", "C:\\WINDOWS\\rundll32.exe"},
+      {"C:\\a.dll,1 D:\\x", "C:\\a.dll"},
+      {"C:\\App\\setup D:\\x", "C:\\App\\setup D"},  // no extension: kept as it is
+      {"%SystemRoot%\\system32\\svc.exe -k", "C:\\WINDOWS\\SYSTEM32\\SVC.EXE"},
+      {"\"%systemroot%\\gone.exe\"", "C:\\WINDOWS\\GONE.EXE"},
+      {"%SystemRoot%system32\\a.exe", "%SystemRoot%system32\\a.exe"},  // no backslash after it
+      {"@C:\\x\\res.dll,-101", "C:\\x\\res.dll"},
+      {"rundll32 C:\\App\\x.dll,Remove", "C:\\App\\x.dll"},
+      // Existing files are taken as they stand after the quotes and the
+      // variable are dealt with.
+      {"\"C:\\Tools\\a.b c\"", "C:\\Tools\\a.b c"},
+      {"C:\\Tools\\a.b c d", "C:\\Tools\\a.b"},
+      {"%SystemRoot%\\notepad.exe", "C:\\WINDOWS\\NOTEPAD.EXE"},
+      {"notepad.exe /a", "notepad.exe"},
+      {"C:\\App\\ x", "C:\\App\\"},  // no dot and no name character first: nothing kept
+      {"C:\\App\\setup /remove", "C:\\App\\setup"},
+      {"C:", "C:"},
+      // A colon first, stray colons and empty texts end without a fault.
+      {":\\App\\x.exe /y", ":\\App\\x.exe"},
+      {":x:y", ":x"},
+      {"::", ":"},
+      {"@", ""},
+      {"\"\"", ""},
+      {"", ""},
+  };
+  const KnownFolders folders = KnownFolders::OfCurrentMachine();
+  for (const auto& [command, path] : cases) {
+    SCOPED_TRACE(command);
+    EXPECT_EQ(ExtractCommandFilePath(command, folders), path);
+    EXPECT_EQ(ExtractCommandFilePath(command), path);
+  }
+}
+
+TEST_F(PathRoutinesTest, UninstallCommandsCutAgainOnTheFileName) {
+  // The same extractor with the uninstall options: no variable expanded, and
+  // a long file-name part (not extension) cuts again.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"C:\\App\\setup D:\\x", "C:\\App\\setup"},
+      {"C:\\App\\u D:\\x", "C:\\App\\u D"},
+      {"%SystemRoot%\\a.exe", "%SystemRoot%\\a.exe"},
+  };
+  for (const auto& [command, path] : cases) {
+    SCOPED_TRACE(command);
+    EXPECT_EQ(ExtractUninstallProgram(command), path);
+  }
+}
+
+TEST_F(PathRoutinesTest, GuessesTheWindowsFolderFromTheSystemFolder) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"C:\\WINDOWS\\system32", "C:\\WINDOWS\\"},
+      {"D:\\WINNT\\system32", "D:\\WINNT\\"},
+      {"C:\\Windows\\system32", "C:\\WINDOWS\\"},  // letter case does not matter
+      {"E:\\OS\\system32", "E:\\WINNT\\"},
+      {"", "WINNT\\"},
+  };
+  for (const auto& [system, windows] : cases) {
+    SCOPED_TRACE(system);
+    EXPECT_EQ(GuessWindowsFolder(system), windows);
+  }
+  EXPECT_EQ(GuessWindowsFolder(), "C:\\WINDOWS\\");
+}
+
+TEST_F(PathRoutinesTest, ExpandsFolderVariables) {
+  KnownFolders folders;
+  folders.windowsFolder = "C:\\Windows";
+  folders.programFilesFolder = "D:\\Program Files";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"%ProgramFiles%\\App\\a.exe", "D:\\PROGRAM FILES\\APP\\A.EXE"},
+      {"%SystemRoot%\\a.dll", "C:\\WINDOWS\\A.DLL"},
+      {"%WINDIR%\\x;%systemroot%\\y", "C:\\WINDOWS\\X;C:\\WINDOWS\\Y"},
+      {"\"%programfiles%\\B\" -x", "\"D:\\PROGRAM FILES\\B\" -X"},
+      {"C:\\Keep\\Case.exe", "C:\\Keep\\Case.exe"},
+      {"%USERPROFILE%\\x", "%USERPROFILE%\\x"},
+      {"50% done", "50% done"},
+      {"", ""},
+  };
+  for (const auto& [data, expanded] : cases) {
+    SCOPED_TRACE(data);
+    EXPECT_EQ(ExpandFolderVariables(data, folders), expanded);
+  }
+  EXPECT_EQ(KnownFolders::OfCurrentMachine().programFilesFolder, "C:\\Program Files");
+}
+
+TEST_F(PathRoutinesTest, TellsFilePathsAndPlainFolderPaths) {
+  const std::vector<std::pair<std::string, bool>> files = {
+      {"c:\\a.exe", true},
+      {"O:\\x.dll", true},
+      {"C:\\Program Files\\App\\app.exe", true},
+      {"C:\\dir\\file", false},            // no extension
+      {"\\\\server\\share\\a.exe", false}, // no drive letter
+      {"C:\\a.exe:stream", false},         // second colon
+      {"C:\\a%.exe", false},
+      {"C:\\a.e/x", false},
+      {"C:\\a.exe,1", false},
+      {"\"C:\\a.exe\"", false},  // the quote becomes a leading blank
+      {"1:\\a.exe", false},
+      {"C:", false},
+      {"", false},
+  };
+  for (const auto& [text, valid] : files) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(IsValidFilePath(text), valid);
+  }
+  const std::vector<std::pair<std::string, bool>> folders = {
+      {"C:\\Program Files (x86)\\App", true},
+      {"C:\\Program Files\\Gone", true},
+      {"C:\\App-Data", false},
+      {"C:\\a.b", false},
+      {"C:\\a,b", false},
+      {"C:\\" + std::string(257, 'x'), true},  // 260 characters
+      {"C:\\" + std::string(258, 'x'), false},
+      // Characters are counted, not bytes.
+      {"C:\\" + std::string(197, 'x') + Repeated("\xC3\xA9", 60), true},
+      {"C:\\" + std::string(198, 'x') + Repeated("\xC3\xA9", 60), false},
+  };
+  for (const auto& [text, plain] : folders) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(IsPlainFolderPath(text), plain);
+  }
+}
+
+TEST_F(PathRoutinesTest, TextHelpers) {
+  EXPECT_EQ(ReplaceAll("aXbXc", "X", "--"), "a--b--c");
+  EXPECT_EQ(ReplaceAll("aaa", "a", "aa"), "aaaaaa");  // replacements are not searched again
+  EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");      // an empty search text replaces nothing
+  EXPECT_EQ(Trim(" \t C:\\x \r\n"), "C:\\x");
+  EXPECT_EQ(Trim("   "), "");
+  EXPECT_TRUE(HasDriveRoot("C:\\"));
+  EXPECT_FALSE(HasDriveRoot("C:"));
+  EXPECT_FALSE(HasDriveRoot(" C:\\x"));
+}
+
+}  // namespace
+}  // namespace regclean::test
