@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QWidget>
 
@@ -20,4 +21,23 @@ void ShowAndPaint(QWidget* window) {
   window->raise();
   window->repaint();
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void SetWhiteBackground(QWidget* widget) {
+  if (!widget) return;
+  widget->setAutoFillBackground(true);
+  QPalette background = widget->palette();
+  background.setColor(QPalette::Window, Qt::white);
+  widget->setPalette(background);
+}
+
+void SetHotLabelLook(QLabel* label, bool hot, bool bold) {
+  if (!label) return;
+  QFont font = label->font();
+  font.setUnderline(hot);
+  font.setBold(hot && bold);
+  label->setFont(font);
+  QPalette colours = label->palette();
+  colours.setColor(QPalette::WindowText, hot ? QColor(0, 0, 255) : QColor(0, 0, 0));
+  label->setPalette(colours);
 }

@@ -1,8 +1,6 @@
 #pragma once
-// Where start-up gets the main window (the program's main form). Until the
-// real main window exists, MainWindowFactory.cpp makes a placeholder.
-//
-// The main window, when it takes over, also:
+// Where start-up gets the main window (the program's main form): a
+// TFernwickForm (MainUnit.h). The main window:
 //  - keeps a FirstActivation flag (true when created) and on every
 //    activation calls MainWindowActivated(FirstActivation, <ScanNowBtnClick>);
 //  - shows its "Scan" page on show, hides to the tray on close, removes the

@@ -1,0 +1,10 @@
+#include "shell/gui/ScanPageFactory.h"
+
+#include "shell/PublicFunctionUnit.h"
+#include "shell/gui/MainUnit.h"
+
+void TScanPage::AbortScanBtnClick() { ScanState = 2; }
+
+void TScanPage::SetScanStep(int step) { Form.ShowScanStep(step); }
+
+std::unique_ptr<TScanPage> NewScanPage(TFernwickForm& form) { return std::make_unique<TScanPage>(form); }

@@ -1,0 +1,136 @@
+// Renders the main window's pages and the small windows on a fresh copy of
+// the sample machine into PNG files, without a display:
+//   fwscreenshots OUTPUT_FOLDER
+
+#include <QApplication>
+#include <QDir>
+#include <QEnterEvent>
+#include <QImage>
+#include <QMenu>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "platform/Machine.h"
+#include "shell/PublicFunctionUnit.h"
+#include "shell/gui/AboutUnit.h"
+#include "shell/gui/DMUnit.h"
+#include "shell/gui/HintUnit.h"
+#include "shell/gui/ImageExUnit.h"
+#include "shell/gui/MainUnit.h"
+#include "shell/gui/ShowLiveUpdateUnit.h"
+
+namespace {
+
+QString g_out;
+int g_failures = 0;
+
+// The window as it looks on screen: outside its mask stays transparent.
+QImage Render(QWidget* window) {
+  window->show();
+  QCoreApplication::processEvents();
+  const QImage content = window->grab().toImage();
+  if (window->mask().isEmpty()) return content;
+  QImage shaped(content.size(), QImage::Format_ARGB32_Premultiplied);
+  shaped.fill(Qt::transparent);
+  QPainter painter(&shaped);
+  painter.setClipRegion(window->mask());
+  painter.drawImage(0, 0, content);
+  return shaped;
+}
+
+// The mouse entering or leaving a control.
+void Hover(QWidget* control, bool inside) {
+  if (inside) {
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QCoreApplication::sendEvent(control, &enter);
+  } else {
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(control, &leave);
+  }
+}
+
+void Save(const QImage& image, const char* name) {
+  const QString path = g_out + "/" + name + ".png";
+  if (image.isNull() || !image.save(path, "PNG")) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    ++g_failures;
+    return;
+  }
+  std::printf("%s\n", qPrintable(path));
+}
+
+void MainWindowPages() {
+  TDM dm;
+  TFernwickForm form;
+  Save(Render(&form), "main-scan");
+  form.BackupBtnClick();
+  Save(Render(&form), "main-backup");
+  form.AdvancedBtnClick();
+  Save(Render(&form), "main-tools");
+  // One launcher under the mouse, one top button hovered.
+  Hover(form.Launchers[5], true);
+  Hover(form.UpdateBtn, true);
+  Save(Render(&form), "main-tools-hover");
+  Hover(form.Launchers[5], false);
+  Hover(form.UpdateBtn, false);
+  form.ImageExClick(7);
+  Save(Render(&form), "main-tools-launched");
+  form.ScanBtnClick();
+  Hover(form.ScanNowBtn, true);
+  Hover(form.CloseBtn, true);
+  Save(Render(&form), "main-scan-hover");
+  Save(dm.MainPopupMenu->grab().toImage(), "tray-menu");
+  form.hide();
+}
+
+void SmallWindows() {
+  TAboutForm about;
+  Save(Render(&about), "about");
+  THintForm hint("Hint", "Please wait while the related data is being loaded.");
+  Save(Render(&hint), "hint");
+  TShowLiveUpdateForm liveUpdate;
+  Save(Render(&liveUpdate), "live-update");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  app.setApplicationName("Fernwick");
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: fwscreenshots OUTPUT_FOLDER\n");
+    return 2;
+  }
+  g_out = QString::fromLocal8Bit(argv[1]);
+  if (!QDir().mkpath(g_out)) {
+    std::fprintf(stderr, "cannot make %s\n", qPrintable(g_out));
+    return 1;
+  }
+
+  QTemporaryDir temp;
+  const std::string folder = temp.path().toStdString() + "/machine";
+  std::string error;
+  if (!temp.isValid() || !win::CreateMachine(folder, win::SampleMachineRecipe(), error)) {
+    std::fprintf(stderr, "cannot make the sample machine: %s\n", error.c_str());
+    return 1;
+  }
+  std::unique_ptr<win::Machine> machine = win::Machine::Open(folder, error);
+  if (!machine) {
+    std::fprintf(stderr, "cannot open the sample machine: %s\n", error.c_str());
+    return 1;
+  }
+  win::SetCurrentMachine(machine.get());
+  LoadSettings();
+  // No update check: nothing may leave the computer while rendering.
+  Settings.CheckUpdate = false;
+
+  MainWindowPages();
+  SmallWindows();
+
+  win::SetCurrentMachine(nullptr);
+  return g_failures == 0 ? 0 : 1;
+}
