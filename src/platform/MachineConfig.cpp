@@ -110,6 +110,11 @@ class ConfigReader {
       config_.elevated = value == "1";
       return {};
     }
+    if (upper == "TASKSCHEDULER") {
+      if (value != "0" && value != "1") return "TaskScheduler must be 0 or 1";
+      config_.taskScheduler = value == "1";
+      return {};
+    }
     if (upper == "CSDVERSION") {
       config_.csdVersion = value;
       return {};
@@ -208,6 +213,7 @@ std::string FormatMachineConfig(const MachineConfig& config) {
   line("AnsiCodePage", std::to_string(config.ansiCodePage));
   line("UserSid", config.userSid);
   line("Elevated", config.elevated ? "1" : "0");
+  line("TaskScheduler", config.taskScheduler ? "1" : "0");
   line("WindowsDir", config.windowsDir);
   line("ProgramFolder", config.programFolder);
   text += "\n[Drives]\n";

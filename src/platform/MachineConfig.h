@@ -5,6 +5,7 @@
 // OSMajor=5  OSMinor=1  PlatformId=2  CSDVersion=Service Pack 2
 // UserName=Owner  ComputerName=HOME-PC  AnsiCodePage=1252
 // UserSid=S-1-5-21-...  Elevated=0
+// TaskScheduler=1          (0: the Task Scheduler object cannot be created)
 // [Drives]
 // C=fixed,drives/C          (type: fixed removable remote cdrom ramdisk)
 // [Servers]
@@ -34,6 +35,7 @@ struct MachineConfig {
   unsigned ansiCodePage = 1252;
   std::string userSid = "S-1-5-21-1000000000-1000000000-1000000000-1003";
   bool elevated = false;
+  bool taskScheduler = true;
   std::vector<DriveEntry> drives;
   std::map<std::string, std::string> servers;  // keys as written
   std::vector<std::string> readOnlyKeys;

@@ -77,20 +77,20 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
-std::int64_t AsInteger(const StateValue& value) {
-  if (const auto* i = std::get_if<std::int64_t>(&value)) return *i;
-  return 0;
-}
-
-std::string AsText(const StateValue& value) {
-  if (const auto* s = std::get_if<std::string>(&value)) return *s;
-  return {};
-}
-
 // Below-path condition on column "path": the path itself or anything under it.
 const char* const kPathOrBelow = "(path = ?1 OR substr(path, 1, length(?1) + 1) = ?1 || '\\')";
 
 }  // namespace
+
+std::int64_t StateInteger(const StateValue& value) {
+  if (const auto* i = std::get_if<std::int64_t>(&value)) return *i;
+  return 0;
+}
+
+std::string StateText(const StateValue& value) {
+  if (const auto* s = std::get_if<std::string>(&value)) return *s;
+  return {};
+}
 
 std::unique_ptr<StateStore> StateStore::Open(const std::string& dbPath, std::string& error) {
   std::unique_ptr<StateStore> store(new StateStore());
@@ -156,7 +156,7 @@ std::optional<DWORD> StateStore::FileAttributes(const std::string& upperPath) {
       rows.empty()) {
     return std::nullopt;
   }
-  return static_cast<DWORD>(AsInteger(rows[0][0]));
+  return static_cast<DWORD>(StateInteger(rows[0][0]));
 }
 
 std::map<std::string, DWORD> StateStore::FileAttributesIn(const std::string& upperFolder) {
@@ -169,7 +169,7 @@ std::map<std::string, DWORD> StateStore::FileAttributesIn(const std::string& upp
              {prefix}, rows)) {
     return result;
   }
-  for (const auto& row : rows) result[AsText(row[0])] = static_cast<DWORD>(AsInteger(row[1]));
+  for (const auto& row : rows) result[StateText(row[0])] = static_cast<DWORD>(StateInteger(row[1]));
   return result;
 }
 

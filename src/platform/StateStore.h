@@ -25,6 +25,11 @@ using StateValue =
     std::variant<std::monostate, std::int64_t, double, std::string, std::vector<std::uint8_t>>;
 using StateRow = std::vector<StateValue>;
 
+// A column as an integer (0 unless it is one) or as text (empty unless it is
+// text).
+std::int64_t StateInteger(const StateValue& value);
+std::string StateText(const StateValue& value);
+
 class StateStore {
  public:
   // Opens (creating when missing) the store at dbPath. Null with error naming
