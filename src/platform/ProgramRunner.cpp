@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <optional>
 #include <thread>
 
@@ -253,6 +254,12 @@ bool WinExec(const std::string& commandLine, int /*showCmd*/) {
 }
 
 bool RunAndWait(const std::string& commandLine, DWORD& exitCode) {
+  return RunAndWait(commandLine, exitCode, nullptr);
+}
+
+bool RunAndWait(const std::string& commandLine, DWORD& exitCode,
+                const std::function<void()>& whileWaiting) {
+  if (whileWaiting) whileWaiting();
   if (const auto done = RunBuiltIn(commandLine)) {
     exitCode = *done ? 0 : 1;
     return true;
@@ -262,8 +269,14 @@ bool RunAndWait(const std::string& commandLine, DWORD& exitCode) {
   const auto pid = Spawn(*command);
   if (!pid) return false;
   int status = 0;
-  while (waitpid(*pid, &status, 0) < 0) {
-    if (errno != EINTR) return Fail(ERROR_INVALID_HANDLE);
+  for (;;) {
+    const pid_t ended = waitpid(*pid, &status, whileWaiting ? WNOHANG : 0);
+    if (ended == *pid) break;
+    if (ended < 0 && errno != EINTR) return Fail(ERROR_INVALID_HANDLE);
+    if (ended == 0) {
+      whileWaiting();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
   }
   exitCode = WIFEXITED(status) ? static_cast<DWORD>(WEXITSTATUS(status))
                                : 128u + static_cast<DWORD>(WTERMSIG(status));

@@ -4,6 +4,7 @@
 // the machine runs when its host file is executable. Failures are results
 // with GetLastError() set.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,10 @@ bool WinExec(const std::string& commandLine, int showCmd);
 // not be started; otherwise true with the program's exit code (in-process
 // commands: 0 success, 1 failure).
 bool RunAndWait(const std::string& commandLine, DWORD& exitCode);
+// The same, calling whileWaiting again and again until the program has
+// ended (a window lets its messages through there); in-process commands call
+// it once before they run.
+bool RunAndWait(const std::string& commandLine, DWORD& exitCode,
+                const std::function<void()>& whileWaiting);
 
 }  // namespace win
