@@ -247,6 +247,16 @@ TEST(TestMachineFixture, MakesItselfCurrentAndPutsBackTheMachineBefore) {
   }
   EXPECT_EQ(CurrentMachine(), nullptr);
   EXPECT_FALSE(fs::exists(outerFolder));
+
+  // A fixture that makes its next machine before freeing the last one.
+  auto first = std::make_unique<TestMachine>();
+  auto second = std::make_unique<TestMachine>();
+  first = std::make_unique<TestMachine>();  // the first goes while the second is current
+  EXPECT_EQ(CurrentMachine(), &first->machine());
+  first.reset();
+  EXPECT_EQ(CurrentMachine(), &second->machine());
+  second.reset();
+  EXPECT_EQ(CurrentMachine(), nullptr);
 }
 
 }  // namespace

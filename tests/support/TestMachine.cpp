@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/RegistryStore.h"
@@ -43,11 +45,18 @@ void RemoveFolder(const std::string& folder) {
   fs::remove_all(folder, ec);
 }
 
+// The test machines alive, oldest first: when the current one goes, the
+// youngest one left becomes current.
+std::vector<TestMachine*>& LiveMachines() {
+  static std::vector<TestMachine*> machines;
+  return machines;
+}
+
 }  // namespace
 
 TestMachine::TestMachine(const std::string& regText, const std::string& fileList,
                          const std::string& configText)
-    : folder_(MakeTempFolder()), previous_(win::CurrentMachine()) {
+    : folder_(MakeTempFolder()) {
   win::MachineRecipe recipe;
   recipe.configText = configText.empty() ? DefaultConfigText() : configText;
   recipe.regText = WithRegHeader(regText);
@@ -60,10 +69,14 @@ TestMachine::TestMachine(const std::string& regText, const std::string& fileList
     throw std::runtime_error("test machine: " + error);
   }
   win::SetCurrentMachine(machine_.get());
+  LiveMachines().push_back(this);
 }
 
 TestMachine::~TestMachine() {
-  if (win::CurrentMachine() == machine_.get()) win::SetCurrentMachine(previous_);
+  auto& live = LiveMachines();
+  live.erase(std::remove(live.begin(), live.end(), this), live.end());
+  if (win::CurrentMachine() == machine_.get())
+    win::SetCurrentMachine(live.empty() ? nullptr : &live.back()->machine());
   machine_.reset();
   RemoveFolder(folder_);
 }

@@ -39,5 +39,4 @@ class TestMachine {
  private:
   std::string folder_;
   std::unique_ptr<win::Machine> machine_;
-  win::Machine* previous_ = nullptr;  // made current again afterwards
 };
