@@ -384,6 +384,15 @@ TEST_F(MainWindowTest, ClosingHidesToTheTrayAndTheTrayBringsItBack) {
   EXPECT_EQ(form->TrayIcon->toolTip(), QStringLiteral("Fernwick"));
   EXPECT_EQ(form->TrayIcon->contextMenu(), dm->MainPopupMenu);
 
+  // With no tray to come back from, closing minimises.
+  form->TrayIcon->hide();
+  SendClick(form->CloseBtn);
+  EXPECT_TRUE(form->isMinimized());
+  EXPECT_TRUE(form->isVisible());
+  form->ShowAndRestore();
+
+  form->TrayIcon->show();
+  ASSERT_TRUE(form->TrayIcon->isVisible());
   SendClick(form->CloseBtn);
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(terminations, 0);

@@ -485,9 +485,11 @@ void TFernwickForm::ShowAndRestore() {
 void TFernwickForm::ClearResultSelection() { ScanPage->ClearResultSelection(); }
 
 void TFernwickForm::closeEvent(QCloseEvent* event) {
-  // Closing only hides the window; the tray icon stays.
+  // Closing only hides the window; the tray icon stays. Without a tray to
+  // bring it back, the window is minimised instead.
   event->ignore();
-  hide();
+  if (TrayIcon && TrayIcon->isVisible()) hide();
+  else showMinimized();
 }
 
 void TFernwickForm::resizeEvent(QResizeEvent* event) {
