@@ -1,0 +1,149 @@
+#include "recovery/RegBackupUnit.h"
+
+#include <cstdint>
+
+#include "platform/FileSystem.h"
+#include "platform/ProgramRunner.h"
+#include "platform/RegFile.h"
+#include "regclean/RepairDriverUnit.h"
+#include "shell/BusyGuard.h"
+#include "shell/Dialogs.h"
+#include "shell/MessagePump.h"
+
+namespace recovery {
+
+const char* const kFullBackupFolderName = "FullBackup";
+
+const char* const kBackupCreatedMessage = "The registry backup was created successfully!";
+const char* const kBackupFailedMessage = "Creating registry backup was failed.";
+const char* const kSelectItemMessage = "Please select the specific item for this operation!";
+const char* const kRestoreQuestion = "Would you like to restore the registry now?";
+const char* const kRestoredMessage = "The registry was restored successfully!";
+const char* const kRestoreFailedMessage =
+    "The registry could not be restored from this backup file!\rPlease make sure that the "
+    "registry backup has not been modified or changed.";
+const char* const kRemoveQuestion =
+    "Are you sure to remove this backup file now?\rThis operation is not reversible!";
+const char* const kRemovedMessage = "The backup file was removed successfully!";
+const char* const kRemoveFailedMessage =
+    "The backup file cannot be deleted or does not exist!\rPlease make sure that the registry "
+    "backup has not been modified or changed.";
+
+namespace {
+
+constexpr const char* kCaption = "Fernwick";
+
+std::string FolderBesideProgram(const char* name) {
+  return win::IncludeTrailingBackslash(win::IncludeTrailingBackslash(win::ProgramFolder()) + name);
+}
+
+int Tell(const char* text, unsigned flags) { return CurrentDialogs().MessageBox(text, kCaption, flags); }
+
+BackupFileRow RowOf(const std::string& fileName, win::FileTime created) {
+  BackupFileRow row;
+  DateTimeToEnglishText(FileTimeToLocalDateTime(created), row.Caption);
+  row.FileName = fileName;
+  return row;
+}
+
+// Runs a regedit command line to its end, letting messages through; true
+// when it succeeded.
+bool RunRegedit(const std::string& commandLine) {
+  win::DWORD exitCode = 1;
+  return win::RunAndWait(commandLine, exitCode, ProcessMessages) && exitCode == 0;
+}
+
+// The export is whole: it is there and reads as a .reg file.
+bool IsCompleteRegFile(const std::string& fileName) {
+  std::vector<std::uint8_t> bytes;
+  if (!win::ReadFileBytes(fileName, bytes) || bytes.empty()) return false;
+  win::RegFileContent content;
+  std::string error;
+  return win::ParseRegFile(bytes, fileName, 0, content, error) && !content.keys.empty();
+}
+
+}  // namespace
+
+std::string RepairBackupFolder() { return FolderBesideProgram(regclean::kBackupFolderName); }
+std::string FullBackupFolder() { return FolderBesideProgram(kFullBackupFolderName); }
+
+std::vector<BackupFileRow> ListBackupFiles(const std::string& folder) {
+  std::vector<BackupFileRow> rows;
+  win::FindData data;
+  auto finder = win::FindFirstFile(win::IncludeTrailingBackslash(folder) + "*.reg", data);
+  if (!finder) return rows;
+  do {
+    if ((data.attributes & win::FILE_ATTRIBUTE_DIRECTORY) == 0)
+      rows.push_back(RowOf(win::IncludeTrailingBackslash(folder) + data.name, data.creationTime));
+  } while (finder->Next(data));
+  return rows;
+}
+
+bool BackupRowOf(const std::string& fileName, BackupFileRow& row) {
+  const auto info = win::GetFileInfo(fileName);
+  if (!info || (info->attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+  row = RowOf(fileName, info->creationTime);
+  return true;
+}
+
+std::string FreeFullBackupName(const std::string& folder, const TDateTime& now) {
+  const std::string stem = folder + "Backup_" + regclean::BackupTimeStamp(now);
+  std::string name = stem + ".reg";
+  for (int n = 2; win::GetFileAttributes(name) != win::INVALID_FILE_ATTRIBUTES; ++n)
+    name = stem + "_" + std::to_string(n) + ".reg";
+  return name;
+}
+
+bool CreateFullBackup(BackupWaitView& wait, const TDateTime& now, BackupFileRow& row) {
+  if (IsBusy()) return false;
+  bool exported = false;
+  std::string fileName;
+  {
+    BusyGuard busy;
+    wait.ShowWait("Registry Backup", "Please wait until the backup operation is finished.");
+    const std::string folder = FullBackupFolder();
+    if (!win::DirectoryExists(folder)) win::CreateDirectory(folder);
+    fileName = FreeFullBackupName(folder, now);
+    exported = RunRegedit("Regedit /E \"" + fileName + "\"") && IsCompleteRegFile(fileName);
+    wait.CloseWait();
+  }
+  if (exported && BackupRowOf(fileName, row)) {
+    Tell(kBackupCreatedMessage, MB_OK);
+    return true;
+  }
+  Tell(kBackupFailedMessage, MB_OK);
+  return false;
+}
+
+bool RestoreBackupFile(const std::string& fileName) {
+  if (IsBusy()) return false;
+  if (fileName.empty()) {
+    Tell(kSelectItemMessage, MB_OK);
+    return false;
+  }
+  if (Tell(kRestoreQuestion, MB_YESNO | MB_ICONINFORMATION) != IDYES) return false;
+  bool restored = false;
+  {
+    BusyGuard busy;
+    restored = RunRegedit("Regedit /s \"" + fileName + "\"");
+  }
+  if (restored) Tell(kRestoredMessage, MB_OK);
+  else Tell(kRestoreFailedMessage, MB_OK | MB_ICONWARNING);
+  return restored;
+}
+
+bool RemoveBackupFile(const std::string& fileName) {
+  if (fileName.empty()) {
+    Tell(kSelectItemMessage, MB_OK);
+    return false;
+  }
+  if (Tell(kRemoveQuestion, MB_YESNO | MB_ICONWARNING) != IDYES) return false;
+  if (win::FileExists(fileName) && win::DeleteFile(fileName)) {
+    Tell(kRemovedMessage, MB_OK);
+    return true;
+  }
+  Tell(kRemoveFailedMessage, MB_OK | MB_ICONWARNING);
+  return false;
+}
+
+}  // namespace recovery

@@ -1,0 +1,70 @@
+#pragma once
+// The "Backup" page without its window: the repair backups of "RepairBackup"
+// and the whole-registry exports of "FullBackup", listed, made with
+// "Regedit /E", restored with "Regedit /s" and removed. Every command runs to
+// its end while window messages are let through, and the page tells what
+// really happened.
+
+#include <string>
+#include <vector>
+
+#include "shell/PublicFunctionUnit.h"
+
+namespace recovery {
+
+extern const char* const kFullBackupFolderName;  // "FullBackup"
+
+extern const char* const kBackupCreatedMessage;
+extern const char* const kBackupFailedMessage;
+extern const char* const kSelectItemMessage;
+extern const char* const kRestoreQuestion;
+extern const char* const kRestoredMessage;
+extern const char* const kRestoreFailedMessage;
+extern const char* const kRemoveQuestion;
+extern const char* const kRemovedMessage;
+extern const char* const kRemoveFailedMessage;
+
+// Folders beside the program, ending in a backslash.
+std::string RepairBackupFolder();
+std::string FullBackupFolder();
+
+// One list row: the file's creation time (local, DateTimeToEnglishText) and
+// its full path.
+struct BackupFileRow {
+  std::string Caption;
+  std::string FileName;
+};
+
+// The "*.reg" files of a folder in the file system's order; none when the
+// folder is missing.
+std::vector<BackupFileRow> ListBackupFiles(const std::string& folder);
+// The row of one file; false when it is not there.
+bool BackupRowOf(const std::string& fileName, BackupFileRow& row);
+
+// "Backup_<stamp>.reg" in the folder, or with "_2", "_3", ... added when that
+// name is taken.
+std::string FreeFullBackupName(const std::string& folder, const TDateTime& now);
+
+// The "please wait" window around the export; the window implements it.
+class BackupWaitView {
+ public:
+  virtual ~BackupWaitView() = default;
+  // Shows the window and paints it at once.
+  virtual void ShowWait(const std::string& title, const std::string& message) = 0;
+  virtual void CloseWait() = 0;
+};
+
+// "Create Backup": exports the whole registry into a new file of
+// "FullBackup\" (made when missing). True with the new file's row when the
+// export succeeded and the file reads back as a complete .reg file; the
+// outcome is told either way. Refused (false, nothing told) while another
+// long operation runs.
+bool CreateFullBackup(BackupWaitView& wait, const TDateTime& now, BackupFileRow& row);
+// "Restore": fileName is the selected row's file, empty without a selection.
+// Asks first; true when the import succeeded.
+bool RestoreBackupFile(const std::string& fileName);
+// "Remove Backup": asks first; true when the file was deleted (the caller
+// then drops the row).
+bool RemoveBackupFile(const std::string& fileName);
+
+}  // namespace recovery

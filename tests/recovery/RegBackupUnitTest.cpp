@@ -1,0 +1,209 @@
+#include "recovery/RegBackupUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "../regclean/RegcleanFixture.h"
+#include "platform/FileSystem.h"
+#include "regclean/RepairDriverUnit.h"
+#include "regclean/ScanDriverUnit.h"
+#include "shell/BusyGuard.h"
+#include "shell/Dialogs.h"
+
+namespace {
+
+using regclean::test::RegcleanTest;
+using regclean::test::ValueExists;
+
+const char* const kRepairFolder = "C:\\Program Files\\Fernwick\\RepairBackup\\";
+const char* const kFullFolder = "C:\\Program Files\\Fernwick\\FullBackup\\";
+const char* const kDlls = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
+
+class WaitRecorder : public recovery::BackupWaitView {
+ public:
+  void ShowWait(const std::string& title, const std::string& message) override {
+    shown.push_back(title + " / " + message);
+    open = true;
+  }
+  void CloseWait() override { open = false; }
+  std::vector<std::string> shown;
+  bool open = false;
+};
+
+std::vector<std::string> FileNames(const std::vector<recovery::BackupFileRow>& rows) {
+  std::vector<std::string> names;
+  for (const auto& row : rows) names.push_back(win::ExtractFileName(row.FileName));
+  return names;
+}
+
+std::vector<std::string> MessageTexts(const ScriptedDialogs& dialogs) {
+  std::vector<std::string> texts;
+  for (const auto& m : dialogs.messages()) texts.push_back(m.text);
+  return texts;
+}
+
+class RegBackupTest : public RegcleanTest {
+ protected:
+  ScriptedDialogs dialogs;
+  WaitRecorder wait;
+  const TDateTime now{2008, 3, 7, 14, 5, 9};
+};
+
+TEST_F(RegBackupTest, ListsOnlyRegFilesAndNothingForAMissingFolder) {
+  UseMachine("",
+             "C:\\Program Files\\Fernwick\\RepairBackup\\Repair_20080307_140509.reg | time=2008-03-07 14:05:09\n"
+             "C:\\Program Files\\Fernwick\\RepairBackup\\startup.dat\n"
+             "C:\\Program Files\\Fernwick\\RepairBackup\\del.txt\n"
+             "C:\\Program Files\\Fernwick\\RepairBackup\\speedRestore20080307.ini\n"
+             "C:\\Program Files\\Fernwick\\RepairBackup\\del\\\n"
+             "C:\\Program Files\\Fernwick\\RepairBackup\\folder.reg\\\n"
+             "C:\\Program Files\\Fernwick\\RepairBackup\\a.REG\n"
+             "C:\\Program Files\\Fernwick\\RepairBackup\\b.regx\n");
+  const auto rows = recovery::ListBackupFiles(recovery::RepairBackupFolder());
+  EXPECT_EQ(FileNames(rows), (std::vector<std::string>{"a.REG", "Repair_20080307_140509.reg"}));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1].FileName, std::string(kRepairFolder) + "Repair_20080307_140509.reg");
+  EXPECT_TRUE(std::regex_match(rows[1].Caption,
+                               std::regex(R"((Jan|Feb|Mar|Apr|May|June|July|Aug|Sept|Oct|Nov|Dec)\. \d{1,2}, \d{4} \d{1,2}:\d{1,2}:\d{1,2} [AP]M)")))
+      << rows[1].Caption;
+  EXPECT_TRUE(recovery::ListBackupFiles(recovery::FullBackupFolder()).empty());
+}
+
+TEST_F(RegBackupTest, CreateBackupExportsTheWholeRegistryIntoANewFolder) {
+  UseMachine("[HKEY_CURRENT_USER\\Software\\Test]\r\n\"Name\"=\"value\"\r\n", "");
+  int pumped = 0;
+  bool busyWhilePumped = true;
+  SetProcessMessagesHook([&] {
+    ++pumped;
+    busyWhilePumped = busyWhilePumped && IsBusy() && wait.open;
+  });
+  recovery::BackupFileRow row;
+  ASSERT_TRUE(recovery::CreateFullBackup(wait, now, row));
+  EXPECT_EQ(row.FileName, std::string(kFullFolder) + "Backup_20080307_140509.reg");
+  EXPECT_FALSE(row.Caption.empty());
+  EXPECT_GT(pumped, 0);
+  EXPECT_TRUE(busyWhilePumped);
+  EXPECT_FALSE(IsBusy());
+  EXPECT_EQ(wait.shown, (std::vector<std::string>{
+                            "Registry Backup / Please wait until the backup operation is finished."}));
+  EXPECT_FALSE(wait.open);
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(dialogs.messages()[0].text, recovery::kBackupCreatedMessage);
+  EXPECT_EQ(dialogs.messages()[0].caption, "Fernwick");
+  EXPECT_EQ(dialogs.messages()[0].flags, 0u);
+
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(win::ReadFileBytes(row.FileName, bytes));
+  const std::string text = win::Utf16LeBytesToUtf8(std::vector<std::uint8_t>(bytes.begin() + 2, bytes.end()));
+  EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+  EXPECT_NE(text.find("\"Name\"=\"value\""), std::string::npos);
+  EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE"), std::string::npos);
+}
+
+TEST_F(RegBackupTest, TwoBackupsInOneSecondGetTheirOwnFiles) {
+  UseMachine("", "");
+  recovery::BackupFileRow first, second, third;
+  ASSERT_TRUE(recovery::CreateFullBackup(wait, now, first));
+  ASSERT_TRUE(recovery::CreateFullBackup(wait, now, second));
+  ASSERT_TRUE(recovery::CreateFullBackup(wait, now, third));
+  EXPECT_EQ(FileNames(recovery::ListBackupFiles(recovery::FullBackupFolder())),
+            (std::vector<std::string>{"Backup_20080307_140509.reg", "Backup_20080307_140509_2.reg",
+                                      "Backup_20080307_140509_3.reg"}));
+  EXPECT_EQ(win::ExtractFileName(third.FileName), "Backup_20080307_140509_3.reg");
+}
+
+TEST_F(RegBackupTest, AFailedExportSaysSo) {
+  // A file where the folder should be: the export has nowhere to go.
+  UseMachine("", "C:\\Program Files\\Fernwick\\FullBackup | text=not a folder\n");
+  recovery::BackupFileRow row;
+  EXPECT_FALSE(recovery::CreateFullBackup(wait, now, row));
+  EXPECT_EQ(MessageTexts(dialogs), (std::vector<std::string>{recovery::kBackupFailedMessage}));
+  EXPECT_FALSE(wait.open);
+  EXPECT_FALSE(IsBusy());
+}
+
+TEST_F(RegBackupTest, NothingStartsWhileAnotherOperationRuns) {
+  UseMachine("", "");
+  BusyGuard scanning;
+  recovery::BackupFileRow row;
+  EXPECT_FALSE(recovery::CreateFullBackup(wait, now, row));
+  EXPECT_FALSE(recovery::RestoreBackupFile("C:\\x.reg"));
+  EXPECT_TRUE(dialogs.messages().empty());
+  EXPECT_TRUE(wait.shown.empty());
+}
+
+TEST_F(RegBackupTest, RestoringARepairBackupBringsBackWhatTheRepairRemoved) {
+  UseMachine("[HKEY_LOCAL_MACHINE\\" + std::string(kDlls) + "]\r\n"
+             "\"C:\\\\Gone\\\\a.dll\"=dword:00000001\r\n\"C:\\\\Gone\\\\b.dll\"=dword:00000002\r\n",
+             "");
+  regclean::ScanSession session;
+  regclean::test::RecordingView view;
+  for (int section = 1; section <= regclean::kSectionCount; ++section)
+    session.SetSectionTicked(section, section == 10);
+  ASSERT_EQ(regclean::ScanNow(session, view), regclean::ScanOutcome::ProblemsFound);
+  ASSERT_EQ(regclean::RepairCheckedProblems(session, view), regclean::RepairOutcome::Repaired);
+  ASSERT_FALSE(ValueExists(win::HKEY_LOCAL_MACHINE, kDlls, "C:\\Gone\\a.dll"));
+  dialogs.clear();
+
+  const auto rows = recovery::ListBackupFiles(recovery::RepairBackupFolder());
+  ASSERT_EQ(rows.size(), 1u);
+  dialogs.setNextAnswer(IDYES);
+  EXPECT_TRUE(recovery::RestoreBackupFile(rows[0].FileName));
+  EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, kDlls, "C:\\Gone\\a.dll"));
+  EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, kDlls, "C:\\Gone\\b.dll"));
+  ASSERT_EQ(dialogs.messages().size(), 2u);
+  EXPECT_EQ(dialogs.messages()[0].text, recovery::kRestoreQuestion);
+  EXPECT_EQ(dialogs.messages()[0].flags, 68u);
+  EXPECT_EQ(dialogs.messages()[1].text, recovery::kRestoredMessage);
+  EXPECT_EQ(dialogs.messages()[1].flags, 0u);
+}
+
+TEST_F(RegBackupTest, RestoreAsksFirstAndTellsAFailure) {
+  UseMachine("",
+             "C:\\Program Files\\Fernwick\\FullBackup\\Backup_20080307_140509.reg | text=REGEDIT4\\r\\n\\r\\n"
+             "[HKEY_CURRENT_USER\\\\Software\\\\Restored]\\r\\n\"v\"=\"1\"\\r\\n\n"
+             "C:\\Program Files\\Fernwick\\FullBackup\\Backup_20080307_140510.reg | text=REGEDIT4\\r\\n\\r\\n"
+             "[HKEY_CURRENT_USER\\\\Software\\\\Broken]\\r\\n\"v\"=hex:zz\\r\\n\n");
+  const std::string good = std::string(kFullFolder) + "Backup_20080307_140509.reg";
+  const std::string damaged = std::string(kFullFolder) + "Backup_20080307_140510.reg";
+
+  EXPECT_FALSE(recovery::RestoreBackupFile(""));
+  dialogs.setNextAnswer(IDNO);
+  EXPECT_FALSE(recovery::RestoreBackupFile(good));
+  EXPECT_FALSE(regclean::test::KeyExists(win::HKEY_CURRENT_USER, "Software\\Restored"));
+  dialogs.setNextAnswer(IDYES);
+  EXPECT_FALSE(recovery::RestoreBackupFile(damaged));
+  dialogs.setNextAnswer(IDYES);
+  EXPECT_FALSE(recovery::RestoreBackupFile(std::string(kFullFolder) + "gone.reg"));
+  EXPECT_EQ(MessageTexts(dialogs),
+            (std::vector<std::string>{recovery::kSelectItemMessage, recovery::kRestoreQuestion,
+                                      recovery::kRestoreQuestion, recovery::kRestoreFailedMessage,
+                                      recovery::kRestoreQuestion, recovery::kRestoreFailedMessage}));
+  EXPECT_EQ(dialogs.messages()[3].flags, 48u);
+  EXPECT_FALSE(regclean::test::KeyExists(win::HKEY_CURRENT_USER, "Software\\Broken"));
+}
+
+TEST_F(RegBackupTest, RemoveDeletesAfterAskingAndTellsAVanishedFile) {
+  UseMachine("", "C:\\Program Files\\Fernwick\\RepairBackup\\Repair_20080307_140509.reg | text=REGEDIT4\n");
+  const std::string file = std::string(kRepairFolder) + "Repair_20080307_140509.reg";
+
+  EXPECT_FALSE(recovery::RemoveBackupFile(""));
+  dialogs.setNextAnswer(IDNO);
+  EXPECT_FALSE(recovery::RemoveBackupFile(file));
+  EXPECT_TRUE(win::FileExists(file));
+  dialogs.setNextAnswer(IDYES);
+  EXPECT_TRUE(recovery::RemoveBackupFile(file));
+  EXPECT_FALSE(win::FileExists(file));
+  // Listed before, gone now.
+  dialogs.setNextAnswer(IDYES);
+  EXPECT_FALSE(recovery::RemoveBackupFile(file));
+  EXPECT_EQ(MessageTexts(dialogs),
+            (std::vector<std::string>{recovery::kSelectItemMessage, recovery::kRemoveQuestion,
+                                      recovery::kRemoveQuestion, recovery::kRemovedMessage,
+                                      recovery::kRemoveQuestion, recovery::kRemoveFailedMessage}));
+  EXPECT_EQ(dialogs.messages()[1].flags, 52u);
+  EXPECT_EQ(dialogs.messages()[5].flags, 48u);
+}
+
+}  // namespace
