@@ -13,6 +13,7 @@
 //        time=2008-03-07 14:05:09   last write time (UTC)
 //        link=C:\elsewhere          a host symbolic link to that path
 //                                   (a path starting with '/' is a host path)
+//        lnk=C:\App\app.exe         a shortcut file to that target
 
 #include "platform/MachineBuilder.h"
 
@@ -37,6 +38,7 @@
 #include "platform/RegFile.h"
 #include "platform/RegistryStore.h"
 #include "platform/SampleMachineFiles.h"
+#include "platform/ShellLinkWriter.h"
 #include "platform/StateStore.h"
 #include "platform/TextCodec.h"
 
@@ -59,6 +61,7 @@ struct FileListEntry {
   std::optional<DWORD> attributes;
   std::optional<FileTime> time;
   std::optional<std::string> link;
+  std::optional<std::string> shortcutTarget;
 };
 
 std::string LineError(int line, const std::string& what) {
@@ -201,6 +204,12 @@ bool ParseOption(const std::string& option, FileListEntry& entry, std::string& w
       return false;
     }
     entry.link = value;
+  } else if (name == "lnk") {
+    if (value.empty()) {
+      what = "lnk= without a target";
+      return false;
+    }
+    entry.shortcutTarget = value;
   } else {
     what = "unknown option " + name;
     return false;
@@ -246,6 +255,10 @@ bool ParseFileListLine(const std::string& rawLine, FileListEntry& entry, std::st
   }
   if (entry.link && (entry.text || entry.size || entry.attributes)) {
     what = "a link takes no text=, size= or attr=";
+    return false;
+  }
+  if (entry.shortcutTarget && (entry.folder || entry.link || entry.text || entry.size)) {
+    what = "a shortcut takes no text=, size= or link= and is no folder";
     return false;
   }
   if (entry.folder && !entry.link && (entry.text || entry.size)) {
@@ -383,7 +396,14 @@ bool MakeEntry(const FileListEntry& entry, std::string& error) {
     error = LineError(entry.line, entry.path + " is listed twice");
     return false;
   }
-  if (!WriteNewFile(entry.path, entry.text.value_or(""), entry.size.value_or(0), error)) {
+  std::string content = entry.text.value_or("");
+  if (entry.shortcutTarget) {
+    ShellLinkSpec shortcut;
+    shortcut.target = *entry.shortcutTarget;
+    const std::vector<std::uint8_t> bytes = ShellLinkBytes(shortcut);
+    content.assign(bytes.begin(), bytes.end());
+  }
+  if (!WriteNewFile(entry.path, content, entry.size.value_or(0), error)) {
     error = LineError(entry.line, error);
     return false;
   }

@@ -12,6 +12,7 @@
 //        attr=RHSA  read-only, hidden, system, archive
 //        time=2008-03-07 14:05:09   last write time (UTC)
 //        link=C:\elsewhere          a host symbolic link to that path
+//        lnk=C:\App\app.exe         a shortcut file to that target
 
 #include <memory>
 #include <string>

@@ -1,0 +1,140 @@
+// Shortcut files: what our writer makes, liblnk reads back; damaged files
+// load as unreadable, never crash.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TestMachine.h"
+#include "platform/FileSystem.h"
+#include "platform/ShellLink.h"
+#include "platform/ShellLinkWriter.h"
+
+using namespace win;
+
+namespace {
+
+const char* const kLink = "C:\\Links\\app.lnk";
+
+class ShellLinkTest : public ::testing::Test {
+ protected:
+  TestMachine machine_{"", "C:\\Links\\\nC:\\Links\\Folder.lnk\\\n"
+                           "C:\\Links\\elsewhere.lnk | link=C:\\Links\\app.lnk\n"};
+};
+
+struct RoundTrip {
+  const char* what;
+  ShellLinkSpec spec;
+  std::string path;  // what GetPath gives
+};
+
+TEST_F(ShellLinkTest, WhatTheWriterWritesReadsBack) {
+  const std::string longName(300, 'x');
+  const std::vector<RoundTrip> cases = {
+      {"local file", {"C:\\Program Files\\App\\app.exe", "", "", "", "", 0x20}, "C:\\Program Files\\App\\app.exe"},
+      {"local folder", {"C:\\Gone Folder", "", "", "", "", 0x10}, "C:\\Gone Folder"},
+      {"code page letters", {"C:\\Caf\xC3\xA9\\\xE2\x82\xAC.exe", "", "", "", "", 0x20}, "C:\\Caf\xC3\xA9\\\xE2\x82\xAC.exe"},
+      {"beyond the code page", {"D:\\\xE6\x97\xA5\xE6\x9C\xAC\\a.exe", "", "", "", "", 0x20}, "D:\\\xE6\x97\xA5\xE6\x9C\xAC\\a.exe"},
+      {"long name", {"C:\\" + longName + ".exe", "", "", "", "", 0x20}, "C:\\" + longName + ".exe"},
+      {"network share", {"\\\\server\\share\\dir\\app.exe", "", "", "", "", 0x20}, "\\\\server\\share\\dir\\app.exe"},
+      {"relative only", {"", "..\\Tools\\t.exe", "", "", "", 0x20}, "C:\\Tools\\t.exe"},
+      {"relative with dots", {"", ".\\a\\..\\b.exe", "", "", "", 0x20}, "C:\\Links\\b.exe"},
+      {"relative above the root", {"", "..\\..\\..\\c.exe", "", "", "", 0x20}, "C:\\c.exe"},
+      {"local wins over relative", {"C:\\Real\\r.exe", "..\\Other\\o.exe", "", "", "", 0x20}, "C:\\Real\\r.exe"},
+      {"no target", {"", "", "C:\\Work", "/x", "", 0x20}, ""},
+  };
+  for (const RoundTrip& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteShellLink(kLink, c.spec));
+    ShellLink link;
+    ASSERT_TRUE(link.Load(kLink));
+    EXPECT_EQ(link.GetPath(), c.path);
+    EXPECT_EQ(ShellLinkTarget(kLink), c.path);
+  }
+}
+
+TEST_F(ShellLinkTest, ArgumentsAndWorkingFolderReadBack) {
+  ShellLinkSpec spec;
+  spec.target = "C:\\App\\app.exe";
+  spec.arguments = "/s \"C:\\My Files\\x.txt\" \xE2\x82\xAC";
+  spec.workingDirectory = "C:\\App";
+  spec.description = "My app";
+  ASSERT_TRUE(WriteShellLink(kLink, spec));
+  ShellLink link;
+  ASSERT_TRUE(link.Load(kLink));
+  EXPECT_EQ(link.GetPath(), "C:\\App\\app.exe");
+  EXPECT_EQ(link.GetArguments(), spec.arguments);
+  EXPECT_EQ(link.GetWorkingDirectory(), "C:\\App");
+
+  // Loading another link forgets what the first one held.
+  ASSERT_TRUE(WriteShellLink("C:\\Links\\plain.lnk", ShellLinkSpec{"C:\\b.exe", "", "", "", "", 0x20}));
+  ASSERT_TRUE(link.Load("C:\\Links\\plain.lnk"));
+  EXPECT_EQ(link.GetPath(), "C:\\b.exe");
+  EXPECT_EQ(link.GetArguments(), "");
+  EXPECT_EQ(link.GetWorkingDirectory(), "");
+}
+
+TEST_F(ShellLinkTest, FilesThatAreNoLinksAreUnreadable) {
+  const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> files = {
+      {"empty", {}},
+      {"text", {'h', 'e', 'l', 'l', 'o'}},
+      {"header size only", {0x4C, 0, 0, 0}},
+      {"zeros", std::vector<std::uint8_t>(200, 0)},
+  };
+  for (const auto& [what, bytes] : files) {
+    SCOPED_TRACE(what);
+    ASSERT_TRUE(WriteFileBytes(kLink, bytes));
+    ShellLink link;
+    EXPECT_FALSE(link.Load(kLink));
+    EXPECT_EQ(link.GetPath(), "");
+  }
+  ShellLink link;
+  EXPECT_FALSE(link.Load("C:\\Links\\missing.lnk"));
+  EXPECT_FALSE(link.Load("C:\\Links\\Folder.lnk"));
+  EXPECT_FALSE(link.Load("Q:\\nowhere.lnk"));
+  EXPECT_FALSE(link.Load(""));
+}
+
+TEST_F(ShellLinkTest, HostLinksAreNotFollowed) {
+  ASSERT_TRUE(WriteShellLink(kLink, ShellLinkSpec{"C:\\App\\app.exe", "", "", "", "", 0x20}));
+  EXPECT_EQ(ShellLinkTarget(kLink), "C:\\App\\app.exe");
+  EXPECT_EQ(ShellLinkTarget("C:\\Links\\elsewhere.lnk"), "");
+}
+
+TEST(ShellLinkFileListTest, LnkOptionMakesAShortcut) {
+  TestMachine machine("", "C:\\Documents and Settings\\Owner\\Desktop\\Gone.lnk | lnk=C:\\Gone\\app.exe\n"
+                          "C:\\Links\\Share.lnk | attr=H | lnk=\\\\server\\share\\x.exe\n");
+  EXPECT_EQ(ShellLinkTarget("C:\\Documents and Settings\\Owner\\Desktop\\Gone.lnk"), "C:\\Gone\\app.exe");
+  EXPECT_EQ(ShellLinkTarget("C:\\Links\\Share.lnk"), "\\\\server\\share\\x.exe");
+  EXPECT_EQ(GetFileAttributes("C:\\Links\\Share.lnk"), FILE_ATTRIBUTE_HIDDEN);
+}
+
+// Cut short at every length, or with bytes changed at random: loading never
+// crashes, and a link that loads gives the whole target or none.
+TEST_F(ShellLinkTest, DamagedLinksNeverCrash) {
+  ShellLinkSpec spec;
+  spec.target = "C:\\Program Files\\Caf\xC3\xA9 \xE6\x97\xA5\\app.exe";
+  spec.arguments = "/run";
+  spec.workingDirectory = "C:\\Program Files";
+  const std::vector<std::uint8_t> whole = ShellLinkBytes(spec);
+  for (std::size_t size = 0; size < whole.size(); ++size) {
+    SCOPED_TRACE(size);
+    ASSERT_TRUE(WriteFileBytes(kLink, std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size))));
+    const std::string path = ShellLinkTarget(kLink);
+    EXPECT_TRUE(path.empty() || path == spec.target) << path;
+  }
+
+  std::mt19937 rng(7);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::uint8_t> bytes = whole;
+    for (int n = 1 + static_cast<int>(rng() % 4); n > 0; --n)
+      bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
+    ASSERT_TRUE(WriteFileBytes(kLink, bytes));
+    ShellLink link;
+    link.Load(kLink);  // any result, no crash
+  }
+}
+
+}  // namespace
