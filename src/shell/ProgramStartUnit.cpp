@@ -6,6 +6,7 @@
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/System.h"
+#include "shell/DMUnit.h"
 #include "shell/PublicFunctionUnit.h"
 
 namespace {
@@ -127,7 +128,8 @@ bool HandleMainWindowMessage(unsigned message, MainWindowMessages& window) {
       if (window.IsMinimised()) window.ShowAndRestore();
       return true;
     case WM_TERMINATE_REQUEST:
-      TerminateApplication();
+      // A running scan or repair stops first; the program ends once it unwound.
+      QuitWhenIdle();
       return true;
     default:
       return false;

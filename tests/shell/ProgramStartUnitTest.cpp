@@ -7,7 +7,9 @@
 #include "platform/FileSystem.h"
 #include "platform/MachineConfig.h"
 #include "platform/System.h"
+#include "shell/BusyGuard.h"
 #include "shell/ProgramStartUnit.h"
+#include "shell/PublicFunctionUnit.h"
 
 namespace {
 
@@ -233,6 +235,19 @@ TEST_F(StartupTest, MainWindowRestoresOnlyWhenMinimisedAndQuits) {
   EXPECT_TRUE(ApplicationTerminated());
   EXPECT_EQ(steps.calls, (std::vector<std::string>{"terminate"}));
   EXPECT_EQ(window.restores, 1);
+}
+
+TEST_F(StartupTest, QuitMessageDuringALongOperationStopsItFirst) {
+  FakeMainWindow window;
+  ScanState = 0;
+  {
+    BusyGuard scan;
+    EXPECT_TRUE(HandleMainWindowMessage(0x1500, window));
+    EXPECT_EQ(ScanState, 2);
+    EXPECT_FALSE(ApplicationTerminated());
+  }
+  EXPECT_TRUE(ApplicationTerminated());
+  ScanState = 0;
 }
 
 }  // namespace
