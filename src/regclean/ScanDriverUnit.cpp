@@ -9,6 +9,7 @@
 #include "regclean/ScanResultsUnit.h"
 #include "regclean/SectionContractUnit.h"
 #include "shell/BusyGuard.h"
+#include "shell/DMUnit.h"
 #include "shell/Dialogs.h"
 #include "shell/PublicFunctionUnit.h"
 
@@ -124,14 +125,6 @@ std::string TotalProcessText(int percent) {
   return "Total Process: " + std::to_string(percent) + "%";
 }
 
-std::string ScanTimeText(win::DWORD elapsedMilliseconds) {
-  const win::DWORD seconds = elapsedMilliseconds / 1000;
-  char text[32];
-  std::snprintf(text, sizeof text, "%02u:%02u:%02u", static_cast<unsigned>(seconds / 3600),
-                static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
-  return text;
-}
-
 std::string ElapsedTimeText(const std::string& scanTimeText) {
   int hours = 0;
   int minutes = 0;
@@ -197,7 +190,7 @@ ScanOutcome ScanNow(ScanSession& session, ScanPageView& view) {
     view.StartElapsedTimer();
     RunRegistryScan(session, view);
     const std::string scanTime =
-        ScanTimeText(session.tickCount() - session.ScanStartTick());
+        ScanClockText(session.tickCount() - session.ScanStartTick());
     view.SetScanTimeText(scanTime);
     view.SetElapsedText(ElapsedTimeText(scanTime));
   }
@@ -227,7 +220,7 @@ void SetScanStep(ScanSession& session, ScanPageView& view, int step) {
 
 void ShowScanTime(ScanSession& session, ScanPageView& view) {
   if (!session.Scanning()) return;
-  view.SetScanTimeText(ScanTimeText(session.tickCount() - session.ScanStartTick()));
+  view.SetScanTimeText(ScanClockText(session.tickCount() - session.ScanStartTick()));
 }
 
 bool RunAutomaticScan(ScanSession& session, ScanPageView& view, const std::string& commandArg) {

@@ -44,8 +44,6 @@ long long RoundedQuotient(long long numerator, long long denominator);
 int ScanPercent(int done, int selected);
 // "Total Process: 42%".
 std::string TotalProcessText(int percent);
-// "hh:nn:ss" of a duration in milliseconds.
-std::string ScanTimeText(win::DWORD elapsedMilliseconds);
 // "Elapsed time: 1 minute 5 seconds      " from a "hh:nn:ss" text.
 std::string ElapsedTimeText(const std::string& scanTimeText);
 

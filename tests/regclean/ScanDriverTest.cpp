@@ -7,6 +7,7 @@
 #include "platform/System.h"
 #include "regclean/IgnoreFileUnit.h"
 #include "regclean/ScanResultsUnit.h"
+#include "shell/DMUnit.h"
 #include "shell/Dialogs.h"
 
 namespace regclean::test {
@@ -258,9 +259,9 @@ TEST_F(ScanDriverTest, AutomaticScanRunsOnceAfterASecond) {
 }
 
 TEST(ScanTextsTest, ElapsedTimeAndPercent) {
-  EXPECT_EQ(ScanTimeText(0), "00:00:00");
-  EXPECT_EQ(ScanTimeText(61'999), "00:01:01");
-  EXPECT_EQ(ScanTimeText(3'605'000), "01:00:05");
+  EXPECT_EQ(ScanClockText(0), "00:00:00");
+  EXPECT_EQ(ScanClockText(61'999), "00:01:01");
+  EXPECT_EQ(ScanClockText(3'605'000), "01:00:05");
   const std::vector<std::pair<std::string, std::string>> elapsed = {
       {"00:00:00", "Elapsed time: 0 second      "},
       {"00:00:01", "Elapsed time: 1 second      "},
