@@ -41,8 +41,10 @@ void ExpandVariable(std::string& data, const std::string& variable, const std::s
   data = ReplaceAll(AsciiUpper(data), AsciiUpper(variable), AsciiUpper(folder));
 }
 
-std::string CutProgramPath(const std::string& text, ProgramPathOptions::CutAgainWhen rule) {
-  if (win::FileExists(text)) return text;
+constexpr std::size_t kMaxProbed = 1 << 16;  // paths or folders remembered
+
+std::string CutProgramPath(const std::string& text, const ProgramPathOptions& options) {
+  if (options.probe ? options.probe->FileExists(text) : win::FileExists(text)) return text;
   const std::size_t firstColon = text.find(':');
   // Where the drive letter before the first colon stands (0 when the colon is
   // the first character or there is none).
@@ -59,13 +61,43 @@ std::string CutProgramPath(const std::string& text, ProgramPathOptions::CutAgain
   // A second path follows: the program ends before its drive letter. That
   // part holds one colon only, so cutting it again ends there.
   const std::string first = text.substr(driveLetter, secondColon - driveLetter);
-  const std::string tail = rule == ProgramPathOptions::CutAgainWhen::FileNameLonger
+  const std::string tail = options.cutAgainWhen == ProgramPathOptions::CutAgainWhen::FileNameLonger
                                ? win::ExtractFileName(first)
                                : win::ExtractFileExt(first);
-  return tail.size() > 4 ? CutProgramPath(first, rule) : first;
+  return tail.size() > 4 ? CutProgramPath(first, options) : first;
 }
 
 }  // namespace
+
+win::DWORD FileProbe::Attributes(const std::string& path) {
+  const std::string key = AsciiUpper(path);
+  if (const auto known = paths_.find(key); known != paths_.end()) return known->second;
+  if (paths_.size() >= kMaxProbed) paths_.clear();
+  std::string folder = win::ExtractFilePath(path);
+  if (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  const std::string folderKey = AsciiUpper(folder);
+  const auto listed = folders_.find(folderKey);
+  win::DWORD attributes = win::INVALID_FILE_ATTRIBUTES;
+  if (folder.empty() || folder == path || listed == folders_.end() || listed->second)
+    attributes = win::GetFileAttributes(path);
+  if (attributes == win::INVALID_FILE_ATTRIBUTES && !folder.empty() && folder != path &&
+      listed == folders_.end()) {
+    if (folders_.size() >= kMaxProbed) folders_.clear();
+    folders_.emplace(folderKey, win::DirectoryExists(folder));
+  }
+  paths_.emplace(key, attributes);
+  return attributes;
+}
+
+bool FileProbe::FileExists(const std::string& path) {
+  const win::DWORD attributes = Attributes(path);
+  return attributes != win::INVALID_FILE_ATTRIBUTES && !(attributes & win::FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FileProbe::DirectoryExists(const std::string& path) {
+  const win::DWORD attributes = Attributes(path);
+  return attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY);
+}
 
 KnownFolders KnownFolders::OfCurrentMachine() {
   KnownFolders folders;
@@ -95,11 +127,13 @@ std::string ExtractProgramPath(std::string text, const ProgramPathOptions& optio
   if (options.removeQuotes) text = WithoutQuotes(std::move(text));
   if (!options.systemRootFolder.empty())
     ExpandVariable(text, "%SYSTEMROOT%\\", options.systemRootFolder);
-  return CutProgramPath(text, options.cutAgainWhen);
+  return CutProgramPath(text, options);
 }
 
-std::string ExtractCommandFilePath(const std::string& text, const KnownFolders& folders) {
+std::string ExtractCommandFilePath(const std::string& text, const KnownFolders& folders,
+                                   FileProbe* probe) {
   ProgramPathOptions options;
+  options.probe = probe;
   options.dropLeadingAt = true;
   options.removeQuotes = true;
   options.systemRootFolder = GuessWindowsFolder(folders.systemFolder);

@@ -5,8 +5,24 @@
 // read start-up and uninstall commands.
 
 #include <string>
+#include <unordered_map>
+
+#include "platform/WinTypes.h"
 
 namespace regclean {
+
+// File tests of one scan: each path is looked up once, and a folder found
+// missing answers for everything in it without asking again.
+class FileProbe {
+ public:
+  win::DWORD Attributes(const std::string& path);
+  bool FileExists(const std::string& path);  // a file, not a folder
+  bool DirectoryExists(const std::string& path);
+
+ private:
+  std::unordered_map<std::string, win::DWORD> paths_;  // by upper-cased path
+  std::unordered_map<std::string, bool> folders_;      // folder present?
+};
 
 // The folders the routines put in place of variables. Read once per scan.
 struct KnownFolders {
@@ -38,6 +54,8 @@ struct ProgramPathOptions {
   // once more if this part of it is longer than four characters.
   enum class CutAgainWhen { FileNameLonger, ExtensionLonger };
   CutAgainWhen cutAgainWhen = CutAgainWhen::ExtensionLonger;
+  // Where files are looked up; null: the file system each time.
+  FileProbe* probe = nullptr;
 };
 
 // The program or file path in a command line: the text itself when a file
@@ -48,7 +66,8 @@ std::string ExtractProgramPath(std::string text, const ProgramPathOptions& optio
 
 // ExtractProgramPath as the software-settings sections and the startup
 // manager use it: "@" dropped, quotes removed, "%SystemRoot%\" expanded.
-std::string ExtractCommandFilePath(const std::string& text, const KnownFolders& folders);
+std::string ExtractCommandFilePath(const std::string& text, const KnownFolders& folders,
+                                   FileProbe* probe = nullptr);
 std::string ExtractCommandFilePath(const std::string& text);
 
 // A drive-letter path whose file name has an extension, with no reserved

@@ -92,7 +92,7 @@ class SoftwareSettingsWalk {
     // Both kinds need a drive letter.
     if (data.find(':') == std::string::npos) return;
     if (!PassesLocalPathRule(data) || (rules_.skipDriveH && Contains(data, "H:\\"))) return;
-    const win::DWORD attributes = win::GetFileAttributes(data);
+    const win::DWORD attributes = probe_.Attributes(data);
     if (HasDriveRoot(Trim(data)) && IsPlainFolderPath(data) &&
         attributes == win::INVALID_FILE_ATTRIBUTES) {
       AddUnlessIgnored(context_, MissingFolderProblem(keyPath, name, raw, data));
@@ -100,9 +100,9 @@ class SoftwareSettingsWalk {
     }
     if (attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY))
       return;
-    const std::string file = ExtractCommandFilePath(data, folders_);
+    const std::string file = ExtractCommandFilePath(data, folders_, &probe_);
     if ((rules_.fileNeedsDriveRoot && !Contains(file, ":\\")) || !IsValidFilePath(file) ||
-        win::FileExists(file) || ContainsNoCase(file, "msoe.dll"))
+        probe_.FileExists(file) || ContainsNoCase(file, "msoe.dll"))
       return;
     AddUnlessIgnored(context_, MissingFileProblem(keyPath, name, raw, file));
   }
@@ -130,6 +130,7 @@ class SoftwareSettingsWalk {
   const std::vector<std::string> cutOffWords_;
   const std::vector<std::string> stopWords_;
   const KnownFolders folders_;
+  FileProbe probe_;
 };
 
 }  // namespace

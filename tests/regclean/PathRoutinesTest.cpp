@@ -1,6 +1,7 @@
 #include "regclean/PathRoutinesUnit.h"
 
 #include "RegcleanFixture.h"
+#include "platform/FileSystem.h"
 #include "regclean/UninstallSectionUnit.h"
 
 namespace regclean::test {
@@ -147,6 +148,27 @@ TEST_F(PathRoutinesTest, TellsFilePathsAndPlainFolderPaths) {
     SCOPED_TRACE(text);
     EXPECT_EQ(IsPlainFolderPath(text), plain);
   }
+}
+
+TEST_F(PathRoutinesTest, FileProbeAnswersAsTheFileSystemDoes) {
+  // Asked in this order, folders are learnt missing or present before the
+  // paths inside them come up.
+  const std::vector<std::string> paths = {
+      "C:\\Gone\\a.exe", "C:\\Gone\\b.exe", "c:\\gone", "C:\\Gone\\..\\WINDOWS\\notepad.exe",
+      "C:\\WINDOWS\\NOTEPAD.EXE", "C:\\WINDOWS\\notepad.exe", "C:\\WINDOWS\\gone.exe", "C:\\WINDOWS",
+      "C:\\WINDOWS\\", "C:\\WINDOWS\\system32\\", "C:\\", "C:", "C:notepad.exe", "notepad.exe",
+      "C:\\Tools\\a.b c", "C:\\Tools\\a.b c\\x", "C:\\Gone\\Deeper\\x.exe", "E:\\x.exe", "Q:\\x.exe",
+      "C:\\WIN*\\notepad.exe", "",
+  };
+  FileProbe probe;
+  for (int round = 0; round < 2; ++round)
+    for (const std::string& path : paths) {
+      SCOPED_TRACE(path);
+      const win::DWORD attributes = win::GetFileAttributes(path);
+      EXPECT_EQ(probe.Attributes(path), attributes);
+      EXPECT_EQ(probe.FileExists(path), win::FileExists(path));
+      EXPECT_EQ(probe.DirectoryExists(path), win::DirectoryExists(path));
+    }
 }
 
 TEST_F(PathRoutinesTest, TextHelpers) {
