@@ -6,40 +6,21 @@
 //   DIR holding a machine is reused; otherwise a machine of N generated keys
 //   is made there (or in a temporary folder that is removed afterwards).
 
-#include <stdlib.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
+#include "ScanBenchSupport.h"
 #include "platform/Registry.h"
-#include "platform/SyntheticMachine.h"
-#include "regclean/ScanDriverUnit.h"
-#include "regclean/SectionTableUnit.h"
-#include "shell/PublicFunctionUnit.h"
 
 namespace {
 
 const char* const kDlls = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 const char* const kUninstall = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-// Best of several rounds, in seconds.
-double BestOf(int rounds, const std::function<void()>& run) {
-  double best = 1e300;
-  for (int i = 0; i < rounds; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    run();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
+using bench::BestOf;
+using bench::ScanSections;
 
 struct WalkCounts {
   std::uint64_t keys = 0;
@@ -69,35 +50,14 @@ WalkCounts RawWalk(const char* path, bool subkeys) {
   return counts;
 }
 
-// A scan with only the given sections ticked, nothing shown; the number of
-// problems found.
-int ScanSections(const std::vector<int>& sections) {
-  regclean::ScanSession session;
-  regclean::ScanPageView view;
-  for (int section = 1; section <= regclean::kSectionCount; ++section)
-    session.SetSectionTicked(section,
-                             std::find(sections.begin(), sections.end(), section) != sections.end());
-  regclean::ScanNow(session, view);
-  return session.GetTotalProblemCount();
-}
-
 bool Fail(const std::string& what) {
   std::fprintf(stderr, "RegScanBench: %s\n", what.c_str());
   return false;
 }
 
 bool Run(const std::string& folder, std::uint64_t keys, int rounds) {
-  std::string error;
-  if (!win::HoldsMachine(folder)) {
-    std::printf("Generating %llu keys at %s ...\n", static_cast<unsigned long long>(keys), folder.c_str());
-    win::SyntheticCounts made;
-    if (!win::CreateSyntheticMachine(folder, keys, made, error)) return Fail(error);
-  }
-  auto machine = win::Machine::Open(folder, error);
-  if (!machine) return Fail(error);
-  win::SetCurrentMachine(machine.get());
-  BuildNonFixedDriveList(DriveList);
-  Settings.SelectAll = true;
+  const bench::BenchMachine machine(folder, keys);
+  if (!machine.Ok()) return Fail(machine.Error());
 
   struct Part {
     const char* caption;
@@ -130,7 +90,6 @@ bool Run(const std::string& folder, std::uint64_t keys, int rounds) {
   std::printf("Both sections in one scan\n");
   std::printf("  %-30s %8.3f s  (%d problems; raw walks together %.3f s, scans apart %.3f s)\n",
               "scan", bothSeconds, problems, walkTotal, scanTotal);
-  win::SetCurrentMachine(nullptr);
   return true;
 }
 
@@ -153,17 +112,5 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  std::string temporary;
-  if (folder.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    temporary = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/fwscanbench-XXXXXX";
-    if (mkdtemp(temporary.data()) == nullptr) return Fail("cannot make a temporary folder") ? 0 : 1;
-    folder = temporary + "/machine";
-  }
-  const bool ok = Run(folder, keys, rounds);
-  if (!temporary.empty()) {
-    std::error_code ec;
-    std::filesystem::remove_all(temporary, ec);
-  }
-  return ok ? 0 : 1;
+  return Run(folder, keys, rounds) ? 0 : 1;
 }

@@ -8,37 +8,20 @@
 //   is made there (or in a temporary folder that is removed afterwards).
 //   With --section, only the sections named are timed, apart and together.
 
-#include <stdlib.h>
 #include <sys/resource.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
+#include "ScanBenchSupport.h"
 #include "platform/Registry.h"
-#include "platform/SyntheticMachine.h"
-#include "regclean/ScanDriverUnit.h"
-#include "regclean/SectionTableUnit.h"
-#include "shell/PublicFunctionUnit.h"
 
 namespace {
 
-double BestOf(int rounds, const std::function<void()>& run) {
-  double best = 1e300;
-  for (int i = 0; i < rounds; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    run();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
+using bench::BestOf;
+using bench::ScanSections;
 
 struct WalkCounts {
   std::uint64_t keys = 0;
@@ -61,16 +44,6 @@ void ReadTree(win::HKEY root, const std::string& path, WalkCounts& counts) {
   for (const std::string& name : names) ReadTree(root, path.empty() ? name : path + "\\" + name, counts);
 }
 
-int ScanSections(const std::vector<int>& sections) {
-  regclean::ScanSession session;
-  regclean::ScanPageView view;
-  for (int section = 1; section <= regclean::kSectionCount; ++section)
-    session.SetSectionTicked(section,
-                             std::find(sections.begin(), sections.end(), section) != sections.end());
-  regclean::ScanNow(session, view);
-  return session.GetTotalProblemCount();
-}
-
 long PeakMegabytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -83,17 +56,8 @@ bool Fail(const std::string& what) {
 }
 
 bool Run(const std::string& folder, std::uint64_t keys, int rounds, std::vector<int> sections) {
-  std::string error;
-  if (!win::HoldsMachine(folder)) {
-    std::printf("Generating %llu keys at %s ...\n", static_cast<unsigned long long>(keys), folder.c_str());
-    win::SyntheticCounts made;
-    if (!win::CreateSyntheticMachine(folder, keys, made, error)) return Fail(error);
-  }
-  auto machine = win::Machine::Open(folder, error);
-  if (!machine) return Fail(error);
-  win::SetCurrentMachine(machine.get());
-  BuildNonFixedDriveList(DriveList);
-  Settings.SelectAll = true;
+  const bench::BenchMachine machine(folder, keys);
+  if (!machine.Ok()) return Fail(machine.Error());
 
   WalkCounts walked;
   const double walkSeconds = BestOf(rounds, [&] {
@@ -117,7 +81,6 @@ bool Run(const std::string& folder, std::uint64_t keys, int rounds, std::vector<
   std::printf("%-28s %8.3f s  %7.2fx walk  (%d problems)\n", "all in one scan", allSeconds,
               allSeconds / walkSeconds, problems);
   std::printf("%-28s %8ld MB\n", "peak memory", PeakMegabytes());
-  win::SetCurrentMachine(nullptr);
   return true;
 }
 
@@ -144,17 +107,5 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  std::string temporary;
-  if (folder.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    temporary = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/fwsectionbench-XXXXXX";
-    if (mkdtemp(temporary.data()) == nullptr) return Fail("cannot make a temporary folder") ? 0 : 1;
-    folder = temporary + "/machine";
-  }
-  const bool ok = Run(folder, keys, rounds, sections);
-  if (!temporary.empty()) {
-    std::error_code ec;
-    std::filesystem::remove_all(temporary, ec);
-  }
-  return ok ? 0 : 1;
+  return Run(folder, keys, rounds, sections) ? 0 : 1;
 }
