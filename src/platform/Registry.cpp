@@ -70,14 +70,34 @@ std::optional<std::int64_t> TRegistry::Resolve(const std::string& path, bool can
   const bool fromOpenKey = !absolute && HasOpenKey();
   std::optional<std::int64_t> at = fromOpenKey ? std::optional<std::int64_t>(keyId_)
                                                : store_->RootId(root_);
+  std::size_t done = 0;
+  if (!fromOpenKey) {
+    // Keys of the last path from this root that this one begins with.
+    const std::uint64_t changes = store_->ChangeCount();
+    if (memoRoot_ != root_ || memoChanges_ != changes) {
+      memoNames_.clear();
+      memoIds_.clear();
+    }
+    memoRoot_ = root_;
+    memoChanges_ = changes;
+    while (done < names.size() && done < memoNames_.size() && names[done] == memoNames_[done]) {
+      at = memoIds_[done++];
+    }
+    memoNames_.resize(done);
+    memoIds_.resize(done);
+  }
   // Creating below the open key needs its create right; below a root the
   // store's access rules decide.
   const bool mayCreate = canCreate && (!fromOpenKey || (keyAccess_ & KEY_CREATE_SUB_KEY));
-  for (const std::string& name : names) {
+  for (std::size_t i = done; i < names.size(); ++i) {
     if (!at) return std::nullopt;
-    at = mayCreate ? store_->CreateChild(*at, name) : store_->FindChild(*at, name);
+    at = mayCreate ? store_->CreateChild(*at, names[i]) : store_->FindChild(*at, names[i]);
     if (!at && canCreate && !mayCreate && GetLastError() == ERROR_FILE_NOT_FOUND) {
       SetLastError(ERROR_ACCESS_DENIED);
+    }
+    if (at && !fromOpenKey) {
+      memoNames_.push_back(names[i]);
+      memoIds_.push_back(*at);
     }
   }
   if (at && names.empty() && fromOpenKey && !store_->KeyAlive(*at)) return std::nullopt;

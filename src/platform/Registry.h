@@ -102,6 +102,12 @@ class TRegistry {
   std::int64_t keyId_ = -1;
   DWORD keyAccess_ = 0;  // rights of the open key
   std::string currentPath_;
+  // The key names and ids of the last path resolved from the root, valid
+  // while the store's ChangeCount() stays memoChanges_.
+  HKEY memoRoot_ = 0;
+  std::uint64_t memoChanges_ = 0;
+  std::vector<std::string> memoNames_;
+  std::vector<std::int64_t> memoIds_;
 };
 
 }  // namespace win

@@ -1,5 +1,7 @@
 #include "platform/RegistrySql.h"
 
+#include <atomic>
+
 namespace win::sql {
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
@@ -50,6 +52,27 @@ std::vector<std::uint8_t> Statement::Blob(int column) const {
   const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
   const int size = sqlite3_column_bytes(stmt_, column);
   return data ? std::vector<std::uint8_t>(data, data + size) : std::vector<std::uint8_t>();
+}
+
+bool CommitWatch::Attach(sqlite3* db) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+      !file->pMethods || file->pMethods->iVersion < 2 || !file->pMethods->xShmMap) {
+    return false;
+  }
+  file_ = file;
+  return true;
+}
+
+bool CommitWatch::Read(CommitStamp& stamp) const {
+  if (!file_) return false;
+  // Region 0 starts with the wal-index header; bExtend 0 never grows it.
+  volatile void* region = nullptr;
+  if (file_->pMethods->xShmMap(file_, 0, 32768, 0, &region) != SQLITE_OK || !region) return false;
+  std::atomic_thread_fence(std::memory_order_acquire);
+  const auto* header = static_cast<const volatile unsigned char*>(region);
+  for (std::size_t i = 0; i < stamp.bytes.size(); ++i) stamp.bytes[i] = header[i];
+  return true;
 }
 
 }  // namespace win::sql

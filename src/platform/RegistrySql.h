@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,9 +51,30 @@ class Use {
   Use(const Use&) = delete;
   Use& operator=(const Use&) = delete;
   Statement* operator->() { return &statement_; }
+  Statement& operator*() { return statement_; }
 
  private:
   Statement& statement_;
+};
+
+// The header of the shared wal-index as the last commit of any connection
+// left it: equal stamps mean that nothing was committed in between. Reading
+// it makes no system call, unlike starting a read transaction.
+struct CommitStamp {
+  std::array<unsigned char, 48> bytes{};
+  bool operator==(const CommitStamp&) const = default;
+};
+
+class CommitWatch {
+ public:
+  // For a connection to a database in WAL mode only (elsewhere reading would
+  // make the wal-index).
+  bool Attach(sqlite3* db);
+  // False when the wal-index is not mapped yet.
+  bool Read(CommitStamp& stamp) const;
+
+ private:
+  sqlite3_file* file_ = nullptr;
 };
 
 }  // namespace win::sql

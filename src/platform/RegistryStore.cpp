@@ -1,10 +1,15 @@
 // The registry store on SQLite.
 //
 //   keys(id, parent, name, uname)   parent 0 for the two real roots
-//   vals(key, seq, name, uname, type, data)   seq = creation order
+//   vals(key, parent, seq, name, uname, type, data)   seq = creation order
 //
 // uname is the upper-cased name; (parent, uname) and (key, uname) are unique.
 // Key ids are never reused, so a handle to a deleted key stays dead.
+//
+// Reads share one read transaction from call to call for as long as no
+// connection commits anything (the wal-index header tells without a system
+// call); with it the store keeps what it has read in a RegistryCache. Every
+// write ends that transaction first and commits before it returns.
 
 #include "platform/RegistryStore.h"
 
@@ -14,6 +19,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/RegistryCache.h"
 #include "platform/RegistrySql.h"
 #include "platform/TextCodec.h"
 
@@ -28,13 +34,14 @@ constexpr int kSchemaVersion = 1;
 const char* const kSchema =
     "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
     " name TEXT NOT NULL, uname TEXT NOT NULL, UNIQUE(parent, uname));"
-    "CREATE TABLE vals(key INTEGER NOT NULL, seq INTEGER NOT NULL, name TEXT NOT NULL,"
-    " uname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
-    " PRIMARY KEY(key, uname)) WITHOUT ROWID;"
-    "CREATE INDEX vals_order ON vals(key, seq, name);";
-
-const char* const kLocalMachine = "HKEY_LOCAL_MACHINE";
-const char* const kUsers = "HKEY_USERS";
+    // Lists a key's children without visiting their rows.
+    "CREATE INDEX keys_children ON keys(parent, uname, name);"
+    // Values lie by parent key: the values of all children of a key are read
+    // in one pass.
+    "CREATE TABLE vals(key INTEGER NOT NULL, parent INTEGER NOT NULL, seq INTEGER NOT NULL,"
+    " name TEXT NOT NULL, uname TEXT NOT NULL, type INTEGER NOT NULL, data BLOB NOT NULL,"
+    " PRIMARY KEY(parent, key, seq)) WITHOUT ROWID;"
+    "CREATE UNIQUE INDEX vals_name ON vals(key, uname);";
 
 // Length of a name as Windows counts it (UTF-16 code units).
 std::size_t WideLength(const std::string& name) {
@@ -49,7 +56,7 @@ std::size_t WideLength(const std::string& name) {
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
   std::size_t start = 0;
-  while (start <= path.size()) {
+  while (start < path.size()) {
     const std::size_t end = std::min(path.find('\\', start), path.size());
     if (end > start) parts.push_back(path.substr(start, end - start));
     start = end + 1;
@@ -98,6 +105,7 @@ class SqliteRegistryStore final : public RegistryStore {
   bool DeleteTree(std::int64_t key) override;
   bool Writable(std::int64_t key) override;
   std::string KeyPath(std::int64_t key) override;
+  std::uint64_t ChangeCount() override;
   bool BeginBatch() override;
   bool CommitBatch() override;
   void RollbackBatch() override;
@@ -124,15 +132,32 @@ class SqliteRegistryStore final : public RegistryStore {
     bool done_ = false;
   };
 
-  // Rows of a list statement whose first row is there only while key exists.
-  template <typename Row, typename ReadRow>
-  std::vector<Row> ListOf(sql::Statement& statement, std::int64_t key, ReadRow readRow);
+  bool OpenDatabase(std::string& message);
+  bool PrepareStatements(std::string& message);
+  bool EnsureRoots();
+
+  // Before every read: keeps the shared read transaction and the cache while
+  // nothing was committed, else starts afresh.
+  void BeginRead();
+  // Before every write: ends the shared read transaction.
+  void EndRead();
+  void ForgetAll();
+
   bool Exec(const char* sql, DWORD failure);
   bool Begin();
   bool Commit();
   void Rollback();
   bool Failed(int rc, DWORD fallback);
   std::optional<std::int64_t> InsertChild(std::int64_t parent, const std::string& name);
+  // Rows of a list of key, read with checked or, when key is known to exist,
+  // with ofLive; empty with the error set when key is gone or the file fails.
+  template <typename Row, typename ReadRow>
+  std::vector<Row> ListOf(sql::Statement& checked, sql::Statement& ofLive, std::int64_t key,
+                          ReadRow readRow);
+  // The values of key from the cache, read when missing (with those of its
+  // siblings when its parent is known); null on failure.
+  const RegistryCache::Values* HeldValues(std::int64_t key);
+  bool ReadChildValues(std::int64_t parent);
   // Finds or makes the keys of parts below from, whatever the access rules;
   // their ids go to visited.
   std::optional<std::int64_t> EnsurePath(std::int64_t from, const std::vector<std::string>& parts,
@@ -155,7 +180,12 @@ class SqliteRegistryStore final : public RegistryStore {
   RegistryOptions options_;
   Connection connection_;
   sqlite3*& db_ = connection_.db;
-  int depth_ = 0;  // open transaction levels (batches and own writes)
+  int depth_ = 0;         // open write transaction levels (batches and own writes)
+  sql::CommitWatch watch_;  // attached in WAL mode only
+  bool reading_ = false;  // the shared read transaction is open
+  sql::CommitStamp stamp_;
+  RegistryCache cache_;
+  std::uint64_t changes_ = 0;  // times the cache was emptied
 
   std::int64_t localMachine_ = 0;
   std::int64_t users_ = 0;
@@ -166,91 +196,115 @@ class SqliteRegistryStore final : public RegistryStore {
   std::vector<std::vector<std::string>> readOnly_;  // upper-cased canonical parts
   std::unordered_map<std::int64_t, bool> writableCache_;
 
-  sql::Statement findChild_, insertKey_, keyAlive_, childNames_, valueNames_, values_,
-      getValue_, setValue_, deleteValue_, pathOf_, deleteTreeValues_, deleteTreeKeys_;
+  sql::Statement findChild_, insertKey_, keyAlive_, childNames_, childNamesOfLive_, values_,
+      childValues_, getValue_, setValue_, deleteValue_, pathOf_, deleteTreeValues_,
+      deleteTreeKeys_;
 };
 
 SqliteRegistryStore::~SqliteRegistryStore() {
-  if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (depth_ > 0 || reading_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 bool SqliteRegistryStore::Open(std::string& error) {
-  const auto fail = [&](const std::string& what) {
-    error = path_ + ": " + what;
+  std::string message;
+  if (!OpenDatabase(message) || !PrepareStatements(message)) {
+    error = path_ + ": " + message;
     return false;
-  };
+  }
+  if (!EnsureRoots()) {
+    error = path_ + ": " + sqlite3_errmsg(db_);
+    return false;
+  }
+  for (const std::string& path : options_.readOnlyKeys) {
+    auto parts = CanonicalParts(path);
+    if (!parts.empty()) readOnly_.push_back(std::move(parts));
+  }
+  return true;
+}
+
+bool SqliteRegistryStore::OpenDatabase(std::string& message) {
   if (sqlite3_open_v2(path_.c_str(), &db_,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                       nullptr) != SQLITE_OK) {
-    return fail(db_ ? sqlite3_errmsg(db_) : "cannot open");
+    message = db_ ? sqlite3_errmsg(db_) : "cannot open";
+    return false;
   }
   sqlite3_extended_result_codes(db_, 0);
   sqlite3_busy_timeout(db_, 10000);
 
-  const auto pragma = [&](const char* sql, std::int64_t& result, std::string& message) {
+  // One-row statements; the first column of the row goes to result.
+  const auto single = [&](const char* sql, std::string& result) {
     sql::Statement s;
     if (!s.Prepare(db_, sql, message)) return false;
     const int rc = s.Step();
-    if (rc == SQLITE_ROW) result = s.Int(0);
+    if (rc == SQLITE_ROW) result = s.Text(0);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
       message = sqlite3_errmsg(db_);
       return false;
     }
     return true;
   };
-  std::string message;
-  std::int64_t tables = 0, appId = 0, version = 0, unused = 0;
-  if (!pragma("SELECT count(*) FROM sqlite_master", tables, message) ||
-      !pragma("PRAGMA application_id", appId, message) ||
-      !pragma("PRAGMA user_version", version, message)) {
-    return fail(message);
+  std::string tables, appId, version, journal, unused;
+  if (!single("SELECT count(*) FROM sqlite_master", tables) ||
+      !single("PRAGMA application_id", appId) || !single("PRAGMA user_version", version)) {
+    return false;
   }
-  if (tables != 0 && (appId != kApplicationId || version != kSchemaVersion)) {
-    return fail("not a registry database");
+  if (tables != "0" &&
+      (appId != std::to_string(kApplicationId) || version != std::to_string(kSchemaVersion))) {
+    message = "not a registry database";
+    return false;
   }
-  if (!pragma("PRAGMA journal_mode=WAL", unused, message) ||
-      !pragma("PRAGMA synchronous=FULL", unused, message)) {
-    return fail(message);
+  // Pages are read through a memory map: no system call per page.
+  if (!single("PRAGMA journal_mode=WAL", journal) || !single("PRAGMA synchronous=FULL", unused) ||
+      !single("PRAGMA mmap_size=4294967296", unused)) {
+    return false;
   }
-  if (tables == 0) {
-    // Two processes may create the store at once: decide inside the lock.
-    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK ||
-        !pragma("SELECT count(*) FROM sqlite_master", tables, message)) {
-      return fail(sqlite3_errmsg(db_));
-    }
-    std::string create = tables == 0 ? std::string(kSchema) : std::string();
-    if (tables == 0) {
-      create += "PRAGMA application_id=" + std::to_string(kApplicationId) +
-                ";PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
-    }
-    if (sqlite3_exec(db_, (create + "COMMIT").c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-      message = sqlite3_errmsg(db_);
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      return fail(message);
-    }
-  }
+  if (journal == "wal") watch_.Attach(db_);
+  if (tables != "0") return true;
 
+  // Two processes may create the store at once: decide inside the lock.
+  if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK ||
+      !single("SELECT count(*) FROM sqlite_master", tables)) {
+    message = sqlite3_errmsg(db_);
+    return false;
+  }
+  std::string create;
+  if (tables == "0") {
+    create = std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId) +
+             ";PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
+  }
+  if (sqlite3_exec(db_, (create + "COMMIT").c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+    message = sqlite3_errmsg(db_);
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+  }
+  return true;
+}
+
+bool SqliteRegistryStore::PrepareStatements(std::string& message) {
   const std::pair<sql::Statement*, const char*> statements[] = {
       {&findChild_, "SELECT id FROM keys WHERE parent = ?1 AND uname = ?2"},
       {&insertKey_, "INSERT INTO keys(parent, name, uname) SELECT ?1, ?2, ?3"
                     " WHERE ?1 = 0 OR EXISTS (SELECT 1 FROM keys WHERE id = ?1)"},
       {&keyAlive_, "SELECT 1 FROM keys WHERE id = ?1"},
-      // The first row (NULL name) is there only while the key exists.
-      {&childNames_, "SELECT name FROM (SELECT NULL AS name, '' AS uname, 0 AS part"
-                     " FROM keys WHERE id = ?1 UNION ALL"
-                     " SELECT name, uname, 1 FROM keys WHERE parent = ?1)"
-                     " ORDER BY part, uname"},
-      {&valueNames_, "SELECT name FROM (SELECT NULL AS name, 0 AS seq FROM keys WHERE id = ?1"
-                     " UNION ALL SELECT name, seq FROM vals WHERE key = ?1) ORDER BY seq"},
-      {&values_, "SELECT name, type, data FROM (SELECT NULL AS name, 0 AS type, x'' AS data,"
-                 " 0 AS seq FROM keys WHERE id = ?1 UNION ALL"
-                 " SELECT name, type, data, seq FROM vals WHERE key = ?1) ORDER BY seq"},
+      // No row when the key is gone; one row of NULLs when it has no children
+      // or values. The indexes give the order: nothing is sorted.
+      // No row when the key is gone; one row of NULLs when it has no children
+      // or values. The indexes give the order: nothing is sorted.
+      {&childNames_, "SELECT c.name, c.uname, c.id FROM keys p LEFT JOIN keys c"
+                     " ON c.parent = p.id WHERE p.id = ?1 ORDER BY c.uname"},
+      {&values_, "SELECT v.name, v.type, v.data, v.uname FROM keys p LEFT JOIN vals v"
+                 " ON v.parent = p.parent AND v.key = p.id WHERE p.id = ?1 ORDER BY v.seq"},
+      // The same for a key known to exist in the current read transaction.
+      {&childNamesOfLive_, "SELECT name, uname, id FROM keys WHERE parent = ?1 ORDER BY uname"},
+      {&childValues_, "SELECT key, name, type, data, uname FROM vals WHERE parent = ?1"
+                      " ORDER BY key, seq"},
       {&getValue_, "SELECT name, type, data FROM vals WHERE key = ?1 AND uname = ?2"},
-      {&setValue_, "INSERT INTO vals(key, seq, name, uname, type, data)"
-                   " SELECT ?1, (SELECT IFNULL(MAX(seq), 0) + 1 FROM vals WHERE key = ?1),"
-                   " ?2, ?3, ?4, ?5 WHERE EXISTS (SELECT 1 FROM keys WHERE id = ?1)"
-                   " ON CONFLICT(key, uname) DO UPDATE SET type = excluded.type,"
-                   " data = excluded.data"},
+      {&setValue_, "INSERT INTO vals(key, parent, seq, name, uname, type, data)"
+                   " SELECT ?1, k.parent, (SELECT IFNULL(MAX(seq), 0) + 1 FROM vals"
+                   " WHERE parent = k.parent AND key = ?1), ?2, ?3, ?4, ?5 FROM keys k"
+                   " WHERE k.id = ?1 ON CONFLICT(key, uname) DO UPDATE SET"
+                   " type = excluded.type, data = excluded.data"},
       {&deleteValue_, "DELETE FROM vals WHERE key = ?1 AND uname = ?2"},
       {&pathOf_, "WITH RECURSIVE up(id, parent, name, depth) AS ("
                  " SELECT id, parent, name, 0 FROM keys WHERE id = ?1 UNION ALL"
@@ -264,14 +318,16 @@ bool SqliteRegistryStore::Open(std::string& error) {
                          " DELETE FROM keys WHERE id IN sub"},
   };
   for (const auto& [statement, sql] : statements) {
-    if (!statement->Prepare(db_, sql, message)) return fail(message);
+    if (!statement->Prepare(db_, sql, message)) return false;
   }
+  return true;
+}
 
+bool SqliteRegistryStore::EnsureRoots() {
   // The two real roots and the keys the three aliases stand for.
-  const auto root = [&](const char* name) { return EnsurePath(kNoParent, {name}); };
-  const auto lm = root(kLocalMachine);
-  const auto users = root(kUsers);
-  if (!lm || !users) return fail(sqlite3_errmsg(db_));
+  const auto lm = EnsurePath(kNoParent, {"HKEY_LOCAL_MACHINE"});
+  const auto users = EnsurePath(kNoParent, {"HKEY_USERS"});
+  if (!lm || !users) return false;
   localMachine_ = *lm;
   users_ = *users;
   anchors_ = {localMachine_, users_};
@@ -280,25 +336,57 @@ bool SqliteRegistryStore::Open(std::string& error) {
   const auto config =
       EnsurePath(localMachine_, {"SYSTEM", "CurrentControlSet", "Hardware Profiles", "Current"},
                  &anchors_);
-  if (!classes || !user || !config) return fail(sqlite3_errmsg(db_));
+  if (!classes || !user || !config) return false;
   classes_ = *classes;
   currentUser_ = *user;
   currentConfig_ = *config;
   std::sort(anchors_.begin(), anchors_.end());
   anchors_.erase(std::unique(anchors_.begin(), anchors_.end()), anchors_.end());
-
-  for (const std::string& path : options_.readOnlyKeys) {
-    auto parts = CanonicalParts(path);
-    if (!parts.empty()) readOnly_.push_back(std::move(parts));
-  }
   return true;
+}
+
+void SqliteRegistryStore::BeginRead() {
+  if (depth_ > 0) return;  // inside an own write transaction everything is current
+  sql::CommitStamp now;
+  if (!watch_.Read(now)) {
+    EndRead();  // nothing tells of other commits: every call reads afresh
+    ForgetAll();
+    return;
+  }
+  if (reading_ && now == stamp_) return;
+  EndRead();
+  ForgetAll();
+  // The transaction's snapshot is at least as new as this stamp; a commit in
+  // between only makes the next call start again.
+  stamp_ = now;
+  reading_ = Exec("BEGIN", ERROR_CANTREAD);
+}
+
+void SqliteRegistryStore::ForgetAll() {
+  cache_.Clear();
+  ++changes_;
+}
+
+std::uint64_t SqliteRegistryStore::ChangeCount() {
+  BeginRead();
+  return changes_;
+}
+
+void SqliteRegistryStore::EndRead() {
+  if (!reading_) return;
+  reading_ = false;
+  sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
 }
 
 bool SqliteRegistryStore::Failed(int rc, DWORD fallback) {
   if (rc == SQLITE_ROW || rc == SQLITE_DONE) return false;
   SetLastError(ErrorOf(rc, fallback));
   // Some errors end the transaction by themselves.
-  if (depth_ > 0 && sqlite3_get_autocommit(db_)) depth_ = 0;
+  if (sqlite3_get_autocommit(db_)) {
+    depth_ = 0;
+    reading_ = false;
+  }
+  ForgetAll();
   return true;
 }
 
@@ -310,7 +398,9 @@ bool SqliteRegistryStore::Exec(const char* sql, DWORD failure) {
 }
 
 bool SqliteRegistryStore::Begin() {
+  EndRead();
   if (!Exec(depth_ == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT nested", ERROR_CANTWRITE)) return false;
+  if (depth_ == 0) ForgetAll();  // others may have committed before the lock
   ++depth_;
   return true;
 }
@@ -330,10 +420,11 @@ bool SqliteRegistryStore::Commit() {
 
 void SqliteRegistryStore::Rollback() {
   if (depth_ == 0) return;
+  ForgetAll();
   if (depth_ == 1 || sqlite3_get_autocommit(db_)) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     depth_ = 0;
-    writableCache_.clear();
+    writableCache_.clear();  // ids made inside may come again
     return;
   }
   sqlite3_exec(db_, "ROLLBACK TO nested; RELEASE nested", nullptr, nullptr, nullptr);
@@ -363,6 +454,8 @@ std::optional<std::int64_t> SqliteRegistryStore::RootId(HKEY root) {
 }
 
 bool SqliteRegistryStore::KeyGone(std::int64_t key) {
+  BeginRead();
+  if (cache_.KnownAlive(key)) return false;
   sql::Use q(keyAlive_);
   q->Bind(1, key);
   const int rc = q->Step();
@@ -378,13 +471,23 @@ bool SqliteRegistryStore::KeyAlive(std::int64_t key) { return !KeyGone(key); }
 
 std::optional<std::int64_t> SqliteRegistryStore::FindChild(std::int64_t parent,
                                                            const std::string& name) {
+  BeginRead();
+  std::string upper = UpperName(name);
+  if (const auto cached = cache_.Child(parent, upper)) {
+    cache_.MarkAlive(*cached, parent);
+    return cached;
+  }
   {
-    const std::string upper = UpperName(name);
     sql::Use q(findChild_);
     q->Bind(1, parent);
     q->Bind(2, upper);
     const int rc = q->Step();
-    if (rc == SQLITE_ROW) return q->Int(0);
+    if (rc == SQLITE_ROW) {
+      const std::int64_t id = q->Int(0);
+      cache_.AddChild(parent, std::move(upper), id);
+      cache_.MarkAlive(id, parent);
+      return id;
+    }
     if (Failed(rc, ERROR_CANTREAD)) return std::nullopt;
   }
   if (parent == kNoParent || !KeyGone(parent)) SetLastError(ERROR_FILE_NOT_FOUND);
@@ -393,7 +496,8 @@ std::optional<std::int64_t> SqliteRegistryStore::FindChild(std::int64_t parent,
 
 std::optional<std::int64_t> SqliteRegistryStore::InsertChild(std::int64_t parent,
                                                              const std::string& name) {
-  const std::string upper = UpperName(name);
+  EndRead();
+  std::string upper = UpperName(name);
   sql::Use q(insertKey_);
   q->Bind(1, parent);
   q->Bind(2, name);
@@ -404,7 +508,9 @@ std::optional<std::int64_t> SqliteRegistryStore::InsertChild(std::int64_t parent
     SetLastError(ERROR_KEY_DELETED);
     return std::nullopt;
   }
-  return sqlite3_last_insert_rowid(db_);
+  const std::int64_t id = sqlite3_last_insert_rowid(db_);
+  cache_.AddChild(parent, std::move(upper), id);
+  return id;
 }
 
 std::optional<std::int64_t> SqliteRegistryStore::EnsurePath(std::int64_t from,
@@ -434,39 +540,95 @@ std::optional<std::int64_t> SqliteRegistryStore::CreateChild(std::int64_t parent
 }
 
 template <typename Row, typename ReadRow>
-std::vector<Row> SqliteRegistryStore::ListOf(sql::Statement& statement, std::int64_t key,
-                                             ReadRow readRow) {
+std::vector<Row> SqliteRegistryStore::ListOf(sql::Statement& checked, sql::Statement& ofLive,
+                                             std::int64_t key, ReadRow readRow) {
+  BeginRead();
   std::vector<Row> rows;
-  sql::Use q(statement);
+  sql::Use q(cache_.KnownAlive(key) ? ofLive : checked);
   q->Bind(1, key);
-  int rc = q->Step();  // the row that says the key exists
-  if (rc == SQLITE_DONE) SetLastError(ERROR_KEY_DELETED);
-  if (rc != SQLITE_ROW) {
-    Failed(rc, ERROR_CANTREAD);
-    return rows;
+  int rc = q->Step();
+  if (rc == SQLITE_DONE && !cache_.KnownAlive(key)) SetLastError(ERROR_KEY_DELETED);
+  for (; rc == SQLITE_ROW; rc = q->Step()) {
+    if (!q->IsNull(0)) rows.push_back(readRow(*q));
   }
-  while ((rc = q->Step()) == SQLITE_ROW) rows.push_back(readRow(statement));
   if (Failed(rc, ERROR_CANTREAD)) rows.clear();
   return rows;
 }
 
 std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
-  return ListOf<std::string>(childNames_, key, [](sql::Statement& s) { return s.Text(0); });
+  RegistryCache::Children children;
+  auto names = ListOf<std::string>(childNames_, childNamesOfLive_, key, [&](sql::Statement& s) {
+    children.emplace_back(s.Text(1), s.Int(2));
+    return s.Text(0);
+  });
+  if (!children.empty()) cache_.HoldChildren(key, std::move(children));
+  return names;
 }
 
-std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
-  return ListOf<std::string>(valueNames_, key, [](sql::Statement& s) { return s.Text(0); });
+const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
+  BeginRead();
+  const auto parent = cache_.ParentOf(key);
+  if (const auto* held = cache_.ValuesOf(key, parent)) return held;
+  if (parent && ReadChildValues(*parent)) return cache_.ValuesOf(key, parent);
+  SetLastError(ERROR_SUCCESS);
+  auto values = ListOf<std::pair<std::string, RegValue>>(
+      values_, values_, key, [](sql::Statement& s) {
+        return std::make_pair(s.Text(3),
+                              RegValue{s.Text(0), static_cast<DWORD>(s.Int(1)), s.Blob(2)});
+      });
+  if (values.empty() && GetLastError() != ERROR_SUCCESS) return nullptr;
+  cache_.HoldValues(key, std::move(values));
+  return cache_.ValuesOf(key, std::nullopt);
+}
+
+bool SqliteRegistryStore::ReadChildValues(std::int64_t parent) {
+  constexpr std::size_t kMaxRows = 1 << 17;  // beyond that, key by key
+  RegistryCache::ChildValues values;
+  std::size_t rows = 0;
+  sql::Use q(childValues_);
+  q->Bind(1, parent);
+  int rc;
+  while ((rc = q->Step()) == SQLITE_ROW) {
+    if (++rows > kMaxRows) return false;
+    const std::int64_t key = q->Int(0);
+    if (values.empty() || values.back().first != key) values.emplace_back(key, RegistryCache::Values());
+    values.back().second.emplace_back(
+        q->Text(4), RegValue{q->Text(1), static_cast<DWORD>(q->Int(2)), q->Blob(3)});
+  }
+  if (Failed(rc, ERROR_CANTREAD)) return false;
+  cache_.HoldChildValues(parent, std::move(values));
+  return true;
 }
 
 std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
-  return ListOf<RegValue>(values_, key, [](sql::Statement& s) {
-    return RegValue{s.Text(0), static_cast<DWORD>(s.Int(1)), s.Blob(2)};
-  });
+  std::vector<RegValue> values;
+  if (const auto* held = HeldValues(key)) {
+    values.reserve(held->size());
+    for (const auto& value : *held) values.push_back(value.second);
+  }
+  return values;
+}
+
+std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
+  std::vector<std::string> names;
+  if (const auto* held = HeldValues(key)) {
+    names.reserve(held->size());
+    for (const auto& value : *held) names.push_back(value.second.name);
+  }
+  return names;
 }
 
 std::optional<RegValue> SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name) {
+  BeginRead();
+  const std::string upper = UpperName(name);
+  if (const auto* held = cache_.ValuesOf(key, cache_.ParentOf(key))) {
+    for (const auto& value : *held) {
+      if (value.first == upper) return value.second;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return std::nullopt;
+  }
   {
-    const std::string upper = UpperName(name);
     sql::Use q(getValue_);
     q->Bind(1, key);
     q->Bind(2, upper);
@@ -485,12 +647,15 @@ bool SqliteRegistryStore::SetValue(std::int64_t key, const std::string& name, DW
     return false;
   }
   if (!MayChange(key)) return false;
+  EndRead();
+  cache_.ForgetValues();
   const std::string upper = UpperName(name);
+  const auto type64 = static_cast<std::int64_t>(type);
   sql::Use q(setValue_);
   q->Bind(1, key);
   q->Bind(2, name);
   q->Bind(3, upper);
-  q->Bind(4, static_cast<std::int64_t>(type));
+  q->Bind(4, type64);
   q->Bind(5, data);
   if (Failed(q->Step(), ERROR_CANTWRITE)) return false;
   if (sqlite3_changes(db_) == 0) {
@@ -502,6 +667,8 @@ bool SqliteRegistryStore::SetValue(std::int64_t key, const std::string& name, DW
 
 bool SqliteRegistryStore::DeleteValue(std::int64_t key, const std::string& name) {
   if (!MayChange(key)) return false;
+  EndRead();
+  cache_.ForgetValues();
   {
     const std::string upper = UpperName(name);
     sql::Use q(deleteValue_);
@@ -522,6 +689,7 @@ bool SqliteRegistryStore::DeleteTree(std::int64_t key) {
   }
   Transaction txn(*this);
   if (!txn.ok()) return false;
+  ForgetAll();  // the subtree's ids are not known one by one
   for (sql::Statement* statement : {&deleteTreeValues_, &deleteTreeKeys_}) {
     sql::Use q(*statement);
     q->Bind(1, key);
@@ -531,6 +699,7 @@ bool SqliteRegistryStore::DeleteTree(std::int64_t key) {
 }
 
 std::optional<std::vector<std::string>> SqliteRegistryStore::PathParts(std::int64_t key) {
+  BeginRead();
   std::vector<std::string> parts;
   sql::Use q(pathOf_);
   q->Bind(1, key);
@@ -611,37 +780,6 @@ std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& dbPath,
   auto store = std::make_unique<SqliteRegistryStore>(dbPath, options);
   if (!store->Open(error)) return nullptr;
   return store;
-}
-
-namespace {
-RegistryStore* currentRegistry = nullptr;
-
-struct RootEntry {
-  HKEY root;
-  const char* name;
-};
-constexpr RootEntry kRoots[] = {
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
-    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},   {HKEY_USERS, "HKEY_USERS"},
-    {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
-};
-}  // namespace
-
-RegistryStore* CurrentRegistry() { return currentRegistry; }
-void SetCurrentRegistry(RegistryStore* store) { currentRegistry = store; }
-
-HKEY RootFromName(const std::string& name) {
-  for (const RootEntry& entry : kRoots) {
-    if (UpperName(name) == entry.name) return entry.root;
-  }
-  return 0;
-}
-
-std::string RootName(HKEY root) {
-  for (const RootEntry& entry : kRoots) {
-    if (entry.root == root) return entry.name;
-  }
-  return {};
 }
 
 }  // namespace win

@@ -70,6 +70,10 @@ class RegistryStore {
   // Full path "HKEY_LOCAL_MACHINE\SOFTWARE\..." of a key (canonical root).
   virtual std::string KeyPath(std::int64_t key) = 0;
 
+  // Changes whenever anything was committed (by anyone) or deleted since the
+  // last call: key ids found while it stays the same are still valid.
+  virtual std::uint64_t ChangeCount() = 0;
+
   // Groups many writes into one transaction (import, machine creation).
   // Batches nest; only the outermost commit makes the writes durable.
   virtual bool BeginBatch() = 0;
