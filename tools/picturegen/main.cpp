@@ -242,6 +242,59 @@ QImage ScanningFrame(int index, int count) {
   return frame;
 }
 
+// ---- repair progress ------------------------------------------------------
+
+constexpr int kDeleteWidth = 272;
+constexpr int kDeleteHeight = 60;
+
+// An open folder (left of the delete animation).
+void DrawFolder(QPainter& painter, const QRectF& box) {
+  const double x = box.left(), y = box.top(), w = box.width(), h = box.height();
+  painter.setPen(QPen(pal::TealDeep, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  painter.setBrush(pal::TealLight);
+  QPainterPath back;
+  back.moveTo(x, y + h);
+  back.lineTo(x, y + h * 0.12);
+  back.lineTo(x + w * 0.36, y + h * 0.12);
+  back.lineTo(x + w * 0.44, y + h * 0.26);
+  back.lineTo(x + w, y + h * 0.26);
+  back.lineTo(x + w, y + h);
+  back.closeSubpath();
+  painter.drawPath(back);
+  painter.setBrush(pal::Teal);
+  painter.drawPolygon(QPolygonF({QPointF(x + w * 0.08, y + h * 0.44), QPointF(x + w * 1.06, y + h * 0.44),
+                                 QPointF(x + w * 0.96, y + h), QPointF(x - w * 0.02, y + h)}));
+}
+
+// One frame of the delete animation: a sheet leaves the folder in an arc and
+// drops into the bin.
+QImage DeleteFrame(int index, int count) {
+  QImage frame = NewImage(kDeleteWidth, kDeleteHeight, pal::White);
+  QPainter painter(&frame);
+  Smooth(painter);
+  const QRectF folder(14, 20, 44, 32);
+  const QRectF bin(210, 14, 44, 44);
+  DrawFolder(painter, folder);
+  DrawGlyph(painter, Glyph::Trash, bin, pal::Slate, 1.8);
+  // Dotted track of the flight.
+  const QPointF from(44, 26), over(136, 4), to(232, 24);
+  auto along = [&](double t) { return (1 - t) * (1 - t) * from + 2 * (1 - t) * t * over + t * t * to; };
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(pal::TealPale);
+  for (int dot = 1; dot < 12; ++dot) painter.drawEllipse(along(dot / 12.0), 1.1, 1.1);
+  // The sheet, turning as it flies; it fades into the bin at the end.
+  const double t = double(index) / (count - 1);
+  const QPointF at = along(t);
+  painter.save();
+  painter.translate(at);
+  painter.rotate(-20 + 200 * t);
+  painter.setOpacity(t < 0.88 ? 1.0 : (1.0 - t) / 0.12);
+  painter.fillRect(QRectF(-10, -12, 20, 24), pal::White);
+  DrawGlyph(painter, Glyph::Document, QRectF(-12, -12, 24, 24), pal::Amber, 2.0);
+  painter.restore();
+  return frame;
+}
+
 // ---- tool launchers ------------------------------------------------------
 
 struct Launcher {
@@ -506,6 +559,10 @@ int main(int argc, char* argv[]) {
   constexpr int kScanFrames = 50;
   for (int i = 0; i < kScanFrames; ++i)
     Save(ScanningFrame(i, kScanFrames), "gif/ScanInProcess1", QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')));
+
+  constexpr int kDeleteFrames = 24;
+  for (int i = 0; i < kDeleteFrames; ++i)
+    Save(DeleteFrame(i, kDeleteFrames), "gif/DeleteFile", QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')));
 
   for (const Launcher& launcher : kLaunchers) {
     SaveJpegPicture(StepIcon(launcher.glyph, false, pal::White), launcher.name);

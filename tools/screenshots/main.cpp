@@ -9,11 +9,16 @@
 #include <QMenu>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <cstdio>
 #include <memory>
 #include <string>
 
 #include "platform/Machine.h"
+#include "regclean/gui/ProblemListUnit.h"
+#include "regclean/gui/RepairDialogUnit.h"
+#include "regclean/gui/ScanPageUnit.h"
+#include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/AboutUnit.h"
 #include "shell/gui/DMUnit.h"
@@ -86,6 +91,44 @@ void MainWindowPages() {
   form.hide();
 }
 
+// The registry cleaner's steps on the sample machine: start, scanning,
+// results (one problem unticked, one excluded), the repair dialog, the log.
+void ScanPages() {
+  TDM dm;
+  TFernwickForm form;
+  auto* page = dynamic_cast<TRegistryScanPage*>(form.ScanPage.get());
+  if (!page) return;
+  Save(Render(&form), "scan-start");
+  long entries = 0;
+  SetProcessMessagesHook([&] {
+    if (++entries != 60) return;
+    dm.ScanTimerTimer();  // one animation step, as the 20 ms timer makes it
+    Save(Render(&form), "scan-progress");
+  });
+  form.ScanNowBtnClick();
+  SetProcessMessagesHook(nullptr);
+  page->RepairGrid->setCurrentItem(page->RepairGrid->topLevelItem(0));
+  Save(Render(&form), "scan-results");
+  if (page->ProblemsListBox->count() > 2) {
+    page->ProblemsListBoxTickClick(1);
+    page->ProblemsListBox->setCurrentRow(2);
+    page->ExcludeSelectedProblem();
+    page->ProblemsListBox->setCurrentRow(0);
+  }
+  Save(Render(&form), "scan-results-edited");
+  page->abShowHideDetailsClick();
+  Save(Render(&form), "scan-results-nodetails");
+  page->abShowHideDetailsClick();
+  entries = 0;
+  SetProcessMessagesHook([&] {
+    if (++entries == 3 && page->RepairDialogForm()) Save(Render(page->RepairDialogForm()), "repair-dialog");
+  });
+  form.RepairBtnClick();
+  SetProcessMessagesHook(nullptr);
+  Save(Render(&form), "scan-finish");
+  form.hide();
+}
+
 void SmallWindows() {
   TAboutForm about;
   Save(Render(&about), "about");
@@ -129,6 +172,7 @@ int main(int argc, char* argv[]) {
   Settings.CheckUpdate = false;
 
   MainWindowPages();
+  ScanPages();
   SmallWindows();
 
   win::SetCurrentMachine(nullptr);

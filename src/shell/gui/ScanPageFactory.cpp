@@ -1,5 +1,6 @@
 #include "shell/gui/ScanPageFactory.h"
 
+#include "regclean/gui/ScanPageUnit.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/MainUnit.h"
 
@@ -7,4 +8,4 @@ void TScanPage::AbortScanBtnClick() { ScanState = 2; }
 
 void TScanPage::SetScanStep(int step) { Form.ShowScanStep(step); }
 
-std::unique_ptr<TScanPage> NewScanPage(TFernwickForm& form) { return std::make_unique<TScanPage>(form); }
+std::unique_ptr<TScanPage> NewScanPage(TFernwickForm& form) { return std::make_unique<TRegistryScanPage>(form); }
