@@ -110,6 +110,12 @@ bool SplitFullKeyPath(const std::string& keyPath, win::HKEY& root, std::string& 
   return true;
 }
 
+std::string PathBelowRoot(const std::string& keyPath) {
+  win::HKEY root = 0;
+  std::string subKey;
+  return SplitFullKeyPath(keyPath, root, subKey) ? "\\" + subKey : keyPath;
+}
+
 RepairTarget ValueTargetOf(const TRegistryContent& item) {
   RepairTarget target;
   target.kind = RepairTarget::Kind::Value;
@@ -155,6 +161,16 @@ bool OpenTargetKey(const RepairTarget& target, win::TRegistry& registry, bool& k
   return false;
 }
 
+// True unless the key can be read and holds no values and no subkeys.
+bool KeyHoldsAnything(win::HKEY root, const std::string& subKey) {
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(root);
+  if (!registry.OpenKeyReadOnly("\\" + subKey) || registry.HasSubKeys()) return true;
+  std::vector<std::string> values;
+  registry.GetValueNames(values);
+  return !values.empty();
+}
+
 }  // namespace
 
 bool TargetGone(const RepairTarget& target) {
@@ -182,7 +198,8 @@ bool RemoveTarget(const RepairTarget& target) {
       win::HKEY root = 0;
       std::string subKey;
       // A root itself is never deleted.
-      if (SplitFullKeyPath(target.path, root, subKey) && !subKey.empty())
+      if (SplitFullKeyPath(target.path, root, subKey) && !subKey.empty() &&
+          !(target.onlyWhileEmpty && KeyHoldsAnything(root, subKey)))
         DeleteRegKey(root, "\\" + subKey);
       break;
     }

@@ -68,6 +68,8 @@ struct RepairTarget {
   std::string path;       // full key path (root name first) or a file path
   std::string valueName;
   std::string logText;    // the repair-log line and the status caption
+  // Key: deleted only while it holds no values and no subkeys.
+  bool onlyWhileEmpty = false;
 };
 
 using SectionScanner = std::function<void(ScanContext&)>;
@@ -135,6 +137,9 @@ std::string JoinKeyPath(const std::string& a, const std::string& b);
 // Splits a full key path at its leading root name only: the root handle and
 // the subkey path without the separating backslash. False for an unknown root.
 bool SplitFullKeyPath(const std::string& keyPath, win::HKEY& root, std::string& subKey);
+// The key path without its leading root name, from the backslash on
+// ("\CLSID\{...}"); the text itself when no root name leads.
+std::string PathBelowRoot(const std::string& keyPath);
 
 // Value target for an item: `ValueName` under `KeyPath`, the unnamed value
 // when the item says so; logged with the key path.

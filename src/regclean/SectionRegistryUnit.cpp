@@ -3,7 +3,13 @@
 
 #include <array>
 
+#include "regclean/ActivexSection.h"
 #include "regclean/ApplicationPathsUnit.h"
+#include "regclean/EmptyRegistryUnit.h"
+#include "regclean/FileAssociationsUnit.h"
+#include "regclean/FileExtensionUnit.h"
+#include "regclean/HelpSectionUnit.h"
+#include "regclean/InvalidShortCutsUnit.h"
 #include "regclean/RecentlyFileUnit.h"
 #include "regclean/SectionContractUnit.h"
 #include "regclean/SectionTableUnit.h"
@@ -21,8 +27,14 @@ namespace regclean {
 
 std::array<RegistrySection, kSectionCount> BuiltSections() {
   std::array<RegistrySection, kSectionCount> sections;
+  sections[1 - 1] = ActiveXSection();
   sections[2 - 1] = ApplicationPathsSection();
+  sections[3 - 1] = EmptyRegistryKeysSection();
+  sections[4 - 1] = FileExtensionsSection();
   sections[5 - 1] = FontEntriesSection();
+  sections[6 - 1] = HelpSection();
+  sections[7 - 1] = FileAssociationsSection();
+  sections[8 - 1] = InvalidShortcutsSection();
   sections[9 - 1] = MruEntriesSection();
   sections[10 - 1] = SharedDllsSection();
   sections[11 - 1] = SoundsSection();

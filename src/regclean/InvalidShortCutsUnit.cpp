@@ -1,0 +1,116 @@
+#include "regclean/InvalidShortCutsUnit.h"
+
+#include <memory>
+
+#include "platform/FileSystem.h"
+#include "platform/ShellLink.h"
+#include "regclean/ProblemReportUnit.h"
+#include "shell/MessagePump.h"
+#include "shell/PublicFunctionUnit.h"
+
+namespace regclean {
+
+const char* const kInvalidShortcutsCaption = "Invalid Shortcuts";
+
+namespace {
+
+constexpr int kOutcomeEvery = 200;
+
+// Attribute words of the entries that are counted and, when folders,
+// walked; any other combination (read-only or archived folders, reparse
+// points) is neither.
+bool IsWalkedAttributeWord(win::DWORD attributes) {
+  switch (attributes) {
+    case 16: case 2: case 4: case 128: case 256: case 19: case 32: case 22:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A target that lies on a fixed drive letter and passes the local-path rule.
+bool IsLocalTarget(const std::string& target) {
+  return target.size() >= 2 && target[1] == ':' && PassesLocalPathRule(target) &&
+         win::GetDriveType(target.substr(0, 2) + "\\") == win::DRIVE_FIXED;
+}
+
+TRegistryContent InvalidShortcutProblem(const std::string& link, const std::string& name,
+                                        const std::string& target) {
+  TRegistryContent problem;
+  problem.KeyPath = link;
+  problem.KeyName = link;
+  SetProblemValueName(problem, target);
+  problem.KeyPathText = " File Path:" + link;
+  problem.ValueNameText = " File Name:" + target;
+  problem.ValueText = " Value:" + link;
+  problem.DetailText = win::ExtractFileExt(target).empty()
+                           ? "This shortcut (" + link + ") is invalid."
+                           : " The file (" + target + ") does not exist at the specified location";
+  problem.Description = "The shortcut " + name + " in the folder " + link + " linked to a missing target.";
+  problem.ProblemType = "Invalid Shortcut";
+  problem.Severity = "Low";
+  return problem;
+}
+
+void CheckShortcut(ScanContext& context, const std::string& link, const std::string& name) {
+  const std::string target = ResolveShortcut(link);
+  // A target that is there as a file or as a folder is no problem, whatever
+  // its name looks like.
+  if (target.empty() || !IsLocalTarget(target) || Contains(target, "//") ||
+      win::GetFileAttributes(target) != win::INVALID_FILE_ATTRIBUTES)
+    return;
+  AddUnlessIgnored(context, InvalidShortcutProblem(link, name, target));
+}
+
+// Lists one folder and walks its subfolders; false once a stop was asked for.
+bool ScanShortcutFolder(ScanContext& context, const std::string& folder) {
+  win::FindData entry;
+  const std::unique_ptr<win::FileFinder> finder = win::FindFirstFile(folder + "\\*.*", entry);
+  if (!finder) return true;
+  do {
+    if (ScanStopRequested()) return false;
+    ProcessMessages();
+    const std::string path = folder + "\\" + entry.name;
+    if (ContainsNoCase(path, "Recent")) continue;
+    if (IsWalkedAttributeWord(entry.attributes)) {
+      if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context, path);
+      IncItemsProcessed();
+      if (entry.name != "." && entry.name != ".." && win::DirectoryExists(path) &&
+          !ScanShortcutFolder(context, path))
+        return false;
+    }
+    if (win::ExtractFileExt(entry.name) == ".lnk") CheckShortcut(context, path, entry.name);
+  } while (finder->Next(entry));
+  return true;
+}
+
+}  // namespace
+
+std::string ResolveShortcut(const std::string& path) { return win::ShellLinkTarget(path); }
+
+void ScanInvalidShortcuts(ScanContext& context) {
+  for (char letter = 'C'; letter <= 'Z'; ++letter) {
+    if (ScanStopRequested()) return;
+    const std::string drive{letter, ':'};
+    if (win::GetDriveType(drive + "\\") == win::DRIVE_FIXED && !ScanShortcutFolder(context, drive)) return;
+  }
+}
+
+RegistrySection InvalidShortcutsSection() {
+  RegistrySection section;
+  section.scanners = {ScanInvalidShortcuts};
+  section.target = [](const TRegistryContent& item) {
+    RepairTarget target;
+    target.kind = RepairTarget::Kind::File;
+    target.path = item.KeyName;
+    target.logText = item.KeyPath;
+    return target;
+  };
+  return section;
+}
+
+void RepairInvalidShortcuts(RepairContext& context) {
+  RepairCheckedItems(context, InvalidShortcutsSection());
+}
+
+}  // namespace regclean
