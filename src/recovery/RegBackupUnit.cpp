@@ -94,20 +94,22 @@ std::string FreeFullBackupName(const std::string& folder, const TDateTime& now) 
   return name;
 }
 
-bool CreateFullBackup(BackupWaitView& wait, const TDateTime& now, BackupFileRow& row) {
+bool CreateFullBackup(RegBackupView& view, const TDateTime& now) {
   if (IsBusy()) return false;
   bool exported = false;
   std::string fileName;
   {
     BusyGuard busy;
-    wait.ShowWait("Registry Backup", "Please wait until the backup operation is finished.");
+    view.ShowWait("Registry Backup", "Please wait until the backup operation is finished.");
     const std::string folder = FullBackupFolder();
     if (!win::DirectoryExists(folder)) win::CreateDirectory(folder);
     fileName = FreeFullBackupName(folder, now);
     exported = RunRegedit("Regedit /E \"" + fileName + "\"") && IsCompleteRegFile(fileName);
-    wait.CloseWait();
+    view.CloseWait();
   }
+  BackupFileRow row;
   if (exported && BackupRowOf(fileName, row)) {
+    view.BackupCreated(row);
     Tell(kBackupCreatedMessage, MB_OK);
     return true;
   }
@@ -132,13 +134,14 @@ bool RestoreBackupFile(const std::string& fileName) {
   return restored;
 }
 
-bool RemoveBackupFile(const std::string& fileName) {
+bool RemoveBackupFile(RegBackupView& view, const std::string& fileName) {
   if (fileName.empty()) {
     Tell(kSelectItemMessage, MB_OK);
     return false;
   }
   if (Tell(kRemoveQuestion, MB_YESNO | MB_ICONWARNING) != IDYES) return false;
   if (win::FileExists(fileName) && win::DeleteFile(fileName)) {
+    view.BackupRemoved();
     Tell(kRemovedMessage, MB_OK);
     return true;
   }

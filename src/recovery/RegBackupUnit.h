@@ -45,26 +45,31 @@ bool BackupRowOf(const std::string& fileName, BackupFileRow& row);
 // name is taken.
 std::string FreeFullBackupName(const std::string& folder, const TDateTime& now);
 
-// The "please wait" window around the export; the window implements it.
-class BackupWaitView {
+// The page as the actions drive it; the window implements it.
+class RegBackupView {
  public:
-  virtual ~BackupWaitView() = default;
-  // Shows the window and paints it at once.
+  virtual ~RegBackupView() = default;
+  // The "please wait" window around the export: shown and painted at once,
+  // then closed.
   virtual void ShowWait(const std::string& title, const std::string& message) = 0;
   virtual void CloseWait() = 0;
+  // A new export: its row joins the full list, which comes to the front.
+  virtual void BackupCreated(const BackupFileRow& row) = 0;
+  // The selected row's file was deleted: the row goes.
+  virtual void BackupRemoved() = 0;
 };
 
 // "Create Backup": exports the whole registry into a new file of
-// "FullBackup\" (made when missing). True with the new file's row when the
-// export succeeded and the file reads back as a complete .reg file; the
-// outcome is told either way. Refused (false, nothing told) while another
-// long operation runs.
-bool CreateFullBackup(BackupWaitView& wait, const TDateTime& now, BackupFileRow& row);
+// "FullBackup\" (made when missing). True when the export succeeded and the
+// file reads back as a complete .reg file; the view then gets its row before
+// the success is told; a failure is told too. Refused (false, nothing told)
+// while another long operation runs.
+bool CreateFullBackup(RegBackupView& view, const TDateTime& now);
 // "Restore": fileName is the selected row's file, empty without a selection.
 // Asks first; true when the import succeeded.
 bool RestoreBackupFile(const std::string& fileName);
-// "Remove Backup": asks first; true when the file was deleted (the caller
-// then drops the row).
-bool RemoveBackupFile(const std::string& fileName);
+// "Remove Backup": asks first; true when the file was deleted (the view drops
+// the row before the success is told).
+bool RemoveBackupFile(RegBackupView& view, const std::string& fileName);
 
 }  // namespace recovery

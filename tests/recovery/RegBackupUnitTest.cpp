@@ -20,15 +20,32 @@ const char* const kRepairFolder = "C:\\Program Files\\Fernwick\\RepairBackup\\";
 const char* const kFullFolder = "C:\\Program Files\\Fernwick\\FullBackup\\";
 const char* const kDlls = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDlls";
 
-class WaitRecorder : public recovery::BackupWaitView {
+// Records what the page was told; each new row, and each removal together
+// with the messages told before it.
+class PageRecorder : public recovery::RegBackupView {
  public:
+  explicit PageRecorder(const ScriptedDialogs& dialogs) : dialogs_(dialogs) {}
   void ShowWait(const std::string& title, const std::string& message) override {
     shown.push_back(title + " / " + message);
     open = true;
   }
   void CloseWait() override { open = false; }
+  void BackupCreated(const recovery::BackupFileRow& row) override {
+    created.push_back(row);
+    messagesBeforeRow = dialogs_.messages().size();
+  }
+  void BackupRemoved() override {
+    ++removed;
+    messagesBeforeRow = dialogs_.messages().size();
+  }
   std::vector<std::string> shown;
   bool open = false;
+  std::vector<recovery::BackupFileRow> created;
+  int removed = 0;
+  std::size_t messagesBeforeRow = 99;
+
+ private:
+  const ScriptedDialogs& dialogs_;
 };
 
 std::vector<std::string> FileNames(const std::vector<recovery::BackupFileRow>& rows) {
@@ -46,7 +63,7 @@ std::vector<std::string> MessageTexts(const ScriptedDialogs& dialogs) {
 class RegBackupTest : public RegcleanTest {
  protected:
   ScriptedDialogs dialogs;
-  WaitRecorder wait;
+  PageRecorder page{dialogs};
   const TDateTime now{2008, 3, 7, 14, 5, 9};
 };
 
@@ -76,18 +93,20 @@ TEST_F(RegBackupTest, CreateBackupExportsTheWholeRegistryIntoANewFolder) {
   bool busyWhilePumped = true;
   SetProcessMessagesHook([&] {
     ++pumped;
-    busyWhilePumped = busyWhilePumped && IsBusy() && wait.open;
+    busyWhilePumped = busyWhilePumped && IsBusy() && page.open;
   });
-  recovery::BackupFileRow row;
-  ASSERT_TRUE(recovery::CreateFullBackup(wait, now, row));
+  ASSERT_TRUE(recovery::CreateFullBackup(page, now));
+  ASSERT_EQ(page.created.size(), 1u);
+  EXPECT_EQ(page.messagesBeforeRow, 0u);
+  const recovery::BackupFileRow row = page.created[0];
   EXPECT_EQ(row.FileName, std::string(kFullFolder) + "Backup_20080307_140509.reg");
   EXPECT_FALSE(row.Caption.empty());
   EXPECT_GT(pumped, 0);
   EXPECT_TRUE(busyWhilePumped);
   EXPECT_FALSE(IsBusy());
-  EXPECT_EQ(wait.shown, (std::vector<std::string>{
+  EXPECT_EQ(page.shown, (std::vector<std::string>{
                             "Registry Backup / Please wait until the backup operation is finished."}));
-  EXPECT_FALSE(wait.open);
+  EXPECT_FALSE(page.open);
   ASSERT_EQ(dialogs.messages().size(), 1u);
   EXPECT_EQ(dialogs.messages()[0].text, recovery::kBackupCreatedMessage);
   EXPECT_EQ(dialogs.messages()[0].caption, "Fernwick");
@@ -103,34 +122,31 @@ TEST_F(RegBackupTest, CreateBackupExportsTheWholeRegistryIntoANewFolder) {
 
 TEST_F(RegBackupTest, TwoBackupsInOneSecondGetTheirOwnFiles) {
   UseMachine("", "");
-  recovery::BackupFileRow first, second, third;
-  ASSERT_TRUE(recovery::CreateFullBackup(wait, now, first));
-  ASSERT_TRUE(recovery::CreateFullBackup(wait, now, second));
-  ASSERT_TRUE(recovery::CreateFullBackup(wait, now, third));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(recovery::CreateFullBackup(page, now));
   EXPECT_EQ(FileNames(recovery::ListBackupFiles(recovery::FullBackupFolder())),
             (std::vector<std::string>{"Backup_20080307_140509.reg", "Backup_20080307_140509_2.reg",
                                       "Backup_20080307_140509_3.reg"}));
-  EXPECT_EQ(win::ExtractFileName(third.FileName), "Backup_20080307_140509_3.reg");
+  ASSERT_EQ(page.created.size(), 3u);
+  EXPECT_EQ(win::ExtractFileName(page.created[2].FileName), "Backup_20080307_140509_3.reg");
 }
 
 TEST_F(RegBackupTest, AFailedExportSaysSo) {
   // A file where the folder should be: the export has nowhere to go.
   UseMachine("", "C:\\Program Files\\Fernwick\\FullBackup | text=not a folder\n");
-  recovery::BackupFileRow row;
-  EXPECT_FALSE(recovery::CreateFullBackup(wait, now, row));
+  EXPECT_FALSE(recovery::CreateFullBackup(page, now));
+  EXPECT_TRUE(page.created.empty());
   EXPECT_EQ(MessageTexts(dialogs), (std::vector<std::string>{recovery::kBackupFailedMessage}));
-  EXPECT_FALSE(wait.open);
+  EXPECT_FALSE(page.open);
   EXPECT_FALSE(IsBusy());
 }
 
 TEST_F(RegBackupTest, NothingStartsWhileAnotherOperationRuns) {
   UseMachine("", "");
   BusyGuard scanning;
-  recovery::BackupFileRow row;
-  EXPECT_FALSE(recovery::CreateFullBackup(wait, now, row));
+  EXPECT_FALSE(recovery::CreateFullBackup(page, now));
   EXPECT_FALSE(recovery::RestoreBackupFile("C:\\x.reg"));
   EXPECT_TRUE(dialogs.messages().empty());
-  EXPECT_TRUE(wait.shown.empty());
+  EXPECT_TRUE(page.shown.empty());
 }
 
 TEST_F(RegBackupTest, RestoringARepairBackupBringsBackWhatTheRepairRemoved) {
@@ -188,20 +204,23 @@ TEST_F(RegBackupTest, RemoveDeletesAfterAskingAndTellsAVanishedFile) {
   UseMachine("", "C:\\Program Files\\Fernwick\\RepairBackup\\Repair_20080307_140509.reg | text=REGEDIT4\n");
   const std::string file = std::string(kRepairFolder) + "Repair_20080307_140509.reg";
 
-  EXPECT_FALSE(recovery::RemoveBackupFile(""));
+  EXPECT_FALSE(recovery::RemoveBackupFile(page, ""));
   dialogs.setNextAnswer(IDNO);
-  EXPECT_FALSE(recovery::RemoveBackupFile(file));
+  EXPECT_FALSE(recovery::RemoveBackupFile(page, file));
   EXPECT_TRUE(win::FileExists(file));
   dialogs.setNextAnswer(IDYES);
-  EXPECT_TRUE(recovery::RemoveBackupFile(file));
+  EXPECT_TRUE(recovery::RemoveBackupFile(page, file));
   EXPECT_FALSE(win::FileExists(file));
+  EXPECT_EQ(page.removed, 1);
+  EXPECT_EQ(page.messagesBeforeRow, 3u);
   // Listed before, gone now.
   dialogs.setNextAnswer(IDYES);
-  EXPECT_FALSE(recovery::RemoveBackupFile(file));
+  EXPECT_FALSE(recovery::RemoveBackupFile(page, file));
   EXPECT_EQ(MessageTexts(dialogs),
             (std::vector<std::string>{recovery::kSelectItemMessage, recovery::kRemoveQuestion,
                                       recovery::kRemoveQuestion, recovery::kRemovedMessage,
                                       recovery::kRemoveQuestion, recovery::kRemoveFailedMessage}));
+  EXPECT_EQ(page.removed, 1);
   EXPECT_EQ(dialogs.messages()[1].flags, 52u);
   EXPECT_EQ(dialogs.messages()[5].flags, 48u);
 }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/Machine.h"
+#include "recovery/gui/RegBackupUnit.h"
 #include "regclean/gui/ProblemListUnit.h"
 #include "regclean/gui/RepairDialogUnit.h"
 #include "regclean/gui/ScanPageUnit.h"
@@ -25,6 +26,7 @@
 #include "shell/gui/HintUnit.h"
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/MainUnit.h"
+#include "shell/gui/OptionUnit.h"
 #include "shell/gui/ShowLiveUpdateUnit.h"
 
 namespace {
@@ -129,6 +131,33 @@ void ScanPages() {
   form.hide();
 }
 
+// The Options dialog's three pages with the scheduled scan ticked, and the
+// Backup page after the scan pages' repair was restored and two full
+// backups were made.
+void OptionsAndBackup() {
+  TDM dm;
+  if (auto options = CreateOptionsForm()) {
+    options->show();
+    options->cbActiveTask->click();
+    const char* names[] = {"options-general", "options-ignore", "options-scheduling"};
+    for (int page = 0; page < 3; ++page) {
+      options->MainPageControl->setCurrentIndex(page);
+      Save(Render(options.get()), names[page]);
+    }
+  }
+  TRegBackupForm backup;
+  backup.resize(590, 440);
+  Render(&backup);
+  backup.PartialListView->setCurrentItem(backup.PartialListView->topLevelItem(0));
+  backup.RestorePartialBtnClick();
+  Save(Render(&backup), "backup-repair");
+  backup.FullSheetClick();
+  backup.BackupRegistryBtnClick();
+  backup.BackupRegistryBtnClick();
+  Hover(backup.RestoreRegistryBtn, true);
+  Save(Render(&backup), "backup-full");
+}
+
 void SmallWindows() {
   TAboutForm about;
   Save(Render(&about), "about");
@@ -173,6 +202,7 @@ int main(int argc, char* argv[]) {
 
   MainWindowPages();
   ScanPages();
+  OptionsAndBackup();
   SmallWindows();
 
   win::SetCurrentMachine(nullptr);
