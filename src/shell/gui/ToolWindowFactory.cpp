@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "recovery/gui/RegBackupUnit.h"
 #include "shell/gui/FormPlacement.h"
 
 namespace {
@@ -60,6 +61,7 @@ const std::array<ToolWindow, kToolWindowCount>& ToolWindowsInFreeOrder() {
 const char* ToolWindowName(ToolWindow tool) { return Entry(tool).name; }
 
 QWidget* NewToolWindow(ToolWindow tool, QWidget* parent) {
+  if (tool == ToolWindow::RegBackupForm) return CreateRegBackupForm(parent);
   const ToolEntry& entry = Entry(tool);
   QWidget* window = NewStandIn(entry, parent);
   window->setObjectName(QString::fromLatin1(entry.name));
