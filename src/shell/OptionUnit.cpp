@@ -119,7 +119,7 @@ void LoadGeneralSettings(GeneralSettingsPage& page) {
   std::string version;
   win::TRegistry settings;
   settings.SetRootKey(win::HKEY_CURRENT_USER);
-  if (settings.OpenKey(SettingsKey, false)) {
+  if (settings.OpenKeyReadOnly(SettingsKey)) {
     page.ChkAutoBackup = IsFlagSet(settings, "NotAutoBackup");
     page.ChkCheckItem = IsFlagSet(settings, "SelectAll");
     page.cbCheckUpdate = IsFlagSet(settings, "CheckUpdate");
