@@ -276,6 +276,8 @@ void TRegistryScanPage::RepairBtnClick() { RepairCheckedProblems(Session, *this)
 
 void TRegistryScanPage::FinishBtnClick() { FinishScan(Session, *this); }
 
+void TRegistryScanPage::RunAutomaticScan() { regclean::RunAutomaticScan(Session, *this, CmdArg); }
+
 void TRegistryScanPage::SetScanStep(int step) { regclean::SetScanStep(Session, *this, step); }
 
 void TRegistryScanPage::ClearResultSelection() { RepairGrid->clearSelection(); }

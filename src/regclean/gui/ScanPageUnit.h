@@ -84,6 +84,7 @@ class TRegistryScanPage : public QObject,
   void AbortScanBtnClick() override;
   void RepairBtnClick() override;
   void FinishBtnClick() override;
+  void RunAutomaticScan() override;
   void SetScanStep(int step) override;
   void ClearResultSelection() override;
   void FormResize() override;

@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QWindow>
 #include <cmath>
+#include <utility>
 
 #include "shell/DMUnit.h"
 #include "shell/ProgramStartUnit.h"
@@ -333,7 +334,7 @@ void TFernwickForm::FormResize() {
 void TFernwickForm::FormShow() { ScanBtnClick(); }
 
 void TFernwickForm::FormActivate() {
-  MainWindowActivated(FirstActivation, [this] { ScanNowBtnClick(); });
+  if (std::exchange(FirstActivation, false)) ScanPage->RunAutomaticScan();
 }
 
 QWidget* TFernwickForm::ToolForm(ToolWindow tool) const {

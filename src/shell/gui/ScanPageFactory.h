@@ -26,6 +26,9 @@ class TScanPage : public ScanAnimationView {
   virtual void AbortScanBtnClick();
   virtual void RepairBtnClick() {}
   virtual void FinishBtnClick() {}
+  // The main window's first activation: with a command-line argument, a scan
+  // a second later.
+  virtual void RunAutomaticScan();
   // Step 0 start, 1 scanning, 2 results, 3 finished.
   virtual void SetScanStep(int step);
   // The result grid loses its selection (before the program ends).
