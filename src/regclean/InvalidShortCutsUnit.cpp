@@ -68,8 +68,8 @@ bool ScanShortcutFolder(ScanContext& context, const std::string& folder) {
   const std::unique_ptr<win::FileFinder> finder = win::FindFirstFile(folder + "\\*.*", entry);
   if (!finder) return true;
   do {
-    if (ScanStopRequested()) return false;
     ProcessMessages();
+    if (ScanStopRequested()) return false;
     const std::string path = folder + "\\" + entry.name;
     if (ContainsNoCase(path, "Recent")) continue;
     if (IsWalkedAttributeWord(entry.attributes)) {
