@@ -219,6 +219,20 @@ TEST_F(ScanPageTest, ScanFillsTheGridTheCountsAndTheProblemList) {
   EXPECT_FALSE(page->LabelWarningEx->isVisible());
 }
 
+TEST_F(ScanPageTest, ProblemsAndTheBoxStartAsTheSelectAllSettingSays) {
+  Open();
+  Settings.SelectAll = false;
+  FakeSections fakes(std::map<int, int>{{2, 2}});
+  SendClick(form->ScanNowBtn);
+  EXPECT_FALSE(page->cbSelectAll->isChecked());
+  SelectGridRow(0);
+  EXPECT_EQ(StateImages(), (std::vector<int>{0, 0}));
+  // The box ticks the selected row's problems.
+  SendClick(page->cbSelectAll);
+  EXPECT_EQ(StateImages(), (std::vector<int>{1, 1}));
+  EXPECT_TRUE(Ticked(2, 0) && Ticked(2, 1));
+}
+
 TEST_F(ScanPageTest, ProblemRowsAreDrawnWithTickFrameAndText) {
   Open();
   FakeSections fakes(std::map<int, int>{{10, 2}});

@@ -26,6 +26,7 @@
 #include "shell/gui/HintUnit.h"
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/MainUnit.h"
+#include "shell/gui/QtMessagePump.h"
 #include "shell/gui/OptionUnit.h"
 #include "shell/gui/ShowLiveUpdateUnit.h"
 
@@ -96,6 +97,8 @@ void MainWindowPages() {
 // The registry cleaner's steps on the sample machine: start, scanning,
 // results (one problem unticked, one excluded), the repair dialog, the log.
 void ScanPages() {
+  // Messages pass during the scan and the repair, as in the program.
+  InstallQtMessagePump();
   TDM dm;
   TFernwickForm form;
   auto* page = dynamic_cast<TRegistryScanPage*>(form.ScanPage.get());
@@ -103,12 +106,13 @@ void ScanPages() {
   Save(Render(&form), "scan-start");
   long entries = 0;
   SetProcessMessagesHook([&] {
-    if (++entries != 60) return;
+    if (++entries != 1200) return;
     dm.ScanTimerTimer();  // one animation step, as the 20 ms timer makes it
     Save(Render(&form), "scan-progress");
   });
   form.ScanNowBtnClick();
   SetProcessMessagesHook(nullptr);
+  std::printf("scan entries: %ld\n", entries);
   page->RepairGrid->setCurrentItem(page->RepairGrid->topLevelItem(0));
   Save(Render(&form), "scan-results");
   if (page->ProblemsListBox->count() > 2) {
@@ -129,6 +133,7 @@ void ScanPages() {
   SetProcessMessagesHook(nullptr);
   Save(Render(&form), "scan-finish");
   form.hide();
+  SetMessagePump({});
 }
 
 // The Options dialog's three pages with the scheduled scan ticked, and the

@@ -217,6 +217,10 @@ void TRegistryScanPage::BuildResultsPage() {
   DetailsMemo->setReadOnly(true);
   DetailsMemo->setAcceptRichText(false);
   DetailsMemo->setFrameShape(QFrame::NoFrame);
+  // The memo reads as part of the white panel, also while the window is disabled.
+  QPalette memo = DetailsMemo->palette();
+  memo.setColor(QPalette::Base, Qt::white);
+  DetailsMemo->setPalette(memo);
   LayoutProblemsPanel();
 }
 
@@ -434,6 +438,12 @@ void TRegistryScanPage::FollowCurrentSection() {
 // ---- what the engine shows --------------------------------------------------------
 
 void TRegistryScanPage::ShowScanStep(int step) {
+  // A scan has just ended: the box starts as the setting says.
+  if (shownStep_ == 1 && step != 1) {
+    const QSignalBlocker quiet(cbSelectAll);
+    cbSelectAll->setChecked(Settings.SelectAll);
+  }
+  shownStep_ = step;
   const ScanStepLayout& layout = ScanStep(step);
   Form.ShowScanStep(step < 0 || step > 3 ? 0 : step);
   const std::pair<unsigned, QWidget*> controls[] = {
@@ -498,10 +508,6 @@ void TRegistryScanPage::StopElapsedTimer() {
 }
 
 void TRegistryScanPage::ResultsChanged() {
-  {
-    const QSignalBlocker quiet(cbSelectAll);
-    cbSelectAll->setChecked(Settings.SelectAll);
-  }
   RepairGrid->clear();
   RepairGrid->headerItem()->setText(1, QStringLiteral("Problems Found"));
   for (const ResultRow& row : Session.ResultRows) {

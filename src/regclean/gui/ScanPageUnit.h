@@ -148,6 +148,7 @@ class TRegistryScanPage : public QObject,
   void FollowCurrentSection();
 
   std::unique_ptr<TRepairDialogForm> repairDialog_;
+  int shownStep_ = 0;
   // Top-level widgets this page put into the frame's pages.
   std::vector<QPointer<QWidget>> ownWidgets_;
 };
