@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/RegFile.h"
 #include "platform/RegistryStore.h"
+#include "regclean/EmptyRegistryUnit.h"
 #include "regclean/RepairDriverUnit.h"
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/ScanResultsUnit.h"
@@ -137,6 +138,47 @@ void PopulateSectionEntries(MachineGenerator& gen) {
                                                           : "\"C:\\Gone\\x" + std::to_string(i) + ".exe\" /s")});
 }
 
+// Empty COM server keys with subkeys below them, unregistered type
+// libraries, empty and unassociated extensions, "Open With" entries of
+// unregistered programs, help files that are gone and empty keys; a few of
+// each that must stay.
+void PopulateClassEntries(MachineGenerator& gen) {
+  auto text = [](const std::string& data) { return std::make_pair(win::REG_SZ, win::Utf8ToUtf16LeBytes(data)); };
+  for (std::size_t i = 0, n = 1 + gen.Below(4); i < n; ++i) {
+    const std::string clsid = "CLSID\\{Fw" + std::to_string(i) + gen.OddPiece() + "}";
+    Write(win::HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", "", text(""));
+    Write(win::HKEY_CLASSES_ROOT, clsid + "\\InprocServer32", "ThreadingModel", gen.Data());
+    Write(win::HKEY_CLASSES_ROOT, clsid + "\\InprocServer32\\" + gen.OddPiece(), gen.OddPiece(), gen.Data());
+    Write(win::HKEY_CLASSES_ROOT, clsid + "\\TypeLib", "", text("{Gone" + gen.OddPiece() + "}"));
+    Write(win::HKEY_CLASSES_ROOT, clsid + "\\TypeLib\\Sub", "", gen.Data());
+  }
+  Write(win::HKEY_CLASSES_ROOT, "TypeLib\\{Kept}\\1.0\\HELPDIR", "", text(""));
+  Write(win::HKEY_CLASSES_ROOT, "CLSID\\{Kept}\\TypeLib", "", text("{Kept}"));
+  Write(win::HKEY_CLASSES_ROOT, "CLSID\\{Kept}\\InprocServer32", "", text("C:\\Present\\kept.dll"));
+
+  const std::string fileExts = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+  for (std::size_t i = 0, n = 1 + gen.Below(4); i < n; ++i) {
+    const std::string extension = ".fw" + std::to_string(i) + gen.OddPiece();
+    Write(win::HKEY_CLASSES_ROOT, extension, "", text(""));
+    Write(win::HKEY_CLASSES_ROOT, extension + "\\ShellNew", gen.OddPiece(), gen.Data());
+    Write(win::HKEY_CLASSES_ROOT, ".as" + std::to_string(i), "", text("gone" + std::to_string(i) + "file"));
+    Write(win::HKEY_CLASSES_ROOT, ".as" + std::to_string(i), gen.OddPiece(), gen.Data());
+    Write(win::HKEY_CURRENT_USER, fileExts + extension + "\\OpenWithList", gen.OddPiece(),
+          text("gone " + gen.OddPiece() + ".exe"));
+    Write(win::HKEY_CURRENT_USER, fileExts + extension + "\\OpenWithList", "MRUList", text("a"));
+    Write(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\Help", gen.OddPiece() + std::to_string(i) + ".hlp",
+          text("C:\\Gone " + gen.OddPiece()));
+  }
+  Write(win::HKEY_CLASSES_ROOT, ".kept", "", text("keptfile"));
+  Write(win::HKEY_CLASSES_ROOT, "keptfile", "", text("Kept"));
+
+  for (std::size_t i = 0, n = 1 + gen.Below(4); i < n; ++i) {
+    win::TRegistry registry;
+    registry.SetRootKey(win::HKEY_CURRENT_USER);
+    ASSERT_TRUE(registry.CreateKey("\\Software\\FwEmpty\\" + std::to_string(i) + gen.OddPiece()));
+  }
+}
+
 // Fills the machine: shared DLL counts, uninstall entries, and trees and
 // values for the key-deleting section below.
 void Populate(MachineGenerator& gen) {
@@ -171,13 +213,17 @@ void Populate(MachineGenerator& gen) {
     Write(win::HKEY_CURRENT_USER, values, "default", gen.Data());
   }
   PopulateSectionEntries(gen);
+  PopulateClassEntries(gen);
 }
 
 // A section whose problems are whole keys (the trees) and unnamed values;
-// it reports under the number of "Empty Registry Keys".
+// it reports under the number of "Empty Registry Keys", after that
+// section's own findings.
 RegistrySection TreeSection() {
+  const RegistrySection emptyKeys = EmptyRegistryKeysSection();
   RegistrySection section;
-  section.scanners = {[](ScanContext& context) {
+  section.scanners = {[emptyKeys](ScanContext& context) {
+    emptyKeys.scanners[0](context);
     for (const char* parent : {kTrees, kValues}) {
       win::TRegistry registry(win::KEY_READ);
       registry.SetRootKey(win::HKEY_CURRENT_USER);
@@ -189,11 +235,13 @@ RegistrySection TreeSection() {
         problem.ValueName = "default";
         problem.UnnamedValue = parent == kValues;
         problem.Value = parent == kTrees ? "key" : "";
+        problem.KeyName = "tree";
         AddProblem(context, problem);
       }
     }
   }};
-  section.target = [](const TRegistryContent& item) {
+  section.target = [emptyKeys](const TRegistryContent& item) {
+    if (item.KeyName != "tree") return emptyKeys.target(item);
     return item.Value == "key" ? KeyTargetOf(item) : ValueTargetOf(item);
   };
   return section;
@@ -297,8 +345,11 @@ class RepairRoundTripTest : public RegcleanTest {
 
     ASSERT_EQ(ScanNow(session, view), ScanOutcome::ProblemsFound);
     // Every section these machines hold entries for found some.
-    for (int section : {2, 5, 9, 10, 11, 12, 13, 15, 16, 17})
+    for (int section : {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 15, 16, 17})
       EXPECT_GT(session.Collection(section)->Count(), 0) << "section " << section;
+    if (session.Collection(3)->Count() > 0) {  // the empty keys come before the trees
+      EXPECT_NE(session.Collection(3)->GetItem(0).Content.KeyName, "tree");
+    }
     // Leave a few problems unticked.
     for (int i = 0; i < ProblemCount(session, 0); ++i)
       if (gen.Below(5) == 0) SetProblemChecked(session, 0, i, false);
