@@ -6,62 +6,107 @@ namespace win {
 
 namespace {
 
-// Enough for the keys of a large registry; beyond it the cache starts over.
-constexpr std::size_t kMaxChildren = 1 << 21;
-// Enough for the keys on the way from a root to the deepest key.
-constexpr std::size_t kMaxChildValueSets = 64;
-constexpr std::size_t kMaxChildValueRows = 1 << 18;
+// Enough for the paths of a large registry; beyond it that part starts over.
+constexpr std::size_t kMaxFound = 1 << 21;
+// Sets of child lists kept, and the rows in them.
+constexpr std::size_t kMaxSets = 64;
+constexpr std::size_t kMaxRows = 1 << 18;
 
-template <typename Children>
-auto Find(Children& children, const std::string& upperName) {
-  return std::lower_bound(
-      children.begin(), children.end(), upperName,
-      [](const auto& child, const std::string& name) { return child.first < name; });
+template <typename List>
+auto FindName(List& list, const std::string& upperName) {
+  return std::lower_bound(list.begin(), list.end(), upperName,
+                          [](const auto& entry, const std::string& name) {
+                            if constexpr (requires { entry.upperName; }) {
+                              return entry.upperName < name;
+                            } else {
+                              return entry.first < name;
+                            }
+                          });
 }
 
 }  // namespace
 
+template <typename List>
+const List* RegistryCache::ListsByParent<List>::Find(std::int64_t parent, std::int64_t key) const {
+  const auto set = sets_.find(parent);
+  if (set == sets_.end()) return nullptr;
+  const auto& lists = set->second.lists;
+  const auto at = std::lower_bound(lists.begin(), lists.end(), key,
+                                   [](const auto& entry, std::int64_t id) { return entry.first < id; });
+  return at != lists.end() && at->first == key ? &at->second : &empty_;
+}
+
+template <typename List>
+void RegistryCache::ListsByParent<List>::Hold(std::int64_t parent, Lists<List> lists,
+                                               std::size_t rows,
+                                               const std::vector<std::int64_t>& above) {
+  const auto full = [&] { return order_.size() >= kMaxSets || rows_ + rows > kMaxRows; };
+  const auto drop = [&](std::size_t at) {
+    const auto set = sets_.find(order_[at]);
+    rows_ -= set->second.rows;
+    sets_.erase(set);
+    order_.erase(order_.begin() + static_cast<std::ptrdiff_t>(at));
+  };
+  if (sets_.count(parent)) drop(static_cast<std::size_t>(
+      std::find(order_.begin(), order_.end(), parent) - order_.begin()));
+  for (std::size_t at = 0; at < order_.size() && full();) {
+    if (std::find(above.begin(), above.end(), order_[at]) == above.end()) {
+      drop(at);
+    } else {
+      ++at;
+    }
+  }
+  while (!order_.empty() && full()) drop(0);
+  rows_ += rows;
+  sets_[parent] = {std::move(lists), rows};
+  order_.push_back(parent);
+}
+
+template <typename List>
+void RegistryCache::ListsByParent<List>::Clear() {
+  if (!sets_.empty()) sets_.clear();
+  order_.clear();
+  rows_ = 0;
+}
+
 std::optional<std::int64_t> RegistryCache::Child(std::int64_t parent,
                                                  const std::string& upperName) const {
-  const auto known = children_.find(parent);
-  if (known == children_.end()) return std::nullopt;
-  const auto at = Find(known->second, upperName);
-  if (at == known->second.end() || at->first != upperName) return std::nullopt;
-  return at->second;
+  if (const auto known = found_.find(parent); known != found_.end()) {
+    const auto at = FindName(known->second, upperName);
+    if (at != known->second.end() && at->first == upperName) return at->second;
+  }
+  if (const Children* children = ChildrenOf(parent)) {
+    const auto at = FindName(*children, upperName);
+    if (at != children->end() && at->upperName == upperName) return at->id;
+  }
+  return std::nullopt;
+}
+
+const RegistryCache::Children* RegistryCache::ChildrenOf(std::int64_t key) const {
+  if (key == childrenKey_) return &children_;
+  const auto parent = ParentOf(key);
+  return parent ? childLists_.Find(*parent, key) : nullptr;
+}
+
+const RegistryCache::Values* RegistryCache::ValuesOf(std::int64_t key) const {
+  if (key == valuesKey_) return &values_;
+  const auto parent = ParentOf(key);
+  return parent ? childValues_.Find(*parent, key) : nullptr;
 }
 
 void RegistryCache::AddChild(std::int64_t parent, std::string upperName, std::int64_t id) {
-  if (++childCount_ > kMaxChildren) {
-    children_ = {};
-    childCount_ = 1;
+  if (++foundCount_ > kMaxFound) {
+    found_ = {};
+    foundCount_ = 1;
   }
-  Children& children = children_[parent];
-  const auto at = Find(children, upperName);
-  if (at != children.end() && at->first == upperName) {
-    at->second = id;
-  } else {
-    children.emplace(at, std::move(upperName), id);
-  }
+  auto& list = found_[parent];
+  const auto at = FindName(list, upperName);
+  if (at == list.end() || at->first != upperName) list.emplace(at, std::move(upperName), id);
 }
 
-void RegistryCache::HoldChildren(std::int64_t parent, Children children) {
-  childCount_ += children.size();
-  if (childCount_ > kMaxChildren) {
-    children_ = {};
-    childCount_ = children.size();
-  }
-  children_[parent] = std::move(children);
-}
-
-const RegistryCache::Values* RegistryCache::ValuesOf(std::int64_t key,
-                                                     std::optional<std::int64_t> parent) const {
-  if (key == valuesKey_) return &values_;
-  if (!parent) return nullptr;
-  const auto set = childValues_.find(*parent);
-  if (set == childValues_.end()) return nullptr;
-  const auto at = std::lower_bound(set->second.begin(), set->second.end(), key,
-                                   [](const auto& entry, std::int64_t id) { return entry.first < id; });
-  return at != set->second.end() && at->first == key ? &at->second : &noValues_;
+void RegistryCache::HoldChildren(std::int64_t key, Children children) {
+  childrenKey_ = key;
+  children_ = std::move(children);
 }
 
 void RegistryCache::HoldValues(std::int64_t key, Values values) {
@@ -69,75 +114,59 @@ void RegistryCache::HoldValues(std::int64_t key, Values values) {
   values_ = std::move(values);
 }
 
-void RegistryCache::HoldChildValues(std::int64_t parent, ChildValues values) {
-  std::size_t rows = 0;
-  for (const auto& child : values) rows += child.second.size();
-  const auto full = [&] {
-    return childValueOrder_.size() >= kMaxChildValueSets ||
-           childValueRows_ + rows > kMaxChildValueRows;
-  };
-  if (full()) {
-    // A walk comes back to the keys above this one: their sets stay while
-    // others go, oldest first.
-    std::vector<std::int64_t> above;
-    for (auto up = parentOf_.find(parent); up != parentOf_.end() && above.size() < 512;
-         up = parentOf_.find(up->second)) {
-      above.push_back(up->second);
-    }
-    const auto drop = [&](std::size_t at) {
-      const auto set = childValues_.find(childValueOrder_[at]);
-      for (const auto& child : set->second) childValueRows_ -= child.second.size();
-      childValues_.erase(set);
-      childValueOrder_.erase(childValueOrder_.begin() + static_cast<std::ptrdiff_t>(at));
-    };
-    for (std::size_t at = 0; at < childValueOrder_.size() && full();) {
-      if (std::find(above.begin(), above.end(), childValueOrder_[at]) == above.end()) {
-        drop(at);
-      } else {
-        ++at;
-      }
-    }
-    while (!childValueOrder_.empty() && full()) drop(0);
+std::vector<std::int64_t> RegistryCache::Above(std::int64_t key) const {
+  std::vector<std::int64_t> above;
+  for (auto up = parentOf_.find(key); up != parentOf_.end() && above.size() < 512;
+       up = parentOf_.find(up->second)) {
+    above.push_back(up->second);
   }
-  childValueRows_ += rows;
-  childValues_[parent] = std::move(values);
-  childValueOrder_.push_back(parent);
+  return above;
 }
 
-void RegistryCache::MarkAlive(std::int64_t key, std::int64_t parent) {
-  aliveKey_ = key;
-  aliveParent_ = parent;
-  if (parentOf_.size() >= kMaxChildren) parentOf_ = {};
-  parentOf_[key] = parent;
+void RegistryCache::HoldChildLists(std::int64_t parent, Lists<Children> lists, std::size_t rows) {
+  childLists_.Hold(parent, std::move(lists), rows, Above(parent));
+}
+
+void RegistryCache::HoldChildValues(std::int64_t parent, Lists<Values> lists, std::size_t rows) {
+  childValues_.Hold(parent, std::move(lists), rows, Above(parent));
+}
+
+void RegistryCache::ForgetChildren() {
+  childrenKey_ = -1;
+  children_.clear();
+  childLists_.Clear();
 }
 
 void RegistryCache::ForgetValues() {
   valuesKey_ = -1;
   values_.clear();
-  if (!childValues_.empty()) childValues_.clear();
-  childValueOrder_.clear();
-  childValueRows_ = 0;
+  childValues_.Clear();
+}
+
+void RegistryCache::MarkAlive(std::int64_t key, std::int64_t parent) {
+  if (parentOf_.size() >= kMaxFound) parentOf_ = {};
+  parentOf_[key] = parent;
 }
 
 std::optional<std::int64_t> RegistryCache::ParentOf(std::int64_t key) const {
-  if (key == aliveKey_) return aliveParent_;
-  if (const auto known = parentOf_.find(key); known != parentOf_.end()) return known->second;
-  return std::nullopt;
+  const auto known = parentOf_.find(key);
+  if (known == parentOf_.end()) return std::nullopt;
+  return known->second;
 }
 
 bool RegistryCache::KnownAlive(std::int64_t key) const {
   // A key with a known child exists too: a tree goes as a whole.
-  return key == aliveKey_ || key == valuesKey_ || children_.count(key) != 0;
+  return key == childrenKey_ || key == valuesKey_ || parentOf_.count(key) != 0 ||
+         found_.count(key) != 0;
 }
 
 void RegistryCache::Clear() {
-  // A fresh table: clearing a large one would cost its whole bucket array.
-  if (!children_.empty()) children_ = {};
-  childCount_ = 0;
-  ForgetValues();
+  // Fresh tables: clearing large ones would cost their whole bucket arrays.
+  if (!found_.empty()) found_ = {};
   if (!parentOf_.empty()) parentOf_ = {};
-  aliveKey_ = -1;
-  aliveParent_ = -1;
+  foundCount_ = 0;
+  ForgetChildren();
+  ForgetValues();
 }
 
 }  // namespace win

@@ -1,11 +1,10 @@
 #pragma once
 // What the registry store remembers between calls while the database has not
-// changed: child key ids by upper-cased name (as found, and whole lists of
-// keys that were listed), the values of the key that was listed last, and
-// the values of all children of recently visited keys (stored side by side,
-// read in one pass).
-// The store empties it whenever another connection commits, and keeps it in
-// step with its own writes.
+// changed: child ids found by name, the parents of keys found, the lists of
+// the keys listed last, and, read in one pass each, the subkey lists and the
+// values of all children of the keys a walk passes through. The store
+// empties it whenever anything is committed by another connection and keeps
+// it in step with its own writes.
 
 #include <cstdint>
 #include <optional>
@@ -20,28 +19,35 @@ namespace win {
 
 class RegistryCache {
  public:
-  // Children of one key: upper-cased name and id, sorted by name.
-  using Children = std::vector<std::pair<std::string, std::int64_t>>;
+  struct KnownChild {
+    std::string upperName;
+    std::string name;
+    std::int64_t id;
+  };
+  using Children = std::vector<KnownChild>;  // sorted by upperName
   // Values of one key in creation order, each with its upper-cased name.
   using Values = std::vector<std::pair<std::string, RegValue>>;
+  // Lists of several keys, sorted by key id; keys with an empty list may be
+  // left out.
+  template <typename List>
+  using Lists = std::vector<std::pair<std::int64_t, List>>;
 
   std::optional<std::int64_t> Child(std::int64_t parent, const std::string& upperName) const;
+  // Null unless the whole list of key is held.
+  const Children* ChildrenOf(std::int64_t key) const;
+  const Values* ValuesOf(std::int64_t key) const;
+
+  // A child found by name or just made.
   void AddChild(std::int64_t parent, std::string upperName, std::int64_t id);
-  // Every child of parent.
-  void HoldChildren(std::int64_t parent, Children children);
-
-  // The values of every child of one key, sorted by child id; children
-  // without values are left out.
-  using ChildValues = std::vector<std::pair<std::int64_t, Values>>;
-
-  // Null unless the values of key are held; parent, when known, names the
-  // key whose children's values may hold them.
-  const Values* ValuesOf(std::int64_t key, std::optional<std::int64_t> parent) const;
+  void HoldChildren(std::int64_t key, Children children);
   void HoldValues(std::int64_t key, Values values);
-  void HoldChildValues(std::int64_t parent, ChildValues values);
+  // The lists of every child of parent.
+  void HoldChildLists(std::int64_t parent, Lists<Children> lists, std::size_t rows);
+  void HoldChildValues(std::int64_t parent, Lists<Values> lists, std::size_t rows);
+  void ForgetChildren();
   void ForgetValues();
 
-  // The last key found exists in the current read transaction, below parent.
+  // A key found below parent: it exists in the current read transaction.
   void MarkAlive(std::int64_t key, std::int64_t parent);
   std::optional<std::int64_t> ParentOf(std::int64_t key) const;
   bool KnownAlive(std::int64_t key) const;
@@ -49,17 +55,40 @@ class RegistryCache {
   void Clear();
 
  private:
-  std::unordered_map<std::int64_t, Children> children_;  // by parent
-  std::size_t childCount_ = 0;
+  // Lists of the children of a few keys, by parent. A walk comes back to
+  // the keys above the one it is in, so their sets are the last to go.
+  template <typename List>
+  class ListsByParent {
+   public:
+    // Null when the set of parent is not held.
+    const List* Find(std::int64_t parent, std::int64_t key) const;
+    void Hold(std::int64_t parent, Lists<List> lists, std::size_t rows,
+              const std::vector<std::int64_t>& above);
+    void Clear();
+
+   private:
+    struct Set {
+      Lists<List> lists;
+      std::size_t rows;
+    };
+    std::unordered_map<std::int64_t, Set> sets_;
+    std::vector<std::int64_t> order_;  // oldest first
+    std::size_t rows_ = 0;
+    const List empty_{};
+  };
+
+  std::vector<std::int64_t> Above(std::int64_t key) const;
+
+  // Children found one by one: upper-cased name and id, by parent.
+  std::unordered_map<std::int64_t, std::vector<std::pair<std::string, std::int64_t>>> found_;
+  std::size_t foundCount_ = 0;
+  std::unordered_map<std::int64_t, std::int64_t> parentOf_;
+  std::int64_t childrenKey_ = -1;
+  Children children_;
   std::int64_t valuesKey_ = -1;
   Values values_;
-  std::unordered_map<std::int64_t, ChildValues> childValues_;  // by parent
-  std::vector<std::int64_t> childValueOrder_;  // parents, oldest first
-  std::size_t childValueRows_ = 0;
-  const Values noValues_;
-  std::int64_t aliveKey_ = -1;
-  std::int64_t aliveParent_ = -1;
-  std::unordered_map<std::int64_t, std::int64_t> parentOf_;  // keys found, by id
+  ListsByParent<Children> childLists_;
+  ListsByParent<Values> childValues_;
 };
 
 }  // namespace win

@@ -1,6 +1,6 @@
 // The registry store on SQLite.
 //
-//   keys(id, parent, name, uname)   parent 0 for the two real roots
+//   keys(id, parent, gparent, name, uname)   parent 0 for the two real roots
 //   vals(key, parent, seq, name, uname, type, data)   seq = creation order
 //
 // uname is the upper-cased name; (parent, uname) and (key, uname) are unique.
@@ -33,9 +33,11 @@ constexpr int kSchemaVersion = 1;
 
 const char* const kSchema =
     "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER NOT NULL,"
-    " name TEXT NOT NULL, uname TEXT NOT NULL, UNIQUE(parent, uname));"
-    // Lists a key's children without visiting their rows.
-    "CREATE INDEX keys_children ON keys(parent, uname, name);"
+    " gparent INTEGER NOT NULL, name TEXT NOT NULL, uname TEXT NOT NULL,"
+    " UNIQUE(parent, uname));"
+    // The subkey lists of all children of a key side by side, read without
+    // visiting the rows.
+    "CREATE INDEX keys_family ON keys(gparent, parent, uname, name);"
     // Values lie by parent key: the values of all children of a key are read
     // in one pass.
     "CREATE TABLE vals(key INTEGER NOT NULL, parent INTEGER NOT NULL, seq INTEGER NOT NULL,"
@@ -154,10 +156,16 @@ class SqliteRegistryStore final : public RegistryStore {
   template <typename Row, typename ReadRow>
   std::vector<Row> ListOf(sql::Statement& checked, sql::Statement& ofLive, std::int64_t key,
                           ReadRow readRow);
-  // The values of key from the cache, read when missing (with those of its
+  // The lists of key from the cache, read when missing (with those of its
   // siblings when its parent is known); null on failure.
+  const RegistryCache::Children* HeldChildren(std::int64_t key);
   const RegistryCache::Values* HeldValues(std::int64_t key);
-  bool ReadChildValues(std::int64_t parent);
+  // Per-child lists of the children of parent from a statement whose rows
+  // begin with the child id; nothing when there are too many rows.
+  template <typename List, typename Append>
+  std::optional<RegistryCache::Lists<List>> ReadChildLists(sql::Statement& statement,
+                                                           std::int64_t parent,
+                                                           std::size_t& rows, Append append);
   // Finds or makes the keys of parts below from, whatever the access rules;
   // their ids go to visited.
   std::optional<std::int64_t> EnsurePath(std::int64_t from, const std::vector<std::string>& parts,
@@ -197,7 +205,7 @@ class SqliteRegistryStore final : public RegistryStore {
   std::unordered_map<std::int64_t, bool> writableCache_;
 
   sql::Statement findChild_, insertKey_, keyAlive_, childNames_, childNamesOfLive_, values_,
-      childValues_, getValue_, setValue_, deleteValue_, pathOf_, deleteTreeValues_,
+      childValues_, grandChildren_, getValue_, setValue_, deleteValue_, pathOf_, deleteTreeValues_,
       deleteTreeKeys_;
 };
 
@@ -256,7 +264,9 @@ bool SqliteRegistryStore::OpenDatabase(std::string& message) {
   }
   // Pages are read through a memory map: no system call per page.
   if (!single("PRAGMA journal_mode=WAL", journal) || !single("PRAGMA synchronous=FULL", unused) ||
-      !single("PRAGMA mmap_size=4294967296", unused)) {
+      !single("PRAGMA mmap_size=4294967296", unused) ||
+      // Room for the pages a large batch changes before it commits.
+      !single("PRAGMA cache_size=-262144", unused)) {
     return false;
   }
   if (journal == "wal") watch_.Attach(db_);
@@ -284,7 +294,8 @@ bool SqliteRegistryStore::OpenDatabase(std::string& message) {
 bool SqliteRegistryStore::PrepareStatements(std::string& message) {
   const std::pair<sql::Statement*, const char*> statements[] = {
       {&findChild_, "SELECT id FROM keys WHERE parent = ?1 AND uname = ?2"},
-      {&insertKey_, "INSERT INTO keys(parent, name, uname) SELECT ?1, ?2, ?3"
+      {&insertKey_, "INSERT INTO keys(parent, gparent, name, uname)"
+                    " SELECT ?1, IFNULL((SELECT parent FROM keys WHERE id = ?1), 0), ?2, ?3"
                     " WHERE ?1 = 0 OR EXISTS (SELECT 1 FROM keys WHERE id = ?1)"},
       {&keyAlive_, "SELECT 1 FROM keys WHERE id = ?1"},
       // No row when the key is gone; one row of NULLs when it has no children
@@ -297,8 +308,11 @@ bool SqliteRegistryStore::PrepareStatements(std::string& message) {
                  " ON v.parent = p.parent AND v.key = p.id WHERE p.id = ?1 ORDER BY v.seq"},
       // The same for a key known to exist in the current read transaction.
       {&childNamesOfLive_, "SELECT name, uname, id FROM keys WHERE parent = ?1 ORDER BY uname"},
+      // Lists of all children of a key, child by child.
       {&childValues_, "SELECT key, name, type, data, uname FROM vals WHERE parent = ?1"
                       " ORDER BY key, seq"},
+      {&grandChildren_, "SELECT parent, name, uname, id FROM keys WHERE gparent = ?1"
+                        " ORDER BY parent, uname"},
       {&getValue_, "SELECT name, type, data FROM vals WHERE key = ?1 AND uname = ?2"},
       {&setValue_, "INSERT INTO vals(key, parent, seq, name, uname, type, data)"
                    " SELECT ?1, k.parent, (SELECT IFNULL(MAX(seq), 0) + 1 FROM vals"
@@ -477,6 +491,10 @@ std::optional<std::int64_t> SqliteRegistryStore::FindChild(std::int64_t parent,
     cache_.MarkAlive(*cached, parent);
     return cached;
   }
+  if (cache_.ChildrenOf(parent) && cache_.KnownAlive(parent)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);  // its whole list is known
+    return std::nullopt;
+  }
   {
     sql::Use q(findChild_);
     q->Bind(1, parent);
@@ -509,7 +527,9 @@ std::optional<std::int64_t> SqliteRegistryStore::InsertChild(std::int64_t parent
     return std::nullopt;
   }
   const std::int64_t id = sqlite3_last_insert_rowid(db_);
+  cache_.ForgetChildren();
   cache_.AddChild(parent, std::move(upper), id);
+  cache_.MarkAlive(id, parent);
   return id;
 }
 
@@ -555,21 +575,63 @@ std::vector<Row> SqliteRegistryStore::ListOf(sql::Statement& checked, sql::State
   return rows;
 }
 
-std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
-  RegistryCache::Children children;
-  auto names = ListOf<std::string>(childNames_, childNamesOfLive_, key, [&](sql::Statement& s) {
-    children.emplace_back(s.Text(1), s.Int(2));
-    return s.Text(0);
-  });
-  if (!children.empty()) cache_.HoldChildren(key, std::move(children));
-  return names;
+template <typename List, typename Append>
+std::optional<RegistryCache::Lists<List>> SqliteRegistryStore::ReadChildLists(
+    sql::Statement& statement, std::int64_t parent, std::size_t& rows, Append append) {
+  constexpr std::size_t kMaxRows = 1 << 17;  // beyond that, key by key
+  RegistryCache::Lists<List> lists;
+  sql::Use q(statement);
+  q->Bind(1, parent);
+  int rc;
+  while ((rc = q->Step()) == SQLITE_ROW) {
+    if (++rows > kMaxRows) return std::nullopt;
+    const std::int64_t key = q->Int(0);
+    if (lists.empty() || lists.back().first != key) lists.emplace_back(key, List());
+    append(lists.back().second, *q);
+  }
+  if (Failed(rc, ERROR_CANTREAD)) return std::nullopt;
+  return lists;
+}
+
+const RegistryCache::Children* SqliteRegistryStore::HeldChildren(std::int64_t key) {
+  BeginRead();
+  if (const auto* held = cache_.ChildrenOf(key)) return held;
+  if (const auto parent = cache_.ParentOf(key)) {
+    std::size_t rows = 0;
+    auto lists = ReadChildLists<RegistryCache::Children>(
+        grandChildren_, *parent, rows, [](RegistryCache::Children& list, sql::Statement& s) {
+          list.push_back({s.Text(2), s.Text(1), s.Int(3)});
+        });
+    if (lists) {
+      cache_.HoldChildLists(*parent, std::move(*lists), rows);
+      return cache_.ChildrenOf(key);
+    }
+  }
+  SetLastError(ERROR_SUCCESS);
+  auto children = ListOf<RegistryCache::KnownChild>(
+      childNames_, childNamesOfLive_, key, [](sql::Statement& s) {
+        return RegistryCache::KnownChild{s.Text(1), s.Text(0), s.Int(2)};
+      });
+  if (children.empty() && GetLastError() != ERROR_SUCCESS) return nullptr;
+  cache_.HoldChildren(key, std::move(children));
+  return cache_.ChildrenOf(key);
 }
 
 const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
   BeginRead();
-  const auto parent = cache_.ParentOf(key);
-  if (const auto* held = cache_.ValuesOf(key, parent)) return held;
-  if (parent && ReadChildValues(*parent)) return cache_.ValuesOf(key, parent);
+  if (const auto* held = cache_.ValuesOf(key)) return held;
+  if (const auto parent = cache_.ParentOf(key)) {
+    std::size_t rows = 0;
+    auto lists = ReadChildLists<RegistryCache::Values>(
+        childValues_, *parent, rows, [](RegistryCache::Values& list, sql::Statement& s) {
+          list.emplace_back(s.Text(4),
+                            RegValue{s.Text(1), static_cast<DWORD>(s.Int(2)), s.Blob(3)});
+        });
+    if (lists) {
+      cache_.HoldChildValues(*parent, std::move(*lists), rows);
+      return cache_.ValuesOf(key);
+    }
+  }
   SetLastError(ERROR_SUCCESS);
   auto values = ListOf<std::pair<std::string, RegValue>>(
       values_, values_, key, [](sql::Statement& s) {
@@ -578,26 +640,16 @@ const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
       });
   if (values.empty() && GetLastError() != ERROR_SUCCESS) return nullptr;
   cache_.HoldValues(key, std::move(values));
-  return cache_.ValuesOf(key, std::nullopt);
+  return cache_.ValuesOf(key);
 }
 
-bool SqliteRegistryStore::ReadChildValues(std::int64_t parent) {
-  constexpr std::size_t kMaxRows = 1 << 17;  // beyond that, key by key
-  RegistryCache::ChildValues values;
-  std::size_t rows = 0;
-  sql::Use q(childValues_);
-  q->Bind(1, parent);
-  int rc;
-  while ((rc = q->Step()) == SQLITE_ROW) {
-    if (++rows > kMaxRows) return false;
-    const std::int64_t key = q->Int(0);
-    if (values.empty() || values.back().first != key) values.emplace_back(key, RegistryCache::Values());
-    values.back().second.emplace_back(
-        q->Text(4), RegValue{q->Text(1), static_cast<DWORD>(q->Int(2)), q->Blob(3)});
+std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
+  std::vector<std::string> names;
+  if (const auto* held = HeldChildren(key)) {
+    names.reserve(held->size());
+    for (const auto& child : *held) names.push_back(child.name);
   }
-  if (Failed(rc, ERROR_CANTREAD)) return false;
-  cache_.HoldChildValues(parent, std::move(values));
-  return true;
+  return names;
 }
 
 std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
@@ -621,7 +673,7 @@ std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
 std::optional<RegValue> SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name) {
   BeginRead();
   const std::string upper = UpperName(name);
-  if (const auto* held = cache_.ValuesOf(key, cache_.ParentOf(key))) {
+  if (const auto* held = cache_.ValuesOf(key)) {
     for (const auto& value : *held) {
       if (value.first == upper) return value.second;
     }

@@ -24,9 +24,84 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// The subtree at path, one line per key: its path, then name=data of its
+// string values in order.
+std::string Dump(TRegistry& reg, const std::string& path) {
+  if (!reg.OpenKeyReadOnly(path)) return path + " (gone)\n";
+  std::string out = path;
+  std::vector<std::string> names;
+  EXPECT_TRUE(reg.GetValueNames(names));
+  for (const auto& name : names) out += " " + name + "=" + reg.ReadString(name).value_or("?");
+  out += "\n";
+  EXPECT_TRUE(reg.GetKeyNames(names));
+  for (const auto& name : names) out += Dump(reg, path + "\\" + name);
+  return out;
+}
+
 }  // namespace
 
 using RegistryStoreTest = RegistryFixture;
+
+// Reads are served from what was read before while nothing changed: every
+// kind of change, by another store or by this one inside a batch, must show.
+TEST_F(RegistryStoreTest, WalksSeeEveryChangeMadeSinceTheLastWalk) {
+  auto second = OpenStore();
+  ASSERT_TRUE(second);
+  {
+    TRegistry setup(store());
+    for (const char* path : {"\\Walk\\A\\X", "\\Walk\\A\\Y", "\\Walk\\B"}) {
+      ASSERT_TRUE(setup.OpenKey(path, true));
+      ASSERT_TRUE(setup.WriteString("v", path));
+    }
+  }
+  TRegistry reader(store());
+  EXPECT_EQ(Dump(reader, "\\Walk"),
+            "\\Walk\n\\Walk\\A\n\\Walk\\A\\X v=\\Walk\\A\\X\n"
+            "\\Walk\\A\\Y v=\\Walk\\A\\Y\n\\Walk\\B v=\\Walk\\B\n");
+  // Keys and values added and changed, then a key deleted.
+  const std::string grown =
+      "\\Walk\n\\Walk\\A w=1\n\\Walk\\A\\X v=\\Walk\\A\\X\n\\Walk\\A\\Y v=changed\n"
+      "\\Walk\\A\\Z\n\\Walk\\B v=\\Walk\\B\n\\Walk\\B\\New\n";
+  const std::string pruned =
+      "\\Walk\n\\Walk\\A w=1\n\\Walk\\A\\Y v=changed\n"
+      "\\Walk\\A\\Z\n\\Walk\\B v=\\Walk\\B\n\\Walk\\B\\New\n";
+  const auto grow = [](RegistryStore& on) {
+    TRegistry writer(on);
+    ASSERT_TRUE(writer.CreateKey("\\Walk\\A\\Z"));
+    ASSERT_TRUE(writer.CreateKey("\\Walk\\B\\New"));
+    ASSERT_TRUE(writer.OpenKey("\\Walk\\A\\Y", false));
+    ASSERT_TRUE(writer.WriteString("v", "changed"));
+    ASSERT_TRUE(writer.OpenKey("\\Walk\\A", false));
+    ASSERT_TRUE(writer.WriteString("w", "1"));
+  };
+  const auto prune = [](RegistryStore& on) {
+    TRegistry writer(on);
+    ASSERT_TRUE(writer.DeleteKey("\\Walk\\A\\X"));
+  };
+  grow(*second);
+  EXPECT_EQ(Dump(reader, "\\Walk"), grown);
+  prune(*second);
+  EXPECT_EQ(Dump(reader, "\\Walk"), pruned);
+
+  // The same again inside a batch of this store.
+  ASSERT_TRUE(store().BeginBatch());
+  {
+    TRegistry writer(store());
+    ASSERT_TRUE(writer.DeleteKey("\\Walk"));
+    for (const char* path : {"\\Walk\\A\\X", "\\Walk\\A\\Y", "\\Walk\\B"}) {
+      ASSERT_TRUE(writer.OpenKey(path, true));
+      ASSERT_TRUE(writer.WriteString("v", path));
+    }
+  }
+  Dump(reader, "\\Walk");
+  grow(store());
+  EXPECT_EQ(Dump(reader, "\\Walk"), grown);
+  prune(store());
+  EXPECT_EQ(Dump(reader, "\\Walk"), pruned);
+  ASSERT_TRUE(store().CommitBatch());
+  TRegistry other(*second);
+  EXPECT_EQ(Dump(other, "\\Walk"), pruned);
+}
 
 TEST_F(RegistryStoreTest, TwoStoresOnOneFileSeeEachOthersChanges) {
   auto second = OpenStore();
