@@ -375,7 +375,7 @@ TEST_F(MainWindowTest, TopButtonsOpenHelpAboutAndOptions) {
   SendClick(form->AboutBtn);
   closeModal();
   SendClick(form->OptionsBtn);
-  EXPECT_EQ(modalTitles, (std::vector<QString>{"About", "Options"}));
+  EXPECT_EQ(modalTitles, (std::vector<QString>{"About", "Preferences"}));
 }
 
 TEST_F(MainWindowTest, ClosingHidesToTheTrayAndTheTrayBringsItBack) {

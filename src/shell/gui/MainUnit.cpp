@@ -16,7 +16,7 @@
 #include "shell/gui/DMUnit.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/ImageExUnit.h"
-#include "shell/gui/OptionsFormFactory.h"
+#include "shell/gui/OptionUnit.h"
 #include "shell/gui/PublicFunctionPictures.h"
 
 TFernwickForm* FernwickForm = nullptr;
@@ -356,10 +356,7 @@ void TFernwickForm::UpdateBtnClick() {
   if (DM) DM->CheckForUpdates(true);
 }
 
-void TFernwickForm::OptionsBtnClick() {
-  std::unique_ptr<QDialog> options = NewOptionsForm();
-  options->exec();
-}
+void TFernwickForm::OptionsBtnClick() { ShowOptionsDialog(this); }
 
 void TFernwickForm::HelpBtnClick() { OpenWebPage(0, Settings.HelpURL); }
 
