@@ -5,6 +5,9 @@
 // order. Value data is raw bytes; strings are UTF-16LE with terminator.
 // Every write is committed when the call returns. Two processes may share a
 // store (SQLite locking); one store object is used by one thread at a time.
+// Between calls a store keeps its read transaction and what it has read for
+// as long as no connection commits anything; any commit shows at the next
+// call.
 //
 // Failures set GetLastError(): ERROR_FILE_NOT_FOUND (no such key or value),
 // ERROR_KEY_DELETED (the key id is gone), ERROR_ACCESS_DENIED (a read-only
