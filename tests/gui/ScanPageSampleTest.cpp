@@ -130,6 +130,8 @@ TEST(ScanPageSample, ScanRepairScanAgainAndRestore) {
     SendClick(form.ScanNowBtn);
     std::set<ProblemKey> expected = first;
     expected.erase(KeyOf(excluded));
+    // Repaired shortcut files are gone for good: a registry backup holds no files.
+    std::erase_if(expected, [](const ProblemKey& problem) { return std::get<0>(problem) == "Invalid Shortcuts"; });
     EXPECT_EQ(Problems(*page), expected);
   }
   win::SetCurrentMachine(nullptr);
