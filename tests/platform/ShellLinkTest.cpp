@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "TestMachine.h"
 #include "platform/FileSystem.h"
+#include "platform/Machine.h"
 #include "platform/ShellLink.h"
 #include "platform/ShellLinkWriter.h"
 
@@ -109,6 +111,25 @@ TEST(ShellLinkFileListTest, LnkOptionMakesAShortcut) {
   EXPECT_EQ(ShellLinkTarget("C:\\Documents and Settings\\Owner\\Desktop\\Gone.lnk"), "C:\\Gone\\app.exe");
   EXPECT_EQ(ShellLinkTarget("C:\\Links\\Share.lnk"), "\\\\server\\share\\x.exe");
   EXPECT_EQ(GetFileAttributes("C:\\Links\\Share.lnk"), FILE_ATTRIBUTE_HIDDEN);
+}
+
+TEST(ShellLinkFileListTest, LnkOptionRefusesWhatCannotBeAShortcut) {
+  const std::string parent = std::filesystem::temp_directory_path() / "fwlnk-list";
+  std::filesystem::remove_all(parent);
+  const std::vector<std::pair<std::string, std::string>> lines = {
+      {"C:\\a.lnk | lnk=", "lnk= without a target"},
+      {"C:\\Folder\\ | lnk=C:\\x.exe", "a shortcut takes no"},
+      {"C:\\a.lnk | link=C:\\b | lnk=C:\\x.exe", "a shortcut takes no"},
+      {"C:\\a.lnk | size=4 | lnk=C:\\x.exe", "a shortcut takes no"},
+  };
+  for (const auto& [line, message] : lines) {
+    SCOPED_TRACE(line);
+    MachineRecipe recipe{TestMachine::DefaultConfigText(), "REGEDIT4\n", line + "\n"};
+    std::string error;
+    EXPECT_FALSE(CreateMachine(parent + "/machine", recipe, error));
+    EXPECT_NE(error.find("files.txt: line 1: " + message), std::string::npos) << error;
+  }
+  std::filesystem::remove_all(parent);
 }
 
 // Cut short at every length, or with bytes changed at random: loading never
