@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Fernwick on the default machine.
+# Installs what is missing, builds, and starts Fernwick on the default machine
+# ($FERNWICK_MACHINE, else ~/.local/share/fernwick/machine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
