@@ -8,12 +8,18 @@ build="$root/build-picturegen"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# A missing tool must not cost the pictures that are there: check first, and
+# replace resources/pictures only once every picture has been written.
+if ! convert -version 2>/dev/null | grep -q "^Version: ImageMagick"; then
+  echo "make-pictures: ImageMagick's convert is needed (apt-get install imagemagick)" >&2
+  exit 1
+fi
+
 cmake -S tools/picturegen -B "$build" -G Ninja >/dev/null
 cmake --build "$build" >/dev/null
 QT_QPA_PLATFORM=offscreen "$build/picturegen" "$work"
 
-out="$root/resources/pictures"
-rm -rf "$out"
+out="$work/pictures"
 mkdir -p "$out/jpg" "$out/gif" "$out/imagelist" "$out/icon"
 
 # Named pictures: JPEG, full chroma so small text stays crisp. Metadata and
@@ -36,7 +42,7 @@ for png in "$work"/icon/*.png; do
   convert "$png" -strip -define png:exclude-chunks=date,time "$out/icon/$(basename "$png")"
 done
 
-qrc="$root/resources/pictures.qrc"
+qrc="$work/pictures.qrc"
 {
   echo '<!DOCTYPE RCC><RCC version="1.0">'
   emit() {  # prefix folder extension
@@ -53,4 +59,10 @@ qrc="$root/resources/pictures.qrc"
   emit ICON icon png
   echo '</RCC>'
 } >"$qrc"
-echo "pictures written to $out"
+staged="$root/resources/pictures.new"
+rm -rf "$staged"
+cp -r "$out" "$staged"
+rm -rf "$root/resources/pictures"
+mv "$staged" "$root/resources/pictures"
+cp "$qrc" "$root/resources/pictures.qrc"
+echo "pictures written to $root/resources/pictures"
