@@ -119,6 +119,8 @@ void MainWindowActivated(bool& firstActivation, const std::function<void()>& sca
   firstActivation = false;
   if (IsBlank(CmdArg)) return;
   Delay(1000);
+  // A quit that arrived during the wait ends the program without a scan.
+  if (ApplicationTerminated()) return;
   scanNow();
 }
 

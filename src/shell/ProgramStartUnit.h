@@ -56,7 +56,7 @@ StartupOutcome RunStartup(StartupSteps& steps);
 
 // The main window's activation: on the first one only (the flag is then
 // cleared), a CmdArg that is not blank starts a full scan through scanNow
-// after waiting 1000 ms with Delay.
+// after waiting 1000 ms with Delay, unless a quit came during the wait.
 void MainWindowActivated(bool& firstActivation, const std::function<void()>& scanNow);
 
 // Messages other processes send to the main window.

@@ -213,6 +213,18 @@ TEST_F(SharedStateTest, AutomaticScanStartsOnceASecondAfterTheFirstActivation) {
   EXPECT_FALSE(first);
 }
 
+TEST_F(StartupTest, QuitDuringTheWaitMeansNoAutomaticScan) {
+  CmdArg = "-Scan";
+  bool first = true;
+  int scans = 0;
+  SetProcessMessagesHook([] {
+    if (!ApplicationTerminated()) TerminateApplication();
+  });
+  MainWindowActivated(first, [&] { ++scans; });
+  EXPECT_TRUE(ApplicationTerminated());
+  EXPECT_EQ(scans, 0);
+}
+
 class FakeMainWindow : public MainWindowMessages {
  public:
   bool IsMinimised() const override { return minimised; }
