@@ -78,8 +78,11 @@ bool IsIgnoredItem(const TIgnoreContents& list, const std::string& section,
 
 bool AppendIgnoreLine(const std::string& section, const std::string& keyPath,
                       const std::string& valueName) {
+  const std::string text = FormatIgnoreLine(section, keyPath, valueName);
+  // A line the code page cannot hold would never match the problem again.
+  if (!FitsAnsiCodePage(text)) return false;
   const std::string path = IgnoreFilePath();
-  std::string line = win::Utf8ToAnsi(FormatIgnoreLine(section, keyPath, valueName)) + "\r\n";
+  std::string line = win::Utf8ToAnsi(text) + "\r\n";
   // A last line left without its line end (a hand-edited file) must not be
   // joined with the new one.
   std::vector<std::uint8_t> existing;

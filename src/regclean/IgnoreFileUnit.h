@@ -33,7 +33,8 @@ void LoadIgnoreList(TIgnoreContents& list);
 bool IsIgnoredItem(const TIgnoreContents& list, const std::string& section,
                    const std::string& keyPath, const std::string& valueName);
 // Appends the line (ended by CR LF) to the file, creating it when missing.
-// False when the file cannot be written.
+// False, writing nothing, when the code page cannot hold the line; false
+// when the file cannot be written.
 bool AppendIgnoreLine(const std::string& section, const std::string& keyPath,
                       const std::string& valueName);
 

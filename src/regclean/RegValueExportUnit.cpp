@@ -1,5 +1,7 @@
 #include "regclean/RegValueExportUnit.h"
 
+#include <algorithm>
+
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "regclean/SectionContractUnit.h"
@@ -49,7 +51,7 @@ bool QuotableText(const Bytes& data, std::string& text) {
   text = win::Utf16LeBytesToUtf8(data);
   if (text.find_first_of("\r\n") != std::string::npos) return false;
   if (win::Utf8ToUtf16LeBytes(text, true) != data) return false;
-  return UnicodeFile() || win::AnsiToUtf8(win::Utf8ToAnsi(text)) == text;
+  return UnicodeFile() || FitsAnsiCodePage(text);
 }
 
 std::string HexTypeTag(std::uint32_t type) {
@@ -134,6 +136,10 @@ std::string DbcsCharToRegHex(const std::string& ansiCharacter) {
   const char16_t unit = units.empty() ? 0 : units.front();
   return HexPair(static_cast<std::uint8_t>(unit & 0xFF)) + "," +
          HexPair(static_cast<std::uint8_t>(unit >> 8)) + ",";
+}
+
+bool RegLinesFitFile(const std::vector<std::string>& lines) {
+  return UnicodeFile() || std::all_of(lines.begin(), lines.end(), FitsAnsiCodePage);
 }
 
 Bytes RegLinesToFileBytes(const std::vector<std::string>& lines) {

@@ -140,7 +140,10 @@ BackupResult BackupCheckedProblems(ScanSession& session) {
   result.fileName = folderReady ? FreeBackupName(result.folder, stamp)
                                 : result.folder + "Repair_" + stamp + ".reg";
   if (lines.size() <= 1) return result;
-  result.ok = folderReady && WriteWholeFile(result.fileName, RegLinesToFileBytes(lines));
+  // A name the file's code page cannot hold would come back as another name:
+  // that is no backup.
+  result.ok = folderReady && RegLinesFitFile(lines) &&
+              WriteWholeFile(result.fileName, RegLinesToFileBytes(lines));
   result.written = result.ok;
   return result;
 }

@@ -22,7 +22,9 @@ extern const char* const kRepairDialogLabel;    // "Repair", before the first ke
 bool IsErrorResult(const std::string& result);
 
 struct BackupResult {
-  bool ok = true;         // nothing to back up, or the file is written and read back whole
+  // Nothing to back up, or the file is written and read back whole; false
+  // also when the file's code page cannot hold a line.
+  bool ok = true;
   bool written = false;   // a file was written
   std::string folder;     // the backup folder, ending in a backslash
   std::string fileName;   // full name of the file (also when none was needed)

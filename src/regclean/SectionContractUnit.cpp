@@ -5,6 +5,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/TextCodec.h"
 #include "regclean/IgnoreFileUnit.h"
 #include "regclean/SectionTableUnit.h"
 #include "shell/MessagePump.h"
@@ -83,6 +84,10 @@ bool Contains(const std::string& text, const std::string& part) {
 
 bool ContainsNoCase(const std::string& text, const std::string& part) {
   return Contains(AsciiUpper(text), AsciiUpper(part));
+}
+
+bool FitsAnsiCodePage(const std::string& text) {
+  return win::AnsiToUtf8(win::Utf8ToAnsi(text)) == text;
 }
 
 bool PassesLocalPathRule(const std::string& path) {

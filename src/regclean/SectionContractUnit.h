@@ -127,6 +127,9 @@ std::string AsciiUpper(std::string text);
 // Substring tests: exact, and with both sides upper-cased (a to z).
 bool Contains(const std::string& text, const std::string& part);
 bool ContainsNoCase(const std::string& text, const std::string& part);
+// True when the machine's ANSI code page holds every character of the text,
+// so that it comes back unchanged from an ANSI file.
+bool FitsAnsiCodePage(const std::string& text);
 // "HKEY_LOCAL_MACHINE" + "\" + path (the root name alone for an empty path).
 std::string FullKeyPath(win::HKEY root, const std::string& path);
 // a + "\" + b, or the non-empty one of the two.

@@ -98,6 +98,10 @@ TEST_F(IgnoreFileTest, ReadsAndWritesTheAnsiCodePage) {
   ASSERT_TRUE(AppendIgnoreLine("S", "K", "\xC3\xA9t\xC3\xA9"));
   EXPECT_EQ(IgnoreFileBytes(),
             "Font Entries|HKEY_LOCAL_MACHINE\\Fonts|Caf\xE9\r\nS|K|\xE9t\xE9\r\n");
+  // A line the code page cannot hold would never match again: not written.
+  EXPECT_FALSE(AppendIgnoreLine("S", "HKEY_CURRENT_USER\\\xE6\x97\xA5", "V"));
+  EXPECT_EQ(IgnoreFileBytes(),
+            "Font Entries|HKEY_LOCAL_MACHINE\\Fonts|Caf\xE9\r\nS|K|\xE9t\xE9\r\n");
 }
 
 TEST_F(IgnoreFileTest, MissingOrUnreadableFileIsAnEmptyList) {
