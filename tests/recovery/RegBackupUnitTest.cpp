@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <map>
 #include <regex>
 
 #include "../regclean/RegcleanFixture.h"
 #include "platform/FileSystem.h"
+#include "platform/Machine.h"
+#include "platform/RegFile.h"
+#include "platform/RegistryStore.h"
 #include "regclean/RepairDriverUnit.h"
 #include "regclean/ScanDriverUnit.h"
 #include "shell/BusyGuard.h"
@@ -223,6 +230,94 @@ TEST_F(RegBackupTest, RemoveDeletesAfterAskingAndTellsAVanishedFile) {
   EXPECT_EQ(page.removed, 1);
   EXPECT_EQ(dialogs.messages()[1].flags, 52u);
   EXPECT_EQ(dialogs.messages()[5].flags, 48u);
+}
+
+// The whole registry, key by key with its values in name order (a restored
+// value comes back at the end of its key's list).
+using RegistrySnapshot = std::map<std::string, std::map<std::string, std::pair<win::DWORD, std::vector<std::uint8_t>>>>;
+
+RegistrySnapshot Snapshot() {
+  win::RegFileContent content;
+  std::string error;
+  EXPECT_TRUE(win::ReadRegistryTree(*win::CurrentRegistry(), "", content, error)) << error;
+  RegistrySnapshot snapshot;
+  for (const win::RegFileKey& key : content.keys) {
+    auto& values = snapshot[key.path];
+    for (const win::RegFileValue& value : key.values) values[value.name] = {value.type, value.data};
+  }
+  return snapshot;
+}
+
+// Keys whose values differ between two snapshots, or that only one has.
+std::vector<std::string> ChangedKeys(const RegistrySnapshot& now, const RegistrySnapshot& then) {
+  std::vector<std::string> keys;
+  for (const auto& [key, values] : now) {
+    const auto found = then.find(key);
+    if (found == then.end() || found->second != values) keys.push_back(key);
+  }
+  for (const auto& [key, values] : then)
+    if (!now.count(key)) keys.push_back(key);
+  return keys;
+}
+
+// The built-in sample machine in a temporary folder, current while it lives.
+class SampleMachine {
+ public:
+  SampleMachine() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "fwbackup-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) return;
+    parent_ = pattern;
+    std::string error;
+    machine_ = win::OpenOrCreateMachine(parent_ + "/machine", error);
+    if (machine_) win::SetCurrentMachine(machine_.get());
+  }
+  ~SampleMachine() {
+    if (machine_) win::SetCurrentMachine(nullptr);
+    machine_.reset();
+    std::error_code ignored;
+    if (!parent_.empty()) std::filesystem::remove_all(parent_, ignored);
+  }
+  SampleMachine(const SampleMachine&) = delete;
+  SampleMachine& operator=(const SampleMachine&) = delete;
+  bool Ready() const { return machine_ != nullptr; }
+
+ private:
+  std::string parent_;
+  std::unique_ptr<win::Machine> machine_;
+};
+
+// The sample machine: scan every section, repair everything found, and
+// restore the repair backup from the Backup page; then a full backup made
+// before a change restores it too.
+TEST_F(RegBackupTest, RepairOnTheSampleMachineIsUndoneFromTheBackupPage) {
+  SampleMachine machine;
+  ASSERT_TRUE(machine.Ready());
+  DriveList.clear();
+  BuildNonFixedDriveList(DriveList);
+  const RegistrySnapshot before = Snapshot();
+
+  regclean::ScanSession session;
+  regclean::test::RecordingView view;
+  for (int section = 1; section <= regclean::kSectionCount; ++section) session.SetSectionTicked(section, true);
+  ASSERT_EQ(regclean::ScanNow(session, view), regclean::ScanOutcome::ProblemsFound);
+  ASSERT_EQ(regclean::RepairCheckedProblems(session, view), regclean::RepairOutcome::Repaired);
+  EXPECT_FALSE(ChangedKeys(Snapshot(), before).empty());
+
+  const auto repairs = recovery::ListBackupFiles(recovery::RepairBackupFolder());
+  ASSERT_EQ(repairs.size(), 1u);
+  dialogs.setNextAnswer(IDYES);
+  EXPECT_TRUE(recovery::RestoreBackupFile(repairs[0].FileName));
+  EXPECT_EQ(ChangedKeys(Snapshot(), before), std::vector<std::string>{});
+
+  ASSERT_TRUE(recovery::CreateFullBackup(page, now));
+  ASSERT_TRUE(regclean::test::WriteText(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                        "SoundMan", "changed"));
+  win::TRegistry registry;
+  registry.SetRootKey(win::HKEY_CURRENT_USER);
+  ASSERT_TRUE(registry.DeleteKey("\\Software\\Nordvik Labs"));
+  dialogs.setNextAnswer(IDYES);
+  EXPECT_TRUE(recovery::RestoreBackupFile(page.created.at(0).FileName));
+  EXPECT_EQ(ChangedKeys(Snapshot(), before), std::vector<std::string>{});
 }
 
 }  // namespace
