@@ -233,7 +233,12 @@ void LoadSchedule(SchedulePage& page, const TDateTime& now) {
 void SaveSchedule(const SchedulePage& page, const TDateTime& today) {
   if (!TaskScheduler) return;
   if (!page.cbActiveTask) {
-    if (ScheduledTask) DeleteTask(ScheduledJobName);
+    // A job that is gone already is forgotten too; one that stays is kept.
+    const win::HRESULT hr = ScheduledTask ? DeleteTask(ScheduledJobName) : win::S_OK;
+    if (win::FAILED(hr) && hr != win::HRESULT_FROM_WIN32(win::ERROR_FILE_NOT_FOUND)) {
+      ShowSchedulerError("SchedulingAgent.Delete", hr);
+      return;
+    }
     ForgetScheduledTask();
     return;
   }

@@ -77,7 +77,7 @@ void ActiveTaskClick(SchedulePage& page, const TDateTime& now);
 // there any more is forgotten.
 void LoadSchedule(SchedulePage& page, const TDateTime& now);
 // Deletes, creates or changes the job as the page says; the trigger starts
-// on today's date.
+// on today's date. A job that cannot be deleted gives a message and stays.
 void SaveSchedule(const SchedulePage& page, const TDateTime& today);
 
 extern const char* const kJobExistsMessage;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 
 #include "ShellFixtures.h"
@@ -367,6 +368,61 @@ TEST_F(OptionsTest, DeleteThenCreateAgainInOneRun) {
   EXPECT_EQ(t.wStartHour, 11);
   EXPECT_EQ(t.Type.Daily.DaysInterval, 2);
   EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// The machine's scheduler, whose Delete can be made to fail.
+class RefusingScheduler : public win::ITaskScheduler {
+ public:
+  explicit RefusingScheduler(std::shared_ptr<win::ITaskScheduler> real) : real_(std::move(real)) {}
+  win::HRESULT Activate(const char16_t* name, std::shared_ptr<win::ITask>& task) override {
+    return real_->Activate(name, task);
+  }
+  win::HRESULT NewWorkItem(const char16_t* name, std::shared_ptr<win::ITask>& task) override {
+    return real_->NewWorkItem(name, task);
+  }
+  win::HRESULT Delete(const char16_t* name) override { return deleteResult ? *deleteResult : real_->Delete(name); }
+  win::HRESULT Enum(std::unique_ptr<win::IEnumWorkItems>& items) override { return real_->Enum(items); }
+  std::optional<win::HRESULT> deleteResult;
+
+ private:
+  std::shared_ptr<win::ITaskScheduler> real_;
+};
+
+TEST_F(OptionsTest, AJobThatCannotBeDeletedIsToldAndKept) {
+  TestMachine machine("", kProgramLine);
+  ASSERT_EQ(InitTaskScheduler(), win::S_OK);
+  TickAndSave(10, 0, 1);
+  auto refusing = std::make_shared<RefusingScheduler>(TaskScheduler);
+  TaskScheduler = refusing;
+
+  SchedulePage page;
+  LoadSchedule(page, kNow);
+  page.cbActiveTask = false;
+  ActiveTaskClick(page, kNow);
+  refusing->deleteResult = win::HRESULT_FROM_WIN32(win::ERROR_ACCESS_DENIED);
+  SaveSchedule(page, kNow);
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(dialogs.messages()[0].text, "Error in SchedulingAgent.Delete.Error Code :80070005");
+  EXPECT_NE(SavedJob(), nullptr);
+  EXPECT_NE(ScheduledTask, nullptr);
+
+  // Ticked again in the same run, the kept job is changed, not made anew.
+  page.cbActiveTask = true;
+  page.StartHour = 6;
+  SaveSchedule(page, kNow);
+  EXPECT_EQ(dialogs.messages().size(), 1u);
+  std::shared_ptr<win::ITaskTrigger> trigger;
+  win::TASK_TRIGGER t;
+  ASSERT_EQ(SavedJob()->GetTrigger(0, trigger), win::S_OK);
+  trigger->GetTrigger(t);
+  EXPECT_EQ(t.wStartHour, 6);
+
+  // Gone already when unticked: forgotten without a message.
+  refusing->deleteResult = win::HRESULT_FROM_WIN32(win::ERROR_FILE_NOT_FOUND);
+  page.cbActiveTask = false;
+  SaveSchedule(page, kNow);
+  EXPECT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(ScheduledTask, nullptr);
 }
 
 TEST_F(OptionsTest, AJobDeletedOutsideIsForgottenAndMadeAnew) {
