@@ -24,6 +24,7 @@ std::vector<std::string> DriveList;
 ItemsProgressView* ItemsProgress = nullptr;
 
 const char* const SettingsKey = "\\Software\\Fernwick";
+const char* const ProgramVersion = "4.0";
 const char* const BuiltInHomePage = "http://www.fernwick.invalid/";
 const char* const BuiltInHelpURL = "http://www.fernwick.invalid/help/";
 
@@ -94,7 +95,7 @@ void LoadSettings() {
     }
     Settings.*flag.field = value == "1";
   }
-  registry.WriteString("Version", "4.0");
+  registry.WriteString("Version", ProgramVersion);
   registry.CloseKey();
 }
 

@@ -69,6 +69,7 @@ extern ItemsProgressView* ItemsProgress;
 void ResetSharedState();
 
 extern const char* const SettingsKey;       // "\Software\Fernwick"
+extern const char* const ProgramVersion;    // "4.0"
 extern const char* const BuiltInHomePage;
 extern const char* const BuiltInHelpURL;
 

@@ -13,7 +13,6 @@ namespace {
 constexpr int kClientWidth = 346;
 constexpr int kClientHeight = 207;
 constexpr int kBandHeight = 86;
-constexpr const char* kVersion = "4.0";
 
 void SetLinkLook(QLabel* label, bool hot) {
   QFont font = label->font();
@@ -57,7 +56,7 @@ TAboutForm::TAboutForm(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::Framele
 }
 
 void TAboutForm::FormCreate() {
-  abVersion->setText(QStringLiteral("Ver %1").arg(QLatin1String(kVersion)));
+  abVersion->setText(QStringLiteral("Ver %1").arg(QLatin1String(ProgramVersion)));
   abHomeBtn->setText(QString::fromStdString(Settings.HomePage));
   SetLinkLook(abHomeBtn, false);
 }
