@@ -138,7 +138,8 @@ std::string DbcsCharToRegHex(const std::string& ansiCharacter) {
          HexPair(static_cast<std::uint8_t>(unit >> 8)) + ",";
 }
 
-bool RegLinesFitFile(const std::vector<std::string>& lines) {
+bool RegLinesReadBackAsWritten(const std::vector<std::string>& lines) {
+  if (lines.empty() || lines.front().empty()) return false;
   return UnicodeFile() || std::all_of(lines.begin(), lines.end(), FitsAnsiCodePage);
 }
 

@@ -35,8 +35,9 @@ std::string DbcsCharToRegHex(const std::string& ansiCharacter);
 // The bytes of a .reg file holding the lines, each ended by CR LF: UTF-16LE
 // with a byte-order mark under the version 5 header, else the ANSI code page.
 std::vector<std::uint8_t> RegLinesToFileBytes(const std::vector<std::string>& lines);
-// True when that file form gives back every line unchanged: always under the
-// version 5 header, else when the code page holds every character.
-bool RegLinesFitFile(const std::vector<std::string>& lines);
+// True when "Regedit /s" reads that file back as written: the first line is
+// a header it knows (not the empty one), and an ANSI file's code page holds
+// every character.
+bool RegLinesReadBackAsWritten(const std::vector<std::string>& lines);
 
 }  // namespace regclean

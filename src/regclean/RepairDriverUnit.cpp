@@ -140,9 +140,9 @@ BackupResult BackupCheckedProblems(ScanSession& session) {
   result.fileName = folderReady ? FreeBackupName(result.folder, stamp)
                                 : result.folder + "Repair_" + stamp + ".reg";
   if (lines.size() <= 1) return result;
-  // A name the file's code page cannot hold would come back as another name:
-  // that is no backup.
-  result.ok = folderReady && RegLinesFitFile(lines) &&
+  // A file regedit refuses (no header) or reads back with other names is no
+  // backup.
+  result.ok = folderReady && RegLinesReadBackAsWritten(lines) &&
               WriteWholeFile(result.fileName, RegLinesToFileBytes(lines));
   result.written = result.ok;
   return result;

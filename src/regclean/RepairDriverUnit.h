@@ -23,7 +23,7 @@ bool IsErrorResult(const std::string& result);
 
 struct BackupResult {
   // Nothing to back up, or the file is written and read back whole; false
-  // also when the file's code page cannot hold a line.
+  // also when regedit would not read it back as written.
   bool ok = true;
   bool written = false;   // a file was written
   std::string folder;     // the backup folder, ending in a backslash

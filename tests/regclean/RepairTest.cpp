@@ -158,6 +158,16 @@ TEST_F(RepairTest, OlderFileFormThatCannotHoldANameIsNoBackup) {
   EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, kDlls, name));
 }
 
+// Win32s gets an empty first line, which regedit refuses: no backup.
+TEST_F(RepairTest, FileWithoutAHeaderIsNoBackup) {
+  PlatformCode = 1;
+  Scan(1, 0);
+  const BackupResult backup = BackupCheckedProblems(session);
+  EXPECT_FALSE(backup.ok);
+  EXPECT_FALSE(backup.written);
+  EXPECT_TRUE(BackupFiles().empty());
+}
+
 TEST_F(RepairTest, NoBackupWhenSwitchedOff) {
   Settings.NotAutoBackup = true;
   Scan(1, 1);
