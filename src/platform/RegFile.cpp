@@ -37,6 +37,8 @@ std::string Reason() {
   switch (GetLastError()) {
     case ERROR_ACCESS_DENIED:
       return "access denied";
+    case ERROR_REGISTRY_CORRUPT:
+      return "the registry file is damaged";
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_INVALID_NAME:
     case ERROR_INVALID_PARAMETER:
@@ -44,6 +46,19 @@ std::string Reason() {
     default:
       return "error " + std::to_string(GetLastError());
   }
+}
+
+// After a store read that gave nothing: true, with error set, when the read
+// failed. A missing key, or one deleted meanwhile by another process, is no
+// failure of the read.
+bool ReadFailed(const std::string& keyPath, std::string& error) {
+  const DWORD code = GetLastError();
+  if (code == ERROR_SUCCESS || code == ERROR_KEY_DELETED || code == ERROR_FILE_NOT_FOUND) {
+    return false;
+  }
+  error = "cannot read key " + keyPath + ": " + Reason();
+  SetLastError(code);
+  return true;
 }
 
 std::string AtLine(int line, const std::string& what) {
@@ -72,7 +87,9 @@ class Applier {
       const int line = value.line > 0 ? value.line : key.line;
       const std::string shown = value.name.empty() ? "@" : "\"" + value.name + "\"";
       if (value.remove) {
-        if (store_.GetValue(*id, value.name) && !store_.DeleteValue(*id, value.name)) {
+        const bool present = store_.GetValue(*id, value.name).has_value();
+        if (present ? !store_.DeleteValue(*id, value.name)
+                    : GetLastError() != ERROR_FILE_NOT_FOUND) {
           error = AtLine(line, "cannot delete value " + shown + " of " + key.path + ": " + Reason());
           return false;
         }
@@ -93,7 +110,7 @@ class Applier {
     const std::optional<std::int64_t> id = Open(steps, false);
     cachedRoot_ = 0;
     cached_.clear();
-    if (id && !store_.DeleteTree(*id)) {
+    if (id ? !store_.DeleteTree(*id) : GetLastError() != ERROR_FILE_NOT_FOUND) {
       error = AtLine(key.line, "cannot delete key " + key.path + ": " + Reason());
       return false;
     }
@@ -148,6 +165,7 @@ bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileC
   } else {
     KeySteps steps;
     if (!SplitKeyPath(keyPath, steps, true)) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
       error = "bad key path \"" + keyPath + "\"";
       return false;
     }
@@ -164,7 +182,7 @@ bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileC
       path += stored;
     }
     if (!id) {
-      error = "key " + keyPath + " does not exist";
+      if (!ReadFailed(keyPath, error)) error = "key " + keyPath + " does not exist";
       return false;
     }
     stack.push_back({*id, std::move(path)});
@@ -175,14 +193,22 @@ bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileC
     stack.pop_back();
     RegFileKey entry;
     entry.path = key.path;
-    for (RegValue& value : store.Values(key.id)) {
+    SetLastError(ERROR_SUCCESS);
+    std::vector<RegValue> values = store.Values(key.id);
+    if (values.empty() && ReadFailed(key.path, error)) return false;
+    for (RegValue& value : values) {
       entry.values.push_back({std::move(value.name), false, value.type, std::move(value.data), 0});
     }
-    keys.push_back(std::move(entry));
+    SetLastError(ERROR_SUCCESS);
     const std::vector<std::string> children = store.ChildNames(key.id);
+    if (children.empty() && ReadFailed(key.path, error)) return false;
+    keys.push_back(std::move(entry));
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
+      const std::string path = key.path + '\\' + *it;
       if (const auto child = store.FindChild(key.id, *it)) {
-        stack.push_back({*child, key.path + '\\' + *it});
+        stack.push_back({*child, path});
+      } else if (ReadFailed(path, error)) {
+        return false;
       }
     }
   }
@@ -225,7 +251,6 @@ bool ExportRegFile(const std::string& windowsPath, const std::string& keyPath,
   RegFileContent content;
   content.format = format;
   if (!ReadRegistryTree(*store, keyPath, content, error)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
     error = windowsPath + ": " + error;
     return false;
   }

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -34,9 +35,11 @@ class TempStores {
   TempStores(const TempStores&) = delete;
   TempStores& operator=(const TempStores&) = delete;
 
+  std::string Path(const std::string& name) const { return folder_ + "/" + name + ".db"; }
+
   std::unique_ptr<RegistryStore> Open(const std::string& name, const RegistryOptions& options = {}) {
     std::string error;
-    auto store = RegistryStore::Open(folder_ + "/" + name + ".db", options, error);
+    auto store = RegistryStore::Open(Path(name), options, error);
     EXPECT_TRUE(store) << error;
     return store;
   }
@@ -149,6 +152,40 @@ TEST(RegFileStore, ReadsOneKeyWithItsSubtreeInOrder) {
   EXPECT_EQ(error, "key HKEY_LOCAL_MACHINE\\SOFTWARE\\Nope does not exist");
   EXPECT_FALSE(ReadRegistryTree(*store, "HKLM\\SOFTWARE", content, error));
   EXPECT_EQ(error, "bad key path \"HKLM\\SOFTWARE\"");
+}
+
+// A store whose file is damaged past its first pages still opens; a tree read
+// that meets a damaged page fails instead of giving part of the tree.
+TEST(RegFileStore, DamagedPagesFailTheReadNotShortenIt) {
+  TempStores stores;
+  {
+    auto store = stores.Open("s");
+    ASSERT_TRUE(store);
+    std::string text = "REGEDIT4\n";
+    for (int i = 0; i < 2000; ++i) {
+      text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor" + std::to_string(i % 40) + "\\Product" +
+              std::to_string(i) + "]\n\"Path\"=\"C:\\\\Program Files\\\\Product" +
+              std::to_string(i) + "\\\\app.exe\"\n";
+    }
+    Fill(*store, Parse(text));
+  }
+  const std::string path = stores.Path("s");
+  const auto size = std::filesystem::file_size(path);
+  ASSERT_GT(size, 64u * 1024);
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(size / 2));
+    for (std::size_t i = 0; i < 16 * 1024; ++i) file.put(static_cast<char>(i * 37));
+  }
+  auto store = stores.Open("s");
+  ASSERT_TRUE(store);
+  for (const std::string key : {"", "HKEY_LOCAL_MACHINE\\SOFTWARE"}) {
+    RegFileContent content;
+    std::string error;
+    EXPECT_FALSE(ReadRegistryTree(*store, key, content, error)) << key;
+    EXPECT_NE(error.find(": the registry file is damaged"), std::string::npos) << error;
+    EXPECT_EQ(GetLastError(), ERROR_REGISTRY_CORRUPT);
+  }
 }
 
 TEST(RegFileStore, AliasRootsReachTheirTrees) {
