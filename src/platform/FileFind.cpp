@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/PathResolver.h"
@@ -34,28 +36,66 @@ class ListFinder : public FileFinder {
   std::size_t next_ = 1;  // entry 0 went out with FindFirstFile
 };
 
-// '*' any run, '?' one character.
-bool Glob(const std::u16string& pattern, const std::u16string& name) {
-  std::size_t p = 0;
-  std::size_t n = 0;
-  std::size_t star = std::u16string::npos;
-  std::size_t mark = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == u'*') {
-      star = p++;
-      mark = n;
-    } else if (star != std::u16string::npos) {
-      p = star + 1;
-      n = ++mark;
+// Pattern tokens: code units, and the wildcards as Windows turns them into
+// its DOS forms before matching.
+enum Token : int {
+  kStar = -1,     // "*": any run
+  kDosStar = -2,  // "*" before ".": any run that stops before the name's last dot
+  kDosQm = -3,    // "?": one character, or none at a dot or the end of the name
+  kDosDot = -4,   // "." before a wildcard or at the end: a dot, or the end of the name
+};
+
+std::vector<int> DosPattern(const std::u16string& pattern) {
+  std::vector<int> tokens;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char16_t c = pattern[i];
+    const char16_t next = i + 1 < pattern.size() ? pattern[i + 1] : u'\0';
+    if (c == u'*') {
+      tokens.push_back(next == u'.' ? kDosStar : kStar);
+    } else if (c == u'?') {
+      tokens.push_back(kDosQm);
+    } else if (c == u'.' && (next == u'*' || next == u'?' || next == u'\0')) {
+      tokens.push_back(kDosDot);
     } else {
-      return false;
+      tokens.push_back(c);
     }
   }
-  while (p < pattern.size() && pattern[p] == u'*') ++p;
-  return p == pattern.size();
+  return tokens;
+}
+
+bool DosMatch(const std::vector<int>& pattern, const std::u16string& name) {
+  const std::size_t lastDot = name.rfind(u'.');
+  const std::size_t width = name.size() + 1;
+  // matches[p * width + n]: pattern from p matches name from n.
+  std::vector<char> matches((pattern.size() + 1) * width, 0);
+  const auto at = [&](std::size_t p, std::size_t n) -> char& { return matches[p * width + n]; };
+  at(pattern.size(), name.size()) = 1;
+  for (std::size_t p = pattern.size(); p-- > 0;) {
+    for (std::size_t n = name.size() + 1; n-- > 0;) {
+      const bool end = n == name.size();
+      const bool dot = !end && name[n] == u'.';
+      bool match = false;
+      switch (pattern[p]) {
+        case kStar:
+          match = at(p + 1, n) || (!end && at(p, n + 1));
+          break;
+        case kDosStar:
+          match = at(p + 1, n) || (!end && n != lastDot && at(p, n + 1));
+          break;
+        case kDosQm:
+          match = end || dot ? at(p + 1, n) : at(p + 1, n + 1);
+          break;
+        case kDosDot:
+          match = end ? at(p + 1, n) : dot && at(p + 1, n + 1);
+          break;
+        default:
+          match = !end && name[n] == pattern[p] && at(p + 1, n + 1);
+          break;
+      }
+      at(p, n) = match ? 1 : 0;
+    }
+  }
+  return at(0, 0) != 0;
 }
 
 // The folder one level up; the root stays the root.
@@ -69,19 +109,7 @@ std::string UpOne(const std::string& path, char separator, std::size_t rootLengt
 FileFinder::~FileFinder() = default;
 
 bool WildcardMatch(const std::string& pattern, const std::string& name) {
-  const std::u16string p = Utf8ToUtf16(UpperName(pattern));
-  const std::u16string n = Utf8ToUtf16(UpperName(name));
-  // "x.*" also matches "x" (so "*.*" matches every name); "x." matches only
-  // names without an extension.
-  if (p.size() >= 2 && p.compare(p.size() - 2, 2, u".*") == 0 &&
-      Glob(p.substr(0, p.size() - 2), n)) {
-    return true;
-  }
-  if (p.size() >= 2 && p.back() == u'.' && n.find(u'.') == std::u16string::npos &&
-      Glob(p.substr(0, p.size() - 1), n)) {
-    return true;
-  }
-  return Glob(p, n);
+  return DosMatch(DosPattern(Utf8ToUtf16(UpperName(pattern))), Utf8ToUtf16(UpperName(name)));
 }
 
 std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& first) {

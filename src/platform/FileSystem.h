@@ -55,8 +55,9 @@ class FileFinder {
 // nothing matches or the folder is missing; the first entry is in `first`.
 std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& first);
 
-// Windows wildcard match ("*", "?", "*.*" matches names without a dot),
-// case-insensitive.
+// Windows wildcard match, case-insensitive: "*" any run, "?" one character
+// or none before a dot or the end, a final "." or ".*" also matches no
+// extension ("*.*" matches names without a dot).
 bool WildcardMatch(const std::string& pattern, const std::string& name);
 
 // Host path of a Windows path; empty when the drive is unknown or the path

@@ -59,9 +59,18 @@ TEST(Wildcards, FollowWindowsRules) {
       {"read*.*", "bread", false},
       {"?.txt", "a.txt", true},
       {"?.txt", "ab.txt", false},
-      {"?.txt", ".txt", false},
+      {"?.txt", ".txt", true},   // '?' matches nothing at a dot...
+      {"a?", "a", true},         // ...or at the end of the name
+      {"file????.txt", "file1.txt", true},
+      {"file?.txt", "file12.txt", false},
+      {"a?b", "a.b", false},
+      {"a.?", "a", true},        // "." before a wildcard also matches no extension
+      {"a.?", "a.b", true},
       {"a?c", "ABC", true},
       {"a?c", "ac", false},
+      {"*.txt", "a.b.txt", true},
+      {"*.b", "a.b.c", false},
+      {"*.*", "..", true},
       {"*a*b*", "xxaYYbzz", true},
       {"*a*b*", "xxbYYazz", false},
       {"speed*.ini", "SpeedRestore20080101_101010.ini", true},
