@@ -6,6 +6,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/RegistryStore.h"
 #include "platform/TextCodec.h"
 
 namespace win {
@@ -85,6 +86,10 @@ class ConfigReader {
       return {};
     }
     if (value.empty()) return "empty key path";
+    // A path under no root would protect nothing.
+    if (RootFromName(value.substr(0, value.find('\\'))) == 0) {
+      return "key path " + value + " does not start with a root key such as HKEY_LOCAL_MACHINE";
+    }
     config_.readOnlyKeys.push_back(value);
     return {};
   }

@@ -118,6 +118,9 @@ TEST(MachineConfigParse, DamagedLinesNameFileAndLine) {
        "m.ini: line 2: drive type floppy is not fixed, removable, remote, cdrom or ramdisk"},
       {"[Drives]\nC=fixed,a\r\nc=fixed,b\r\n", "m.ini: line 3: key c appears twice"},
       {"[ReadOnlyKeys]\n1=\n", "m.ini: line 2: empty key path"},
+      {"[ReadOnlyKeys]\n1=HKLM\\SOFTWARE\\Locked\n",
+       "m.ini: line 2: key path HKLM\\SOFTWARE\\Locked does not start with a root key such as "
+       "HKEY_LOCAL_MACHINE"},
   };
   for (const auto& c : cases) {
     MachineConfig config;
