@@ -197,14 +197,19 @@ int ListKey(RegistryStore& store, const std::string& path, std::ostream& out, st
     return kToolFailed;
   }
   out << FullKeyPath(root, below) << "\n";
+  const auto failed = [&] {
+    err << "fwmachine: cannot read " << FullKeyPath(root, below) << " (error " << GetLastError()
+        << ")\n";
+    return kToolFailed;
+  };
   std::vector<std::string> names;
-  registry.GetKeyNames(names);
+  if (!registry.GetKeyNames(names)) return failed();
   for (const auto& name : names) out << "  " << name << "\\\n";
-  registry.GetValueNames(names);
+  if (!registry.GetValueNames(names)) return failed();
   for (const auto& name : names) {
     DWORD type = REG_NONE;
     std::vector<std::uint8_t> data;
-    if (!registry.ReadRaw(name, type, data)) continue;
+    if (!registry.ReadRaw(name, type, data)) return failed();
     out << "  " << (name.empty() ? std::string("(default)") : Quoted(name)) << "  "
         << TypeName(type) << "  " << DataText(type, data) << "\n";
   }
@@ -296,10 +301,13 @@ int Import(Machine& machine, const std::string& file, std::ostream& out, std::os
   }
   RegFileContent content;
   std::string error;
-  if (!ParseRegFile(bytes, fs::path(file).filename().string(), machine.Config().ansiCodePage,
-                    content, error) ||
-      !ApplyRegFile(machine.Registry(), content, error)) {
+  const std::string name = fs::path(file).filename().string();
+  if (!ParseRegFile(bytes, name, machine.Config().ansiCodePage, content, error)) {
     err << "fwmachine: " << error << "\n";
+    return kToolFailed;
+  }
+  if (!ApplyRegFile(machine.Registry(), content, error)) {
+    err << "fwmachine: " << name << ": " << error << "\n";
     return kToolFailed;
   }
   out << "Imported " << content.keys.size() << " keys from " << file << "\n";
