@@ -14,7 +14,6 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
-  app.setApplicationName("Fernwick");
   // Closing the main window hides it to the tray; the program ends only
   // through its quit paths.
   app.setQuitOnLastWindowClosed(false);

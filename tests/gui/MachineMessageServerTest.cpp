@@ -51,6 +51,23 @@ TEST(MachineMessages, OneListenerPerMachine) {
   EXPECT_TRUE(third.Listen(folder.path()));
 }
 
+TEST(MachineMessages, TitleLeavesWindowCaptionsAlone) {
+  QApplication& app = GuiApp();
+  const QString name = app.applicationName();
+  app.setApplicationDisplayName(QStringLiteral("before"));
+  int displayNameChanges = 0;
+  const auto connection = QObject::connect(&app, &QGuiApplication::applicationDisplayNameChanged,
+                                           [&] { ++displayNameChanges; });
+  QtStartupSteps steps(app);
+  steps.SetTitle("Fernwick");
+  QObject::disconnect(connection);
+  app.setApplicationDisplayName(QString());
+  EXPECT_EQ(app.applicationName(), QStringLiteral("Fernwick"));
+  // On X11 a display name is appended to every caption ("About — Fernwick").
+  EXPECT_EQ(displayNameChanges, 0);
+  app.setApplicationName(name);
+}
+
 TEST(MachineMessages, RestoreAndQuitTheRunningProgram) {
   GuiApp();
   TestMachine machine;

@@ -18,7 +18,9 @@ QtStartupSteps::~QtStartupSteps() {
 }
 
 void QtStartupSteps::SetTitle(const std::string& title) {
-  app_.setApplicationDisplayName(QString::fromStdString(title));
+  // The application name, not a display name: Qt appends a display name to
+  // every window caption on X11.
+  app_.setApplicationName(QString::fromStdString(title));
 }
 
 void QtStartupSteps::CreateDataModule() { dataModule_ = NewDataModule(); }
