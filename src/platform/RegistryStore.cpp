@@ -262,6 +262,16 @@ bool SqliteRegistryStore::OpenDatabase(std::string& message) {
     message = "not a registry database";
     return false;
   }
+  // A damaged page anywhere refuses the file now, before anything reads a
+  // part of it or writes to it.
+  std::string check = "ok";
+  if (tables != "0" && (!single("PRAGMA quick_check(1)", check) || check != "ok")) {
+    if (check == "ok") check = message;
+    const std::string heading = "*** in database main ***\n";
+    if (check.rfind(heading, 0) == 0) check.erase(0, heading.size());
+    message = "the file is damaged (" + check + ")";
+    return false;
+  }
   // Pages are read through a memory map: no system call per page.
   if (!single("PRAGMA journal_mode=WAL", journal) || !single("PRAGMA synchronous=FULL", unused) ||
       !single("PRAGMA mmap_size=4294967296", unused) ||

@@ -154,9 +154,9 @@ TEST(RegFileStore, ReadsOneKeyWithItsSubtreeInOrder) {
   EXPECT_EQ(error, "bad key path \"HKLM\\SOFTWARE\"");
 }
 
-// A store whose file is damaged past its first pages still opens; a tree read
-// that meets a damaged page fails instead of giving part of the tree.
-TEST(RegFileStore, DamagedPagesFailTheReadNotShortenIt) {
+// A damaged page past the first ones: the file no longer opens, and a store
+// that had it open before fails a tree read instead of giving part of the tree.
+TEST(RegFileStore, DamagedPagesAreRefusedNotSkipped) {
   TempStores stores;
   {
     auto store = stores.Open("s");
@@ -169,6 +169,8 @@ TEST(RegFileStore, DamagedPagesFailTheReadNotShortenIt) {
     }
     Fill(*store, Parse(text));
   }
+  auto store = stores.Open("s");
+  ASSERT_TRUE(store);
   const std::string path = stores.Path("s");
   const auto size = std::filesystem::file_size(path);
   ASSERT_GT(size, 64u * 1024);
@@ -177,11 +179,13 @@ TEST(RegFileStore, DamagedPagesFailTheReadNotShortenIt) {
     file.seekp(static_cast<std::streamoff>(size / 2));
     for (std::size_t i = 0; i < 16 * 1024; ++i) file.put(static_cast<char>(i * 37));
   }
-  auto store = stores.Open("s");
-  ASSERT_TRUE(store);
+  std::string error;
+  EXPECT_FALSE(RegistryStore::Open(path, {}, error));
+  EXPECT_EQ(error.rfind(path + ": the file is damaged (", 0), 0u) << error;
+  EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+
   for (const std::string key : {"", "HKEY_LOCAL_MACHINE\\SOFTWARE"}) {
     RegFileContent content;
-    std::string error;
     EXPECT_FALSE(ReadRegistryTree(*store, key, content, error)) << key;
     EXPECT_NE(error.find(": the registry file is damaged"), std::string::npos) << error;
     EXPECT_EQ(GetLastError(), ERROR_REGISTRY_CORRUPT);
