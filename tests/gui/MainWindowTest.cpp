@@ -324,6 +324,31 @@ TEST_F(MainWindowTest, LaunchersHaveTheirCaptionsAndHoverFonts) {
   EXPECT_TRUE(plain(label));
 }
 
+TEST_F(MainWindowTest, LauncherCaptionsFitTheirLabelsPlainAndUnderTheMouse) {
+  auto fits = [](const QLabel* label) {
+    const QRect room = label->contentsRect();
+    const QRect needed = label->fontMetrics().boundingRect(room, Qt::TextWordWrap, label->text());
+    return needed.width() <= room.width() && needed.height() <= room.height();
+  };
+  QLabel* note = form->abSysRestoreNote;
+  for (int launcher = 1; launcher <= kLauncherCount; ++launcher) {
+    QLabel* label = form->LauncherLabels[static_cast<std::size_t>(launcher - 1)];
+    const QRect icon = form->Launchers[static_cast<std::size_t>(launcher - 1)]->geometry();
+    for (bool hot : {false, true}) {
+      if (hot) form->ImageExMouseEnter(launcher);
+      else form->ImageExMouseLeave(launcher);
+      EXPECT_TRUE(fits(label)) << label->text().toStdString() << (hot ? " under the mouse" : "");
+      // Nothing reaches into the next launcher's icon.
+      for (TImageEx* other : form->Launchers)
+        EXPECT_FALSE(other->geometry().intersects(label->geometry())) << label->text().toStdString();
+      EXPECT_TRUE(fits(note));
+      EXPECT_FALSE(note->geometry().intersects(label->geometry()));
+      EXPECT_GE(label->geometry().center().y(), icon.top());
+      EXPECT_LE(label->geometry().center().y(), icon.bottom());
+    }
+  }
+}
+
 TEST_F(MainWindowTest, TopButtonsSwapPicturesUnderTheMouse) {
   const struct {
     TImageEx* TFernwickForm::*button;

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSystemTrayIcon>
@@ -56,6 +57,7 @@ constexpr LauncherSpec kLaunchers[kLauncherCount] = {
     {"ImageEx12", "abTweakRAMBtn", "Memory Optimize", "TweakRAM", ToolWindow::MemorySaviorForm},
 };
 constexpr int kSysRestoreLauncher = 10;  // ImageEx11
+constexpr int kLauncherLabelWidth = 128;
 
 // Step pictures of the Scan page: heading and icon.
 struct StepPictures {
@@ -285,17 +287,13 @@ void TFernwickForm::BuildToolsSheet() {
 
     auto* label = new QLabel(QString::fromLatin1(spec.caption), AdvancePanel);
     label->setObjectName(QString::fromLatin1(spec.label));
-    label->setGeometry(x + 56, y + 4, kColumnWidth - 62, 40);
+    label->setGeometry(x + 56, y + 4, kLauncherLabelWidth, 40);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     SetHotLabelLook(label, false, true);
     label->installEventFilter(this);
     LauncherLabels[static_cast<std::size_t>(i)] = label;
   }
-  // The System Restore caption keeps one line; the note under it may wrap.
-  QLabel* restore = LauncherLabels[kSysRestoreLauncher];
-  restore->setWordWrap(false);
-  restore->setGeometry(restore->x(), restore->y() - 6, restore->width() + 6, 20);
   abSysRestoreNote = new QLabel(QStringLiteral("(for Windows 2000 and XP)"), AdvancePanel);
   abSysRestoreNote->setObjectName(QStringLiteral("abSysRestoreNote"));
   abSysRestoreNote->setWordWrap(true);
@@ -303,7 +301,25 @@ void TFernwickForm::BuildToolsSheet() {
   QFont note = abSysRestoreNote->font();
   note.setPixelSize(11);
   abSysRestoreNote->setFont(note);
-  abSysRestoreNote->setGeometry(restore->x(), restore->y() + 20, restore->width(), 30);
+  PlaceSysRestoreLabels();
+}
+
+void TFernwickForm::PlaceSysRestoreLabels() {
+  // The caption over its note, both centred beside the icon; the note wraps
+  // into lines of even length. Placed again when the caption's font changes.
+  QLabel* caption = LauncherLabels[kSysRestoreLauncher];
+  const int width = kLauncherLabelWidth;
+  auto wrapped = [](const QLabel* label, int lineWidth) {
+    return label->fontMetrics().boundingRect(QRect(0, 0, lineWidth, 1000), Qt::TextWordWrap, label->text()).size();
+  };
+  const int captionHeight = wrapped(caption, width).height();
+  const int noteHeight = wrapped(abSysRestoreNote, width).height();
+  int noteWidth = width;
+  while (noteWidth > 1 && wrapped(abSysRestoreNote, noteWidth - 1).height() == noteHeight) --noteWidth;
+  const QRect icon = Launchers[kSysRestoreLauncher]->geometry();
+  const int top = icon.y() + (icon.height() - captionHeight - noteHeight) / 2;
+  caption->setGeometry(caption->x(), top, width, captionHeight);
+  abSysRestoreNote->setGeometry(caption->x(), top + captionHeight, noteWidth + 2, noteHeight);
 }
 
 void TFernwickForm::InstallTrayIcon() {
@@ -428,14 +444,15 @@ void TFernwickForm::ImageExClick(int launcher) {
   ShowToolWindow(kLaunchers[index].tool, AdvancePanel);
 }
 
-void TFernwickForm::ImageExMouseEnter(int launcher) {
-  if (launcher >= 1 && launcher <= kLauncherCount)
-    SetHotLabelLook(LauncherLabels[static_cast<std::size_t>(launcher - 1)], true, true);
-}
+void TFernwickForm::ImageExMouseEnter(int launcher) { SetLauncherLook(launcher, true); }
 
-void TFernwickForm::ImageExMouseLeave(int launcher) {
-  if (launcher >= 1 && launcher <= kLauncherCount)
-    SetHotLabelLook(LauncherLabels[static_cast<std::size_t>(launcher - 1)], false, true);
+void TFernwickForm::ImageExMouseLeave(int launcher) { SetLauncherLook(launcher, false); }
+
+void TFernwickForm::SetLauncherLook(int launcher, bool hot) {
+  if (launcher < 1 || launcher > kLauncherCount) return;
+  SetHotLabelLook(LauncherLabels[static_cast<std::size_t>(launcher - 1)], hot, true);
+  // The bold caption may need a second line.
+  if (launcher - 1 == kSysRestoreLauncher) PlaceSysRestoreLabels();
 }
 
 void TFernwickForm::ScanNowBtnClick() { ScanPage->ScanNowBtnClick(); }

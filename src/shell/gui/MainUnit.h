@@ -143,6 +143,8 @@ class TFernwickForm : public QWidget {
   void BuildScanSheet();
   void BuildToolsSheet();
   void InstallTrayIcon();
+  void PlaceSysRestoreLabels();
+  void SetLauncherLook(int launcher, bool hot);
   bool SwitchPage(int page);
   void FreeToolWindows();
   // Creates the tool window inside panel when missing and brings it to the front.
