@@ -11,6 +11,7 @@
 #include "shell/BusyGuard.h"
 #include "shell/DMUnit.h"
 #include "shell/Dialogs.h"
+#include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"
 
 namespace regclean {
@@ -231,6 +232,8 @@ bool RunAutomaticScan(ScanSession& session, ScanPageView& view, const std::strin
     return false;
   const int started = session.ScansStarted();
   Delay(1000);
+  // A quit during the wait ends the program without a scan.
+  if (ApplicationTerminated()) return false;
   if (session.Busy() || session.ScansStarted() != started) return false;
   return ScanNow(session, view) != ScanOutcome::Refused;
 }

@@ -9,6 +9,7 @@
 #include "regclean/ScanResultsUnit.h"
 #include "shell/DMUnit.h"
 #include "shell/Dialogs.h"
+#include "shell/ProgramStartUnit.h"
 
 namespace regclean::test {
 namespace {
@@ -256,6 +257,13 @@ TEST_F(ScanDriverTest, AutomaticScanRunsOnceAfterASecond) {
   });
   EXPECT_FALSE(RunAutomaticScan(busy, view, "-Scan"));
   EXPECT_EQ(busy.ScansStarted(), 1);
+
+  // A quit during the wait: no scan at all.
+  ScanSession quitting;
+  SetProcessMessagesHook([] { TerminateApplication(); });
+  EXPECT_FALSE(RunAutomaticScan(quitting, view, "-Scan"));
+  EXPECT_EQ(quitting.ScansStarted(), 0);
+  ResetTerminateRequest();
 }
 
 TEST(ScanTextsTest, ElapsedTimeAndPercent) {
