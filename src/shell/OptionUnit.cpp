@@ -18,7 +18,6 @@ const char* const kJobExistsMessage = "The scheduled task \"Fernwick.job\" alrea
 namespace {
 
 constexpr const char* kCaption = "Fernwick";
-constexpr const char* kDefaultVersion = "4.0";
 constexpr int kUntickedHour = 9;
 constexpr int kUntickedMinute = 30;
 
@@ -125,7 +124,7 @@ void LoadGeneralSettings(GeneralSettingsPage& page) {
     page.cbCheckUpdate = IsFlagSet(settings, "CheckUpdate");
     version = win::TrimBlanks(settings.ReadString("Version").value_or(std::string()));
   }
-  page.LabelVer = VersionLabelText(version.empty() ? kDefaultVersion : version);
+  page.LabelVer = VersionLabelText(version.empty() ? ProgramVersion : version);
 }
 
 bool SaveGeneralSettings(const GeneralSettingsPage& page) {
