@@ -5,7 +5,10 @@
 
 namespace regclean {
 
-bool WalkKeys(win::HKEY root, const std::string& startPath, const KeyWalkVisitor& visitor) {
+namespace {
+
+bool WalkKeysFrom(win::HKEY root, const std::string& startPath, const KeyWalkVisitor& visitor,
+                  int depth) {
   std::vector<std::string> names;
   {
     win::TRegistry key(win::KEY_READ);
@@ -14,14 +17,22 @@ bool WalkKeys(win::HKEY root, const std::string& startPath, const KeyWalkVisitor
     key.GetKeyNames(names);
     if (visitor.onKey) visitor.onKey(key, startPath, names);
   }
+  if (depth >= kMaxKeyDepth) return true;
   for (const std::string& name : names) {
     if (ScanStopRequested()) return false;
     const std::string path = JoinKeyPath(startPath, name);
-    if ((!visitor.onSubKey || visitor.onSubKey(path, name)) && !WalkKeys(root, path, visitor))
+    if ((!visitor.onSubKey || visitor.onSubKey(path, name)) &&
+        !WalkKeysFrom(root, path, visitor, depth + 1))
       return false;
     ProcessMessages();
   }
   return true;
+}
+
+}  // namespace
+
+bool WalkKeys(win::HKEY root, const std::string& startPath, const KeyWalkVisitor& visitor) {
+  return WalkKeysFrom(root, startPath, visitor, 0);
 }
 
 bool ForEachValue(win::TRegistry& key, const ValueVisitor& visit) {

@@ -23,8 +23,13 @@ struct KeyWalkVisitor {
   std::function<bool(const std::string& path, const std::string& name)> onSubKey;
 };
 
-// Walks the keys below startPath; a key that cannot be opened is passed
-// over. False when a stop was asked for.
+// How many levels below its start a walk goes at the most: as deep as a
+// Windows registry tree can be. A deeper tree (a damaged or hand-made store)
+// is walked down to this level only, so a walk never runs out of stack.
+constexpr int kMaxKeyDepth = 512;
+
+// Walks the keys below startPath, down to kMaxKeyDepth levels; a key that
+// cannot be opened is passed over. False when a stop was asked for.
 bool WalkKeys(win::HKEY root, const std::string& startPath, const KeyWalkVisitor& visitor);
 
 // Calls `visit` with each value of the open key in creation order, with its

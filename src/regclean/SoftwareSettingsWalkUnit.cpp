@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
+#include "regclean/KeyWalkUnit.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"
@@ -39,17 +40,17 @@ class SoftwareSettingsWalk {
         stopWords_(UpperWords(rules.stopWords)),
         folders_(KnownFolders::OfCurrentMachine()) {}
 
-  void Run() { VisitKey(context_.startPath, false); }
+  void Run() { VisitKey(context_.startPath, false, 0); }
 
  private:
-  // Examines the key's values (when asked) and walks its subkeys; false once
-  // a stop was asked for.
-  bool VisitKey(const std::string& path, bool examineValues) {
+  // Examines the key's values (when asked) and walks its subkeys, `depth`
+  // levels below the start; false once a stop was asked for.
+  bool VisitKey(const std::string& path, bool examineValues, int depth) {
     win::TRegistry key(win::KEY_READ);
     key.SetRootKey(context_.root);
     if (!key.OpenKeyReadOnly("\\" + path)) return true;
     if (examineValues && !ExamineValues(key, path)) return false;
-    if (HoldsAnyUpper(AsciiUpper(path), cutOffWords_)) return true;
+    if (depth >= kMaxKeyDepth || HoldsAnyUpper(AsciiUpper(path), cutOffWords_)) return true;
     std::vector<std::string> names;
     key.GetKeyNames(names);
     key.CloseKey();
@@ -59,7 +60,7 @@ class SoftwareSettingsWalk {
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context_, subPath);
       IncItemsProcessed();
       if (rules_.skipInstallerAndAppPaths && Contains(AsciiUpper(subPath), kInstallerPath)) continue;
-      if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && !VisitKey(subPath, true))
+      if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && !VisitKey(subPath, true, depth + 1))
         return false;
       ProcessMessages();
     }
