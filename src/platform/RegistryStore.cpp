@@ -150,6 +150,9 @@ class SqliteRegistryStore final : public RegistryStore {
   bool Commit();
   void Rollback();
   bool Failed(int rc, DWORD fallback);
+  // After a step of insertKey_ or setValue_: false with ERROR_KEY_DELETED
+  // when the key the row belongs to is gone, or with the error of the file.
+  bool Inserted(int rc);
   std::optional<std::int64_t> InsertChild(std::int64_t parent, const std::string& name);
   // Rows of a list of key, read with checked or, when key is known to exist,
   // with ofLive; empty with the error set when key is gone or the file fails.
@@ -304,12 +307,13 @@ bool SqliteRegistryStore::OpenDatabase(std::string& message) {
 bool SqliteRegistryStore::PrepareStatements(std::string& message) {
   const std::pair<sql::Statement*, const char*> statements[] = {
       {&findChild_, "SELECT id FROM keys WHERE parent = ?1 AND uname = ?2"},
-      {&insertKey_, "INSERT INTO keys(parent, gparent, name, uname)"
-                    " SELECT ?1, IFNULL((SELECT parent FROM keys WHERE id = ?1), 0), ?2, ?3"
-                    " WHERE ?1 = 0 OR EXISTS (SELECT 1 FROM keys WHERE id = ?1)"},
+      // Single rows from VALUES: an INSERT from a SELECT that reads the same
+      // table would stage its rows in a temporary table on every call. A
+      // parent that is gone leaves a NULL that the NOT NULL refuses.
+      {&insertKey_, "INSERT INTO keys(parent, gparent, name, uname) VALUES (?1,"
+                    " CASE WHEN ?1 = 0 THEN 0 ELSE (SELECT parent FROM keys WHERE id = ?1) END,"
+                    " ?2, ?3)"},
       {&keyAlive_, "SELECT 1 FROM keys WHERE id = ?1"},
-      // No row when the key is gone; one row of NULLs when it has no children
-      // or values. The indexes give the order: nothing is sorted.
       // No row when the key is gone; one row of NULLs when it has no children
       // or values. The indexes give the order: nothing is sorted.
       {&childNames_, "SELECT c.name, c.uname, c.id FROM keys p LEFT JOIN keys c"
@@ -324,10 +328,10 @@ bool SqliteRegistryStore::PrepareStatements(std::string& message) {
       {&grandChildren_, "SELECT parent, name, uname, id FROM keys WHERE gparent = ?1"
                         " ORDER BY parent, uname"},
       {&getValue_, "SELECT name, type, data FROM vals WHERE key = ?1 AND uname = ?2"},
-      {&setValue_, "INSERT INTO vals(key, parent, seq, name, uname, type, data)"
-                   " SELECT ?1, k.parent, (SELECT IFNULL(MAX(seq), 0) + 1 FROM vals"
-                   " WHERE parent = k.parent AND key = ?1), ?2, ?3, ?4, ?5 FROM keys k"
-                   " WHERE k.id = ?1 ON CONFLICT(key, uname) DO UPDATE SET"
+      {&setValue_, "INSERT INTO vals(key, parent, seq, name, uname, type, data) VALUES (?1,"
+                   " (SELECT parent FROM keys WHERE id = ?1), (SELECT IFNULL(MAX(seq), 0) + 1"
+                   " FROM vals WHERE parent = (SELECT parent FROM keys WHERE id = ?1)"
+                   " AND key = ?1), ?2, ?3, ?4, ?5) ON CONFLICT(key, uname) DO UPDATE SET"
                    " type = excluded.type, data = excluded.data"},
       {&deleteValue_, "DELETE FROM vals WHERE key = ?1 AND uname = ?2"},
       {&pathOf_, "WITH RECURSIVE up(id, parent, name, depth) AS ("
@@ -412,6 +416,15 @@ bool SqliteRegistryStore::Failed(int rc, DWORD fallback) {
   }
   ForgetAll();
   return true;
+}
+
+bool SqliteRegistryStore::Inserted(int rc) {
+  if (rc == SQLITE_CONSTRAINT &&
+      sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_NOTNULL) {
+    SetLastError(ERROR_KEY_DELETED);  // only the statement was undone
+    return false;
+  }
+  return !Failed(rc, ERROR_CANTWRITE);
 }
 
 bool SqliteRegistryStore::Exec(const char* sql, DWORD failure) {
@@ -530,12 +543,7 @@ std::optional<std::int64_t> SqliteRegistryStore::InsertChild(std::int64_t parent
   q->Bind(1, parent);
   q->Bind(2, name);
   q->Bind(3, upper);
-  const int rc = q->Step();
-  if (Failed(rc, ERROR_CANTWRITE)) return std::nullopt;
-  if (sqlite3_changes(db_) == 0) {
-    SetLastError(ERROR_KEY_DELETED);
-    return std::nullopt;
-  }
+  if (!Inserted(q->Step())) return std::nullopt;
   const std::int64_t id = sqlite3_last_insert_rowid(db_);
   cache_.ForgetChildren();
   cache_.AddChild(parent, std::move(upper), id);
@@ -719,12 +727,7 @@ bool SqliteRegistryStore::SetValue(std::int64_t key, const std::string& name, DW
   q->Bind(3, upper);
   q->Bind(4, type64);
   q->Bind(5, data);
-  if (Failed(q->Step(), ERROR_CANTWRITE)) return false;
-  if (sqlite3_changes(db_) == 0) {
-    SetLastError(ERROR_KEY_DELETED);
-    return false;
-  }
-  return true;
+  return Inserted(q->Step());
 }
 
 bool SqliteRegistryStore::DeleteValue(std::int64_t key, const std::string& name) {

@@ -159,6 +159,12 @@ TEST_F(RegistryStoreTest, BatchesCommitOrRollBackAsOneAndNest) {
   ASSERT_TRUE(store().BeginBatch());
   ASSERT_TRUE(reg.DeleteKey("\\Batch\\Nothing") == false);
   ASSERT_TRUE(reg.WriteString("inner2", "x"));
+  // A write to a key deleted meanwhile fails alone; the batch goes on.
+  TRegistry stale(store());
+  ASSERT_TRUE(stale.OpenKey("\\Batch\\Stale", true));
+  ASSERT_TRUE(reg.DeleteKey("Stale"));
+  EXPECT_FALSE(stale.WriteString("v", "x"));
+  EXPECT_EQ(GetLastError(), ERROR_KEY_DELETED);
   ASSERT_TRUE(store().CommitBatch());
   ASSERT_TRUE(store().CommitBatch());
   EXPECT_FALSE(store().CommitBatch());  // none open
