@@ -2,6 +2,7 @@
 // The one collection shape: a collection owns items of its own item class;
 // Add appends an empty item and returns its index; items are reached by index.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -22,6 +23,8 @@ class TContents {
   Item& GetItem(std::int32_t index) { return *items_.at(CheckedIndex(index)); }
   const Item& GetItem(std::int32_t index) const { return *items_.at(CheckedIndex(index)); }
   std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
+  // Room for `count` items in all, so that adding up to there moves nothing.
+  void Reserve(std::int32_t count) { items_.reserve(static_cast<std::size_t>(std::max(count, 0))); }
   void Clear() { items_.clear(); }
   void Delete(std::int32_t index) { items_.erase(items_.begin() + CheckedIndex(index)); }
 

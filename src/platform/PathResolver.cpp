@@ -113,16 +113,6 @@ class ListingCache {
   std::unordered_map<std::string, FolderListing> listings_;
 };
 
-// The host spelling of name inside the real folder dirHost: the exact name
-// when it is there, else the entry equal to it ignoring case; empty when
-// there is none.
-std::string FindHostName(const std::string& dirHost, const std::string& name) {
-  static ListingCache cache;
-  struct stat st;
-  if (lstat((dirHost + "/" + name).c_str(), &st) == 0) return name;
-  return cache.Find(dirHost, UpperName(name));
-}
-
 }  // namespace
 
 HostEntry StatHost(const std::string& hostPath) {
@@ -147,6 +137,22 @@ HostEntry StatHost(const std::string& hostPath) {
       (stx.stx_mask & STATX_BTIME) ? FromStatx(stx.stx_btime) : entry.lastWriteTime;
   return entry;
 }
+
+namespace {
+
+// The host spelling of name inside the real folder dirHost, with its
+// metadata in entry: the exact name when it is there, else the entry equal
+// to it ignoring case; empty when there is none.
+std::string FindHostName(const std::string& dirHost, const std::string& name, HostEntry& entry) {
+  static ListingCache cache;
+  entry = StatHost(dirHost + "/" + name);
+  if (entry.kind != EntryKind::Missing) return name;
+  std::string found = cache.Find(dirHost, UpperName(name));
+  if (!found.empty()) entry = StatHost(dirHost + "/" + found);
+  return found;
+}
+
+}  // namespace
 
 std::string ResolvedPath::Key() const { return UpperName(windows); }
 
@@ -213,7 +219,8 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
   out.windows = std::string(1, out.drive) + ":";
   out.host = out.hostRoot;
   out.given = parts;
-  out.entry = StatHost(out.hostRoot);
+  // The root's own metadata matters only when the path names the root.
+  if (parts.empty()) out.entry = StatHost(out.hostRoot);
   out.entry.kind = EntryKind::Folder;
   out.parentExists = true;
   bool inRealFolder = true;  // out.host is an existing folder, not a link
@@ -221,15 +228,16 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     const bool last = i + 1 == parts.size();
     if (last) out.parentExists = inRealFolder;
     std::string name;
+    HostEntry entry;
     if (inRealFolder && !(last && allowWildcards && HasWildcard(parts[i]))) {
-      name = FindHostName(out.host, parts[i]);
+      name = FindHostName(out.host, parts[i], entry);
     }
     const bool found = !name.empty();
     if (!found) name = parts[i];
     out.names.push_back(name);
     out.windows += "\\" + name;
     out.host += "/" + name;
-    out.entry = found ? StatHost(out.host) : HostEntry();
+    out.entry = found ? entry : HostEntry();
     inRealFolder = out.entry.kind == EntryKind::Folder;
   }
   return true;

@@ -41,12 +41,12 @@ TRegistryContent EmptyKeyProblem(const std::string& keyPath, const std::string& 
   problem.KeyPath = keyPath;
   problem.KeyName = path;
   SetProblemValueName(problem, "");
-  problem.KeyPathText = " Key Path:" + keyPath;
+  problem.KeyPathText = Concat({" Key Path:", keyPath});
   problem.ValueNameText = " ValueName:default";
   problem.ValueText = " Value: empty";
   problem.DetailText = " The key is empty key";
-  problem.Description = "The Key default under " + keyPath + " is Empty";
-  problem.ProblemType = "Empty Key: " + keyPath;
+  problem.Description = Concat({"The Key default under ", keyPath, " is Empty"});
+  problem.ProblemType = Concat({"Empty Key: ", keyPath});
   problem.Severity = "Low";
   return problem;
 }

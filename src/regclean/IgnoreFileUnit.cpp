@@ -65,12 +65,10 @@ void LoadIgnoreList(TIgnoreContents& list) {
 
 bool IsIgnoredItem(const TIgnoreContents& list, const std::string& section,
                    const std::string& keyPath, const std::string& valueName) {
-  const std::string upperSection = AsciiUpper(section);
-  const std::string upperKeyPath = AsciiUpper(keyPath);
   for (std::int32_t i = 0; i < list.Count(); ++i) {
     const TIgnoreContent& entry = list.GetItem(i).Content;
-    if (entry.ValueName == valueName && AsciiUpper(entry.KeyPath) == upperKeyPath &&
-        AsciiUpper(entry.Section) == upperSection)
+    if (entry.ValueName == valueName && SameTextNoCase(entry.KeyPath, keyPath) &&
+        SameTextNoCase(entry.Section, section))
       return true;
   }
   return false;

@@ -69,24 +69,47 @@ std::string CutProgramPath(const std::string& text, const ProgramPathOptions& op
 
 }  // namespace
 
-win::DWORD FileProbe::Attributes(const std::string& path) {
-  const std::string key = AsciiUpper(path);
-  if (const auto known = paths_.find(key); known != paths_.end()) return known->second;
-  if (paths_.size() >= kMaxProbed) paths_.clear();
+namespace {
+
+// The folder the probe files a path under: without its trailing backslash
+// unless it is a drive root; empty when the path names no other folder.
+std::string HoldingFolder(const std::string& path) {
   std::string folder = win::ExtractFilePath(path);
   if (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  const std::string folderKey = AsciiUpper(folder);
-  const auto listed = folders_.find(folderKey);
-  win::DWORD attributes = win::INVALID_FILE_ATTRIBUTES;
-  if (folder.empty() || folder == path || listed == folders_.end() || listed->second)
-    attributes = win::GetFileAttributes(path);
-  if (attributes == win::INVALID_FILE_ATTRIBUTES && !folder.empty() && folder != path &&
-      listed == folders_.end()) {
-    if (folders_.size() >= kMaxProbed) folders_.clear();
-    folders_.emplace(folderKey, win::DirectoryExists(folder));
-  }
-  paths_.emplace(key, attributes);
+  return folder == path ? std::string() : folder;
+}
+
+// A ".." may climb out of a missing folder into an existing one, so a path
+// holding one is looked up whatever its folders are.
+bool ClimbsUp(const std::string& path) { return path.find("..") != std::string::npos; }
+
+}  // namespace
+
+const std::string& FileProbe::Upper(const std::string& text) {
+  upper_.assign(text);
+  for (char& c : upper_)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return upper_;
+}
+
+win::DWORD FileProbe::Attributes(const std::string& path) {
+  if (const auto known = paths_.find(Upper(path)); known != paths_.end()) return known->second;
+  const std::string folder = ClimbsUp(path) ? std::string() : HoldingFolder(path);
+  const win::DWORD attributes = folder.empty() || FolderPresent(folder)
+                                    ? win::GetFileAttributes(path)
+                                    : win::INVALID_FILE_ATTRIBUTES;
+  if (paths_.size() >= kMaxProbed) paths_.clear();
+  paths_.emplace(AsciiUpper(path), attributes);
   return attributes;
+}
+
+bool FileProbe::FolderPresent(const std::string& folder) {
+  if (const auto known = folders_.find(Upper(folder)); known != folders_.end()) return known->second;
+  const std::string parent = ClimbsUp(folder) ? std::string() : HoldingFolder(folder);
+  const bool present = (parent.empty() || FolderPresent(parent)) && win::DirectoryExists(folder);
+  if (folders_.size() >= kMaxProbed) folders_.clear();
+  folders_.emplace(AsciiUpper(folder), present);
+  return present;
 }
 
 bool FileProbe::FileExists(const std::string& path) {

@@ -12,7 +12,7 @@
 namespace regclean {
 
 // File tests of one scan: each path is looked up once, and a folder found
-// missing answers for everything in it without asking again.
+// missing answers for everything below it without asking again.
 class FileProbe {
  public:
   win::DWORD Attributes(const std::string& path);
@@ -20,8 +20,13 @@ class FileProbe {
   bool DirectoryExists(const std::string& path);
 
  private:
+  bool FolderPresent(const std::string& folder);
+  // The upper-cased text in upper_, for lookups without an allocation.
+  const std::string& Upper(const std::string& text);
+
   std::unordered_map<std::string, win::DWORD> paths_;  // by upper-cased path
   std::unordered_map<std::string, bool> folders_;      // folder present?
+  std::string upper_;
 };
 
 // The folders the routines put in place of variables. Read once per scan.

@@ -1,5 +1,7 @@
 #include "regclean/ProblemReportUnit.h"
 
+#include <utility>
+
 namespace regclean {
 
 void SetProblemValueName(TRegistryContent& problem, const std::string& valueName) {
@@ -13,19 +15,19 @@ TRegistryContent MissingPathProblem(const std::string& keyPath, const std::strin
   problem.KeyPath = keyPath;
   SetProblemValueName(problem, valueName);
   problem.Value = path;
-  problem.KeyPathText = " Key Path:" + keyPath;
-  problem.ValueNameText = " ValueName:" + valueName;
-  problem.ValueText = " Value:" + path;
-  problem.DetailText = " The file (" + path + ") does not exist at the specified location";
+  problem.KeyPathText = Concat({" Key Path:", keyPath});
+  problem.ValueNameText = Concat({" ValueName:", valueName});
+  problem.ValueText = Concat({" Value:", path});
+  problem.DetailText = Concat({" The file (", path, ") does not exist at the specified location"});
   problem.Description =
-      "The Key " + path + " under " + keyPath + " contains a bad path for the value";
+      Concat({"The Key ", path, " under ", keyPath, " contains a bad path for the value"});
   problem.ProblemType = "Missing or Invalid Path";
   return problem;
 }
 
-bool AddUnlessIgnored(ScanContext& context, const TRegistryContent& problem) {
+bool AddUnlessIgnored(ScanContext& context, TRegistryContent problem) {
   if (IsIgnored(context, problem.KeyPath, problem.ValueName)) return false;
-  AddProblem(context, problem);
+  AddProblem(context, std::move(problem));
   return true;
 }
 

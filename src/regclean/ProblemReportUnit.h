@@ -17,6 +17,6 @@ void SetProblemValueName(TRegistryContent& problem, const std::string& valueName
 TRegistryContent MissingPathProblem(const std::string& keyPath, const std::string& valueName,
                                     const std::string& path);
 // Appends the problem unless the ignore list holds it; true when appended.
-bool AddUnlessIgnored(ScanContext& context, const TRegistryContent& problem);
+bool AddUnlessIgnored(ScanContext& context, TRegistryContent problem);
 
 }  // namespace regclean

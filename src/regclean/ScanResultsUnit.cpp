@@ -57,6 +57,7 @@ void ShowScanResults(ScanSession& session) {
   all.Clear();
   session.ResultRows.clear();
   const int total = session.GetTotalProblemCount();
+  all.Reserve(total);
   if (total > 0) session.ResultRows.push_back({kAllProblemsCaption, std::to_string(total), 0});
   for (const SectionSpec& spec : SectionTable()) {
     const TRegistryContents& contents = *session.Collection(spec.number);

@@ -1,5 +1,6 @@
 #include "regclean/SectionContractUnit.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -60,11 +61,11 @@ bool IsIgnored(const ScanContext& context, const std::string& keyPath,
          IsIgnoredItem(*context.ignoreList, context.caption, keyPath, valueName);
 }
 
-int AddProblem(ScanContext& context, const TRegistryContent& problem) {
+int AddProblem(ScanContext& context, TRegistryContent problem) {
   TRegistryContents& collection = *context.collection;
   const std::int32_t index = collection.Add();
   TRegistryContent& item = collection.GetItem(index).Content;
-  item = problem;
+  item = std::move(problem);
   item.Checked = Settings.SelectAll;
   item.SectionName.clear();
   item.Index = ++ProblemIndex;
@@ -84,6 +85,21 @@ bool Contains(const std::string& text, const std::string& part) {
 
 bool ContainsNoCase(const std::string& text, const std::string& part) {
   return Contains(AsciiUpper(text), AsciiUpper(part));
+}
+
+bool SameTextNoCase(std::string_view a, std::string_view b) {
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return upper(x) == upper(y); });
+}
+
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  std::string text;
+  text.reserve(size);
+  for (std::string_view part : parts) text.append(part);
+  return text;
 }
 
 bool FitsAnsiCodePage(const std::string& text) {

@@ -13,7 +13,9 @@
 // repairer deletes them and logs whether each one is gone.
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/IgnoreItemUnit.h"
@@ -118,7 +120,7 @@ bool IsIgnored(const ScanContext& context, const std::string& keyPath,
 // Appends a problem: ticked by the "SelectAll" setting, numbered with the next
 // ProblemIndex; then the count label shows the collection's count. Returns
 // the new item's index.
-int AddProblem(ScanContext& context, const TRegistryContent& problem);
+int AddProblem(ScanContext& context, TRegistryContent problem);
 // Paths with "\\", with "A:" in any case, or on a listed non-fixed drive are
 // never tested for existence.
 bool PassesLocalPathRule(const std::string& path);
@@ -127,6 +129,10 @@ std::string AsciiUpper(std::string text);
 // Substring tests: exact, and with both sides upper-cased (a to z).
 bool Contains(const std::string& text, const std::string& part);
 bool ContainsNoCase(const std::string& text, const std::string& part);
+// Equal once both sides are upper-cased (a to z).
+bool SameTextNoCase(std::string_view a, std::string_view b);
+// The parts one after the other, in a string of just their length.
+std::string Concat(std::initializer_list<std::string_view> parts);
 // True when the machine's ANSI code page holds every character of the text,
 // so that it comes back unchanged from an ANSI file.
 bool FitsAnsiCodePage(const std::string& text);

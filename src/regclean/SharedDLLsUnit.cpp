@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
+#include "regclean/PathRoutinesUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 
@@ -31,10 +32,6 @@ long long DecimalOrZero(const std::string& text) {
   return value > 2147483647LL ? 0 : value;
 }
 
-// A file or a folder of that name.
-bool PathPresent(const std::string& path) {
-  return win::GetFileAttributes(path) != win::INVALID_FILE_ATTRIBUTES;
-}
 
 TRegistryContent SharedDllProblem(const std::string& keyPath, const std::string& fileName,
                                   long long count) {
@@ -44,12 +41,12 @@ TRegistryContent SharedDllProblem(const std::string& keyPath, const std::string&
   problem.ValueName = fileName;
   problem.UnnamedValue = fileName.empty();
   problem.Value = std::to_string(count);
-  problem.KeyPathText = " Key Path:" + keyPath;
+  problem.KeyPathText = Concat({" Key Path:", keyPath});
   problem.ValueNameText = " ValueName:default";
-  problem.ValueText = " Value:" + fileName;
-  problem.DetailText = " The file (" + fileName + ") does not exist at the specified location";
+  problem.ValueText = Concat({" Value:", fileName});
+  problem.DetailText = Concat({" The file (", fileName, ") does not exist at the specified location"});
   problem.Description =
-      "The Key " + fileName + " under " + keyPath + " contains a bad path for the value";
+      Concat({"The Key ", fileName, " under ", keyPath, " contains a bad path for the value"});
   problem.ProblemType = "Missing or Invalid Path";
   problem.Severity = "High";
   return problem;
@@ -83,6 +80,11 @@ void ScanSharedDlls(ScanContext& context) {
   std::vector<std::string> names;
   registry.GetValueNames(names);
   const std::string keyPath = FullKeyPath(context.root, context.startPath);
+  // A file or a folder of that name.
+  FileProbe probe;
+  const auto present = [&](const std::string& path) {
+    return probe.Attributes(path) != win::INVALID_FILE_ATTRIBUTES;
+  };
 
   for (const std::string& name : names) {
     if (ScanStopRequested()) return;
@@ -94,7 +96,7 @@ void ScanSharedDlls(ScanContext& context) {
       IncItemsProcessed();
       if (!ContainsNoCase(name, ".sys") && !ContainsNoCase(name, ".vxd") &&
           !ContainsNoCase(name, "itunes") && PassesLocalPathRule(name) &&
-          (count == 0 || !PathPresent(name)) && !Contains(name, "msoe.dll"))
+          (count == 0 || !present(name)) && !Contains(name, "msoe.dll"))
         AddProblem(context, SharedDllProblem(keyPath, name, count));
     }
     ProcessMessages();

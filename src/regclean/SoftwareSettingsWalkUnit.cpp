@@ -113,7 +113,7 @@ class SoftwareSettingsWalk {
     TRegistryContent problem = MissingPathProblem(keyPath, name, folder);
     problem.KeyName = folder;
     GetSeverity(raw, problem.Severity);
-    problem.DetailText = rules_.folderDetailOpen + folder + ") does not exist at the specified location";
+    problem.DetailText = Concat({rules_.folderDetailOpen, folder, ") does not exist at the specified location"});
     return problem;
   }
 
@@ -121,8 +121,8 @@ class SoftwareSettingsWalk {
                                       const std::string& raw, const std::string& file) const {
     TRegistryContent problem = MissingPathProblem(keyPath, name, file);
     GetSeverity(raw, problem.Severity);
-    problem.ValueNameText = " ValueName:" + problem.ValueName;
-    problem.DetailText = rules_.fileDetailOpen + file + rules_.fileDetailClose;
+    problem.ValueNameText = Concat({" ValueName:", problem.ValueName});
+    problem.DetailText = Concat({rules_.fileDetailOpen, file, rules_.fileDetailClose});
     return problem;
   }
 

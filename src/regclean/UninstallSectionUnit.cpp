@@ -1,9 +1,11 @@
 #include "regclean/UninstallSectionUnit.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "platform/TextCodec.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
@@ -23,12 +25,12 @@ TRegistryContent UninstallProblem(const std::string& keyPath, const std::string&
   problem.KeyName = subKey;
   problem.ValueName = kUninstallValue;
   problem.Value = command;
-  problem.KeyPathText = " Key Path:" + keyPath;
+  problem.KeyPathText = Concat({" Key Path:", keyPath});
   problem.ValueNameText = " ValueName:UninstallString";
-  problem.ValueText = " Value:" + command;
-  problem.DetailText = "The file (" + command + ") does not exist at the specified location";
+  problem.ValueText = Concat({" Value:", command});
+  problem.DetailText = Concat({"The file (", command, ") does not exist at the specified location"});
   problem.Description =
-      "The Key " + command + " under " + keyPath + " contains a bad path for the value";
+      Concat({"The Key ", command, " under ", keyPath, " contains a bad path for the value"});
   problem.ProblemType = "Missing or Invalid Path";
   GetSeverity(command, problem.Severity);
   return problem;
@@ -37,21 +39,25 @@ TRegistryContent UninstallProblem(const std::string& keyPath, const std::string&
 // The command of an entry, quotes removed; empty when the entry has no
 // non-empty string "UninstallString".
 std::string UninstallCommand(win::TRegistry& entry) {
-  const std::int64_t type = entry.GetDataType(kUninstallValue);
-  if (type != win::REG_SZ && type != win::REG_EXPAND_SZ) return std::string();
-  return WithoutQuotes(entry.ReadString(kUninstallValue).value_or(std::string()));
+  win::DWORD type = win::REG_NONE;
+  std::vector<std::uint8_t> data;
+  if (!entry.ReadRaw(kUninstallValue, type, data) || (type != win::REG_SZ && type != win::REG_EXPAND_SZ))
+    return std::string();
+  return WithoutQuotes(win::Utf16LeBytesToUtf8(data));
 }
 
 }  // namespace
 
-std::string ExtractUninstallProgram(const std::string& command) {
+std::string ExtractUninstallProgram(const std::string& command, FileProbe* probe) {
   ProgramPathOptions options;
   options.cutAgainWhen = ProgramPathOptions::CutAgainWhen::FileNameLonger;
+  options.probe = probe;
   return ExtractProgramPath(command, options);
 }
 
-bool UninstallProgramExists(const std::string& command) {
-  return win::FileExists(ExtractUninstallProgram(command));
+bool UninstallProgramExists(const std::string& command, FileProbe* probe) {
+  const std::string program = ExtractUninstallProgram(command, probe);
+  return probe ? probe->FileExists(program) : win::FileExists(program);
 }
 
 void ScanUninstallEntries(ScanContext& context) {
@@ -63,6 +69,7 @@ void ScanUninstallEntries(ScanContext& context) {
     if (!registry.OpenKeyReadOnly("\\" + context.startPath)) return;
     registry.GetKeyNames(subKeys);
   }
+  FileProbe probe;
   for (const std::string& subKey : subKeys) {
     if (ScanStopRequested()) return;
     ShowOutcome(context, subKey);
@@ -74,7 +81,7 @@ void ScanUninstallEntries(ScanContext& context) {
     if (entry.OpenKeyReadOnly("\\" + entryPath) && !IsIgnored(context, keyPath, kUninstallValue)) {
       const std::string command = UninstallCommand(entry);
       if (Contains(command, ":") && PassesLocalPathRule(command) &&
-          !UninstallProgramExists(command))
+          !UninstallProgramExists(command, &probe))
         AddProblem(context, UninstallProblem(keyPath, subKey, command));
     }
     ProcessMessages();

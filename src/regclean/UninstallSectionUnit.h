@@ -8,6 +8,8 @@
 
 namespace regclean {
 
+class FileProbe;
+
 extern const char* const kUninstallCaption;  // "Uninstall Entries"
 
 void ScanUninstallEntries(ScanContext& context);
@@ -15,9 +17,10 @@ void ScanUninstallEntries(ScanContext& context);
 void RepairUninstallEntries(RepairContext& context);
 RegistrySection UninstallEntriesSection();
 
-// The program file cut out of an uninstall command line.
-std::string ExtractUninstallProgram(const std::string& command);
+// The program file cut out of an uninstall command line; files are looked
+// up through the probe when one is given.
+std::string ExtractUninstallProgram(const std::string& command, FileProbe* probe = nullptr);
 // True when the file that ExtractUninstallProgram gives exists.
-bool UninstallProgramExists(const std::string& command);
+bool UninstallProgramExists(const std::string& command, FileProbe* probe = nullptr);
 
 }  // namespace regclean

@@ -159,6 +159,11 @@ TEST_F(PathRoutinesTest, FileProbeAnswersAsTheFileSystemDoes) {
       "C:\\WINDOWS\\", "C:\\WINDOWS\\system32\\", "C:\\", "C:", "C:notepad.exe", "notepad.exe",
       "C:\\Tools\\a.b c", "C:\\Tools\\a.b c\\x", "C:\\Gone\\Deeper\\x.exe", "E:\\x.exe", "Q:\\x.exe",
       "C:\\WIN*\\notepad.exe", "",
+      // Below a folder learnt missing, and climbing out of one.
+      "C:\\Gone\\Deeper\\More\\x.exe", "C:\\Gone\\Deeper\\..\\..\\WINDOWS\\notepad.exe",
+      "C:\\Gone\\Deeper\\..\\..\\WINDOWS\\system32", "C:\\Gone\\..", "c:\\gone\\.\\x.exe",
+      "C:\\WINDOWS\\system32\\..\\notepad.exe", "C:\\WINDOWS\\notepad.exe\\x.exe",
+      "C:\\Tools\\a.b c\\..\\a.b c",
   };
   FileProbe probe;
   for (int round = 0; round < 2; ++round)

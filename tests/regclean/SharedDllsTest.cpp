@@ -1,6 +1,7 @@
 #include "regclean/SharedDLLsUnit.h"
 
 #include "RegcleanFixture.h"
+#include "platform/FileSystem.h"
 
 namespace regclean::test {
 namespace {
@@ -60,6 +61,24 @@ TEST_F(SharedDllsTest, ReportsZeroCountsAndMissingLocalFilesOnly) {
   for (const Case& c : cases)
     if (c.reported) expected.push_back(c.name);
   EXPECT_EQ(ValueNamesOf(found), expected);
+}
+
+TEST_F(SharedDllsTest, EachScanSeesTheFilesAsTheyAreThen) {
+  ASSERT_TRUE(WriteValue(win::HKEY_LOCAL_MACHINE, kKey, "C:\\Later\\Deep\\a.dll", win::REG_DWORD, Dword(1)));
+  ASSERT_TRUE(WriteValue(win::HKEY_LOCAL_MACHINE, kKey, "C:\\Later\\Deep\\b.dll", win::REG_DWORD, Dword(1)));
+  TRegistryContents found;
+  const auto names = [&] {
+    found.Clear();
+    TIgnoreContents ignores;
+    RunScannerCall(ScanSharedDlls, 10, 0, found, ignores);
+    std::vector<std::string> lines;
+    for (int i = 0; i < found.Count(); ++i) lines.push_back(found.GetItem(i).Content.ValueName);
+    return lines;
+  };
+  EXPECT_EQ(names(), (std::vector<std::string>{"C:\\Later\\Deep\\a.dll", "C:\\Later\\Deep\\b.dll"}));
+  ASSERT_TRUE(win::ForceDirectories("C:\\Later\\Deep"));
+  ASSERT_TRUE(win::WriteFileBytes("C:\\Later\\Deep\\a.dll", {}));
+  EXPECT_EQ(names(), std::vector<std::string>{"C:\\Later\\Deep\\b.dll"});
 }
 
 TEST_F(SharedDllsTest, CountsFollowTheValueType) {

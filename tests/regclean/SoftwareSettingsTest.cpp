@@ -1,4 +1,5 @@
 #include "SectionScanFixture.h"
+#include "platform/FileSystem.h"
 #include "regclean/SystemSoftWareSettingUnit.h"
 #include "regclean/UserSoftWareSettings.h"
 
@@ -145,6 +146,29 @@ TEST_F(SoftwareSettingsTest, FillsTheProblemTextsOfEachSection) {
     EXPECT_EQ(p.Description, "The Key C:\\Gone\\a.exe under " + e.keyPath + " contains a bad path for the value");
     EXPECT_EQ(p.Severity, "Low");  // the quote and the slash of the data as read
   }
+}
+
+TEST_F(SoftwareSettingsTest, EachScanSeesTheFilesAsTheyAreThen) {
+  // Files deep in a missing folder, and a folder that only a ".." leaves.
+  ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, "Software\\V", "a", "C:\\Later\\Deep\\a.exe"));
+  ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, "Software\\V", "b", "C:\\Later\\Deep\\b.exe"));
+  ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, "Software\\V", "c",
+                        "C:\\Later\\..\\Program Files\\Kept\\app.exe"));
+  const std::vector<std::string> both = {
+      "HKEY_CURRENT_USER\\Software\\V : a -> C:\\Later\\Deep\\a.exe",
+      "HKEY_CURRENT_USER\\Software\\V : b -> C:\\Later\\Deep\\b.exe"};
+  Scan(kUser);
+  EXPECT_EQ(Findings(), both);
+
+  ASSERT_TRUE(win::ForceDirectories("C:\\Later\\Deep"));
+  ASSERT_TRUE(win::WriteFileBytes("C:\\Later\\Deep\\b.exe", {}));
+  Scan(kUser);
+  EXPECT_EQ(Findings(), std::vector<std::string>{both[0]});
+
+  ASSERT_TRUE(win::DeleteFile("C:\\Later\\Deep\\b.exe"));
+  ASSERT_TRUE(win::RemoveDirectory("C:\\Later\\Deep"));
+  Scan(kUser);
+  EXPECT_EQ(Findings(), both);
 }
 
 TEST_F(SoftwareSettingsTest, WalkLeavesOutTheProtectedParts) {
