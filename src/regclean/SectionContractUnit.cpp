@@ -73,9 +73,15 @@ int AddProblem(ScanContext& context, TRegistryContent problem) {
   return index;
 }
 
+namespace {
+
+char AsciiUpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+bool SameUpper(char a, char b) { return AsciiUpperChar(a) == AsciiUpperChar(b); }
+
+}  // namespace
+
 std::string AsciiUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  for (char& c : text) c = AsciiUpperChar(c);
   return text;
 }
 
@@ -83,14 +89,14 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-bool ContainsNoCase(const std::string& text, const std::string& part) {
-  return Contains(AsciiUpper(text), AsciiUpper(part));
+
+bool ContainsNoCase(std::string_view text, std::string_view part) {
+  return std::search(text.begin(), text.end(), part.begin(), part.end(), SameUpper) != text.end() ||
+         part.empty();
 }
 
 bool SameTextNoCase(std::string_view a, std::string_view b) {
-  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return upper(x) == upper(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameUpper);
 }
 
 std::string Concat(std::initializer_list<std::string_view> parts) {

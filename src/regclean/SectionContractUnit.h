@@ -128,7 +128,7 @@ bool PassesLocalPathRule(const std::string& path);
 std::string AsciiUpper(std::string text);
 // Substring tests: exact, and with both sides upper-cased (a to z).
 bool Contains(const std::string& text, const std::string& part);
-bool ContainsNoCase(const std::string& text, const std::string& part);
+bool ContainsNoCase(std::string_view text, std::string_view part);
 // Equal once both sides are upper-cased (a to z).
 bool SameTextNoCase(std::string_view a, std::string_view b);
 // The parts one after the other, in a string of just their length.

@@ -19,16 +19,10 @@ const char* const kInstallerPath = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION
 const char* const kAppPaths = "App Paths";
 constexpr int kOutcomeEvery = 200;
 
-bool HoldsAnyUpper(const std::string& upperText, const std::vector<std::string>& upperWords) {
-  for (const std::string& word : upperWords)
-    if (upperText.find(word) != std::string::npos) return true;
+bool HoldsAnyNoCase(const std::string& text, const std::vector<std::string>& words) {
+  for (const std::string& word : words)
+    if (ContainsNoCase(text, word)) return true;
   return false;
-}
-
-std::vector<std::string> UpperWords(const std::vector<std::string>& words) {
-  std::vector<std::string> upper;
-  for (const std::string& word : words) upper.push_back(AsciiUpper(word));
-  return upper;
 }
 
 class SoftwareSettingsWalk {
@@ -36,8 +30,6 @@ class SoftwareSettingsWalk {
   SoftwareSettingsWalk(ScanContext& context, const SoftwareSettingsRules& rules)
       : context_(context),
         rules_(rules),
-        cutOffWords_(UpperWords(rules.cutOffWords)),
-        stopWords_(UpperWords(rules.stopWords)),
         folders_(KnownFolders::OfCurrentMachine()) {}
 
   void Run() { VisitKey(context_.startPath, false, 0); }
@@ -50,7 +42,7 @@ class SoftwareSettingsWalk {
     key.SetRootKey(context_.root);
     if (!key.OpenKeyReadOnly("\\" + path)) return true;
     if (examineValues && !ExamineValues(key, path)) return false;
-    if (depth >= kMaxKeyDepth || HoldsAnyUpper(AsciiUpper(path), cutOffWords_)) return true;
+    if (depth >= kMaxKeyDepth || HoldsAnyNoCase(path, rules_.cutOffWords)) return true;
     std::vector<std::string> names;
     key.GetKeyNames(names);
     key.CloseKey();
@@ -59,7 +51,7 @@ class SoftwareSettingsWalk {
       const std::string subPath = JoinKeyPath(path, name);
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context_, subPath);
       IncItemsProcessed();
-      if (rules_.skipInstallerAndAppPaths && Contains(AsciiUpper(subPath), kInstallerPath)) continue;
+      if (rules_.skipInstallerAndAppPaths && ContainsNoCase(subPath, kInstallerPath)) continue;
       if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && !VisitKey(subPath, true, depth + 1))
         return false;
       ProcessMessages();
@@ -80,7 +72,7 @@ class SoftwareSettingsWalk {
       if (!key.ReadRaw(name, type, bytes) || (type != win::REG_SZ && type != win::REG_EXPAND_SZ))
         continue;
       const std::string data = win::Utf16LeBytesToUtf8(bytes);
-      if (HoldsAnyUpper(AsciiUpper(data), stopWords_)) continue;
+      if (HoldsAnyNoCase(data, rules_.stopWords)) continue;
       CheckData(keyPath, name, data, ExpandFolderVariables(data, folders_));
     }
     return true;
@@ -128,8 +120,6 @@ class SoftwareSettingsWalk {
 
   ScanContext& context_;
   const SoftwareSettingsRules& rules_;
-  const std::vector<std::string> cutOffWords_;
-  const std::vector<std::string> stopWords_;
   const KnownFolders folders_;
   FileProbe probe_;
 };
