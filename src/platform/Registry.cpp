@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/RegistryStore.h"
@@ -20,6 +21,7 @@ bool Fail(DWORD code) {
 // skipped.
 std::vector<std::string> KeyNames(const std::string& path) {
   std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')) + 1);
   std::size_t start = 0;
   while (start < path.size()) {
     std::size_t end = path.find('\\', start);
@@ -31,6 +33,9 @@ std::vector<std::string> KeyNames(const std::string& path) {
 }
 
 std::string JoinPath(std::string path, const std::vector<std::string>& names) {
+  std::size_t size = path.size();
+  for (const std::string& name : names) size += name.size() + 1;
+  path.reserve(size);
   for (const std::string& name : names) {
     if (!path.empty()) path += '\\';
     path += name;

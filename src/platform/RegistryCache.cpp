@@ -84,14 +84,20 @@ std::optional<std::int64_t> RegistryCache::Child(std::int64_t parent,
 
 const RegistryCache::Children* RegistryCache::ChildrenOf(std::int64_t key) const {
   if (key == childrenKey_) return &children_;
+  if (key == lastChildren_.key) return lastChildren_.list;
   const auto parent = ParentOf(key);
-  return parent ? childLists_.Find(*parent, key) : nullptr;
+  const Children* list = parent ? childLists_.Find(*parent, key) : nullptr;
+  if (list) lastChildren_ = {key, list};
+  return list;
 }
 
 const RegistryCache::Values* RegistryCache::ValuesOf(std::int64_t key) const {
   if (key == valuesKey_) return &values_;
+  if (key == lastValues_.key) return lastValues_.list;
   const auto parent = ParentOf(key);
-  return parent ? childValues_.Find(*parent, key) : nullptr;
+  const Values* list = parent ? childValues_.Find(*parent, key) : nullptr;
+  if (list) lastValues_ = {key, list};
+  return list;
 }
 
 void RegistryCache::AddChild(std::int64_t parent, std::string upperName, std::int64_t id) {
@@ -105,17 +111,20 @@ void RegistryCache::AddChild(std::int64_t parent, std::string upperName, std::in
 }
 
 void RegistryCache::HoldChildren(std::int64_t key, Children children) {
+  lastChildren_ = {};
   childrenKey_ = key;
   children_ = std::move(children);
 }
 
 void RegistryCache::HoldValues(std::int64_t key, Values values) {
+  lastValues_ = {};
   valuesKey_ = key;
   values_ = std::move(values);
 }
 
 std::vector<std::int64_t> RegistryCache::Above(std::int64_t key) const {
   std::vector<std::int64_t> above;
+  above.reserve(32);
   for (auto up = parentOf_.find(key); up != parentOf_.end() && above.size() < 512;
        up = parentOf_.find(up->second)) {
     above.push_back(up->second);
@@ -124,27 +133,35 @@ std::vector<std::int64_t> RegistryCache::Above(std::int64_t key) const {
 }
 
 void RegistryCache::HoldChildLists(std::int64_t parent, Lists<Children> lists, std::size_t rows) {
+  lastChildren_ = {};
   childLists_.Hold(parent, std::move(lists), rows, Above(parent));
 }
 
 void RegistryCache::HoldChildValues(std::int64_t parent, Lists<Values> lists, std::size_t rows) {
+  lastValues_ = {};
   childValues_.Hold(parent, std::move(lists), rows, Above(parent));
 }
 
 void RegistryCache::ForgetChildren() {
+  lastChildren_ = {};
   childrenKey_ = -1;
   children_.clear();
   childLists_.Clear();
 }
 
 void RegistryCache::ForgetValues() {
+  lastValues_ = {};
   valuesKey_ = -1;
   values_.clear();
   childValues_.Clear();
 }
 
 void RegistryCache::MarkAlive(std::int64_t key, std::int64_t parent) {
-  if (parentOf_.size() >= kMaxFound) parentOf_ = {};
+  if (parentOf_.size() >= kMaxFound) {
+    parentOf_ = {};
+    lastChildren_ = {};
+    lastValues_ = {};
+  }
   parentOf_[key] = parent;
 }
 

@@ -77,6 +77,14 @@ class RegistryCache {
     const List empty_{};
   };
 
+  // The list found last, kept until the lists change: a key's list is
+  // asked for several times in a row.
+  template <typename List>
+  struct LastFound {
+    std::int64_t key = -1;
+    const List* list = nullptr;
+  };
+
   std::vector<std::int64_t> Above(std::int64_t key) const;
 
   // Children found one by one: upper-cased name and id, by parent.
@@ -89,6 +97,8 @@ class RegistryCache {
   Values values_;
   ListsByParent<Children> childLists_;
   ListsByParent<Values> childValues_;
+  mutable LastFound<Children> lastChildren_;
+  mutable LastFound<Values> lastValues_;
 };
 
 }  // namespace win

@@ -64,14 +64,18 @@ bool CommitWatch::Attach(sqlite3* db) {
   return true;
 }
 
-bool CommitWatch::Read(CommitStamp& stamp) const {
-  if (!file_) return false;
-  // Region 0 starts with the wal-index header; bExtend 0 never grows it.
-  volatile void* region = nullptr;
-  if (file_->pMethods->xShmMap(file_, 0, 32768, 0, &region) != SQLITE_OK || !region) return false;
+bool CommitWatch::Read(CommitStamp& stamp) {
+  if (!header_) {
+    if (!file_) return false;
+    // Region 0 starts with the wal-index header; bExtend 0 never grows it.
+    volatile void* region = nullptr;
+    if (file_->pMethods->xShmMap(file_, 0, 32768, 0, &region) != SQLITE_OK || !region) {
+      return false;
+    }
+    header_ = static_cast<const volatile std::uint64_t*>(region);  // page aligned
+  }
   std::atomic_thread_fence(std::memory_order_acquire);
-  const auto* header = static_cast<const volatile unsigned char*>(region);
-  for (std::size_t i = 0; i < stamp.bytes.size(); ++i) stamp.bytes[i] = header[i];
+  for (std::size_t i = 0; i < stamp.words.size(); ++i) stamp.words[i] = header_[i];
   return true;
 }
 

@@ -61,7 +61,7 @@ class Use {
 // left it: equal stamps mean that nothing was committed in between. Reading
 // it makes no system call, unlike starting a read transaction.
 struct CommitStamp {
-  std::array<unsigned char, 48> bytes{};
+  std::array<std::uint64_t, 6> words{};
   bool operator==(const CommitStamp&) const = default;
 };
 
@@ -71,10 +71,14 @@ class CommitWatch {
   // make the wal-index).
   bool Attach(sqlite3* db);
   // False when the wal-index is not mapped yet.
-  bool Read(CommitStamp& stamp) const;
+  bool Read(CommitStamp& stamp);
 
  private:
   sqlite3_file* file_ = nullptr;
+  // Once mapped, the region stays where it is until the connection closes
+  // its wal-index, that is until the connection closes: asking for it again
+  // would cost a mutex and a page-size lookup on every read.
+  const volatile std::uint64_t* header_ = nullptr;
 };
 
 }  // namespace win::sql

@@ -197,6 +197,7 @@ class SqliteRegistryStore final : public RegistryStore {
   sql::CommitStamp stamp_;
   RegistryCache cache_;
   std::uint64_t changes_ = 0;  // times the cache was emptied
+  std::size_t nextValue_ = 0;  // where GetValue starts looking in a held list
 
   std::int64_t localMachine_ = 0;
   std::int64_t users_ = 0;
@@ -690,8 +691,21 @@ std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
 
 std::optional<RegValue> SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name) {
   BeginRead();
+  const auto* held = cache_.ValuesOf(key);
+  if (held) {
+    // A name as listed is its own value (names are unique in any case).
+    // Values are mostly read in their listed order: look from the one after
+    // the value found last.
+    for (std::size_t i = 0, count = held->size(); i < count; ++i) {
+      const std::size_t at = (nextValue_ + i) % count;
+      if ((*held)[at].second.name == name) {
+        nextValue_ = at + 1;
+        return (*held)[at].second;
+      }
+    }
+  }
   const std::string upper = UpperName(name);
-  if (const auto* held = cache_.ValuesOf(key)) {
+  if (held) {
     for (const auto& value : *held) {
       if (value.first == upper) return value.second;
     }

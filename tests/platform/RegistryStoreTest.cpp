@@ -103,6 +103,42 @@ TEST_F(RegistryStoreTest, WalksSeeEveryChangeMadeSinceTheLastWalk) {
   EXPECT_EQ(Dump(other, "\\Walk"), pruned);
 }
 
+// Reads of listed values start where the last one was found: any order, any
+// case and names that are not there must still give the right answer.
+TEST_F(RegistryStoreTest, ListedValuesReadInAnyOrderAndCase) {
+  TRegistry reg(store());
+  for (const char* key : {"\\Order\\One", "\\Order\\Two"}) {
+    ASSERT_TRUE(reg.OpenKey(key, true));
+    for (const char* name : {"Alpha", "Beta", "Gamma", "Straße"}) {
+      ASSERT_TRUE(reg.WriteString(name, std::string(key) + ":" + name));
+    }
+  }
+  TRegistry one(store()), two(store());
+  ASSERT_TRUE(one.OpenKeyReadOnly("\\Order\\One"));
+  ASSERT_TRUE(two.OpenKeyReadOnly("\\Order\\Two"));
+  std::vector<std::string> names;
+  ASSERT_TRUE(one.GetValueNames(names));
+  struct Read {
+    TRegistry* reader;
+    std::string key;
+    std::string asked;
+    std::string stored;
+  };
+  const Read reads[] = {
+      {&one, "One", "Gamma", "Gamma"}, {&one, "One", "Alpha", "Alpha"},
+      {&two, "Two", "Beta", "Beta"},   {&one, "One", "BETA", "Beta"},
+      {&one, "One", "gamma", "Gamma"}, {&two, "Two", "STRAßE", "Straße"},
+      {&one, "One", "Straße", "Straße"}, {&two, "Two", "Alpha", "Alpha"},
+  };
+  for (const Read& r : reads) {
+    EXPECT_EQ(r.reader->ReadString(r.asked), "\\Order\\" + r.key + ":" + r.stored) << r.asked;
+  }
+  EXPECT_FALSE(one.ReadString("Delta"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(one.ReadString("STRASSE"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RegistryStoreTest, TwoStoresOnOneFileSeeEachOthersChanges) {
   auto second = OpenStore();
   ASSERT_TRUE(second);
