@@ -1,6 +1,7 @@
 #include "platform/RegistryCache.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace win {
 
@@ -25,6 +26,44 @@ auto FindName(List& list, const std::string& upperName) {
 }
 
 }  // namespace
+
+std::size_t RegistryCache::ParentTable::SlotOf(std::int64_t key) const {
+  return static_cast<std::size_t>((static_cast<std::uint64_t>(key) * 0x9E3779B97F4A7C15ULL) >>
+                                  shift_);
+}
+
+std::optional<std::int64_t> RegistryCache::ParentTable::Find(std::int64_t key) const {
+  if (slots_.empty() || key <= 0) return std::nullopt;
+  for (std::size_t at = SlotOf(key);; at = (at + 1) & (slots_.size() - 1)) {
+    if (slots_[at].key == key) return slots_[at].parent;
+    if (slots_[at].key == 0) return std::nullopt;
+  }
+}
+
+void RegistryCache::ParentTable::Set(std::int64_t key, std::int64_t parent) {
+  if (key <= 0) return;
+  if ((count_ + 1) * 4 > slots_.size() * 3) Grow();
+  std::size_t at = SlotOf(key);
+  while (slots_[at].key != 0 && slots_[at].key != key) at = (at + 1) & (slots_.size() - 1);
+  if (slots_[at].key == 0) ++count_;
+  slots_[at] = {key, parent};
+}
+
+void RegistryCache::ParentTable::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+  shift_ = 64 - std::countr_zero(slots_.size());
+  count_ = 0;
+  for (const Slot& slot : old) {
+    if (slot.key != 0) Set(slot.key, slot.parent);
+  }
+}
+
+void RegistryCache::ParentTable::Clear() {
+  slots_ = {};  // a fresh table: clearing a large one would cost its whole array
+  count_ = 0;
+  shift_ = 64;
+}
 
 template <typename List>
 const List* RegistryCache::ListsByParent<List>::Find(std::int64_t parent, std::int64_t key) const {
@@ -125,9 +164,8 @@ void RegistryCache::HoldValues(std::int64_t key, Values values) {
 std::vector<std::int64_t> RegistryCache::Above(std::int64_t key) const {
   std::vector<std::int64_t> above;
   above.reserve(32);
-  for (auto up = parentOf_.find(key); up != parentOf_.end() && above.size() < 512;
-       up = parentOf_.find(up->second)) {
-    above.push_back(up->second);
+  for (auto up = parentOf_.Find(key); up && above.size() < 512; up = parentOf_.Find(*up)) {
+    above.push_back(*up);
   }
   return above;
 }
@@ -157,30 +195,28 @@ void RegistryCache::ForgetValues() {
 }
 
 void RegistryCache::MarkAlive(std::int64_t key, std::int64_t parent) {
-  if (parentOf_.size() >= kMaxFound) {
-    parentOf_ = {};
+  if (parentOf_.Size() >= kMaxFound) {
+    parentOf_.Clear();
     lastChildren_ = {};
     lastValues_ = {};
   }
-  parentOf_[key] = parent;
+  parentOf_.Set(key, parent);
 }
 
 std::optional<std::int64_t> RegistryCache::ParentOf(std::int64_t key) const {
-  const auto known = parentOf_.find(key);
-  if (known == parentOf_.end()) return std::nullopt;
-  return known->second;
+  return parentOf_.Find(key);
 }
 
 bool RegistryCache::KnownAlive(std::int64_t key) const {
   // A key with a known child exists too: a tree goes as a whole.
-  return key == childrenKey_ || key == valuesKey_ || parentOf_.count(key) != 0 ||
+  return key == childrenKey_ || key == valuesKey_ || parentOf_.Find(key) ||
          found_.count(key) != 0;
 }
 
 void RegistryCache::Clear() {
   // Fresh tables: clearing large ones would cost their whole bucket arrays.
   if (!found_.empty()) found_ = {};
-  if (!parentOf_.empty()) parentOf_ = {};
+  parentOf_.Clear();
   foundCount_ = 0;
   ForgetChildren();
   ForgetValues();

@@ -85,12 +85,34 @@ class RegistryCache {
     const List* list = nullptr;
   };
 
+  // Parents of key ids (which are positive), in one open-addressed table: a
+  // walk adds one for every key it opens.
+  class ParentTable {
+   public:
+    std::optional<std::int64_t> Find(std::int64_t key) const;
+    void Set(std::int64_t key, std::int64_t parent);
+    std::size_t Size() const { return count_; }
+    void Clear();
+
+   private:
+    struct Slot {
+      std::int64_t key = 0;  // 0: free
+      std::int64_t parent = 0;
+    };
+    std::size_t SlotOf(std::int64_t key) const;
+    void Grow();
+
+    std::vector<Slot> slots_;  // a power of two of them
+    std::size_t count_ = 0;
+    int shift_ = 64;
+  };
+
   std::vector<std::int64_t> Above(std::int64_t key) const;
 
   // Children found one by one: upper-cased name and id, by parent.
   std::unordered_map<std::int64_t, std::vector<std::pair<std::string, std::int64_t>>> found_;
   std::size_t foundCount_ = 0;
-  std::unordered_map<std::int64_t, std::int64_t> parentOf_;
+  ParentTable parentOf_;
   std::int64_t childrenKey_ = -1;
   Children children_;
   std::int64_t valuesKey_ = -1;

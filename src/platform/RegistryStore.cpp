@@ -605,7 +605,10 @@ std::optional<RegistryCache::Lists<List>> SqliteRegistryStore::ReadChildLists(
   while ((rc = q->Step()) == SQLITE_ROW) {
     if (++rows > kMaxRows) return std::nullopt;
     const std::int64_t key = q->Int(0);
-    if (lists.empty() || lists.back().first != key) lists.emplace_back(key, List());
+    if (lists.empty() || lists.back().first != key) {
+      lists.emplace_back(key, List());
+      lists.back().second.reserve(4);  // most keys have a few
+    }
     append(lists.back().second, *q);
   }
   if (Failed(rc, ERROR_CANTREAD)) return std::nullopt;

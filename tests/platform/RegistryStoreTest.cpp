@@ -103,6 +103,46 @@ TEST_F(RegistryStoreTest, WalksSeeEveryChangeMadeSinceTheLastWalk) {
   EXPECT_EQ(Dump(other, "\\Walk"), pruned);
 }
 
+// Thousands of keys: what a walk keeps of them grows and must still let go of
+// everything when another store changes the tree.
+TEST_F(RegistryStoreTest, AWalkOfThousandsOfKeysSeesChangesMadeElsewhere) {
+  const auto name = [](int i) {
+    std::string digits = std::to_string(i);
+    return "\\Big\\K" + std::string(4 - digits.size(), '0') + digits;
+  };
+  std::string expected = "\\Big\n";
+  {
+    ASSERT_TRUE(store().BeginBatch());
+    TRegistry writer(store());
+    for (int i = 0; i < 1500; ++i) {
+      ASSERT_TRUE(writer.OpenKey(name(i), true));
+      ASSERT_TRUE(writer.WriteString("v", name(i)));
+      ASSERT_TRUE(writer.CreateKey("Leaf"));
+      expected += name(i) + " v=" + name(i) + "\n" + name(i) + "\\Leaf\n";
+    }
+    ASSERT_TRUE(store().CommitBatch());
+  }
+  TRegistry reader(store()), holder(store());
+  EXPECT_EQ(Dump(reader, "\\Big"), expected);
+  ASSERT_TRUE(holder.OpenKeyReadOnly(name(700) + "\\Leaf"));
+
+  auto second = OpenStore();
+  ASSERT_TRUE(second);
+  TRegistry writer(*second);
+  ASSERT_TRUE(writer.DeleteKey(name(700)));
+  ASSERT_TRUE(writer.OpenKey(name(1400), false));
+  ASSERT_TRUE(writer.WriteString("v", "changed"));
+  for (const std::string& line : {name(700) + " v=" + name(700) + "\n", name(700) + "\\Leaf\n"}) {
+    expected.erase(expected.find(line), line.size());
+  }
+  const std::string old = name(1400) + " v=" + name(1400);
+  expected.replace(expected.find(old), old.size(), name(1400) + " v=changed");
+  EXPECT_EQ(Dump(reader, "\\Big"), expected);
+  std::vector<std::string> names;
+  EXPECT_FALSE(holder.GetValueNames(names));
+  EXPECT_EQ(GetLastError(), ERROR_KEY_DELETED);
+}
+
 // Reads of listed values start where the last one was found: any order, any
 // case and names that are not there must still give the right answer.
 TEST_F(RegistryStoreTest, ListedValuesReadInAnyOrderAndCase) {
