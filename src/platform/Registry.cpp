@@ -1,6 +1,7 @@
 #include "platform/Registry.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "platform/RegistryStore.h"
@@ -17,30 +18,27 @@ bool Fail(DWORD code) {
   return false;
 }
 
-// Key names of a path; empty names (doubled or trailing backslashes) are
-// skipped.
-std::vector<std::string> KeyNames(const std::string& path) {
-  std::vector<std::string> names;
+// Key names of a path, as views into it; empty names (doubled or trailing
+// backslashes) are skipped.
+std::vector<std::string_view> KeyNames(const std::string& path) {
+  std::vector<std::string_view> names;
   names.reserve(static_cast<std::size_t>(std::count(path.begin(), path.end(), '\\')) + 1);
+  const std::string_view text(path);
   std::size_t start = 0;
-  while (start < path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string::npos) end = path.size();
-    if (end > start) names.push_back(path.substr(start, end - start));
+  while (start < text.size()) {
+    std::size_t end = text.find('\\', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start) names.push_back(text.substr(start, end - start));
     start = end + 1;
   }
   return names;
 }
 
-std::string JoinPath(std::string path, const std::vector<std::string>& names) {
-  std::size_t size = path.size();
-  for (const std::string& name : names) size += name.size() + 1;
-  path.reserve(size);
-  for (const std::string& name : names) {
+void AppendNames(std::string& path, const std::vector<std::string_view>& names) {
+  for (const std::string_view name : names) {
     if (!path.empty()) path += '\\';
     path += name;
   }
-  return path;
 }
 
 bool IsString(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; }
@@ -65,7 +63,8 @@ void TRegistry::CloseKey() {
 }
 
 std::optional<std::int64_t> TRegistry::Resolve(const std::string& path, bool canCreate,
-                                               std::vector<std::string>& names, bool& absolute) {
+                                               std::vector<std::string_view>& names,
+                                               bool& absolute) {
   if (!store_) {
     SetLastError(ERROR_INVALID_HANDLE);
     return std::nullopt;
@@ -96,12 +95,13 @@ std::optional<std::int64_t> TRegistry::Resolve(const std::string& path, bool can
   const bool mayCreate = canCreate && (!fromOpenKey || (keyAccess_ & KEY_CREATE_SUB_KEY));
   for (std::size_t i = done; i < names.size(); ++i) {
     if (!at) return std::nullopt;
-    at = mayCreate ? store_->CreateChild(*at, names[i]) : store_->FindChild(*at, names[i]);
+    const std::string name(names[i]);
+    at = mayCreate ? store_->CreateChild(*at, name) : store_->FindChild(*at, name);
     if (!at && canCreate && !mayCreate && GetLastError() == ERROR_FILE_NOT_FOUND) {
       SetLastError(ERROR_ACCESS_DENIED);
     }
     if (at && !fromOpenKey) {
-      memoNames_.push_back(names[i]);
+      memoNames_.push_back(name);
       memoIds_.push_back(*at);
     }
   }
@@ -110,12 +110,13 @@ std::optional<std::int64_t> TRegistry::Resolve(const std::string& path, bool can
 }
 
 bool TRegistry::Open(const std::string& path, bool canCreate, DWORD access) {
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
   bool absolute = false;
   const auto id = Resolve(path, canCreate, names, absolute);
   if (!id) return false;
   if ((access & kWriteRights) && !store_->Writable(*id)) return Fail(ERROR_ACCESS_DENIED);
-  currentPath_ = JoinPath(absolute || !HasOpenKey() ? std::string() : currentPath_, names);
+  if (absolute || !HasOpenKey()) currentPath_.clear();
+  AppendNames(currentPath_, names);
   keyId_ = *id;
   keyAccess_ = access;
   return true;
@@ -128,20 +129,20 @@ bool TRegistry::OpenKey(const std::string& path, bool canCreate) {
 bool TRegistry::OpenKeyReadOnly(const std::string& path) { return Open(path, false, KEY_READ); }
 
 bool TRegistry::KeyExists(const std::string& path) {
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
   bool absolute = false;
   return Resolve(path, false, names, absolute).has_value();
 }
 
 bool TRegistry::CreateKey(const std::string& path) {
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
   bool absolute = false;
   return Resolve(path, true, names, absolute).has_value();
 }
 
 bool TRegistry::DeleteKey(const std::string& path) {
   if (path.empty()) return Fail(ERROR_INVALID_PARAMETER);
-  std::vector<std::string> names;
+  std::vector<std::string_view> names;
   bool absolute = false;
   const auto id = Resolve(path, false, names, absolute);
   if (!id) return false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/WinTypes.h"
@@ -89,9 +90,9 @@ class TRegistry {
 
  private:
   // Resolves path from the root or the open key, creating missing keys when
-  // asked; names gets the key names of the path.
+  // asked; names gets the key names of the path (views into it).
   std::optional<std::int64_t> Resolve(const std::string& path, bool canCreate,
-                                      std::vector<std::string>& names, bool& absolute);
+                                      std::vector<std::string_view>& names, bool& absolute);
   bool Open(const std::string& path, bool canCreate, DWORD access);
   // True when a key is open with the given right; else sets the error.
   bool Require(DWORD right);
