@@ -86,9 +86,8 @@ bool ClimbsUp(const std::string& path) { return path.find("..") != std::string::
 }  // namespace
 
 const std::string& FileProbe::Upper(const std::string& text) {
-  upper_.assign(text);
-  for (char& c : upper_)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  // Its buffer moves through AsciiUpper and back, kept from call to call.
+  upper_ = AsciiUpper(std::move(upper_.assign(text)));
   return upper_;
 }
 

@@ -10,7 +10,7 @@ void SetProblemValueName(TRegistryContent& problem, const std::string& valueName
 }
 
 TRegistryContent MissingPathProblem(const std::string& keyPath, const std::string& valueName,
-                                    const std::string& path) {
+                                    const std::string& path, std::string detailText) {
   TRegistryContent problem;
   problem.KeyPath = keyPath;
   SetProblemValueName(problem, valueName);
@@ -18,7 +18,9 @@ TRegistryContent MissingPathProblem(const std::string& keyPath, const std::strin
   problem.KeyPathText = Concat({" Key Path:", keyPath});
   problem.ValueNameText = Concat({" ValueName:", valueName});
   problem.ValueText = Concat({" Value:", path});
-  problem.DetailText = Concat({" The file (", path, ") does not exist at the specified location"});
+  problem.DetailText = detailText.empty()
+                           ? Concat({" The file (", path, ") does not exist at the specified location"})
+                           : std::move(detailText);
   problem.Description =
       Concat({"The Key ", path, " under ", keyPath, " contains a bad path for the value"});
   problem.ProblemType = "Missing or Invalid Path";

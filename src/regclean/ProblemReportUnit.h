@@ -13,9 +13,10 @@ namespace regclean {
 void SetProblemValueName(TRegistryContent& problem, const std::string& valueName);
 // A "Missing or Invalid Path" problem about `path` in the value `valueName`
 // under `keyPath`: Value and the texts name the path, ValueNameText the value
-// as it is named.
+// as it is named; DetailText the one given, else " The file (path) does not
+// exist at the specified location".
 TRegistryContent MissingPathProblem(const std::string& keyPath, const std::string& valueName,
-                                    const std::string& path);
+                                    const std::string& path, std::string detailText = {});
 // Appends the problem unless the ignore list holds it; true when appended.
 bool AddUnlessIgnored(ScanContext& context, TRegistryContent problem);
 

@@ -1,6 +1,7 @@
 #include "regclean/SoftwareSettingsWalkUnit.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -102,19 +103,20 @@ class SoftwareSettingsWalk {
 
   TRegistryContent MissingFolderProblem(const std::string& keyPath, const std::string& name,
                                         const std::string& raw, const std::string& folder) const {
-    TRegistryContent problem = MissingPathProblem(keyPath, name, folder);
+    std::string detail = Concat({rules_.folderDetailOpen, folder, ") does not exist at the specified location"});
+    TRegistryContent problem = MissingPathProblem(keyPath, name, folder, std::move(detail));
     problem.KeyName = folder;
     GetSeverity(raw, problem.Severity);
-    problem.DetailText = Concat({rules_.folderDetailOpen, folder, ") does not exist at the specified location"});
     return problem;
   }
 
   TRegistryContent MissingFileProblem(const std::string& keyPath, const std::string& name,
                                       const std::string& raw, const std::string& file) const {
-    TRegistryContent problem = MissingPathProblem(keyPath, name, file);
+    std::string detail = Concat({rules_.fileDetailOpen, file, rules_.fileDetailClose});
+    TRegistryContent problem = MissingPathProblem(keyPath, name, file, std::move(detail));
     GetSeverity(raw, problem.Severity);
-    problem.ValueNameText = Concat({" ValueName:", problem.ValueName});
-    problem.DetailText = Concat({rules_.fileDetailOpen, file, rules_.fileDetailClose});
+    // Named after the item's value name: "default" for the unnamed value.
+    if (problem.UnnamedValue) problem.ValueNameText = Concat({" ValueName:", problem.ValueName});
     return problem;
   }
 

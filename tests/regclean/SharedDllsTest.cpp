@@ -75,10 +75,11 @@ TEST_F(SharedDllsTest, EachScanSeesTheFilesAsTheyAreThen) {
     for (int i = 0; i < found.Count(); ++i) lines.push_back(found.GetItem(i).Content.ValueName);
     return lines;
   };
-  EXPECT_EQ(names(), (std::vector<std::string>{"C:\\Later\\Deep\\a.dll", "C:\\Later\\Deep\\b.dll"}));
+  const std::vector<std::string> both = {"C:\\Later\\Deep\\a.dll", "C:\\Later\\Deep\\b.dll"};
+  EXPECT_EQ(names(), both);
   ASSERT_TRUE(win::ForceDirectories("C:\\Later\\Deep"));
   ASSERT_TRUE(win::WriteFileBytes("C:\\Later\\Deep\\a.dll", {}));
-  EXPECT_EQ(names(), std::vector<std::string>{"C:\\Later\\Deep\\b.dll"});
+  EXPECT_EQ(names(), std::vector<std::string>{both[1]});
 }
 
 TEST_F(SharedDllsTest, CountsFollowTheValueType) {
