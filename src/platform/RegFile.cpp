@@ -87,7 +87,9 @@ class Applier {
       const int line = value.line > 0 ? value.line : key.line;
       const std::string shown = value.name.empty() ? "@" : "\"" + value.name + "\"";
       if (value.remove) {
-        const bool present = store_.GetValue(*id, value.name).has_value();
+        DWORD type = REG_NONE;
+        std::vector<std::uint8_t> data;
+        const bool present = store_.GetValue(*id, value.name, type, data);
         if (present ? !store_.DeleteValue(*id, value.name)
                     : GetLastError() != ERROR_FILE_NOT_FOUND) {
           error = AtLine(line, "cannot delete value " + shown + " of " + key.path + ": " + Reason());

@@ -179,11 +179,7 @@ bool TRegistry::HasSubKeys() {
 
 bool TRegistry::ReadRaw(const std::string& name, DWORD& type, std::vector<std::uint8_t>& data) {
   if (!Require(KEY_QUERY_VALUE)) return false;
-  auto value = store_->GetValue(keyId_, name);
-  if (!value) return false;
-  type = value->type;
-  data = std::move(value->data);
-  return true;
+  return store_->GetValue(keyId_, name, type, data);
 }
 
 bool TRegistry::ValueExists(const std::string& name) { return GetDataInfo(name).has_value(); }

@@ -100,7 +100,8 @@ class SqliteRegistryStore final : public RegistryStore {
   std::vector<std::string> ChildNames(std::int64_t key) override;
   std::vector<std::string> ValueNames(std::int64_t key) override;
   std::vector<RegValue> Values(std::int64_t key) override;
-  std::optional<RegValue> GetValue(std::int64_t key, const std::string& name) override;
+  bool GetValue(std::int64_t key, const std::string& name, DWORD& type,
+                std::vector<std::uint8_t>& data) override;
   bool SetValue(std::int64_t key, const std::string& name, DWORD type,
                 const std::vector<std::uint8_t>& data) override;
   bool DeleteValue(std::int64_t key, const std::string& name) override;
@@ -328,7 +329,7 @@ bool SqliteRegistryStore::PrepareStatements(std::string& message) {
                       " ORDER BY key, seq"},
       {&grandChildren_, "SELECT parent, name, uname, id FROM keys WHERE gparent = ?1"
                         " ORDER BY parent, uname"},
-      {&getValue_, "SELECT name, type, data FROM vals WHERE key = ?1 AND uname = ?2"},
+      {&getValue_, "SELECT type, data FROM vals WHERE key = ?1 AND uname = ?2"},
       {&setValue_, "INSERT INTO vals(key, parent, seq, name, uname, type, data) VALUES (?1,"
                    " (SELECT parent FROM keys WHERE id = ?1), (SELECT IFNULL(MAX(seq), 0) + 1"
                    " FROM vals WHERE parent = (SELECT parent FROM keys WHERE id = ?1)"
@@ -692,9 +693,15 @@ std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
   return names;
 }
 
-std::optional<RegValue> SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name) {
+bool SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name, DWORD& type,
+                                   std::vector<std::uint8_t>& data) {
   BeginRead();
   const auto* held = cache_.ValuesOf(key);
+  const auto found = [&](const RegValue& value) {
+    type = value.type;
+    data.assign(value.data.begin(), value.data.end());  // into the room data has
+    return true;
+  };
   if (held) {
     // A name as listed is its own value (names are unique in any case).
     // Values are mostly read in their listed order: look from the one after
@@ -703,28 +710,32 @@ std::optional<RegValue> SqliteRegistryStore::GetValue(std::int64_t key, const st
       const std::size_t at = (nextValue_ + i) % count;
       if ((*held)[at].second.name == name) {
         nextValue_ = at + 1;
-        return (*held)[at].second;
+        return found((*held)[at].second);
       }
     }
   }
   const std::string upper = UpperName(name);
   if (held) {
     for (const auto& value : *held) {
-      if (value.first == upper) return value.second;
+      if (value.first == upper) return found(value.second);
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
-    return std::nullopt;
+    return false;
   }
   {
     sql::Use q(getValue_);
     q->Bind(1, key);
     q->Bind(2, upper);
     const int rc = q->Step();
-    if (rc == SQLITE_ROW) return RegValue{q->Text(0), static_cast<DWORD>(q->Int(1)), q->Blob(2)};
-    if (Failed(rc, ERROR_CANTREAD)) return std::nullopt;
+    if (rc == SQLITE_ROW) {
+      type = static_cast<DWORD>(q->Int(0));
+      data = q->Blob(1);
+      return true;
+    }
+    if (Failed(rc, ERROR_CANTREAD)) return false;
   }
   if (!KeyGone(key)) SetLastError(ERROR_FILE_NOT_FOUND);
-  return std::nullopt;
+  return false;
 }
 
 bool SqliteRegistryStore::SetValue(std::int64_t key, const std::string& name, DWORD type,

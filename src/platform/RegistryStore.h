@@ -61,7 +61,9 @@ class RegistryStore {
   virtual std::vector<std::string> ChildNames(std::int64_t key) = 0;
   virtual std::vector<std::string> ValueNames(std::int64_t key) = 0;
   virtual std::vector<RegValue> Values(std::int64_t key) = 0;
-  virtual std::optional<RegValue> GetValue(std::int64_t key, const std::string& name) = 0;
+  // Type and raw data of a value; they stay as they were on failure.
+  virtual bool GetValue(std::int64_t key, const std::string& name, DWORD& type,
+                        std::vector<std::uint8_t>& data) = 0;
   // A rewritten value keeps its place and the case of its first name.
   virtual bool SetValue(std::int64_t key, const std::string& name, DWORD type,
                         const std::vector<std::uint8_t>& data) = 0;

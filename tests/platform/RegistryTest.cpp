@@ -332,6 +332,22 @@ TEST_F(RegistryTest, FailuresAreResultsWithTheirErrorCodes) {
        },
        ERROR_INVALID_HANDLE},
       {"delete missing key", [&] { return reg.DeleteKey("\\No\\Such"); }, ERROR_FILE_NOT_FOUND},
+      {"raw read of a missing value, before and after a listing",
+       [&] {
+         if (!reg.OpenKey("\\Raw", true) || !reg.WriteInteger("there", 1)) return true;
+         std::vector<std::string> names;
+         for (int pass = 0; pass < 2; ++pass) {
+           if (pass == 1 && !reg.GetValueNames(names)) return true;
+           DWORD type = 77;
+           std::vector<std::uint8_t> data{1, 2, 3};
+           if (reg.ReadRaw("missing", type, data) || type != 77 ||
+               data != std::vector<std::uint8_t>{1, 2, 3}) {
+             return true;
+           }
+         }
+         return false;
+       },
+       ERROR_FILE_NOT_FOUND},
       {"bad root",
        [&] {
          TRegistry bad(store());
