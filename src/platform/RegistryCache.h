@@ -25,8 +25,13 @@ class RegistryCache {
     std::int64_t id;
   };
   using Children = std::vector<KnownChild>;  // sorted by upperName
-  // Values of one key in creation order, each with its upper-cased name.
-  using Values = std::vector<std::pair<std::string, RegValue>>;
+  // A value with its upper-cased name, worked out when a lookup by another
+  // case first needs it (empty until then).
+  struct KnownValue {
+    mutable std::string upperName;
+    RegValue value;
+  };
+  using Values = std::vector<KnownValue>;  // in creation order
   // Lists of several keys, sorted by key id; keys with an empty list may be
   // left out.
   template <typename List>

@@ -320,12 +320,12 @@ bool SqliteRegistryStore::PrepareStatements(std::string& message) {
       // or values. The indexes give the order: nothing is sorted.
       {&childNames_, "SELECT c.name, c.uname, c.id FROM keys p LEFT JOIN keys c"
                      " ON c.parent = p.id WHERE p.id = ?1 ORDER BY c.uname"},
-      {&values_, "SELECT v.name, v.type, v.data, v.uname FROM keys p LEFT JOIN vals v"
+      {&values_, "SELECT v.name, v.type, v.data FROM keys p LEFT JOIN vals v"
                  " ON v.parent = p.parent AND v.key = p.id WHERE p.id = ?1 ORDER BY v.seq"},
       // The same for a key known to exist in the current read transaction.
       {&childNamesOfLive_, "SELECT name, uname, id FROM keys WHERE parent = ?1 ORDER BY uname"},
       // Lists of all children of a key, child by child.
-      {&childValues_, "SELECT key, name, type, data, uname FROM vals WHERE parent = ?1"
+      {&childValues_, "SELECT key, name, type, data FROM vals WHERE parent = ?1"
                       " ORDER BY key, seq"},
       {&grandChildren_, "SELECT parent, name, uname, id FROM keys WHERE gparent = ?1"
                         " ORDER BY parent, uname"},
@@ -647,8 +647,7 @@ const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
     std::size_t rows = 0;
     auto lists = ReadChildLists<RegistryCache::Values>(
         childValues_, *parent, rows, [](RegistryCache::Values& list, sql::Statement& s) {
-          list.emplace_back(s.Text(4),
-                            RegValue{s.Text(1), static_cast<DWORD>(s.Int(2)), s.Blob(3)});
+          list.push_back({{}, RegValue{s.Text(1), static_cast<DWORD>(s.Int(2)), s.Blob(3)}});
         });
     if (lists) {
       cache_.HoldChildValues(*parent, std::move(*lists), rows);
@@ -656,10 +655,10 @@ const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
     }
   }
   SetLastError(ERROR_SUCCESS);
-  auto values = ListOf<std::pair<std::string, RegValue>>(
+  auto values = ListOf<RegistryCache::KnownValue>(
       values_, values_, key, [](sql::Statement& s) {
-        return std::make_pair(s.Text(3),
-                              RegValue{s.Text(0), static_cast<DWORD>(s.Int(1)), s.Blob(2)});
+        return RegistryCache::KnownValue{
+            {}, RegValue{s.Text(0), static_cast<DWORD>(s.Int(1)), s.Blob(2)}};
       });
   if (values.empty() && GetLastError() != ERROR_SUCCESS) return nullptr;
   cache_.HoldValues(key, std::move(values));
@@ -679,7 +678,7 @@ std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
   std::vector<RegValue> values;
   if (const auto* held = HeldValues(key)) {
     values.reserve(held->size());
-    for (const auto& value : *held) values.push_back(value.second);
+    for (const auto& known : *held) values.push_back(known.value);
   }
   return values;
 }
@@ -688,7 +687,7 @@ std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
   std::vector<std::string> names;
   if (const auto* held = HeldValues(key)) {
     names.reserve(held->size());
-    for (const auto& value : *held) names.push_back(value.second.name);
+    for (const auto& known : *held) names.push_back(known.value.name);
   }
   return names;
 }
@@ -708,16 +707,17 @@ bool SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name, DW
     // the value found last.
     for (std::size_t i = 0, count = held->size(); i < count; ++i) {
       const std::size_t at = (nextValue_ + i) % count;
-      if ((*held)[at].second.name == name) {
+      if ((*held)[at].value.name == name) {
         nextValue_ = at + 1;
-        return found((*held)[at].second);
+        return found((*held)[at].value);
       }
     }
   }
   const std::string upper = UpperName(name);
   if (held) {
-    for (const auto& value : *held) {
-      if (value.first == upper) return found(value.second);
+    for (const auto& known : *held) {
+      if (known.upperName.empty()) known.upperName = UpperName(known.value.name);
+      if (known.upperName == upper) return found(known.value);
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;

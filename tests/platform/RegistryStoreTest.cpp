@@ -177,6 +177,15 @@ TEST_F(RegistryStoreTest, ListedValuesReadInAnyOrderAndCase) {
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(one.ReadString("STRASSE"));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+
+  // The same on a root, whose values are held key by key.
+  TRegistry root(store());
+  ASSERT_TRUE(root.OpenKey("\\", false));
+  ASSERT_TRUE(root.WriteString("Mixed", "m"));
+  ASSERT_TRUE(root.GetValueNames(names));
+  EXPECT_EQ(root.ReadString("MIXED"), "m");
+  EXPECT_EQ(root.ReadString("Mixed"), "m");
+  EXPECT_FALSE(root.ReadString("Mixe"));
 }
 
 TEST_F(RegistryStoreTest, TwoStoresOnOneFileSeeEachOthersChanges) {
