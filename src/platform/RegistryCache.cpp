@@ -28,7 +28,7 @@ auto FindName(List& list, const std::string& upperName) {
 }  // namespace
 
 std::size_t RegistryCache::ParentTable::SlotOf(std::int64_t key) const {
-  // Runs of four ids share a cache line: keys made together are read together.
+  // Runs of four ids lie side by side: keys made together are read together.
   const auto id = static_cast<std::uint64_t>(key);
   return static_cast<std::size_t>(((id >> 2) * 0x9E3779B97F4A7C15ULL) >> shift_) << 2 | (id & 3);
 }
