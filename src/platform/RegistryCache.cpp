@@ -27,6 +27,16 @@ auto FindName(List& list, const std::string& upperName) {
 
 }  // namespace
 
+void RegistryCache::Values::Add(std::string name, DWORD type,
+                                std::span<const std::uint8_t> data) {
+  items.push_back({{}, std::move(name), type, bytes.size(), data.size()});
+  bytes.insert(bytes.end(), data.begin(), data.end());
+}
+
+std::span<const std::uint8_t> RegistryCache::Values::Data(const Item& item) const {
+  return std::span<const std::uint8_t>(bytes).subspan(item.offset, item.size);
+}
+
 std::size_t RegistryCache::ParentTable::SlotOf(std::int64_t key) const {
   // Runs of four ids lie side by side: keys made together are read together.
   const auto id = static_cast<std::uint64_t>(key);
@@ -191,7 +201,7 @@ void RegistryCache::ForgetChildren() {
 void RegistryCache::ForgetValues() {
   lastValues_ = {};
   valuesKey_ = -1;
-  values_.clear();
+  values_ = {};
   childValues_.Clear();
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -25,13 +26,23 @@ class RegistryCache {
     std::int64_t id;
   };
   using Children = std::vector<KnownChild>;  // sorted by upperName
-  // A value with its upper-cased name, worked out when a lookup by another
-  // case first needs it (empty until then).
-  struct KnownValue {
-    mutable std::string upperName;
-    RegValue value;
+  // The values of one key in creation order, their data side by side in one
+  // buffer.
+  struct Values {
+    struct Item {
+      // Worked out when a lookup by another case first needs it.
+      mutable std::string upperName;
+      std::string name;
+      DWORD type;
+      std::size_t offset;  // of the data in bytes
+      std::size_t size;
+    };
+    std::vector<Item> items;
+    std::vector<std::uint8_t> bytes;
+
+    void Add(std::string name, DWORD type, std::span<const std::uint8_t> data);
+    std::span<const std::uint8_t> Data(const Item& item) const;
   };
-  using Values = std::vector<KnownValue>;  // in creation order
   // Lists of several keys, sorted by key id; keys with an empty list may be
   // left out.
   template <typename List>

@@ -49,9 +49,15 @@ std::string Statement::Text(int column) const {
 }
 
 std::vector<std::uint8_t> Statement::Blob(int column) const {
+  const auto bytes = Bytes(column);
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+std::span<const std::uint8_t> Statement::Bytes(int column) const {
   const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
   const int size = sqlite3_column_bytes(stmt_, column);
-  return data ? std::vector<std::uint8_t>(data, data + size) : std::vector<std::uint8_t>();
+  if (!data) return {};
+  return {data, static_cast<std::size_t>(size)};
 }
 
 bool CommitWatch::Attach(sqlite3* db) {

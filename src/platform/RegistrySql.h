@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ class Statement {
   std::int64_t Int(int column) const;
   std::string Text(int column) const;
   std::vector<std::uint8_t> Blob(int column) const;
+  // The bytes of a blob, valid until the statement steps or resets.
+  std::span<const std::uint8_t> Bytes(int column) const;
 
  private:
   sqlite3_stmt* stmt_ = nullptr;

@@ -606,10 +606,7 @@ std::optional<RegistryCache::Lists<List>> SqliteRegistryStore::ReadChildLists(
   while ((rc = q->Step()) == SQLITE_ROW) {
     if (++rows > kMaxRows) return std::nullopt;
     const std::int64_t key = q->Int(0);
-    if (lists.empty() || lists.back().first != key) {
-      lists.emplace_back(key, List());
-      lists.back().second.reserve(4);  // most keys have a few
-    }
+    if (lists.empty() || lists.back().first != key) lists.emplace_back(key, List());
     append(lists.back().second, *q);
   }
   if (Failed(rc, ERROR_CANTREAD)) return std::nullopt;
@@ -623,6 +620,7 @@ const RegistryCache::Children* SqliteRegistryStore::HeldChildren(std::int64_t ke
     std::size_t rows = 0;
     auto lists = ReadChildLists<RegistryCache::Children>(
         grandChildren_, *parent, rows, [](RegistryCache::Children& list, sql::Statement& s) {
+          if (list.empty()) list.reserve(4);  // most keys have a few
           list.push_back({s.Text(2), s.Text(1), s.Int(3)});
         });
     if (lists) {
@@ -647,7 +645,11 @@ const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
     std::size_t rows = 0;
     auto lists = ReadChildLists<RegistryCache::Values>(
         childValues_, *parent, rows, [](RegistryCache::Values& list, sql::Statement& s) {
-          list.push_back({{}, RegValue{s.Text(1), static_cast<DWORD>(s.Int(2)), s.Blob(3)}});
+          if (list.items.empty()) {  // most keys have a few short ones
+            list.items.reserve(4);
+            list.bytes.reserve(256);
+          }
+          list.Add(s.Text(1), static_cast<DWORD>(s.Int(2)), s.Bytes(3));
         });
     if (lists) {
       cache_.HoldChildValues(*parent, std::move(*lists), rows);
@@ -655,13 +657,13 @@ const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
     }
   }
   SetLastError(ERROR_SUCCESS);
-  auto values = ListOf<RegistryCache::KnownValue>(
-      values_, values_, key, [](sql::Statement& s) {
-        return RegistryCache::KnownValue{
-            {}, RegValue{s.Text(0), static_cast<DWORD>(s.Int(1)), s.Blob(2)}};
-      });
+  auto values = ListOf<RegValue>(values_, values_, key, [](sql::Statement& s) {
+    return RegValue{s.Text(0), static_cast<DWORD>(s.Int(1)), s.Blob(2)};
+  });
   if (values.empty() && GetLastError() != ERROR_SUCCESS) return nullptr;
-  cache_.HoldValues(key, std::move(values));
+  RegistryCache::Values held;
+  for (RegValue& value : values) held.Add(std::move(value.name), value.type, value.data);
+  cache_.HoldValues(key, std::move(held));
   return cache_.ValuesOf(key);
 }
 
@@ -677,8 +679,11 @@ std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
 std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
   std::vector<RegValue> values;
   if (const auto* held = HeldValues(key)) {
-    values.reserve(held->size());
-    for (const auto& known : *held) values.push_back(known.value);
+    values.reserve(held->items.size());
+    for (const auto& item : held->items) {
+      const auto data = held->Data(item);
+      values.push_back({item.name, item.type, std::vector<std::uint8_t>(data.begin(), data.end())});
+    }
   }
   return values;
 }
@@ -686,8 +691,8 @@ std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
 std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
   std::vector<std::string> names;
   if (const auto* held = HeldValues(key)) {
-    names.reserve(held->size());
-    for (const auto& known : *held) names.push_back(known.value.name);
+    names.reserve(held->items.size());
+    for (const auto& item : held->items) names.push_back(item.name);
   }
   return names;
 }
@@ -696,28 +701,30 @@ bool SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name, DW
                                    std::vector<std::uint8_t>& data) {
   BeginRead();
   const auto* held = cache_.ValuesOf(key);
-  const auto found = [&](const RegValue& value) {
-    type = value.type;
-    data.assign(value.data.begin(), value.data.end());  // into the room data has
+  const auto found = [&](const RegistryCache::Values::Item& item) {
+    type = item.type;
+    const auto bytes = held->Data(item);
+    data.assign(bytes.begin(), bytes.end());  // into the room data has
     return true;
   };
   if (held) {
     // A name as listed is its own value (names are unique in any case).
     // Values are mostly read in their listed order: look from the one after
     // the value found last.
-    for (std::size_t i = 0, count = held->size(); i < count; ++i) {
+    const auto& items = held->items;
+    for (std::size_t i = 0, count = items.size(); i < count; ++i) {
       const std::size_t at = (nextValue_ + i) % count;
-      if ((*held)[at].value.name == name) {
+      if (items[at].name == name) {
         nextValue_ = at + 1;
-        return found((*held)[at].value);
+        return found(items[at]);
       }
     }
   }
   const std::string upper = UpperName(name);
   if (held) {
-    for (const auto& known : *held) {
-      if (known.upperName.empty()) known.upperName = UpperName(known.value.name);
-      if (known.upperName == upper) return found(known.value);
+    for (const auto& item : held->items) {
+      if (item.upperName.empty()) item.upperName = UpperName(item.name);
+      if (item.upperName == upper) return found(item);
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
