@@ -1,9 +1,12 @@
 // The registry file: sharing, transactions, damage, root names.
 
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -201,6 +204,55 @@ TEST_F(RegistryStoreTest, TwoStoresOnOneFileSeeEachOthersChanges) {
   ASSERT_TRUE(two.DeleteKey("\\Shared"));
   EXPECT_FALSE(one.ReadString("v"));
   EXPECT_EQ(GetLastError(), ERROR_KEY_DELETED);
+}
+
+// The other process of the next test: started with FW_REGISTRY_WRITER naming
+// a store, it changes that store and ends.
+TEST(RegistryOtherProcess, ChangesTheStoreItIsGiven) {
+  const char* path = std::getenv("FW_REGISTRY_WRITER");
+  if (path == nullptr) GTEST_SKIP() << "only runs as the other process of a store test";
+  std::string error;
+  auto store = RegistryStore::Open(path, RegistryOptions{}, error);
+  ASSERT_TRUE(store) << error;
+  TRegistry reg(*store);
+  ASSERT_TRUE(reg.OpenKey("\\Shared", false));
+  ASSERT_TRUE(reg.WriteString("v", "2"));
+  ASSERT_TRUE(reg.DeleteKey("Gone"));
+}
+
+TEST_F(RegistryStoreTest, AnotherProcessesChangesShowAtTheNextRead) {
+  TRegistry reg(store());
+  ASSERT_TRUE(reg.CreateKey("\\Shared\\Gone"));
+  ASSERT_TRUE(reg.OpenKey("\\Shared", false));
+  ASSERT_TRUE(reg.WriteString("v", "1"));
+  std::vector<std::string> names;
+  // Read first, so that what follows could be served from memory.
+  EXPECT_EQ(reg.ReadString("v"), "1");
+  ASSERT_TRUE(reg.GetKeyNames(names));
+  EXPECT_EQ(names, std::vector<std::string>{"Gone"});
+
+  // A fresh process: a connection must not cross a fork.
+  std::string variable = "FW_REGISTRY_WRITER=" + dbPath_;
+  std::vector<char*> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);
+  environment.push_back(variable.data());
+  environment.push_back(nullptr);
+  std::string program = "/proc/self/exe";
+  std::string filter = "--gtest_filter=RegistryOtherProcess.*";
+  char* arguments[] = {program.data(), filter.data(), nullptr};
+  const pid_t child = fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    execve(program.c_str(), arguments, environment.data());
+    _exit(127);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  EXPECT_EQ(reg.ReadString("v"), "2");
+  ASSERT_TRUE(reg.GetKeyNames(names));
+  EXPECT_TRUE(names.empty());
 }
 
 TEST_F(RegistryStoreTest, AWriterWaitsForAnotherStoresBatch) {
