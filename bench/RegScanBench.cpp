@@ -21,32 +21,13 @@ const char* const kUninstall = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\
 
 using bench::BestOf;
 using bench::ScanSections;
-
-struct WalkCounts {
-  std::uint64_t keys = 0;
-  std::uint64_t values = 0;
-};
-
-// Opens a key and reads all its values, then its subkeys the same way.
-void ReadTree(win::TRegistry& registry, const std::string& path, bool recurse, WalkCounts& counts) {
-  if (!registry.OpenKeyReadOnly(path)) return;
-  ++counts.keys;
-  std::vector<std::string> names;
-  registry.GetValueNames(names);
-  win::DWORD type = 0;
-  std::vector<std::uint8_t> data;
-  for (const std::string& name : names)
-    if (registry.ReadRaw(name, type, data)) ++counts.values;
-  if (!recurse) return;
-  registry.GetKeyNames(names);
-  for (const std::string& name : names) ReadTree(registry, path + "\\" + name, false, counts);
-}
+using bench::WalkCounts;
 
 WalkCounts RawWalk(const char* path, bool subkeys) {
   WalkCounts counts;
   win::TRegistry registry(win::KEY_READ);
   registry.SetRootKey(win::HKEY_LOCAL_MACHINE);
-  ReadTree(registry, path, subkeys, counts);
+  bench::ReadTree(registry, path, subkeys ? 1 : 0, counts);
   return counts;
 }
 
@@ -96,21 +77,9 @@ bool Run(const std::string& folder, std::uint64_t keys, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder;
-  std::uint64_t keys = win::kDefaultSyntheticKeys;
-  int rounds = 3;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--machine" && i + 1 < argc) {
-      folder = argv[++i];
-    } else if (arg == "--keys" && i + 1 < argc) {
-      keys = std::strtoull(argv[++i], nullptr, 10);
-    } else if (arg == "--rounds" && i + 1 < argc) {
-      rounds = std::max(1, std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr, "Usage: RegScanBench [--machine DIR] [--keys N] [--rounds R]\n");
-      return 2;
-    }
-  }
-  return Run(folder, keys, rounds) ? 0 : 1;
+  bench::BenchArgs args;
+  if (!bench::ParseBenchArgs(argc, argv, "RegScanBench [--machine DIR] [--keys N] [--rounds R]", true, 0,
+                             args))
+    return 2;
+  return Run(args.folder, args.keys, args.rounds) ? 0 : 1;
 }

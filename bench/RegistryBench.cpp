@@ -8,7 +8,6 @@
 //   is made there (or in a temporary folder that is removed afterwards).
 
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -18,21 +17,17 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
 #include "platform/RegFile.h"
 #include "platform/Registry.h"
 #include "platform/RegistryStore.h"
-#include "platform/SyntheticMachine.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Counts {
-  std::uint64_t keys = 0;
-  std::uint64_t values = 0;
-};
+using Counts = bench::WalkCounts;
 
 class Stopwatch {
  public:
@@ -51,29 +46,9 @@ void Report(const char* what, double seconds, const Counts& counts) {
               static_cast<unsigned long long>(counts.values));
 }
 
-// Depth first, every key opened by its full path as the program opens keys.
-void Walk(win::TRegistry& registry, const std::string& path, Counts& counts) {
-  if (!registry.OpenKeyReadOnly(path)) return;
-  ++counts.keys;
-  std::vector<std::string> names;
-  registry.GetValueNames(names);
-  win::DWORD type = 0;
-  std::vector<std::uint8_t> data;
-  for (const auto& name : names)
-    if (registry.ReadRaw(name, type, data)) ++counts.values;
-  registry.GetKeyNames(names);
-  const std::string prefix = path == "\\" ? path : path + "\\";
-  for (const auto& name : names) Walk(registry, prefix + name, counts);
-}
-
 Counts WalkRegistry(win::RegistryStore& store) {
-  Counts counts;
   win::TRegistry registry(store, win::KEY_READ);
-  for (win::HKEY root : {win::HKEY_LOCAL_MACHINE, win::HKEY_USERS}) {
-    registry.SetRootKey(root);
-    Walk(registry, "\\", counts);
-  }
-  return counts;
+  return bench::WalkWholeRegistry(registry);
 }
 
 bool ReadTable(sqlite3* db, const char* sql, std::uint64_t& rows, std::uint64_t& bytes) {
@@ -109,18 +84,8 @@ bool Fail(const std::string& what) {
   return false;
 }
 
-bool Run(const std::string& folder, std::uint64_t keys) {
+bool Run(const std::string& folder) {
   std::string error;
-  if (!win::HoldsMachine(folder)) {
-    std::printf("Generating %llu keys at %s ...\n", static_cast<unsigned long long>(keys),
-                folder.c_str());
-    win::SyntheticCounts made;
-    Stopwatch watch;
-    if (!win::CreateSyntheticMachine(folder, keys, made, error)) return Fail(error);
-    std::printf("%-34s %8.2f s  (%llu keys, %llu values)\n", "generate", watch.Seconds(),
-                static_cast<unsigned long long>(made.keys),
-                static_cast<unsigned long long>(made.values));
-  }
   auto machine = win::Machine::Open(folder, error);
   if (!machine) return Fail(error);
 
@@ -188,33 +153,14 @@ bool Run(const std::string& folder, std::uint64_t keys) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder;
-  std::uint64_t keys = win::kDefaultSyntheticKeys;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--machine" && i + 1 < argc) {
-      folder = argv[++i];
-    } else if (arg == "--keys" && i + 1 < argc) {
-      keys = std::strtoull(argv[++i], nullptr, 10);
-    } else {
-      std::fprintf(stderr, "Usage: RegistryBench [--machine DIR] [--keys N]\n");
-      return 2;
-    }
+  bench::BenchArgs args;
+  if (!bench::ParseBenchArgs(argc, argv, "RegistryBench [--machine DIR] [--keys N]", false, 0, args))
+    return 2;
+  bench::TemporaryFolder temporary;
+  std::string error;
+  if (!bench::ReadyMachineFolder(args.folder, args.keys, temporary, error)) {
+    Fail(error);
+    return 1;
   }
-  std::string temporary;
-  if (folder.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    temporary = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/fwbench-XXXXXX";
-    if (mkdtemp(temporary.data()) == nullptr) {
-      Fail("cannot make a temporary folder");
-      return 1;
-    }
-    folder = temporary + "/machine";
-  }
-  const bool ok = Run(folder, keys);
-  if (!temporary.empty()) {
-    std::error_code ec;
-    fs::remove_all(temporary, ec);
-  }
-  return ok ? 0 : 1;
+  return Run(args.folder) ? 0 : 1;
 }

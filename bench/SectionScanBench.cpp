@@ -23,27 +23,6 @@ namespace {
 using bench::BestOf;
 using bench::ScanSections;
 
-struct WalkCounts {
-  std::uint64_t keys = 0;
-  std::uint64_t values = 0;
-};
-
-void ReadTree(win::HKEY root, const std::string& path, WalkCounts& counts) {
-  win::TRegistry registry(win::KEY_READ);
-  registry.SetRootKey(root);
-  if (!registry.OpenKeyReadOnly("\\" + path)) return;
-  ++counts.keys;
-  std::vector<std::string> names;
-  registry.GetValueNames(names);
-  win::DWORD type = 0;
-  std::vector<std::uint8_t> data;
-  for (const std::string& name : names)
-    if (registry.ReadRaw(name, type, data)) ++counts.values;
-  registry.GetKeyNames(names);
-  registry.CloseKey();
-  for (const std::string& name : names) ReadTree(root, path.empty() ? name : path + "\\" + name, counts);
-}
-
 long PeakMegabytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -59,11 +38,10 @@ bool Run(const std::string& folder, std::uint64_t keys, int rounds, std::vector<
   const bench::BenchMachine machine(folder, keys);
   if (!machine.Ok()) return Fail(machine.Error());
 
-  WalkCounts walked;
+  bench::WalkCounts walked;
   const double walkSeconds = BestOf(rounds, [&] {
-    walked = {};
-    ReadTree(win::HKEY_LOCAL_MACHINE, "", walked);
-    ReadTree(win::HKEY_USERS, "", walked);
+    win::TRegistry registry(win::KEY_READ);
+    walked = bench::WalkWholeRegistry(registry);
   });
   std::printf("%-28s %8.3f s  (%llu keys, %llu values read)\n", "raw walk", walkSeconds,
               static_cast<unsigned long long>(walked.keys), static_cast<unsigned long long>(walked.values));
@@ -87,25 +65,10 @@ bool Run(const std::string& folder, std::uint64_t keys, int rounds, std::vector<
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder;
-  std::uint64_t keys = win::kDefaultSyntheticKeys;
-  int rounds = 3;
-  std::vector<int> sections;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--machine" && i + 1 < argc) {
-      folder = argv[++i];
-    } else if (arg == "--keys" && i + 1 < argc) {
-      keys = std::strtoull(argv[++i], nullptr, 10);
-    } else if (arg == "--rounds" && i + 1 < argc) {
-      rounds = std::max(1, std::atoi(argv[++i]));
-    } else if (arg == "--section" && i + 1 < argc && regclean::SectionByNumber(std::atoi(argv[i + 1]))) {
-      sections.push_back(std::atoi(argv[++i]));
-    } else {
-      std::fprintf(stderr,
-                   "Usage: SectionScanBench [--machine DIR] [--keys N] [--rounds R] [--section S]...\n");
-      return 2;
-    }
-  }
-  return Run(folder, keys, rounds, sections) ? 0 : 1;
+  bench::BenchArgs args;
+  if (!bench::ParseBenchArgs(argc, argv,
+                             "SectionScanBench [--machine DIR] [--keys N] [--rounds R] [--section S]...",
+                             true, regclean::kSectionCount, args))
+    return 2;
+  return Run(args.folder, args.keys, args.rounds, args.sections) ? 0 : 1;
 }
