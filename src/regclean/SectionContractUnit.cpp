@@ -89,7 +89,6 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-
 bool ContainsNoCase(std::string_view text, std::string_view part) {
   return std::search(text.begin(), text.end(), part.begin(), part.end(), SameUpper) != text.end() ||
          part.empty();

@@ -32,7 +32,6 @@ long long DecimalOrZero(const std::string& text) {
   return value > 2147483647LL ? 0 : value;
 }
 
-
 TRegistryContent SharedDllProblem(const std::string& keyPath, const std::string& fileName,
                                   long long count) {
   TRegistryContent problem;

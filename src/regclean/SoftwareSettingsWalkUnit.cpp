@@ -103,7 +103,8 @@ class SoftwareSettingsWalk {
 
   TRegistryContent MissingFolderProblem(const std::string& keyPath, const std::string& name,
                                         const std::string& raw, const std::string& folder) const {
-    std::string detail = Concat({rules_.folderDetailOpen, folder, ") does not exist at the specified location"});
+    std::string detail =
+        Concat({rules_.folderDetailOpen, folder, ") does not exist at the specified location"});
     TRegistryContent problem = MissingPathProblem(keyPath, name, folder, std::move(detail));
     problem.KeyName = folder;
     GetSeverity(raw, problem.Severity);

@@ -310,7 +310,9 @@ void TFernwickForm::PlaceSysRestoreLabels() {
   QLabel* caption = LauncherLabels[kSysRestoreLauncher];
   const int width = kLauncherLabelWidth;
   auto wrapped = [](const QLabel* label, int lineWidth) {
-    return label->fontMetrics().boundingRect(QRect(0, 0, lineWidth, 1000), Qt::TextWordWrap, label->text()).size();
+    return label->fontMetrics()
+        .boundingRect(QRect(0, 0, lineWidth, 1000), Qt::TextWordWrap, label->text())
+        .size();
   };
   const int captionHeight = wrapped(caption, width).height();
   const int noteHeight = wrapped(abSysRestoreNote, width).height();
