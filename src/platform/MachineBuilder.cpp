@@ -39,6 +39,7 @@
 #include "platform/RegistryStore.h"
 #include "platform/SampleMachineFiles.h"
 #include "platform/ShellLinkWriter.h"
+#include "platform/Services.h"
 #include "platform/StateStore.h"
 #include "platform/TextCodec.h"
 
@@ -469,7 +470,7 @@ bool MakeFiles(const std::string& folder, const std::vector<FileListEntry>& entr
     machine->State().RollbackBatch();
     return false;
   }
-  if (!machine->State().CommitBatch()) {
+  if (!machine->State().CommitBatch() || !SeedServiceRunStates()) {
     error = "cannot write " + machine->State().FileName();
     return false;
   }
