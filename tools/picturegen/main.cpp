@@ -494,6 +494,99 @@ QImage SmallIcons() {
   });
 }
 
+// Stock shell icons, in the order of the platform's StockIcon kinds:
+// program, shortcut, folder, document, then drives removable, fixed,
+// network, CD and RAM disk. Drawn on a 32-unit grid and scaled.
+void ShellIcon(QPainter& p, int kind) {
+  p.setPen(QPen(pal::TealDeep, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  auto page = [&p](const QColor& fill) {
+    QPainterPath sheet;
+    sheet.moveTo(7, 3);
+    sheet.lineTo(20, 3);
+    sheet.lineTo(26, 9);
+    sheet.lineTo(26, 29);
+    sheet.lineTo(7, 29);
+    sheet.closeSubpath();
+    p.setBrush(fill);
+    p.drawPath(sheet);
+    p.drawPolyline(QPolygonF({QPointF(20, 3), QPointF(20, 9), QPointF(26, 9)}));
+  };
+  auto drive = [&p](const QColor& face, const QColor& light) {
+    p.setBrush(face);
+    p.drawRoundedRect(QRectF(3, 11, 26, 12), 2.5, 2.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(light);
+    p.drawEllipse(QRectF(22, 15.5, 3.5, 3.5));
+    p.setPen(QPen(pal::TealDeep, 1.6));
+  };
+  switch (kind) {
+    case 0:  // program: a window with a title bar
+      p.setBrush(pal::White);
+      p.drawRoundedRect(QRectF(3, 6, 26, 21), 2, 2);
+      p.fillRect(QRectF(3.8, 6.8, 24.4, 5.5), pal::Teal);
+      p.fillRect(QRectF(7, 16, 10, 2), pal::TealPale);
+      p.fillRect(QRectF(7, 21, 16, 2), pal::TealPale);
+      break;
+    case 1:  // shortcut: a page with the arrow badge
+      page(pal::White);
+      p.setBrush(pal::White);
+      p.drawRect(QRectF(3, 19, 10, 10));
+      p.setPen(QPen(pal::Blue, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      p.drawPolyline(QPolygonF({QPointF(6, 26), QPointF(10.5, 21.5)}));
+      p.drawPolyline(QPolygonF({QPointF(7, 21.5), QPointF(10.5, 21.5), QPointF(10.5, 25)}));
+      break;
+    case 2: {  // folder
+      QPainterPath tab;
+      tab.moveTo(3, 9);
+      tab.lineTo(3, 6);
+      tab.lineTo(12, 6);
+      tab.lineTo(15, 9);
+      p.setBrush(pal::Amber);
+      p.drawRoundedRect(QRectF(3, 9, 26, 18), 2, 2);
+      p.drawPath(tab);
+      p.setBrush(pal::AmberPale);
+      p.drawRoundedRect(QRectF(3, 13, 26, 14), 2, 2);
+      break;
+    }
+    case 3:  // document
+      page(pal::White);
+      p.fillRect(QRectF(10, 14, 12, 1.8), pal::TealPale);
+      p.fillRect(QRectF(10, 18.5, 12, 1.8), pal::TealPale);
+      p.fillRect(QRectF(10, 23, 8, 1.8), pal::TealPale);
+      break;
+    case 4:  // removable disk
+      drive(pal::Mint, pal::Leaf);
+      p.fillRect(QRectF(7, 15.5, 10, 3), pal::Slate);
+      break;
+    case 5:  // fixed disk
+      drive(pal::TealPale, pal::Leaf);
+      break;
+    case 6:  // network drive: a disk on a cable
+      drive(pal::TealPale, pal::Leaf);
+      p.drawLine(QPointF(16, 23), QPointF(16, 28));
+      p.drawLine(QPointF(8, 28), QPointF(24, 28));
+      break;
+    case 7:  // CD drive
+      drive(pal::Mist, pal::Amber);
+      p.setBrush(pal::White);
+      p.drawEllipse(QRectF(6, 3, 12, 12));
+      p.drawEllipse(QRectF(10.5, 7.5, 3, 3));
+      break;
+    default:  // RAM disk: a chip
+      p.setBrush(pal::Leaf);
+      p.drawRoundedRect(QRectF(5, 10, 22, 13), 1.5, 1.5);
+      for (int pin = 0; pin < 5; ++pin) p.drawLine(QPointF(8 + pin * 4, 23), QPointF(8 + pin * 4, 27));
+      break;
+  }
+}
+
+QImage ShellIcons(int size) {
+  return Strip(size, size, 9, [size](QPainter& p, int i) {
+    p.scale(size / 32.0, size / 32.0);
+    ShellIcon(p, i);
+  });
+}
+
 void ProgramIcons() {
   for (int size : {16, 32, 48, 256}) {
     QImage icon = NewImage(size, size);
@@ -589,6 +682,8 @@ int main(int argc, char* argv[]) {
   Save(ButtonList(), "png", "BtnImageList");
   Save(SmallIcons(), "png", "ImageList1");
   Save(SheetList(), "png", "SheetImageList");
+  Save(ShellIcons(16), "png", "ShellIcons16");
+  Save(ShellIcons(32), "png", "ShellIcons32");
   ProgramIcons();
   return 0;
 }
