@@ -1,7 +1,5 @@
 #include "shell/OptionUnit.h"
 
-#include <cstdio>
-
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/Registry.h"
@@ -25,15 +23,6 @@ std::string ProgramFileName() { return win::ExtractFileName(win::ProgramFile());
 
 bool IsFlagSet(win::TRegistry& registry, const char* name) {
   return registry.ReadString(name).value_or(std::string()) == "1";
-}
-
-// "3/7/2008 2:05:09 PM".
-std::string ShortDateTimeText(const TDateTime& time) {
-  const int hour = time.Hour % 12 == 0 ? 12 : time.Hour % 12;
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%d/%d/%d %d:%02d:%02d %s", time.Month, time.Day, time.Year,
-                hour, time.Minute, time.Second, time.Hour < 12 ? "AM" : "PM");
-  return buffer;
 }
 
 void ShowSchedulerError(const char* call, win::HRESULT hr) {
@@ -106,7 +95,7 @@ std::string VersionLabelText(const std::string& version) {
   const auto info = win::GetFileInfo(win::ProgramFile());
   if (!info) return "Unknowable Version";
   return "Version: " + version + ", Last Time: " +
-         ShortDateTimeText(FileTimeToLocalDateTime(info->lastWriteTime));
+         FormatShortDateTime(FileTimeToLocalDateTime(info->lastWriteTime));
 }
 
 void LoadGeneralSettings(GeneralSettingsPage& page) {

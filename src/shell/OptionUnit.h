@@ -29,8 +29,8 @@ bool SaveGeneralSettings(const GeneralSettingsPage& page);
 // Writes or deletes the Run value named after the program's file.
 bool SetRunAtStartup(bool on);
 
-// "Version: 4.0, Last Time: 3/7/2008 2:05:09 PM", or "Unknowable Version"
-// when the program file is missing.
+// "Version: 4.0, Last Time: " and the program file's time in the machine's
+// short date and time format, or "Unknowable Version" when the file is missing.
 std::string VersionLabelText(const std::string& version);
 
 // Page "Ignore List": the ignore file's lines as last read, one row per line

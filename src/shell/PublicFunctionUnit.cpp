@@ -1,7 +1,10 @@
 #include "shell/PublicFunctionUnit.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 #include "platform/FileSystem.h"
@@ -257,6 +260,166 @@ void DateTimeToEnglishText(const TDateTime& dateTime, std::string& text) {
 }
 
 TDateTime Now() { return LocalDateTime(std::time(nullptr)); }
+
+namespace {
+
+constexpr std::size_t kMaxPictureLength = 79;  // Windows keeps up to 80 characters with the terminator
+constexpr std::size_t kMaxSeparatorLength = 3;
+constexpr std::size_t kMaxDesignatorLength = 15;
+
+const char* const kInternationalKey = "Control Panel\\International";
+
+// A picture value: text of a string type, not empty, not longer than Windows
+// allows.
+std::optional<std::string> ReadPicture(win::TRegistry& registry, const char* name) {
+  auto text = registry.ReadString(name);
+  if (!text || text->empty() || text->size() > kMaxPictureLength) return std::nullopt;
+  return text;
+}
+
+// A date or time separator: one to three characters that are no picture letter
+// or quote.
+std::optional<std::string> ReadSeparator(win::TRegistry& registry, const char* name) {
+  auto text = registry.ReadString(name);
+  if (!text || text->empty() || text->size() > kMaxSeparatorLength ||
+      text->find_first_of("dMyghHmst'") != std::string::npos)
+    return std::nullopt;
+  return text;
+}
+
+std::string Padded(int number, int width) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%0*d", width, number);
+  return buffer;
+}
+
+// 0 for Sunday.
+int DayOfWeek(const TDateTime& dateTime) {
+  using namespace std::chrono;
+  const year_month_day date{year{dateTime.Year}, month{static_cast<unsigned>(dateTime.Month)},
+                            day{static_cast<unsigned>(dateTime.Day)}};
+  if (!date.ok()) return -1;
+  return static_cast<int>(weekday{sys_days{date}}.c_encoding());
+}
+
+std::string DateField(char letter, std::size_t count, const TDateTime& dateTime) {
+  static const char* const kMonths[] = {"January", "February", "March",     "April",
+                                        "May",     "June",     "July",      "August",
+                                        "September", "October", "November", "December"};
+  static const char* const kDays[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                      "Thursday", "Friday", "Saturday"};
+  auto name = [count](const char* full) {
+    return count == 3 ? std::string(full, 3) : std::string(full);
+  };
+  switch (letter) {
+    case 'd': {
+      if (count <= 2) return Padded(dateTime.Day, static_cast<int>(count));
+      const int weekday = DayOfWeek(dateTime);
+      return weekday < 0 ? std::string() : name(kDays[weekday]);
+    }
+    case 'M':
+      if (count <= 2) return Padded(dateTime.Month, static_cast<int>(count));
+      return dateTime.Month >= 1 && dateTime.Month <= 12 ? name(kMonths[dateTime.Month - 1])
+                                                         : std::string();
+    case 'y':
+      if (count <= 2) return Padded(dateTime.Year % 100, static_cast<int>(count));
+      return Padded(dateTime.Year, 4);
+    default:  // 'g'
+      return "A.D.";
+  }
+}
+
+std::string TimeField(char letter, std::size_t count, const TDateTime& dateTime,
+                      const TRegionalFormats& formats) {
+  const int width = count >= 2 ? 2 : 1;
+  switch (letter) {
+    case 'h': return Padded(dateTime.Hour % 12 == 0 ? 12 : dateTime.Hour % 12, width);
+    case 'H': return Padded(dateTime.Hour, width);
+    case 'm': return Padded(dateTime.Minute, width);
+    case 's': return Padded(dateTime.Second, width);
+    default: {  // 't'
+      const std::string& text = dateTime.Hour < 12 ? formats.AMText : formats.PMText;
+      return count >= 2 ? text : text.substr(0, 1);
+    }
+  }
+}
+
+}  // namespace
+
+TRegionalFormats ReadRegionalFormats() {
+  TRegionalFormats formats;
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(win::HKEY_CURRENT_USER);
+  if (!registry.OpenKeyReadOnly(kInternationalKey)) return formats;
+  const std::string date = ReadSeparator(registry, "sDate").value_or("/");
+  const std::string time = ReadSeparator(registry, "sTime").value_or(":");
+  formats.ShortDate = ReadPicture(registry, "sShortDate").value_or("M" + date + "d" + date + "yyyy");
+  formats.TimeFormat =
+      ReadPicture(registry, "sTimeFormat").value_or("h" + time + "mm" + time + "ss tt");
+  // An empty AM or PM text is a setting of its own (24-hour clocks).
+  if (auto am = registry.ReadString("s1159"); am && am->size() <= kMaxDesignatorLength)
+    formats.AMText = *am;
+  if (auto pm = registry.ReadString("s2359"); pm && pm->size() <= kMaxDesignatorLength)
+    formats.PMText = *pm;
+  return formats;
+}
+
+std::string FormatPicture(const std::string& picture, PictureKind kind, const TDateTime& dateTime,
+                          const TRegionalFormats& formats) {
+  const std::string_view letters = kind == PictureKind::Date ? "dMyg" : "hHmst";
+  std::string text;
+  std::size_t i = 0;
+  while (i < picture.size()) {
+    const char c = picture[i];
+    if (c == '\'' && i + 1 < picture.size() && picture[i + 1] == '\'') {
+      text += '\'';  // '' is one quote, inside quoted text or not
+      i += 2;
+      continue;
+    }
+    if (c == '\'') {
+      // Quoted text up to the closing quote, or to the end.
+      for (++i; i < picture.size(); ++i) {
+        if (picture[i] != '\'') {
+          text += picture[i];
+        } else if (i + 1 < picture.size() && picture[i + 1] == '\'') {
+          text += '\'';
+          ++i;
+        } else {
+          ++i;
+          break;
+        }
+      }
+      continue;
+    }
+    if (letters.find(c) == std::string_view::npos) {
+      text += c;
+      ++i;
+      continue;
+    }
+    std::size_t count = 1;
+    while (i + count < picture.size() && picture[i + count] == c) ++count;
+    text += kind == PictureKind::Date ? DateField(c, std::min<std::size_t>(count, 4), dateTime)
+                                      : TimeField(c, count, dateTime, formats);
+    i += count;
+  }
+  return text;
+}
+
+std::string FormatShortDate(const TDateTime& dateTime) {
+  const TRegionalFormats formats = ReadRegionalFormats();
+  return FormatPicture(formats.ShortDate, PictureKind::Date, dateTime, formats);
+}
+
+std::string FormatTime(const TDateTime& dateTime) {
+  const TRegionalFormats formats = ReadRegionalFormats();
+  return FormatPicture(formats.TimeFormat, PictureKind::Time, dateTime, formats);
+}
+
+std::string FormatShortDateTime(const TDateTime& dateTime) {
+  const TRegionalFormats formats = ReadRegionalFormats();
+  return FormatPicture(formats.ShortDate, PictureKind::Date, dateTime, formats) + " " +
+         FormatPicture(formats.TimeFormat, PictureKind::Time, dateTime, formats);
+}
 
 void Delay(unsigned milliseconds) {
   const win::DWORD start = win::GetTickCount();

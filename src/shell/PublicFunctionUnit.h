@@ -97,6 +97,30 @@ TDateTime FileTimeToLocalDateTime(win::FileTime fileTime);
 void DateTimeToEnglishText(const TDateTime& dateTime, std::string& text);
 TDateTime Now();
 
+// The user's short date and time pictures and AM/PM texts from
+// HKEY_CURRENT_USER\Control Panel\International; a missing or unreadable
+// value gives Windows' default.
+struct TRegionalFormats {
+  std::string ShortDate = "M/d/yyyy";
+  std::string TimeFormat = "h:mm:ss tt";
+  std::string AMText = "AM";
+  std::string PMText = "PM";
+};
+TRegionalFormats ReadRegionalFormats();
+
+// Windows picture rules: d dd ddd dddd, M MM MMM MMMM, y yy yyyy, g, in a
+// date picture; h hh H HH m mm s ss t tt in a time picture; text in single
+// quotes ('' for a quote) and every other character as it stands.
+enum class PictureKind { Date, Time };
+std::string FormatPicture(const std::string& picture, PictureKind kind, const TDateTime& dateTime,
+                          const TRegionalFormats& formats);
+
+// In the machine's short date format, its time format, and both (date, a
+// blank, time).
+std::string FormatShortDate(const TDateTime& dateTime);
+std::string FormatTime(const TDateTime& dateTime);
+std::string FormatShortDateTime(const TDateTime& dateTime);
+
 void Delay(unsigned milliseconds);
 void GetCurrentUserName(std::string& name);
 bool EnableShutdownPrivilege();

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <regex>
 
 #include "ShellFixtures.h"
 #include "platform/FileSystem.h"
+#include "platform/Machine.h"
 #include "platform/TaskScheduler.h"
 #include "platform/TextCodec.h"
 #include "shell/Dialogs.h"
@@ -149,6 +154,30 @@ TEST_F(OptionsTest, VersionLabelShowsTheTrimmedVersionAndTheProgramFileTime) {
     LoadGeneralSettings(page);
     EXPECT_EQ(page.LabelVer, "Unknowable Version");
   }
+}
+
+TEST_F(OptionsTest, VersionLabelOnTheSampleMachineUsesItsRegionalFormat) {
+  const char* saved = std::getenv("TZ");
+  const std::string previous = saved ? saved : "";
+  setenv("TZ", "UTC0", 1);
+  tzset();
+  const std::string folder = ::testing::TempDir() + "fwoptions-sample";
+  std::filesystem::remove_all(folder);
+  std::string error;
+  ASSERT_TRUE(win::CreateMachine(folder, win::SampleMachineRecipe(), error)) << error;
+  {
+    std::unique_ptr<win::Machine> machine = win::Machine::Open(folder, error);
+    ASSERT_TRUE(machine) << error;
+    win::SetCurrentMachine(machine.get());
+    GeneralSettingsPage page;
+    LoadGeneralSettings(page);
+    win::SetCurrentMachine(nullptr);
+    EXPECT_EQ(page.LabelVer, "Version: 4.0, Last Time: 20/02/2009 10:00:00");
+  }
+  std::filesystem::remove_all(folder);
+  if (saved) setenv("TZ", previous.c_str(), 1);
+  else unsetenv("TZ");
+  tzset();
 }
 
 // Rows as "category | key".

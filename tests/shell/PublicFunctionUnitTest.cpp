@@ -263,6 +263,79 @@ TEST(EnglishDate, FileTimeIsShownInLocalTime) {
   EXPECT_EQ(local.Second, 9);
 }
 
+TEST(RegionalDate, PictureRules) {
+  TRegionalFormats formats;
+  TRegionalFormats german;
+  german.AMText = "vorm.";
+  german.PMText = "nachm.";
+  struct Case {
+    const char* picture;
+    PictureKind kind;
+    TDateTime time;
+    const TRegionalFormats& formats;
+    const char* text;
+  };
+  const PictureKind D = PictureKind::Date;
+  const PictureKind T = PictureKind::Time;
+  const Case cases[] = {
+      {"dd/MM/yyyy", D, {2009, 2, 5, 9, 5, 7}, formats, "05/02/2009"},
+      {"M/d/yyyy", D, {2009, 2, 5, 9, 5, 7}, formats, "2/5/2009"},
+      {"yyyy-MM-dd", D, {2009, 12, 25, 9, 5, 7}, formats, "2009-12-25"},
+      {"d.M.yy y", D, {2009, 2, 5, 9, 5, 7}, formats, "5.2.09 9"},
+      {"yyy yyyyy", D, {987, 2, 5, 0, 0, 0}, formats, "0987 0987"},
+      {"dddd, MMMM d, yyyy", D, {2009, 2, 5, 0, 0, 0}, formats, "Thursday, February 5, 2009"},
+      {"ddd dd-MMM-yy", D, {2009, 2, 1, 0, 0, 0}, formats, "Sun 01-Feb-09"},
+      {"'Day' d 'of' M", D, {2009, 2, 5, 0, 0, 0}, formats, "Day 5 of 2"},
+      {"d 'o''clock' ''", D, {2009, 2, 5, 0, 0, 0}, formats, "5 o'clock '"},
+      {"d 'unclosed M", D, {2009, 2, 5, 0, 0, 0}, formats, "5 unclosed M"},
+      {"d h:mm", D, {2009, 2, 5, 9, 5, 7}, formats, "5 h:mm"},
+      {"HH:mm:ss", T, {2009, 2, 5, 9, 5, 7}, formats, "09:05:07"},
+      {"H:m:s", T, {2009, 2, 5, 9, 5, 7}, formats, "9:5:7"},
+      {"h:mm:ss tt", T, {2009, 2, 5, 0, 0, 0}, formats, "12:00:00 AM"},
+      {"h:mm:ss tt", T, {2009, 2, 5, 12, 0, 0}, formats, "12:00:00 PM"},
+      {"h:mm:ss tt", T, {2009, 2, 5, 23, 59, 59}, formats, "11:59:59 PM"},
+      {"hh:mm t", T, {2009, 2, 5, 1, 2, 3}, formats, "01:02 A"},
+      {"HH:mm tt", T, {2009, 2, 5, 13, 2, 3}, german, "13:02 nachm."},
+      {"HH 'Uhr' d", T, {2009, 2, 5, 13, 2, 3}, formats, "13 Uhr d"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FormatPicture(c.picture, c.kind, c.time, c.formats), c.text) << c.picture;
+}
+
+TEST(RegionalDate, MachineSettingsWithWindowsDefaults) {
+  const std::string key = "[HKEY_CURRENT_USER\\Control Panel\\International]\r\n";
+  struct Case {
+    const char* what;
+    std::string regText;
+    const char* text;  // 2009-02-20 10:00:00 and 2009-02-05 21:04:03
+  };
+  const Case cases[] = {
+      {"day first, 24 hours", key + "\"sShortDate\"=\"dd/MM/yyyy\"\r\n\"sTimeFormat\"=\"HH:mm:ss\"\r\n",
+       "20/02/2009 10:00:00|05/02/2009 21:04:03"},
+      {"no key", "", "2/20/2009 10:00:00 AM|2/5/2009 9:04:03 PM"},
+      {"empty key", key, "2/20/2009 10:00:00 AM|2/5/2009 9:04:03 PM"},
+      {"separators only", key + "\"sDate\"=\"-\"\r\n\"sTime\"=\".\"\r\n",
+       "2-20-2009 10.00.00 AM|2-5-2009 9.04.03 PM"},
+      {"own AM and PM texts", key + "\"s1159\"=\"am\"\r\n\"s2359\"=\"\"\r\n",
+       "2/20/2009 10:00:00 am|2/5/2009 9:04:03 "},
+      {"damaged values", key + "\"sShortDate\"=hex:64,00\r\n\"sTimeFormat\"=dword:00000001\r\n"
+                               "\"sDate\"=\"dd\"\r\n\"sTime\"=\"\"\r\n\"s1159\"=dword:00000000\r\n",
+       "2/20/2009 10:00:00 AM|2/5/2009 9:04:03 PM"},
+      {"empty and overlong pictures",
+       key + "\"sShortDate\"=\"\"\r\n\"sTimeFormat\"=\"" + std::string(200, 'H') + "\"\r\n",
+       "2/20/2009 10:00:00 AM|2/5/2009 9:04:03 PM"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestMachine machine(c.regText);
+    EXPECT_EQ(FormatShortDateTime({2009, 2, 20, 10, 0, 0}) + "|" + FormatShortDateTime({2009, 2, 5, 21, 4, 3}),
+              c.text);
+  }
+  TestMachine machine(key + "\"sShortDate\"=\"yyyy-MM-dd\"\r\n\"sTimeFormat\"=\"HH:mm\"\r\n");
+  EXPECT_EQ(FormatShortDate({2009, 2, 5, 21, 4, 3}), "2009-02-05");
+  EXPECT_EQ(FormatTime({2009, 2, 5, 21, 4, 3}), "21:04");
+}
+
 class FakeItemsView : public ItemsProgressView {
  public:
   int ItemsGaugePosition() const override { return position; }
