@@ -337,3 +337,11 @@ bool ParseRegFile(const std::vector<std::uint8_t>& bytes, const std::string& fil
 }
 
 }  // namespace win
+
+namespace win {
+
+std::string DecodeRegFileText(const std::vector<std::uint8_t>& bytes, unsigned codePage) {
+  return DecodeText(bytes, codePage);
+}
+
+}  // namespace win
