@@ -96,6 +96,8 @@ TEST_F(OptionsFormTest, OpensOnTheFirstPageWithTheMachinesState) {
   ASSERT_EQ(form->IgnoreListView->topLevelItemCount(), 2);
   EXPECT_EQ(form->IgnoreListView->topLevelItem(1)->text(0), "Help Section");
   EXPECT_EQ(form->IgnoreListView->topLevelItem(1)->text(1), "HKEY_LOCAL_MACHINE\\Help");
+  EXPECT_EQ(form->IgnoreListView->columnWidth(0), 80);
+  EXPECT_EQ(form->IgnoreListView->columnWidth(1), 400);
   // No job: unticked, 09:30, one day, both disabled.
   EXPECT_FALSE(form->cbActiveTask->isChecked());
   EXPECT_EQ(form->dtpStartTime->time(), QTime(9, 30));

@@ -250,18 +250,56 @@ TEST_F(ScanPageTest, ProblemRowsAreDrawnWithTickFrameAndText) {
   EXPECT_EQ(pixel(first.topLeft() + QPoint(2, 30)), QColor(0, 0, 255));
   EXPECT_EQ(pixel(first.topLeft() + QPoint(first.width() - 10, 4)), QColor(0, 0, 255));
   EXPECT_EQ(pixel(second.topLeft() + QPoint(2, 30)), kProblemFrameColour);
-  // The tick picture sits at (8, 25): ticked and unticked rows differ there.
+  // The tick picture sits at (8, 25) in the shrunk rectangle: ticked and
+  // unticked rows differ there.
   const QImage ticked = dm->ProblemsImageList.Frame(1);
   const QImage unticked = dm->ProblemsImageList.Frame(0);
-  const QPoint inBox(8, 12);
+  const QPoint inBox(8, 9);
   ASSERT_NE(ticked.pixel(inBox), unticked.pixel(inBox));
-  EXPECT_EQ(pixel(first.topLeft() + QPoint(8, 25) + inBox), QColor(ticked.pixel(inBox)));
-  EXPECT_EQ(pixel(second.topLeft() + QPoint(8, 25) + inBox), QColor(unticked.pixel(inBox)));
+  EXPECT_EQ(pixel(first.topLeft() + QPoint(10, 29) + inBox), QColor(ticked.pixel(inBox)));
+  EXPECT_EQ(pixel(second.topLeft() + QPoint(10, 29) + inBox), QColor(unticked.pixel(inBox)));
   // Text is drawn in the row: something dark right of the tick picture.
   bool ink = false;
   for (int x = 32; x < 120 && !ink; ++x)
     for (int y = 6; y < 60 && !ink; ++y) ink = pixel(second.topLeft() + QPoint(x, y)).lightness() < 80;
   EXPECT_TRUE(ink);
+}
+
+TEST_F(ScanPageTest, TickBoxTogglesWhereItIsDrawn) {
+  Open();
+  FakeSections fakes(std::map<int, int>{{10, 1}});
+  SendClick(form->ScanNowBtn);
+  SelectGridRow(1);
+  TProblemsListBox* list = page->ProblemsListBox;
+  const QImage shot = list->viewport()->grab().toImage();
+  const qreal scale = shot.devicePixelRatio();
+  const QRect row = list->visualItemRect(list->item(0));
+  const QRgb background = shot.pixel(int((row.left() + 6) * scale), int((row.top() + 8) * scale));
+  // The drawn box: what differs from the background between the frame and the text.
+  QRect box;
+  for (int x = 4; x < 30; ++x)
+    for (int y = 6; y < kProblemRowHeight - 6; ++y)
+      if (shot.pixel(int((row.left() + x) * scale), int((row.top() + y) * scale)) != background)
+        box |= QRect(x, y, 1, 1);
+  ASSERT_FALSE(box.isEmpty());
+  const int midX = box.center().x();
+  const int midY = box.center().y();
+  struct Case {
+    QPoint at;  // from the row's top left corner
+    bool toggles;
+  };
+  const Case cases[] = {
+      {box.topLeft(), true},          {box.topRight(), true},       {box.bottomLeft(), true},
+      {box.bottomRight(), true},      {{box.left(), midY}, true},   {{box.right(), midY}, true},
+      {{midX, box.top()}, true},      {{midX, box.bottom()}, true}, {{9, midY}, false},
+      {{27, midY}, false},            {{midX, 28}, false},          {{midX, 47}, false},
+  };
+  for (const Case& c : cases) {
+    const int before = list->StateImage(0);
+    ClickProblemRow(0, c.at.x(), c.at.y());
+    EXPECT_EQ(list->StateImage(0) != before, c.toggles) << c.at.x() << "," << c.at.y();
+    EXPECT_EQ(Ticked(10, 0), list->StateImage(0) == 1);
+  }
 }
 
 TEST_F(ScanPageTest, ProgressShowsWhileScanningAndAbortKeepsWhatWasFound) {

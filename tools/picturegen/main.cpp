@@ -436,7 +436,7 @@ QImage PopupList() {
 }
 
 QImage ProblemsList() {
-  return Strip(16, 70, 2, [](QPainter& p, int i) { TickBox(p, QRectF(1.5, 5.5, 13, 13), i == 1); });
+  return Strip(16, 70, 2, [](QPainter& p, int i) { TickBox(p, QRectF(1.5, 2.5, 13, 13), i == 1); });
 }
 
 QImage LevelList() {

@@ -78,8 +78,11 @@ void TProblemsListBox::DrawItem(QPainter& painter, int row, const QRect& bounds,
   const regclean::ProblemRowText text = regclean::LayoutProblemRow(ProblemText(row), charWidth, width() - 44);
   const QColor ink = selected ? QColor(0, 0, 255) : QColor(0, 0, 0);
   const QColor frame = selected ? QColor(0, 0, 255) : kProblemFrameColour;
-  const int left = bounds.left();
-  const int top = bounds.top();
+  // Pictures, texts and frame in the row shrunk by 2 left and right, 4 top
+  // and bottom; the tick picture then lies on the tick box that presses hit.
+  const QRect inner = bounds.adjusted(2, 4, -2, -4);
+  const int left = inner.left();
+  const int top = inner.top();
 
   if (StateImages) StateImages->Draw(painter, left + 8, top + 25, StateImage(row));
 
@@ -93,10 +96,9 @@ void TProblemsListBox::DrawItem(QPainter& painter, int row, const QRect& bounds,
     TextOut(painter, left + 32, top + 18 + 14 * static_cast<int>(line), text.descriptionLines[line]);
 
   // The frame lies inside the rectangle, as a framed rectangle does.
-  const QRect outline = bounds.adjusted(2, 4, -2, -4);
   painter.setPen(frame);
   painter.setBrush(Qt::NoBrush);
-  painter.drawRect(outline.adjusted(0, 0, -1, -1));
+  painter.drawRect(inner.adjusted(0, 0, -1, -1));
   painter.restore();
 }
 

@@ -113,7 +113,7 @@ void TFormOptions::BuildIgnorePage(QWidget* page) {
   IgnoreListView->setSelectionBehavior(QAbstractItemView::SelectRows);
   IgnoreListView->setSelectionMode(QAbstractItemView::SingleSelection);
   IgnoreListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  IgnoreListView->header()->setStretchLastSection(true);
+  IgnoreListView->header()->setStretchLastSection(false);
   RemoveSelectBtn = new QPushButton(QStringLiteral("Remove Selected"), page);
   RemoveSelectBtn->setGeometry(kGroupWidth + 8 - 130, kPagesHeight - 64, 130, 25);
 }
