@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -157,12 +159,23 @@ TEST_F(OptionsTest, VersionLabelShowsTheTrimmedVersionAndTheProgramFileTime) {
 }
 
 TEST_F(OptionsTest, VersionLabelOnTheSampleMachineUsesItsRegionalFormat) {
-  const char* saved = std::getenv("TZ");
-  const std::string previous = saved ? saved : "";
-  setenv("TZ", "UTC0", 1);
-  tzset();
-  const std::string folder = ::testing::TempDir() + "fwoptions-sample";
-  std::filesystem::remove_all(folder);
+  // File times are UTC; the label shows local time.
+  struct UtcZone {
+    UtcZone() : saved(std::getenv("TZ")), previous(saved ? saved : "") {
+      setenv("TZ", "UTC0", 1);
+      tzset();
+    }
+    ~UtcZone() {
+      if (saved) setenv("TZ", previous.c_str(), 1);
+      else unsetenv("TZ");
+      tzset();
+    }
+    const char* saved;
+    std::string previous;
+  } utc;
+  std::string parent = (std::filesystem::temp_directory_path() / "fwoptions-XXXXXX").string();
+  ASSERT_NE(mkdtemp(parent.data()), nullptr);
+  const std::string folder = parent + "/machine";
   std::string error;
   ASSERT_TRUE(win::CreateMachine(folder, win::SampleMachineRecipe(), error)) << error;
   {
@@ -174,10 +187,7 @@ TEST_F(OptionsTest, VersionLabelOnTheSampleMachineUsesItsRegionalFormat) {
     win::SetCurrentMachine(nullptr);
     EXPECT_EQ(page.LabelVer, "Version: 4.0, Last Time: 20/02/2009 10:00:00");
   }
-  std::filesystem::remove_all(folder);
-  if (saved) setenv("TZ", previous.c_str(), 1);
-  else unsetenv("TZ");
-  tzset();
+  std::filesystem::remove_all(parent);
 }
 
 // Rows as "category | key".
