@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "../regclean/RegcleanFixture.h"
+#include "SampleMachineCopy.h"
 #include "platform/FileSystem.h"
 #include "platform/Machine.h"
 #include "platform/RegFile.h"
@@ -260,31 +261,7 @@ std::vector<std::string> ChangedKeys(const RegistrySnapshot& now, const Registry
   return keys;
 }
 
-// The built-in sample machine in a temporary folder, current while it lives.
-class SampleMachine {
- public:
-  SampleMachine() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "fwbackup-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) return;
-    parent_ = pattern;
-    std::string error;
-    machine_ = win::OpenOrCreateMachine(parent_ + "/machine", error);
-    if (machine_) win::SetCurrentMachine(machine_.get());
-  }
-  ~SampleMachine() {
-    if (machine_) win::SetCurrentMachine(nullptr);
-    machine_.reset();
-    std::error_code ignored;
-    if (!parent_.empty()) std::filesystem::remove_all(parent_, ignored);
-  }
-  SampleMachine(const SampleMachine&) = delete;
-  SampleMachine& operator=(const SampleMachine&) = delete;
-  bool Ready() const { return machine_ != nullptr; }
-
- private:
-  std::string parent_;
-  std::unique_ptr<win::Machine> machine_;
-};
+using SampleMachine = SampleMachineCopy;
 
 // The sample machine: scan every section, repair everything found, and
 // restore the repair backup from the Backup page; then a full backup made

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "OptimizerFixture.h"
+#include "TestMachine.h"
+#include "platform/IniFile.h"
+#include "platform/Services.h"
+#include "recovery/RegBackupUnit.h"
+#include "shell/Dialogs.h"
+#include "tools/PucUnit.h"
+#include "tools/SpeedItemUnit.h"
+#include "tools/SystemSpeedUnit.h"
+
+using namespace tools;
+using namespace optimizer_test;
+
+namespace {
+
+// Eventlog auto, Spooler demand, SSDPSRV with a running dependant, Themes
+// disabled; the other listed services are not installed.
+const char* const kServicesReg = R"(
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Eventlog]
+"Type"=dword:00000020
+"Start"=dword:00000002
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Spooler]
+"Type"=dword:00000110
+"Start"=dword:00000003
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\SSDPSRV]
+"Type"=dword:00000020
+"Start"=dword:00000003
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\upnphost]
+"Type"=dword:00000020
+"Start"=dword:00000002
+"DependOnService"=hex(7):53,00,53,00,44,00,50,00,53,00,52,00,56,00,00,00,00,00
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Themes]
+"Type"=dword:00000020
+"Start"=dword:00000004
+)";
+
+std::int64_t Start(const std::string& name) {
+  const RawValue raw = ReadRaw(win::HKEY_LOCAL_MACHINE, ServiceKeyPath(name), "Start");
+  return raw.exists ? raw.data[0] : -1;
+}
+
+bool Running(const char* name) {
+  std::string state;
+  return ReadServiceState(name, state) && state.size() > 1 && state.back() == '1';
+}
+
+void StartService(const char* name) {
+  win::DWORD error = 0;
+  ASSERT_TRUE(StartServiceByName(name, &error)) << name << " " << error;
+}
+
+TEST(SystemSpeedTest, ServicePrimitivesWriteStartTypesAndCountOnlyRealFailures) {
+  TestMachine machine(kServicesReg);
+  const struct {
+    int mode;
+    std::int64_t start;
+  } modes[] = {{0, 2}, {1, 3}, {2, 4}, {3, 4}, {-1, 4}};
+  for (const auto& m : modes) {
+    EXPECT_TRUE(SetServiceStartType(m.mode, ServiceKeyPath("Spooler")));
+    EXPECT_EQ(Start("Spooler"), m.start) << m.mode;
+  }
+  // Not installed: nothing written, the calls fail, the change is no failure.
+  win::DWORD error = 0;
+  EXPECT_FALSE(StopServiceByName("Irmon", &error));
+  EXPECT_EQ(error, win::ERROR_SERVICE_DOES_NOT_EXIST);
+  EXPECT_TRUE(DisableService("Irmon"));
+  EXPECT_FALSE(KeyExists(win::HKEY_LOCAL_MACHINE, ServiceKeyPath("Irmon")));
+  // Already running: start type 2, the start itself refused, no failure.
+  ASSERT_TRUE(SetServiceStartType(1, ServiceKeyPath("Eventlog")));
+  EXPECT_TRUE(EnableService("Eventlog"));
+  EXPECT_EQ(Start("Eventlog"), 2);
+  EXPECT_FALSE(StartServiceByName("Eventlog", &error));
+  EXPECT_EQ(error, win::ERROR_SERVICE_ALREADY_RUNNING);
+  // A running dependant keeps SSDPSRV running: that is a failure.
+  StartService("SSDPSRV");
+  EXPECT_FALSE(DisableService("SSDPSRV"));
+  EXPECT_TRUE(Running("SSDPSRV"));
+  EXPECT_EQ(win::OpenServiceHandleCount(), 0u);
+}
+
+// Services and their states of the listed services.
+std::map<std::string, std::string> ServiceStates() {
+  std::map<std::string, std::string> states;
+  for (const char* name : ServiceNames) EXPECT_TRUE(ReadServiceState(name, states[name]));
+  return states;
+}
+
+TEST(SystemSpeedTest, RestorePutsEveryServiceBackAsRecorded) {
+  TestMachine machine(kServicesReg);
+  StartService("Spooler");
+  const auto before = ServiceStates();
+  EXPECT_EQ(before.at("Eventlog"), "2,1");
+  EXPECT_EQ(before.at("Spooler"), "3,1");
+  EXPECT_EQ(before.at("Themes"), "4,0");
+  EXPECT_EQ(before.at("Irmon"), "");
+
+  SpeedBackupFileName = SpeedBackupName(TDateTime{2026, 12, 10, 15, 4, 5});
+  ServiceTicks services{};
+  SetServiceBoxesForModel(5, services);  // Spooler off, Themes on
+  const RunResult run = ApplyChoices(services, TweakTicks{});
+  EXPECT_TRUE(run.backupWritten);
+  EXPECT_TRUE(run.failed.empty());
+  EXPECT_EQ(Start("Spooler"), 4);
+  EXPECT_FALSE(Running("Spooler"));
+  EXPECT_EQ(Start("Themes"), 2);
+  EXPECT_TRUE(Running("Themes"));
+
+  EXPECT_EQ(RestoreChoices(SpeedBackupFileName), std::vector<std::string>{});
+  EXPECT_EQ(ServiceStates(), before);
+  EXPECT_EQ(win::OpenServiceHandleCount(), 0u);
+}
+
+TEST(SystemSpeedTest, OneRunWritesServicesFirstThenEachTickedTweakOnce) {
+  TestMachine machine(std::string(kServicesReg) + R"(
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management]
+"LargePageMinimum"=dword:ffffffff
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\VxD\BIOS]
+"PCIConcur"=dword:00000000
+)");
+  SpeedBackupFileName = SpeedBackupName(TDateTime{2026, 12, 10, 15, 4, 5});
+  EXPECT_EQ(SpeedBackupFileName,
+            "C:\\Program Files\\Fernwick\\RepairBackup\\speedRestore20261210_150405.ini");
+  ServiceTicks services{};
+  services[0] = true;  // Eventlog stays on
+  TweakTicks tweaks{};
+  for (const int box : {13, 25, 26, 27}) tweaks[static_cast<std::size_t>(box - 1)] = true;
+  const RunResult run = ApplyChoices(services, tweaks);
+  EXPECT_TRUE(run.failed.empty());
+  EXPECT_EQ(FileText(SpeedBackupFileName),
+            "[Services]\r\nEventlog=2,1\r\nSpooler=3,0\r\nWinDHCPsvc=\r\nSSDPSRV=3,0\r\nSENS=\r\n"
+            "W32Time=\r\nThemes=4,0\r\nsrservice=\r\nhelpsvc=\r\nALG=\r\nImapiService=\r\n"
+            "mnmsrvc=\r\nMessenger=\r\nBrowser=\r\nTermService=\r\nwuauserv=\r\nUPS=\r\n"
+            "ShellHWDetection=\r\nwscsvc=\r\nWZCSVC=\r\nIrmon=\r\n\r\n"
+            "[System Board and Memory Optimizations]\r\nF1=0\r\nF2=\r\nF3=\r\n\r\n"
+            "[Optimize AVI Media Files]\r\nF1=\r\nKeyCreated=1\r\n\r\n"
+            "[Fix Problem with Athlon Hanging AGP Programs]\r\nF1=-1\r\n");
+}
+
+TEST(SystemSpeedTest, WrongTypesSkipOnlyTheirTweaksAndKeepTheValues) {
+  TestMachine machine(R"(
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management\PrefetchParameters]
+"EnablePrefetcher"="abc"
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer]
+"AlwaysUnloadDLL"=dword:00000001
+)");
+  SpeedBackupFileName = SpeedBackupName(TDateTime{2026, 12, 10, 15, 4, 5});
+  TweakTicks tweaks{};
+  for (const int box : {9, 23, 24}) tweaks[static_cast<std::size_t>(box - 1)] = true;
+  const RunResult run = ApplyChoices(ServiceTicks{}, tweaks);
+  EXPECT_EQ(run.failed, (std::vector<std::string>{"Manage the Windows Prefetcher Service",
+                                                  "Accelerate Start Speed"}));
+  const win::TIniFile ini(SpeedBackupFileName);
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Services", "Optimization shutdown speed"}));
+  EXPECT_EQ(ReadRaw(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer",
+                    "AlwaysUnloadDLL"),
+            DwordValue(1));
+  EXPECT_EQ(ReadRaw(win::HKEY_LOCAL_MACHINE,
+                    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Memory Management\\PrefetchParameters",
+                    "EnablePrefetcher"),
+            StringValue("abc"));
+}
+
+TEST(SystemSpeedTest, AnUnwritableBackupChangesNothing) {
+  TestMachine machine(kServicesReg);
+  SpeedBackupFileName = "C:\\No Such Folder\\speedRestore.ini";
+  TweakTicks tweaks{};
+  tweaks.fill(true);
+  const RunResult run = ApplyChoices(ServiceTicks{}, tweaks);
+  EXPECT_FALSE(run.backupWritten);
+  EXPECT_EQ(Start("Eventlog"), 2);
+  EXPECT_TRUE(Running("Eventlog"));
+  EXPECT_FALSE(KeyExists(win::HKEY_CURRENT_USER, "Control Panel\\Desktop"));
+}
+
+TEST(SystemSpeedTest, DamagedServiceRecordsAreSkippedAndReported) {
+  TestMachine machine(kServicesReg);
+  const std::string file = "C:\\speed.ini";
+  win::TIniFile ini(file);
+  for (const auto& [name, state] : std::vector<std::pair<std::string, std::string>>{
+           {"Eventlog", "abc"}, {"Spooler", "4"}, {"Themes", "2,7"}, {"upnphost", "4,0"}, {"SSDPSRV", "2,1"}})
+    ASSERT_TRUE(ini.WriteString("Services", name, state));
+  EXPECT_EQ(RestoreChoices(file), (std::vector<std::string>{"Eventlog", "Spooler", "Themes"}));
+  EXPECT_EQ(Start("Eventlog"), 2);
+  EXPECT_EQ(Start("Themes"), 4);
+  EXPECT_EQ(Start("upnphost"), 2);  // not a listed service: left alone
+  EXPECT_EQ(Start("SSDPSRV"), 2);
+  EXPECT_TRUE(Running("SSDPSRV"));
+}
+
+TEST(SystemSpeedTest, ModelsTickTheirBoxes) {
+  ServiceTicks services{};
+  TweakTicks tweaks{};
+  tweaks[2] = true;
+  SetServiceBoxesForModel(0, services);
+  SetTweakBoxesForModel(0, tweaks);
+  EXPECT_EQ(std::count(services.begin(), services.end(), true), 22);
+  EXPECT_EQ(std::count(tweaks.begin(), tweaks.end(), true), 1);  // left as they were
+  const struct {
+    int model;
+    std::vector<int> services, tweaks;
+  } models[] = {
+      {4, {2, 3, 5, 6, 17, 18}, {1, 2, 5, 6, 8, 11, 13, 14, 15, 16, 17, 18, 19, 20, 21, 23, 24, 25}},
+      {5, {1, 2, 3, 6, 7, 10, 20}, {1, 2, 5, 6, 8, 11, 13, 14, 15, 16, 17, 18, 19, 20, 21, 23, 24, 25}},
+      {2, {1, 2, 4, 5, 6, 7, 8, 9, 10, 16, 21}, {1, 5, 6, 7, 8, 11, 13, 14, 19, 20, 23, 24, 25, 26}},
+  };
+  for (const auto& m : models) {
+    SetServiceBoxesForModel(m.model, services);
+    SetTweakBoxesForModel(m.model, tweaks);
+    std::vector<int> ticked;
+    for (std::size_t i = 0; i < services.size(); ++i)
+      if (services[i]) ticked.push_back(static_cast<int>(i) + 1);
+    EXPECT_EQ(ticked, m.services) << m.model;
+    ticked.clear();
+    for (std::size_t i = 0; i < tweaks.size(); ++i)
+      if (tweaks[i]) ticked.push_back(static_cast<int>(i) + 1);
+    EXPECT_EQ(ticked, m.tweaks) << m.model;
+  }
+  // Customization keeps the service boxes and clears the tweak boxes.
+  SetServiceBoxesForModel(6, services);
+  SetTweakBoxesForModel(6, tweaks);
+  EXPECT_EQ(std::count(services.begin(), services.end(), true), 11);
+  EXPECT_EQ(std::count(tweaks.begin(), tweaks.end(), true), 0);
+}
+
+TEST(SystemSpeedTest, BackupNamesAndTheBackupList) {
+  TestMachine machine("", R"(
+C:\Program Files\Fernwick\RepairBackup\speed.ini\
+C:\Program Files\Fernwick\RepairBackup\x.ini
+C:\Program Files\Fernwick\RepairBackup\SPEEDx.INI
+C:\Program Files\Fernwick\RepairBackup\speed.txt
+)");
+  const TDateTime now{2008, 3, 7, 14, 5, 9};
+  const std::string first = SpeedBackupName(now);
+  ASSERT_TRUE(win::WriteFileBytes(first, {}));
+  const std::string second = SpeedBackupName(now);
+  ASSERT_TRUE(win::WriteFileBytes(second, {}));
+  EXPECT_EQ(win::ExtractFileName(first), "speedRestore20080307_140509.ini");
+  EXPECT_EQ(win::ExtractFileName(second), "speedRestore20080307_140509_2.ini");
+  EXPECT_EQ(win::ExtractFileName(SpeedBackupName(now)), "speedRestore20080307_140509_3.ini");
+
+  std::vector<std::string> names;
+  for (const SpeedBackupRow& row : ListSpeedBackups()) {
+    names.push_back(row.Name);
+    EXPECT_EQ(row.FileName, recovery::RepairBackupFolder() + row.Name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"speedRestore20080307_140509.ini",
+                                             "speedRestore20080307_140509_2.ini", "SPEEDx.INI"}));
+}
+
+TEST(SystemSpeedTest, OutcomeMessages) {
+  ScriptedDialogs dialogs;
+  TellOutcome(kFastRunMessage, {});
+  TellOutcome(kRestoredMessage, {"Accelerate Start Speed", "Eventlog"});
+  ASSERT_EQ(dialogs.messages().size(), 2u);
+  EXPECT_EQ(dialogs.messages()[0].text, "System Optimizer runs successfully!");
+  EXPECT_EQ(dialogs.messages()[0].caption, "Fernwick");
+  EXPECT_EQ(dialogs.messages()[0].flags, 0u);
+  EXPECT_EQ(dialogs.messages()[1].text,
+            "These items could not be changed:\rAccelerate Start Speed\rEventlog");
+  EXPECT_EQ(dialogs.messages()[1].flags, 48u);
+}
+
+}  // namespace
