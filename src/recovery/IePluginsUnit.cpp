@@ -124,7 +124,14 @@ std::string RemoveCheckedAddOns(const std::vector<AddOnRow>& rows, const TDateTi
   return fileName;
 }
 
-std::vector<BackupFileRow> ListIEBackups() { return ListBackupFiles(IeBackupFolder()); }
+std::vector<BackupFileRow> ListIEBackups() {
+  std::vector<BackupFileRow> rows = ListBackupFiles(IeBackupFolder());
+  for (BackupFileRow& row : rows) {
+    if (const auto info = win::GetFileInfo(row.FileName))
+      row.Caption = FormatShortDateTime(FileTimeToLocalDateTime(info->creationTime));
+  }
+  return rows;
+}
 
 bool ImportIeBackup(const std::string& fileName) {
   if (IsBusy()) return false;

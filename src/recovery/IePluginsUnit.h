@@ -45,7 +45,8 @@ std::vector<std::string> AddOnBackupLines(const std::vector<AddOnRow>& rows);
 // (empty when nothing was removed).
 std::string RemoveCheckedAddOns(const std::vector<AddOnRow>& rows, const TDateTime& now);
 
-// The backups of "IEBackUp" (none when the folder is missing).
+// The backups of "IEBackUp" (none when the folder is missing), captioned
+// with their creation time in the short date and time format.
 std::vector<BackupFileRow> ListIEBackups();
 // "Restore" on page "Restore": imports the file with "Regedit /s" while
 // holding the busy guard. Without a file asks for one; a failed import is

@@ -22,6 +22,11 @@ constexpr const char* UpdateQuestion =
     "A newer version of Fernwick is available, Fernwick will shut down to install the newer "
     "version.\rWould you like to update now?";
 constexpr const char* UpdaterNotStartedMessage = "Fernwick could not start the updater:\r";
+constexpr const char* ServerUnreachableMessage =
+    "The update server could not be reached. Please try again later.";
+
+// What one question to the update server found out.
+enum class ServerAnswer { Newer, NotNewer, Unreachable };
 
 std::string ProgramFolderFile(const std::string& name) {
   return win::IncludeTrailingBackslash(win::ProgramFolder()) + name;
@@ -48,36 +53,51 @@ void GetInstalledVersion(std::string& Version) {
   Version = registry.ReadString("Version").value_or("");
 }
 
-bool IsNewerVersionAvailable(win::HttpClient& http) {
+namespace {
+
+ServerAnswer AskVersion(win::HttpClient& http) {
   const std::string iniFile = ProgramFolderFile("Update.ini");
-  if (!DownloadFile(http, UpdateServerUrl("/update/Update.ini"), iniFile)) return false;
+  if (!DownloadFile(http, UpdateServerUrl("/update/Update.ini"), iniFile)) return ServerAnswer::Unreachable;
   const std::string serverVersion = win::TIniFile(iniFile).ReadString("Version", "Ver", "");
   std::string installedVersion;
   GetInstalledVersion(installedVersion);
   // Plain text comparison by character code: "10.0" is not above "4.0".
-  return serverVersion > installedVersion;
+  return serverVersion > installedVersion ? ServerAnswer::Newer : ServerAnswer::NotNewer;
 }
 
-bool IsServerFileNewer(unsigned readTimeout) {
+ServerAnswer AskProgramFileDate(unsigned readTimeout) {
   const std::string programFile = win::ProgramFile();
   win::FileTime serverTime = 0;
   const win::HttpResult answer =
       win::QueryLastModified(UpdateServerUrl("/update/" + win::ExtractFileName(programFile)),
                              ApplicationTitle, serverTime, readTimeout);
-  if (!answer.ok) return false;
+  if (!answer.ok) return ServerAnswer::Unreachable;
   const std::optional<win::FindData> local = win::GetFileInfo(programFile);
-  return local && serverTime > local->lastWriteTime;
+  return local && serverTime > local->lastWriteTime ? ServerAnswer::Newer : ServerAnswer::NotNewer;
 }
+
+}  // namespace
+
+bool IsNewerVersionAvailable(win::HttpClient& http) { return AskVersion(http) == ServerAnswer::Newer; }
+
+bool IsServerFileNewer(unsigned readTimeout) { return AskProgramFileDate(readTimeout) == ServerAnswer::Newer; }
 
 void CheckForUpdates(const UpdateCheckContext& DM, bool ShowUI) {
   LiveUpdateView* waitWindow = ShowUI ? DM.WaitWindow : nullptr;
   if (waitWindow) waitWindow->Show();
-  const bool newer = IsNewerVersionAvailable(DM.Http) || IsServerFileNewer(DM.Http.ReadTimeout());
+  const ServerAnswer version = AskVersion(DM.Http);
+  const ServerAnswer fileDate =
+      version == ServerAnswer::Newer ? ServerAnswer::Newer : AskProgramFileDate(DM.Http.ReadTimeout());
   if (waitWindow) waitWindow->Close();
 
   Dialogs& dialogs = CurrentDialogs();
-  if (!newer) {
-    if (ShowUI) dialogs.MessageBox(NoUpdatesMessage, ApplicationTitle, MB_ICONINFORMATION | MB_OK);
+  if (version != ServerAnswer::Newer && fileDate != ServerAnswer::Newer) {
+    if (!ShowUI) return;
+    if (version == ServerAnswer::Unreachable && fileDate == ServerAnswer::Unreachable) {
+      dialogs.MessageBox(ServerUnreachableMessage, ApplicationTitle, MB_ICONWARNING | MB_OK);
+    } else {
+      dialogs.MessageBox(NoUpdatesMessage, ApplicationTitle, MB_ICONINFORMATION | MB_OK);
+    }
     return;
   }
   if (dialogs.MessageBox(UpdateQuestion, ApplicationTitle, MB_ICONINFORMATION | MB_YESNO) != IDYES) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "RecoveryFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/RegFileText.h"
@@ -215,7 +217,10 @@ TEST_F(AddOns, RemovalsInOneSecondKeepEveryBackup) {
   rows = RefreshIEAddOnList(true, false, false);
   rows[0].Checked = true;
   EXPECT_EQ(std::string(kFolder) + "Backup_20261210_140509_IE_2.reg", RemoveCheckedAddOns(rows, kNow));
-  EXPECT_EQ(2u, ListIEBackups().size());
+  const auto listed = ListIEBackups();
+  ASSERT_EQ(2u, listed.size());
+  EXPECT_TRUE(std::regex_match(listed[0].Caption, std::regex(R"(\d{1,2}/\d{1,2}/\d{4} \d{1,2}:\d\d:\d\d [AP]M)")))
+      << listed[0].Caption;
   EXPECT_NE(FileText(std::string(kFolder) + "Backup_20261210_140509_IE.reg"),
             FileText(std::string(kFolder) + "Backup_20261210_140509_IE_2.reg"));
 

@@ -228,23 +228,44 @@ TEST_F(UpdateCheck, UpToDateAskedForShowsTheWaitWindowThenTheMessage) {
   EXPECT_EQ(0, app_.terminations);
 }
 
-TEST_F(UpdateCheck, UnreachableServerIsUpToDateAndSilentShowsNothing) {
-  for (bool showUI : {true, false}) {
-    SCOPED_TRACE(showUI);
-    Start({});
-    dialogs_.clear();
-    window_.calls.clear();
-    Check(showUI);
-    EXPECT_EQ(0, app_.terminations);
-    if (showUI) {
-      EXPECT_EQ((std::vector<std::string>{"Show", "Close"}), window_.calls);
-      ASSERT_EQ(1u, dialogs_.messages().size());
-      EXPECT_EQ(NoUpdatesText, dialogs_.messages()[0].text);
-    } else {
-      EXPECT_TRUE(window_.calls.empty());
-      EXPECT_TRUE(dialogs_.messages().empty());
+TEST_F(UpdateCheck, AServerThatCannotBeReachedIsToldAndTheSilentCheckShowsNothing) {
+  struct Case {
+    const char* what;
+    Routes routes;
+    const char* message;  // when asked for
+    unsigned flags;
+  };
+  const std::string unreachable = "The update server could not be reached. Please try again later.";
+  const Case cases[] = {
+      {"server down", {}, unreachable.c_str(), MB_ICONWARNING},
+      {"both 404", {{"/update/Update.ini", LocalHttpServer::Answer(404, "")}}, unreachable.c_str(), MB_ICONWARNING},
+      {"older version", {Ini("[Version]\r\nVer=3.9\r\n"), ServerProgram("Fri, 07 Mar 2008 14:05:09 GMT")},
+       NoUpdatesText, MB_ICONINFORMATION},
+      {"version missing, older file", {ServerProgram("Thu, 06 Mar 2008 14:05:09 GMT")}, NoUpdatesText,
+       MB_ICONINFORMATION},
+      {"older version, file missing", {Ini("[Version]\r\nVer=3.9\r\n")}, NoUpdatesText, MB_ICONINFORMATION},
+  };
+  for (const Case& c : cases) {
+    for (bool showUI : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (showUI ? ", asked for" : ", silent"));
+      Start(c.routes);
+      dialogs_.clear();
+      window_.calls.clear();
+      Check(showUI);
+      EXPECT_EQ(0, app_.terminations);
+      if (showUI) {
+        EXPECT_EQ((std::vector<std::string>{"Show", "Close"}), window_.calls);
+        ASSERT_EQ(1u, dialogs_.messages().size());
+        EXPECT_EQ(c.message, dialogs_.messages()[0].text);
+        EXPECT_EQ("Fernwick", dialogs_.messages()[0].caption);
+        EXPECT_EQ(c.flags, dialogs_.messages()[0].flags);
+      } else {
+        EXPECT_TRUE(window_.calls.empty());
+        EXPECT_TRUE(dialogs_.messages().empty());
+      }
+      machine_.reset();
+      server_.reset();
     }
-    machine_.reset();
   }
 }
 
