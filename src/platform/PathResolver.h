@@ -61,6 +61,10 @@ bool ResolveExisting(const std::string& windowsPath, ResolvedPath& out);
 // ResolvePath plus: the parent folder must exist.
 bool ResolveInExistingFolder(const std::string& windowsPath, ResolvedPath& out);
 
+// "name", then "name (2).ext", "name (3).ext"... whichever is free in the
+// folder.
+std::string FreeNameIn(const std::string& folderWindows, const std::string& name);
+
 // The state store of the current machine, null without one.
 StateStore* State();
 

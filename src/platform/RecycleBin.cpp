@@ -19,19 +19,6 @@ namespace {
 
 std::string BinPath(char drive) { return std::string(1, drive) + ":\\Recycled"; }
 
-// "name", then "name (2).ext", "name (3).ext"... whichever is free in the bin.
-std::string FreeNameIn(const std::string& binWindows, const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-  const std::string ext = stem.size() == name.size() ? std::string() : name.substr(dot);
-  std::string candidate = name;
-  for (int n = 2;; ++n) {
-    ResolvedPath slot;
-    if (!ResolvePath(binWindows + "\\" + candidate, slot) || !slot.Exists()) return candidate;
-    candidate = stem + " (" + std::to_string(n) + ")" + ext;
-  }
-}
-
 bool RemovePermanently(const ResolvedPath& item) {
   if (!RemoveHostTree(item.host)) return false;
   if (StateStore* state = State()) state->ForgetFileAttributes(item.Key());
@@ -72,6 +59,18 @@ bool EmptyBinOf(char drive, bool skipMissingDrive) {
 }
 
 }  // namespace
+
+std::string fs_detail::FreeNameIn(const std::string& folderWindows, const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+  const std::string ext = stem.size() == name.size() ? std::string() : name.substr(dot);
+  std::string candidate = name;
+  for (int n = 2;; ++n) {
+    ResolvedPath slot;
+    if (!ResolvePath(folderWindows + "\\" + candidate, slot) || !slot.Exists()) return candidate;
+    candidate = stem + " (" + std::to_string(n) + ")" + ext;
+  }
+}
 
 bool DeleteToRecycleBin(const std::string& path) {
   ResolvedPath item;

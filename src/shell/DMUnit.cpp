@@ -52,6 +52,9 @@ std::string ProblemsFoundText(int count) { return std::to_string(count) + " Prob
 
 void QuitWhenIdle() {
   ScanState = 2;
+  // The junk-file cleaner's search and clean stop after their current entry.
+  if (JunkCleanerState == 1) JunkCleanerState = 2;
+  else if (JunkCleanerState == 4) JunkCleanerState = 5;
   RunWhenIdle(TerminateApplication);
 }
 

@@ -56,7 +56,8 @@ std::string ScanClockText(win::DWORD elapsedMilliseconds);
 // "%d Problems Found".
 std::string ProblemsFoundText(int count);
 
-// Every quit path: running scan loops are asked to stop (ScanState 2) and
+// Every quit path: running scan loops are asked to stop (ScanState 2, and
+// JunkCleanerState 2 or 5 for the junk-file cleaner's search or clean) and
 // the application terminates once the last busy guard is released.
 void QuitWhenIdle();
 

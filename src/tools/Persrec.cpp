@@ -5,6 +5,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/TextCodec.h"
+#include "regclean/PathRoutinesUnit.h"
 
 namespace tools {
 
@@ -64,12 +65,6 @@ const char* const kDefaultTypes[] = {
     "*.wri,  Readme Files",
     "readme.txt,  Readme Files",
 };
-
-std::string TrimBlanks(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 // ANSI bytes cut to 100, never through a double-byte character.
 std::string CutAnsi(const std::string& ansi) {
@@ -161,7 +156,7 @@ std::vector<TJunkFileType> DefaultJunkTypes() {
     const std::size_t comma = text.find(',');
     TJunkFileType type;
     type.Mask = text.substr(0, comma);
-    type.Description = TrimBlanks(text.substr(comma + 1));
+    type.Description = regclean::Trim(text.substr(comma + 1));
     types.push_back(std::move(type));
   }
   return types;
