@@ -26,7 +26,8 @@ const char kUsage[] =
     "Usage: fwmachine [--machine DIR] COMMAND [ARGUMENTS]\n"
     "  create DIR               make a machine folder from the sample machine\n"
     "  generate DIR [--keys N]  make a large generated machine (default 400000 keys)\n"
-    "  import FILE.reg          apply a .reg file to the machine's registry\n"
+    "  import FILE.reg          apply a .reg file to the machine's registry (lines\n"
+    "                           regedit rejects are skipped, listed, exit 1)\n"
     "  export FILE.reg [KEY]    write the whole registry, or KEY with its subkeys,\n"
     "                           as a version 5 .reg file\n"
     "  ls PATH                  list a folder or file (C:\\WINDOWS) or a registry key\n"
@@ -302,16 +303,27 @@ int Import(Machine& machine, const std::string& file, std::ostream& out, std::os
   RegFileContent content;
   std::string error;
   const std::string name = fs::path(file).filename().string();
-  if (!ParseRegFile(bytes, name, machine.Config().ansiCodePage, content, error)) {
+  if (!ReadRegFile(bytes, name, machine.Config().ansiCodePage, content, error)) {
     err << "fwmachine: " << error << "\n";
     return kToolFailed;
   }
-  if (!ApplyRegFile(machine.Registry(), content, error)) {
+  if (!ImportRegContent(machine.Registry(), content, error)) {
     err << "fwmachine: " << name << ": " << error << "\n";
     return kToolFailed;
   }
   out << "Imported " << content.keys.size() << " keys from " << file << "\n";
-  return kToolOk;
+  if (content.skippedCount == 0) return kToolOk;
+  // The lines applied stay applied, as with regedit.
+  for (const RegFileSkippedLine& skipped : content.skipped) {
+    err << "fwmachine: " << name << ": line " << skipped.line << ": " << skipped.what << "\n";
+  }
+  if (content.skippedCount > content.skipped.size()) {
+    err << "fwmachine: " << name << ": " << content.skippedCount - content.skipped.size()
+        << " more lines skipped\n";
+  }
+  err << "fwmachine: " << name << ": " << content.skippedCount
+      << (content.skippedCount == 1 ? " line" : " lines") << " skipped\n";
+  return kToolFailed;
 }
 
 int Export(Machine& machine, const std::string& file, const std::string& key, std::ostream& out,

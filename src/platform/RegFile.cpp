@@ -2,6 +2,8 @@
 
 #include "platform/RegFile.h"
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "platform/FileSystem.h"
@@ -65,24 +67,23 @@ std::string AtLine(int line, const std::string& what) {
   return line > 0 ? "line " + std::to_string(line) + ": " + what : what;
 }
 
+// Where applying stopped short: the line and what failed. The handler
+// says whether to go on.
+using FailureHandler = std::function<bool(int line, const std::string& what)>;
+
 // Applies the keys of one file, remembering the key ids of the previous
 // path so that a file in tree order does not walk from the root each time.
 class Applier {
  public:
-  explicit Applier(RegistryStore& store) : store_(store) {}
+  Applier(RegistryStore& store, FailureHandler fail) : store_(store), fail_(std::move(fail)) {}
 
-  bool Apply(const RegFileKey& key, std::string& error) {
+  // False when a failure stops the whole.
+  bool Apply(const RegFileKey& key) {
     KeySteps steps;
-    if (!SplitKeyPath(key.path, steps, false)) {
-      error = AtLine(key.line, "bad key path \"" + key.path + "\"");
-      return false;
-    }
-    if (key.remove) return Remove(key, steps, error);
+    if (!SplitKeyPath(key.path, steps, false)) return fail_(key.line, "bad key path \"" + key.path + "\"");
+    if (key.remove) return Remove(key, steps);
     const std::optional<std::int64_t> id = Open(steps, true);
-    if (!id) {
-      error = AtLine(key.line, "cannot create key " + key.path + ": " + Reason());
-      return false;
-    }
+    if (!id) return fail_(key.line, "cannot create key " + key.path + ": " + Reason());
     for (const RegFileValue& value : key.values) {
       const int line = value.line > 0 ? value.line : key.line;
       const std::string shown = value.name.empty() ? "@" : "\"" + value.name + "\"";
@@ -92,29 +93,23 @@ class Applier {
         const bool present = store_.GetValue(*id, value.name, type, data);
         if (present ? !store_.DeleteValue(*id, value.name)
                     : GetLastError() != ERROR_FILE_NOT_FOUND) {
-          error = AtLine(line, "cannot delete value " + shown + " of " + key.path + ": " + Reason());
-          return false;
+          if (!fail_(line, "cannot delete value " + shown + " of " + key.path + ": " + Reason())) return false;
         }
       } else if (!store_.SetValue(*id, value.name, value.type, value.data)) {
-        error = AtLine(line, "cannot write value " + shown + " of " + key.path + ": " + Reason());
-        return false;
+        if (!fail_(line, "cannot write value " + shown + " of " + key.path + ": " + Reason())) return false;
       }
     }
     return true;
   }
 
  private:
-  bool Remove(const RegFileKey& key, const KeySteps& steps, std::string& error) {
-    if (steps.names.empty()) {
-      error = AtLine(key.line, "a root key cannot be deleted");
-      return false;
-    }
+  bool Remove(const RegFileKey& key, const KeySteps& steps) {
+    if (steps.names.empty()) return fail_(key.line, "a root key cannot be deleted");
     const std::optional<std::int64_t> id = Open(steps, false);
     cachedRoot_ = 0;
     cached_.clear();
     if (id ? !store_.DeleteTree(*id) : GetLastError() != ERROR_FILE_NOT_FOUND) {
-      error = AtLine(key.line, "cannot delete key " + key.path + ": " + Reason());
-      return false;
+      return fail_(key.line, "cannot delete key " + key.path + ": " + Reason());
     }
     return true;
   }
@@ -146,9 +141,19 @@ class Applier {
   }
 
   RegistryStore& store_;
+  FailureHandler fail_;
   HKEY cachedRoot_ = 0;
   std::vector<std::pair<std::string, std::int64_t>> cached_;
 };
+
+bool Commit(RegistryStore& store, std::string& error) {
+  if (store.CommitBatch()) return true;
+  error = "cannot save the registry: " + Reason();
+  const DWORD code = GetLastError();
+  store.RollbackBatch();
+  SetLastError(code);
+  return false;
+}
 
 }  // namespace
 
@@ -223,22 +228,38 @@ bool ApplyRegFile(RegistryStore& store, const RegFileContent& content, std::stri
     error = "cannot start writing to the registry: " + Reason();
     return false;
   }
-  Applier applier(store);
+  Applier applier(store, [&error](int line, const std::string& what) {
+    error = AtLine(line, what);
+    return false;
+  });
   for (const RegFileKey& key : content.keys) {
-    if (!applier.Apply(key, error)) {
+    if (!applier.Apply(key)) {
       const DWORD code = GetLastError();
       store.RollbackBatch();
       SetLastError(code);
       return false;
     }
   }
-  if (!store.CommitBatch()) {
-    error = "cannot save the registry: " + Reason();
-    const DWORD code = GetLastError();
-    store.RollbackBatch();
-    SetLastError(code);
+  return Commit(store, error);
+}
+
+bool ImportRegContent(RegistryStore& store, RegFileContent& content, std::string& error) {
+  if (!store.BeginBatch()) {
+    error = "cannot start writing to the registry: " + Reason();
     return false;
   }
+  DWORD firstCode = ERROR_SUCCESS;
+  Applier applier(store, [&content, &firstCode](int line, const std::string& what) {
+    if (firstCode == ERROR_SUCCESS) firstCode = GetLastError();
+    ++content.skippedCount;
+    if (content.skipped.size() < kRegFileSkipsKept) content.skipped.push_back({line, what});
+    return true;
+  });
+  for (const RegFileKey& key : content.keys) applier.Apply(key);
+  if (!Commit(store, error)) return false;
+  std::stable_sort(content.skipped.begin(), content.skipped.end(),
+                   [](const RegFileSkippedLine& a, const RegFileSkippedLine& b) { return a.line < b.line; });
+  SetLastError(firstCode);
   return true;
 }
 
@@ -278,13 +299,19 @@ bool ImportRegFile(const std::string& windowsPath, std::string& error) {
     return false;
   }
   RegFileContent content;
-  if (!ParseRegFile(bytes, windowsPath, 0, content, error)) {
+  if (!ReadRegFile(bytes, windowsPath, 0, content, error)) {
     SetLastError(ERROR_INVALID_DATA);
     return false;
   }
-  if (!ApplyRegFile(*store, content, error)) {
+  if (!ImportRegContent(*store, content, error)) {
     error = windowsPath + ": " + error;
     if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_CANTWRITE);
+    return false;
+  }
+  if (content.skippedCount > 0) {
+    // What applied stays applied, as with regedit; the import still failed.
+    error = SkippedLinesMessage(windowsPath, content);
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_INVALID_DATA);
     return false;
   }
   return true;

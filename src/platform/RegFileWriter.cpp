@@ -107,9 +107,10 @@ void AppendValue(std::string& out, const RegFileValue& value, RegFileFormat form
                                  (static_cast<std::uint32_t>(value.data[3]) << 24);
     out += "dword:";
     for (int shift = 28; shift >= 0; shift -= 4) out += kHexDigits[(number >> shift) & 0xF];
-  } else if (format == RegFileFormat::Regedit4 &&
-             (value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ)) {
-    const auto ansi = regfile::Utf16StringsToAnsi(value.type, value.data, codePage);
+  } else if (format == RegFileFormat::Regedit4 && regfile::IsStringType(value.type)) {
+    // ANSI bytes, as the 9x editor writes them; data that no list carries
+    // exactly goes out as it is.
+    const auto ansi = regfile::StringDataList(true, value.data, codePage);
     AppendHexValue(out, lineStart, value.type, ansi ? *ansi : value.data);
   } else {
     AppendHexValue(out, lineStart, value.type, value.data);

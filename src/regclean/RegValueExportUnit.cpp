@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/RegFileStrings.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "regclean/SectionContractUnit.h"
@@ -104,9 +105,15 @@ std::string FormatRegValueLine(const std::string& valueName, std::uint32_t type,
     for (int i = 3; i >= 0; --i) line += HexPair(data[static_cast<std::size_t>(i)]);
     return line;
   }
-  // Everything else, REG_EXPAND_SZ and REG_MULTI_SZ included, as the stored
-  // bytes: for strings that is every character's UTF-16 code unit, the
-  // terminators included.
+  // Everything else as the stored bytes: for strings in a version 5 file
+  // that is every character's UTF-16 code unit, the terminators included.
+  // An ANSI file's string lists are read as ANSI bytes, so they go out so
+  // where the code page holds the text.
+  if (!UnicodeFile() && win::regfile::IsStringType(type)) {
+    if (const auto ansi = win::regfile::StringDataList(true, data, 0)) {
+      return line + HexTypeTag(type) + HexList(*ansi);
+    }
+  }
   return line + HexTypeTag(type) + HexList(data);
 }
 

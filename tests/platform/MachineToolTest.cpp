@@ -142,17 +142,29 @@ TEST(MachineTool, ExportAndImportRoundTripAKey) {
   EXPECT_TRUE(Contains(HostText(machine.folder() + "/all.reg"), std::string("T\0e\0s\0t\0e\0r\0", 12)));
 }
 
-TEST(MachineTool, ImportOfABadFileChangesNothing) {
+TEST(MachineTool, ImportAppliesGoodLinesAndListsTheSkippedOnes) {
   TestMachine machine(kReg);
   const std::string file = machine.folder() + "/bad.reg";
   std::ofstream(file, std::ios::binary) << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tester]\r\n"
                                            "\"Count\"=dword:00000007\r\n\"Broken\"=hex:0g\r\n";
   const ToolRun run = Tool({"--machine", machine.folder(), "import", file});
   EXPECT_EQ(run.code, kToolFailed);
-  EXPECT_EQ(run.err.rfind("fwmachine: bad.reg: line 5: ", 0), 0u) << run.err;
+  EXPECT_EQ(run.err,
+            "fwmachine: bad.reg: line 5: text after hex byte: \"g\"\n"
+            "fwmachine: bad.reg: 1 line skipped\n");
   TRegistry registry(machine.machine().Registry(), KEY_READ);
   ASSERT_TRUE(registry.OpenKeyReadOnly("\\Software\\Tester"));
-  EXPECT_EQ(registry.ReadInteger("Count"), 42);
+  EXPECT_EQ(registry.ReadInteger("Count"), 7);  // as regedit does: good lines apply
+  EXPECT_FALSE(registry.ValueExists("Broken"));
+
+  const std::string header = machine.folder() + "/header.reg";
+  std::ofstream(header, std::ios::binary) << "regedit4\r\n[HKEY_CURRENT_USER\\Software\\Tester]\r\n"
+                                             "\"Count\"=dword:00000009\r\n";
+  const ToolRun refused = Tool({"--machine", machine.folder(), "import", header});
+  EXPECT_EQ(refused.code, kToolFailed);
+  EXPECT_EQ(refused.err, "fwmachine: header.reg: line 1: missing header \"REGEDIT4\" or "
+                         "\"Windows Registry Editor Version 5.00\"\n");
+  EXPECT_EQ(registry.ReadInteger("Count"), 7);
 
   const ToolRun missing = Tool({"--machine", machine.folder(), "import", machine.folder() + "/none.reg"});
   EXPECT_EQ(missing.code, kToolFailed);

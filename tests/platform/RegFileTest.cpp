@@ -44,30 +44,27 @@ TEST(RegFileParse, ReadsWhatWritersProduce) {
       {"LF, CRLF and blank lines mixed",
        std::string(kV5) + "[HKEY_CURRENT_USER\\A]\n\"x\"=dword:1\r\n\n\r\n\"y\"=\"z\"\n",
        "[HKEY_CURRENT_USER\\A]\nx=4:01000000\ny=1:7a000000\n"},
-      {"blank lines before the header, comments, indented lines",
-       "\r\n  \nREGEDIT4\n; a comment\n\n  [HKEY_LOCAL_MACHINE\\S]  \n  ; another\n  @=\"v\"\n",
+      {"blanks before the header, comments, indented lines",
+       "  REGEDIT4\n; a comment\n\n  [HKEY_LOCAL_MACHINE\\S]  \n  ; another\n  @=\"v\"\n",
        "[HKEY_LOCAL_MACHINE\\S]\n@=1:76000000\n"},
       {"continued hex list with blanks after the backslash and upper-case digits",
        std::string(kV5) + "[HKEY_USERS\\U]\n\"b\"=hex:01, 02,\\   \n    0A,FF\n",
        "[HKEY_USERS\\U]\nb=3:01020aff\n"},
-      {"continuation without a comma before the backslash",
-       std::string(kV5) + "[HKEY_USERS\\U]\n\"b\"=hex:01\\\n  02,\\\n\\\n  03\n",
+      {"continuation with a comment after the backslash and a blank line between",
+       std::string(kV5) + "[HKEY_USERS\\U]\n\"b\"=hex:01,\\ ;c\n\n  02,\\\n  03\n",
        "[HKEY_USERS\\U]\nb=3:010203\n"},
       {"every hex(N) form kept as raw bytes",
        std::string(kV5) +
            "[HKEY_USERS\\U]\n\"e\"=hex:\n\"n\"=hex(0):\n\"q\"=HEX(B):01,00,00,00,00,00,00,00\n"
            "\"odd\"=hex(ffff0001):7f\n\"x\"=hex(2):25,41,25,00\n\"s\"=hex(1):61\n",
-       "[HKEY_USERS\\U]\ne=3:\nn=0:\nq=11:0100000000000000\nodd=4294901761:7f\nx=2:25412500\n"
+       "[HKEY_USERS\\U]\ne=3:\nn=0:\nq=11:0100000000000000\nodd=4294901761:7f\nx=2:254125000000\n"
        "s=1:61\n"},
       {"escapes in names and data",
        std::string(kV5) + "[HKEY_USERS\\U]\n\"a\\\\b\\\"c\"=\"d\\\\e\\\"f\"\n",
        "[HKEY_USERS\\U]\na\\b\"c=1:64005c00650022006600" "0000\n"},
-      {"a backslash before any other character is kept",
-       std::string(kV5) + "[HKEY_USERS\\U]\n\"p\"=\"C:\\W\"\n",
-       "[HKEY_USERS\\U]\np=1:43003a005c0057000000\n"},
-      {"quotes written without escape: the last quote on the line closes the data",
-       std::string(kV5) + "[HKEY_USERS\\U]\n\"say \"hi\"\"=\"a \"b\"\"\n",
-       "[HKEY_USERS\\U]\nsay \"hi\"=1:610020002200620022000000\n"},
+      {"a comment after the closing quote",
+       std::string(kV5) + "[HKEY_USERS\\U]\n\"p\"=\"a\" ;\"b\"=\"c\"\n",
+       "[HKEY_USERS\\U]\np=1:61000000\n"},
       {"the empty name is the unnamed value; blanks around '='",
        std::string(kV5) + "[HKEY_USERS\\U]\n\"\"=\"x\"\n\"n\" = dword:0000000A\n@ = DWORD:FFFFFFFF\n",
        "[HKEY_USERS\\U]\n@=1:78000000\nn=4:0a000000\n@=4:ffffffff\n"},
@@ -127,23 +124,23 @@ TEST(RegFileParse, ReportsTheFirstBadLine) {
   const std::string key = std::string(kV5) + "[HKEY_USERS\\U]\n";  // key on line 3
   const std::vector<ErrorCase> cases = {
       {"", "t.reg: line 1: missing header \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\""},
-      {"\nREGEDIT 4\n[HKEY_USERS\\U]\n",
-       "t.reg: line 2: missing header \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\""},
+      {"\nREGEDIT4\n[HKEY_USERS\\U]\n",
+       "t.reg: line 1: missing header \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\""},
       {std::string(kV5) + "[HKEY_NOWHERE\\U]\n", "t.reg: line 3: unknown root key \"HKEY_NOWHERE\""},
       {std::string(kV5) + "[HKLM\\U]\n", "t.reg: line 3: unknown root key \"HKLM\""},
       {std::string(kV5) + "[HKEY_USERS\\U\n", "t.reg: line 3: missing \"]\" in key line"},
       {std::string(kV5) + "[HKEY_USERS\\a\\\\b]\n",
        "t.reg: line 3: empty key name in \"HKEY_USERS\\a\\\\b\""},
-      {std::string(kV5) + "[HKEY_USERS\\a\\]\n", "t.reg: line 3: empty key name in \"HKEY_USERS\\a\\\""},
       {std::string(kV5) + "[HKEY_USERS\\" + std::string(256, 'k') + "]\n",
        "t.reg: line 3: key name longer than 255 characters"},
       {key + "\"" + std::string(16384, 'v') + "\"=\"\"\n",
        "t.reg: line 4: value name longer than 16383 characters"},
       {std::string(kV5) + "[-HKEY_LOCAL_MACHINE]\n", "t.reg: line 3: a root key cannot be deleted"},
-      {std::string(kV5) + "\"v\"=\"x\"\n", "t.reg: line 3: value outside a key"},
+      {std::string(kV5) + "\"v\"=\"x\"\n", "t.reg: line 3: value without a valid key line before it"},
       {std::string(kV5) + "[-HKEY_USERS\\U]\n\"v\"=\"x\"\n", "t.reg: line 4: value in a key that is deleted"},
       {key + "v=1\n", "t.reg: line 4: not a key or value line"},
-      {key + "\"v\"\n", "t.reg: line 4: missing closing quote or \"=\" after the value name"},
+      {key + "\"v\"\n", "t.reg: line 4: missing \"=\" after the value name"},
+      {key + "\"v\n", "t.reg: line 4: missing closing quote in the value name"},
       {key + "@\"x\"\n", "t.reg: line 4: missing \"=\" after the value name"},
       {key + "\"v\"=\"x\n", "t.reg: line 4: missing closing quote in string data"},
       {key + "\"v\"=\"x\" 1\n", "t.reg: line 4: text after the closing quote of string data"},
@@ -154,13 +151,11 @@ TEST(RegFileParse, ReportsTheFirstBadLine) {
       {key + "\"v\"=hex(123456789):00\n", "t.reg: line 4: bad value type in \"hex(...)\""},
       {key + "\"v\"=str:\"x\"\n", "t.reg: line 4: unknown value data \"str:\"x\"\""},
       {key + "\"v\"=\n", "t.reg: line 4: unknown value data \"\""},
-      {key + "\"v\"=hex:01,02,\\\n  03,4g5\n", "t.reg: line 5: bad hex byte \"4g5\""},
+      {key + "\"v\"=hex:01,02,\\\n  03,4g5\n", "t.reg: line 5: text after hex byte: \"g5\" (value of line 4 not set)"},
       {key + "\"v\"=hex:01,,02\n", "t.reg: line 4: missing hex byte"},
-      {key + "\"v\"=hex:01,02,\n", "t.reg: line 4: missing hex byte after \",\""},
       {key + "\"v\"=hex:100\n", "t.reg: line 4: bad hex byte \"100\""},
-      {key + "\"v\"=hex:01,\\\n", "t.reg: line 4: file ends after \"\\\""},
       {key + "\"ok\"=dword:1\n\"v\"=hex:01,\\\n  02,\\\n[HKEY_USERS\\Next]\n",
-       "t.reg: line 7: bad hex byte \"[HKEY_USERS\\Next]\""},
+       "t.reg: line 5: hex data continued at line 7 by a line that is not hex bytes"},
   };
   for (const ErrorCase& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 120));
@@ -185,9 +180,10 @@ TEST(RegFileParse, NamesAtTheWindowsLimitsAreAccepted) {
   EXPECT_EQ(content.keys[0].values[0].name, valueName);
 }
 
-// REGEDIT4 string lists: ANSI bytes (as the 9x editor writes them) become
-// UTF-16LE; lists that already hold UTF-16LE are kept as they are.
-TEST(RegFileParse, Regedit4StringListsBecomeUtf16) {
+// String-typed hex lists: REGEDIT4 lists are ANSI bytes (even when they
+// look like UTF-16LE) and become UTF-16LE; both forms get one terminator
+// when the last character is not zero.
+TEST(RegFileParse, StringHexListsReadAsRegeditReadsThem) {
   struct Case {
     const char* what;
     std::string line;
@@ -197,16 +193,14 @@ TEST(RegFileParse, Regedit4StringListsBecomeUtf16) {
       {"ANSI expandable string", "hex(2):25,41,25,00", "2:2500410025000000"},
       {"ANSI expandable string in code page 1252", "hex(2):e9,00", "2:e9000000"},
       {"ANSI empty expandable string", "hex(2):00", "2:0000"},
-      {"UTF-16 expandable string", "hex(2):25,00,41,00,25,00,00,00", "2:2500410025000000"},
-      {"UTF-16 expandable string without terminator", "hex(2):25,00,41,00,25,00", "2:250041002500"},
+      {"UTF-16 bytes are ANSI too", "hex(2):25,00,41,00", "2:2500000041000000"},
+      {"no terminator: one is added", "hex(2):25,41", "2:250041000000"},
       {"ANSI string list", "hex(7):61,00,62,63,00,00", "7:610000006200630000000000"},
       {"ANSI empty list", "hex(7):00", "7:0000"},
-      {"ANSI empty list of two zeros", "hex(7):00,00", "7:0000"},
-      {"UTF-16 string list", "hex(7):61,00,00,00,62,00,00,00,00,00", "7:61000000620000000000"},
-      {"UTF-16 list with an empty string inside", "hex(7):61,00,00,00,00,00,62,00,00,00,00,00",
-       "7:610000000000620000000000"},
-      {"not text: no zero at the end", "hex(2):25,41", "2:2541"},
-      {"hex(1) stays raw", "hex(1):61,00", "1:6100"},
+      {"ANSI list of two zeros keeps both", "hex(7):00,00", "7:00000000"},
+      {"list without terminator gets one only", "hex(7):4c,69", "7:4c0069000000"},
+      {"hex(1) is ANSI too", "hex(1):61,00", "1:61000000"},
+      {"empty stays empty", "hex(1):", "1:"},
       {"other types stay raw", "hex(0):61,00", "0:6100"},
   };
   for (const Case& c : cases) {
@@ -215,9 +209,20 @@ TEST(RegFileParse, Regedit4StringListsBecomeUtf16) {
         ParseOk(ToBytes("REGEDIT4\r\n\r\n[HKEY_USERS\\U]\r\n\"v\"=" + c.line + "\r\n"));
     EXPECT_EQ(Describe(content), "[HKEY_USERS\\U]\nv=" + c.expected + "\n");
   }
-  // Version 5 files hold UTF-16LE: the same ANSI-looking bytes stay raw.
-  EXPECT_EQ(Describe(ParseOk(ToBytes(std::string(kV5) + "[HKEY_USERS\\U]\n\"v\"=hex(2):25,41,25,00\n"))),
-            "[HKEY_USERS\\U]\nv=2:25412500\n");
+  // Version 5 lists hold UTF-16LE: kept, with a terminator added where the
+  // last character is not zero; odd lengths stay as written.
+  const std::vector<Case> version5 = {
+      {"terminated", "hex(2):25,00,00,00", "2:25000000"},
+      {"no terminator", "hex(7):4c,00,69,00", "7:4c0069000000"},
+      {"ANSI-looking bytes", "hex(2):25,41,25,00", "2:254125000000"},
+      {"odd length", "hex(1):61,00,00", "1:610000"},
+      {"binary is never touched", "hex:61,00", "3:6100"},
+  };
+  for (const Case& c : version5) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Describe(ParseOk(ToBytes(std::string(kV5) + "[HKEY_USERS\\U]\n\"v\"=" + c.line + "\n"))),
+              "[HKEY_USERS\\U]\nv=" + c.expected + "\n");
+  }
 }
 
 TEST(RegFileParse, Regedit4InCodePage932) {
@@ -313,29 +318,44 @@ TEST(RegFileFormat, WritesRegedit4InTheCodePage) {
   const Bytes bytes = FormatRegFile(content, 1252);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), expected);
   RegFileContent back = ParseOk(bytes);
+  // Characters outside the code page cannot come back: regedit reads those
+  // bytes as ANSI.
+  content.keys[0].values[3].data = {0xa9, 0, 0x03, 0, 0, 0, 0, 0};
+  content.keys[0].values[4].data = {0xa9, 0, 0x03, 0, 0, 0, 0, 0};
   EXPECT_EQ(Describe(back), Describe(content));
 }
 
 // REG_SZ data that a quoted string cannot carry exactly is written as
-// hex(1) bytes and reads back unchanged.
+// hex(1) bytes and reads back unchanged, except where regedit itself changes
+// it: a terminator added, REGEDIT4 bytes read as ANSI.
 TEST(RegFileFormat, KeepsOddStringDataExact) {
-  const std::vector<std::pair<const char*, Bytes>> cases = {
-      {"embedded zero", {0x61, 0, 0, 0, 0x62, 0, 0, 0}},
-      {"no terminator", {0x61, 0, 0x62, 0}},
-      {"odd length", {0x61, 0, 0}},
-      {"empty", {}},
-      {"a line break", Utf8ToUtf16LeBytes("a\r\nb")},
-      {"an unpaired surrogate", {0x00, 0xD8, 0x61, 0, 0, 0}},
+  struct Case {
+    const char* what;
+    Bytes data;
+    Bytes version5;  // as read back
+    Bytes regedit4;
+  };
+  const Bytes embedded = {0x61, 0, 0, 0, 0x62, 0, 0, 0};
+  const Bytes lineBreak = Utf8ToUtf16LeBytes("a\r\nb");
+  const std::vector<Case> cases = {
+      {"embedded zero", embedded, embedded, embedded},
+      {"no terminator", {0x61, 0, 0x62, 0}, {0x61, 0, 0x62, 0, 0, 0}, {0x61, 0, 0, 0, 0x62, 0, 0, 0}},
+      {"odd length", {0x61, 0, 0}, {0x61, 0, 0}, {0x61, 0, 0, 0, 0, 0}},
+      {"empty", {}, {}, {}},
+      {"a line break", lineBreak, lineBreak, lineBreak},
+      {"an unpaired surrogate", {0x00, 0xD8, 0x61, 0, 0, 0}, {0x00, 0xD8, 0x61, 0, 0, 0},
+       {0, 0, 0xD8, 0, 0x61, 0, 0, 0, 0, 0, 0, 0}},
   };
   for (RegFileFormat format : {RegFileFormat::Version5, RegFileFormat::Regedit4}) {
-    for (const auto& [what, data] : cases) {
-      SCOPED_TRACE(what);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
       RegFileContent content;
       content.format = format;
-      content.keys = {{"HKEY_USERS\\U", false, 0, {{"s", false, REG_SZ, data, 0}}}};
+      content.keys = {{"HKEY_USERS\\U", false, 0, {{"s", false, REG_SZ, c.data, 0}}}};
       const Bytes bytes = FormatRegFile(content, 1252);
       const std::string text = FileText(bytes);
       EXPECT_NE(text.find("\"s\"=hex(1):"), std::string::npos) << text;
+      content.keys[0].values[0].data = format == RegFileFormat::Version5 ? c.version5 : c.regedit4;
       EXPECT_EQ(Describe(ParseOk(bytes)), Describe(content));
     }
   }

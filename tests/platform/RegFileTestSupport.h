@@ -58,8 +58,7 @@ inline std::string FileText(const Bytes& bytes) {
 // A random registry tree in pre-order: names with quotes, backslashes,
 // brackets, '=' and blanks; every type; empty, odd and large data; unnamed
 // values; one deep chain. REGEDIT4 trees use only characters of code page
-// 1252 and leave out the one kind of string-list data that reads as ANSI but
-// is not (see RegFileStrings.h).
+// 1252; string data is data that a hex list can carry (see RegFileStrings.h).
 class TreeGenerator {
  public:
   TreeGenerator(unsigned seed, win::RegFileFormat format) : random_(seed), format_(format) {}
@@ -125,10 +124,16 @@ class TreeGenerator {
       data.push_back(0);
       data.push_back(0);
     } else {
-      do {
-        data = RandomBytes(Pick(3) == 0 ? 0 : Pick(300));
-      } while (format_ == win::RegFileFormat::Regedit4 && win::regfile::LooksLikeAnsiStrings(type, data) &&
-               !win::regfile::Utf16StringsToAnsi(type, data, 1252));
+      data = RandomBytes(Pick(3) == 0 ? 0 : Pick(300));
+      // String data that no hex list carries (regedit adds a terminator,
+      // REGEDIT4 lists are ANSI) is made carriable.
+      if (win::regfile::IsStringType(type) &&
+          !win::regfile::StringDataList(format_ == win::RegFileFormat::Regedit4, data, 1252)) {
+        data.resize(data.size() & ~std::size_t{1});
+        for (std::uint8_t& b : data) b = b == 0 ? 0 : static_cast<std::uint8_t>(0x20 + b % 0x5F);
+        data.insert(data.end(), {0, 0});
+        if (format_ == win::RegFileFormat::Regedit4) data = win::regfile::StringListData(true, data, 1252);
+      }
     }
   }
 

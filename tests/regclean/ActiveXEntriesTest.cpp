@@ -55,7 +55,7 @@ const char* const kClasses = R"(REGEDIT4
 @="{l1}"
 
 [HKEY_CLASSES_ROOT\CLSID\{B5}\TypeLib]
-@=hex(2):7b,00,4c,00,33,00,7d,00,00,00
+@=hex(2):7b,4c,33,7d,00
 
 [HKEY_CLASSES_ROOT\Deep\AppID\HELPDIR]
 @=""

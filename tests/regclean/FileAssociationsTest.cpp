@@ -21,7 +21,7 @@ const char* const kMachine = R"(REGEDIT4
 @="deffile"
 
 [HKEY_CLASSES_ROOT\.exp]
-@=hex(2):65,00,78,00,70,00,66,00,69,00,6c,00,65,00,00,00
+@=hex(2):65,78,70,66,69,6c,65,00
 
 [HKEY_CLASSES_ROOT\.ghi]
 @="C:\\Tools\\gone.exe"

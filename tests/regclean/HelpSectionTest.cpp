@@ -20,7 +20,7 @@ const char* const kMachine = R"(REGEDIT4
 "usb.hlp"="E:\\help"
 "floppy.hlp"="a:\\help"
 "number.hlp"=dword:00000001
-"expand.hlp"=hex(2):43,00,3a,00,5c,00,48,00,65,00,6c,00,70,00,00,00
+"expand.hlp"=hex(2):43,3a,5c,48,65,6c,70,00
 "folder.hlp"="C:"
 
 [HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\Html Help]

@@ -61,8 +61,11 @@ class MachineGenerator {
       default: {
         // Text with line breaks, or odd-sized or unterminated string data.
         Bytes bytes = win::Utf8ToUtf16LeBytes(Text() + "\r\n" + Text());
-        if (Below(2) == 0) bytes.pop_back();
-        return {Below(2) == 0 ? win::REG_SZ : 0x4242u, bytes};
+        const bool odd = Below(2) == 0;
+        if (odd) bytes.pop_back();
+        // An ANSI file's string lists are ANSI text: no such list gives an
+        // odd-sized string back, on Windows either.
+        return {Below(2) == 0 && !(odd && ansiOnly_) ? win::REG_SZ : 0x4242u, bytes};
       }
     }
   }
