@@ -36,7 +36,7 @@ const char* const kServicesReg = R"(
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\User]
 "Type"=dword:00000020
 "Start"=dword:00000002
-"DependOnService"=hex(7):52,00,70,00,63,00,00,00,64,00,45,00,50,00,00,00,00,00
+"DependOnService"=hex(7):52,70,63,00,64,45,50,00,00
 )";
 
 // Opens the manager and one service with the given rights; closes both.

@@ -39,7 +39,7 @@ const char* const kHijacked = R"(
 "Hijack"="C:\\hj.exe http://hijack.example/"
 "registry.exe"="C:\\Program Files\\registry.exe"
 "Import"="REGEDIT /S C:\\x.reg"
-"Dash"=hex(2):72,00,65,00,67,00,65,00,64,00,69,00,74,00,20,00,2d,00,73,00,20,00,79,00,00,00
+"Dash"=hex(2):72,65,67,65,64,69,74,20,2d,73,20,79,00
 "ImportExe"="C:\\WINDOWS\\regedit.exe /s C:\\y.reg"
 "Number"=dword:00000001
 "Keep"="C:\\keep.exe"
@@ -159,7 +159,7 @@ TEST_F(Restorer, StartPageCleanupFindsTheRunValuesThatHoldIt) {
   const Case cases[] = {
       {"a name match ends the step", "\"start page\"=\"evil\"", "\"evil\"=\"x\"\n\"B\"=\"run evil\"\n", {"evil"}},
       {"data holds it, SZ and EXPAND_SZ", "\"start page\"=\"evil\"",
-       "\"A\"=\"run evil now\"\n\"B\"=hex(2):65,00,76,00,69,00,6c,00,00,00\n\"C\"=\"harmless\"\n", {"A", "B"}},
+       "\"A\"=\"run evil now\"\n\"B\"=hex(2):65,76,69,6c,00\n\"C\"=\"harmless\"\n", {"A", "B"}},
       {"case-sensitive", "\"start page\"=\"evil\"", "\"A\"=\"EVIL\"\n", {}},
       {"DWORD ignored", "\"start page\"=\"1\"", "\"A\"=dword:00000001\n\"B\"=hex:31,00\n", {}},
       {"empty start page keeps the unnamed value", "\"start page\"=\"\"", "@=\"x\"\n\"A\"=\"y\"\n", {}},

@@ -21,7 +21,9 @@
 
 class TestMachine {
  public:
-  // regText may omit the header line ("REGEDIT4" is then assumed). An empty
+  // regText may omit the header line ("REGEDIT4" is then assumed; its
+  // hex(1), hex(2) and hex(7) lists are ANSI bytes, as regedit reads them,
+  // so UTF-16LE lists need the version 5 header). An empty
   // configText gives the default test machine: Windows XP (5.1, NT), user
   // "Owner", code page 1252, C: fixed, D: CD-ROM, E: removable, no servers.
   explicit TestMachine(const std::string& regText = "", const std::string& fileList = "",
