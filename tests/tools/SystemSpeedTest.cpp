@@ -35,7 +35,7 @@ const char* const kServicesReg = R"(
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\upnphost]
 "Type"=dword:00000020
 "Start"=dword:00000002
-"DependOnService"=hex(7):53,00,53,00,44,00,50,00,53,00,52,00,56,00,00,00,00,00
+"DependOnService"=hex(7):53,53,44,50,53,52,56,00,00
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Themes]
 "Type"=dword:00000020
