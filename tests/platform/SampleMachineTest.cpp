@@ -118,7 +118,7 @@ TEST_F(SampleMachine, HoldsTheKeysTheProgramReads) {
        "%SystemRoot%\\system32\\spoolsv.exe"},
       {HKEY_LOCAL_MACHINE, "\\SYSTEM\\CurrentControlSet\\Control", "WaitToKillServiceTimeout", "20000"},
       {HKEY_CURRENT_USER, "\\Control Panel\\Desktop", "MenuShowDelay", "400"},
-      {HKEY_CURRENT_USER, "\\Software\\Microsoft\\Internet Explorer\\Main", "Start Page", "http://www.example.com/"},
+      {HKEY_CURRENT_USER, "\\Software\\Microsoft\\Internet Explorer\\Main", "Start Page", "http://home.hijack.example/"},
       {HKEY_CURRENT_USER, "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU", "MRUList", "dabec"},
       {HKEY_CLASSES_ROOT, "\\.txt", "", "txtfile"},
       {HKEY_CLASSES_ROOT, "\\CLSID\\{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\InprocServer32", "",

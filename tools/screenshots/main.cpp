@@ -15,7 +15,10 @@
 #include <string>
 
 #include "platform/Machine.h"
+#include "recovery/gui/BrowserRepairUnit.h"
+#include "recovery/gui/IePluginsUnit.h"
 #include "recovery/gui/RegBackupUnit.h"
+#include "recovery/gui/UnitMalignantActiveX.h"
 #include "regclean/gui/ProblemListUnit.h"
 #include "regclean/gui/RepairDialogUnit.h"
 #include "regclean/gui/ScanPageUnit.h"
@@ -163,6 +166,42 @@ void OptionsAndBackup() {
   Save(Render(&backup), "backup-full");
 }
 
+// The three browser tools on the sample machine: the restorer after a
+// restore, the add-on manager's list and its backups after one add-on of each
+// kind was removed, and the ActiveX blocker before and after "Lock".
+void BrowserTools() {
+  TDM dm;
+  TBrowserRepairForm repair;
+  Render(&repair);
+  Save(Render(&repair), "ie-restorer");
+  repair.DeleteItemBtnClick();
+  Save(Render(&repair), "ie-restorer-restored");
+
+  TFormIePlugins plugins;
+  Save(Render(&plugins), "bho-list");
+  for (int kind = 1; kind <= 3; ++kind) {
+    for (int i = 0; i < plugins.IEItemListView->topLevelItemCount(); ++i) {
+      QTreeWidgetItem* item = plugins.IEItemListView->topLevelItem(i);
+      if (item->text(2).contains(kind == 1 ? "MenuExt" : kind == 2 ? "Toolbar" : "Explorer Bars")) {
+        item->setCheckState(0, Qt::Checked);
+        break;
+      }
+    }
+  }
+  Save(Render(&plugins), "bho-list-ticked");
+  plugins.RepairItemBtnClick();
+  plugins.RemoveRestoreBtnClick();
+  plugins.IEBackupListView->setCurrentItem(plugins.IEBackupListView->topLevelItem(0));
+  Save(Render(&plugins), "bho-restore");
+
+  TFormMalignant malignant;
+  Save(Render(&malignant), "block-activex");
+  malignant.ChkList->setChecked(true);
+  malignant.ChkListClick();
+  malignant.ImmunizeBtnClick();
+  Save(Render(&malignant), "block-activex-locked");
+}
+
 void SmallWindows() {
   TAboutForm about;
   Save(Render(&about), "about");
@@ -208,6 +247,7 @@ int main(int argc, char* argv[]) {
   MainWindowPages();
   ScanPages();
   OptionsAndBackup();
+  BrowserTools();
   SmallWindows();
 
   win::SetCurrentMachine(nullptr);

@@ -4,7 +4,10 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "recovery/gui/BrowserRepairUnit.h"
+#include "recovery/gui/IePluginsUnit.h"
 #include "recovery/gui/RegBackupUnit.h"
+#include "recovery/gui/UnitMalignantActiveX.h"
 #include "shell/gui/FormPlacement.h"
 
 namespace {
@@ -62,6 +65,9 @@ const char* ToolWindowName(ToolWindow tool) { return Entry(tool).name; }
 
 QWidget* NewToolWindow(ToolWindow tool, QWidget* parent) {
   if (tool == ToolWindow::RegBackupForm) return CreateRegBackupForm(parent);
+  if (tool == ToolWindow::BrowserRepairForm) return CreateBrowserRepairForm(parent);
+  if (tool == ToolWindow::FormIePlugins) return CreateFormIePlugins(parent);
+  if (tool == ToolWindow::FormMalignant) return CreateFormMalignant(parent);
   const ToolEntry& entry = Entry(tool);
   QWidget* window = NewStandIn(entry, parent);
   window->setObjectName(QString::fromLatin1(entry.name));
