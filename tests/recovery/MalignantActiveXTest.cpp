@@ -189,6 +189,24 @@ TEST_F(BlockActiveX, LockOfUntickedRowsRemovesOnlyTheirBlocks) {
   EXPECT_EQ(4, UnlockedCount(rows));
 }
 
+TEST_F(BlockActiveX, OddListsAreListedButTouchNothing) {
+  Use(Dword(kA, "00000400"), "");
+  std::string code = "Binary\x01\x02\xff{\x80\x81}\r\n";
+  code += "Long{" + std::string(100000, 'A') + "}\r\n";
+  code += "Up{..\\..\\..\\Internet Explorer}\r\nSlash{11111111-2222-3333-4444-55555555555\\}\r\n";
+  ASSERT_TRUE(win::WriteFileBytes(kCodePath, std::vector<std::uint8_t>(code.begin(), code.end())));
+  auto rows = Rows();
+  ASSERT_EQ(4u, rows.size());
+  EXPECT_EQ(100002u, rows[1].Clsid.size());
+  const Snapshot before = TakeSnapshot();
+  for (auto& row : rows) row.Checked = true;
+  EXPECT_EQ(4, LockRows(rows, nullptr));
+  for (auto& row : rows) row.Checked = false;
+  EXPECT_EQ(0, LockRows(rows, nullptr));
+  EXPECT_EQ(0, UnlockRows(rows, nullptr));
+  EXPECT_TRUE(Changes(before, TakeSnapshot()).empty());
+}
+
 TEST_F(BlockActiveX, ReadOnlyKeyGivesTheFailureMessages) {
   const std::string config = MachineConfigWith("[ReadOnlyKeys]\r\n1=" + kCompat + "\r\n");
   Use(Dword(kA, "00000400"), std::string("A") + kA + "\\r\\nB" + kB + "\\r\\n", config);
