@@ -96,6 +96,9 @@ bool EmptyRecycleBin(const std::string& rootPath);
 std::string GetWindowsDirectory();  // "C:\WINDOWS"
 std::string GetSystemDirectory();   // "C:\WINDOWS\system32"
 std::string GetTempPath();          // with trailing backslash
+// %SystemRoot%, %windir%, %SystemDrive%, %ProgramFiles%, %CommonProgramFiles%
+// and %USERPROFILE% (any letter case) replaced; other text stays as it is.
+std::string ExpandEnvironmentStrings(const std::string& text);
 // Folder of the program on the machine: "C:\Program Files\Fernwick".
 std::string ProgramFolder();
 std::string ProgramFile();  // ...\Fernwick.exe

@@ -7,10 +7,10 @@
 #include <chrono>
 #include <cctype>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <string_view>
 
+#include "platform/CurlTransfer.h"
 #include "platform/FileSystem.h"
 
 namespace win {
@@ -22,22 +22,13 @@ constexpr const char* IndyUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
 constexpr const char* ContentTypeHeader = "Content-Type: text/html";
 constexpr const char* AcceptHeader = "Accept: text/html, */*";
 
-void EnsureCurlInitialised() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 struct EasyCleanup {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct MultiCleanup {
-  void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
 };
 struct SlistCleanup {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
-using MultiHandle = std::unique_ptr<CURLM, MultiCleanup>;
 using HeaderList = std::unique_ptr<curl_slist, SlistCleanup>;
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -88,46 +79,6 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return length;
 }
 
-struct Outcome {
-  CURLcode code = CURLE_OK;
-  bool timedOut = false;
-};
-
-// Runs a prepared request until it ends or no data has come for timeout ms.
-Outcome Perform(CURL* easy, Exchange& exchange, unsigned timeout) {
-  Outcome outcome;
-  MultiHandle multi(curl_multi_init());
-  if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) {
-    outcome.code = CURLE_FAILED_INIT;
-    return outcome;
-  }
-  exchange.lastData = Clock::now();
-  for (;;) {
-    int running = 0;
-    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
-      outcome.code = CURLE_RECV_ERROR;
-      break;
-    }
-    if (running == 0) {
-      int left = 0;
-      while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
-        if (message->msg == CURLMSG_DONE) outcome.code = message->data.result;
-      }
-      break;
-    }
-    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          Clock::now() - exchange.lastData).count();
-    if (idle >= static_cast<long long>(timeout)) {
-      outcome.timedOut = true;
-      break;
-    }
-    const int wait = static_cast<int>(std::min<long long>(timeout - idle, 1000));
-    curl_multi_poll(multi.get(), nullptr, 0, wait, nullptr);
-  }
-  curl_multi_remove_handle(multi.get(), easy);
-  return outcome;
-}
-
 // Options every request of this program sets.
 void SetCommonOptions(CURL* easy, char* errorBuffer) {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -146,7 +97,7 @@ HttpResult RunRequest(CURL* easy, char* errorBuffer, Exchange& exchange, unsigne
   errorBuffer[0] = '\0';
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &exchange);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &exchange);
-  const Outcome outcome = Perform(easy, exchange, timeout);
+  const CurlOutcome outcome = PerformTransfer(easy, exchange.lastData, timeout);
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.status);
   if (outcome.timedOut) {
     result.error = "no data from the server for " + std::to_string(timeout) + " ms";

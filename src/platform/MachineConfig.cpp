@@ -64,7 +64,8 @@ class ConfigReader {
   std::string Section(const IniText::Line& line) {
     if (!line.closed) return "section header without ']'";
     const std::string upper = UpperName(line.name);
-    if (upper != "MACHINE" && upper != "DRIVES" && upper != "SERVERS" && upper != "READONLYKEYS") {
+    if (upper != "MACHINE" && upper != "DRIVES" && upper != "SERVERS" && upper != "READONLYKEYS" &&
+        upper != "MAIL") {
       return "unknown section [" + line.name + "]";
     }
     if (!sections_.insert(upper).second) return "section [" + line.name + "] appears twice";
@@ -83,6 +84,10 @@ class ConfigReader {
     if (section_ == "DRIVES") return DriveEntryLine(key, value);
     if (section_ == "SERVERS") {
       config_.servers[key] = value;
+      return {};
+    }
+    if (section_ == "MAIL") {
+      config_.mail[key] = value;
       return {};
     }
     if (value.empty()) return "empty key path";
@@ -180,12 +185,20 @@ class ConfigReader {
 
 }  // namespace
 
-std::string MachineConfig::Server(const std::string& name) const {
-  for (const auto& [key, value] : servers) {
+namespace {
+
+std::string Lookup(const std::map<std::string, std::string>& entries, const std::string& name) {
+  for (const auto& [key, value] : entries) {
     if (SameName(key, name)) return value;
   }
   return {};
 }
+
+}  // namespace
+
+std::string MachineConfig::Server(const std::string& name) const { return Lookup(servers, name); }
+
+std::string MachineConfig::MailSetting(const std::string& name) const { return Lookup(mail, name); }
 
 bool ParseMachineConfig(const std::string& text, const std::string& fileName,
                         MachineConfig& config, std::string& error) {
@@ -231,6 +244,10 @@ std::string FormatMachineConfig(const MachineConfig& config) {
   }
   text += "\n[Servers]\n";
   for (const auto& [key, value] : config.servers) line(key, value);
+  if (!config.mail.empty()) {
+    text += "\n[Mail]\n";
+    for (const auto& [key, value] : config.mail) line(key, value);
+  }
   text += "\n[ReadOnlyKeys]\n";
   for (std::size_t i = 0; i < config.readOnlyKeys.size(); ++i) {
     line(std::to_string(i + 1), config.readOnlyKeys[i]);

@@ -9,7 +9,9 @@
 // [Drives]
 // C=fixed,drives/C          (type: fixed removable remote cdrom ramdisk)
 // [Servers]
-// Update=http://update.fernwick.invalid   Mail=smtp.fernwick.invalid
+// Update=http://update.fernwick.invalid   Mail=smtp.fernwick.invalid[:port]
+// [Mail]                    the support mail account
+// Support=support@...  Report=errorreport@...  Password=...
 // [ReadOnlyKeys]
 // 1=HKEY_LOCAL_MACHINE\SOFTWARE\Locked
 
@@ -38,11 +40,13 @@ struct MachineConfig {
   bool taskScheduler = true;
   std::vector<DriveEntry> drives;
   std::map<std::string, std::string> servers;  // keys as written
+  std::map<std::string, std::string> mail;     // [Mail], keys as written
   std::vector<std::string> readOnlyKeys;
   std::string windowsDir = "C:\\WINDOWS";
   std::string programFolder = "C:\\Program Files\\Fernwick";
 
   std::string Server(const std::string& name) const;  // case-insensitive key
+  std::string MailSetting(const std::string& name) const;
 };
 
 // Parses machine.ini text. On a bad line returns false with error

@@ -8,10 +8,13 @@
 #include <cerrno>
 #include <chrono>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "platform/FileSystem.h"
 #include "platform/RegFile.h"
+#include "platform/Registry.h"
+#include "platform/RegistryStore.h"
 #include "platform/System.h"
 #include "platform/TextCodec.h"
 
@@ -141,14 +144,59 @@ bool Regedit(const std::vector<std::string>& args) {
   return Fail(ERROR_INVALID_PARAMETER);
 }
 
-// Stands in for registering a server file: succeeds when the file is there.
-bool Regsvr32(const std::vector<std::string>& args) {
+// regsvr32's exit codes.
+constexpr DWORD kRegsvrOk = 0;
+constexpr DWORD kRegsvrBadArguments = 1;
+constexpr DWORD kRegsvrLoadFailed = 3;     // no such file
+constexpr DWORD kRegsvrEntryMissing = 4;   // no class is served by it
+
+// Upper-cased full paths of the files that some HKCR\CLSID\{x}\InprocServer32
+// names, made in one pass over the class keys and kept while the registry
+// stays unchanged.
+const std::set<std::string>& RegisteredServerFiles() {
+  static std::set<std::string> files;
+  static RegistryStore* madeFor = nullptr;
+  static std::uint64_t madeAt = 0;
+  RegistryStore* store = CurrentRegistry();
+  if (store == nullptr) {
+    files.clear();
+    madeFor = nullptr;
+    return files;
+  }
+  const std::uint64_t changes = store->ChangeCount();
+  if (store == madeFor && changes == madeAt) return files;
+  files.clear();
+  const std::string systemFolder = IncludeTrailingBackslash(GetSystemDirectory());
+  TRegistry classes(KEY_READ);
+  classes.SetRootKey(HKEY_CLASSES_ROOT);
+  std::vector<std::string> ids;
+  if (classes.OpenKeyReadOnly("\\CLSID")) classes.GetKeyNames(ids);
+  TRegistry server(KEY_READ);
+  server.SetRootKey(HKEY_CLASSES_ROOT);
+  for (const std::string& id : ids) {
+    if (!server.OpenKeyReadOnly("\\CLSID\\" + id + "\\InprocServer32")) continue;
+    const auto data = server.ReadString("");
+    if (!data || data->empty()) continue;
+    std::string path = ExpandEnvironmentStrings(*data);
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+    if (path.find('\\') == std::string::npos) path = systemFolder + path;
+    files.insert(UpperName(path));
+  }
+  madeFor = store;
+  madeAt = store->ChangeCount();
+  return files;
+}
+
+// Stands in for registering a server file: checks that the file is there and
+// that a class is served by it; changes nothing.
+DWORD Regsvr32(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
     if (IsSwitch(arg)) continue;
     const std::string path = IsRooted(arg) ? arg : IncludeTrailingBackslash(GetSystemDirectory()) + arg;
-    return FileExists(path) || Fail(ERROR_FILE_NOT_FOUND);
+    if (!FileExists(path)) return kRegsvrLoadFailed;
+    return RegisteredServerFiles().count(UpperName(path)) ? kRegsvrOk : kRegsvrEntryMissing;
   }
-  return Fail(ERROR_INVALID_PARAMETER);
+  return kRegsvrBadArguments;
 }
 
 // Where the program is on the machine; a name without folder is looked for
@@ -219,13 +267,21 @@ std::optional<pid_t> Spawn(const Command& command) {
   return pid;
 }
 
-// Runs "regedit" and "regsvr32" in-process; none for other programs.
-std::optional<bool> RunBuiltIn(const std::string& line) {
+// Runs "regedit" and "regsvr32" in-process and gives their exit code (0
+// success); none for other programs.
+std::optional<DWORD> RunBuiltIn(const std::string& line) {
   std::size_t end = 0;
   const Command command = SplitProgram(line, end);
   const std::string name = BareProgramName(command.program);
-  if (name == "REGEDIT") return Regedit(command.args);
-  if (name == "REGSVR32") return Regsvr32(command.args);
+  if (name == "REGEDIT") return Regedit(command.args) ? 0u : 1u;
+  if (name == "REGSVR32") {
+    const DWORD code = Regsvr32(command.args);
+    SetLastError(code == kRegsvrOk              ? ERROR_SUCCESS
+                 : code == kRegsvrLoadFailed    ? ERROR_FILE_NOT_FOUND
+                 : code == kRegsvrBadArguments  ? ERROR_INVALID_PARAMETER
+                                                : ERROR_CALL_NOT_IMPLEMENTED);
+    return code;
+  }
   return std::nullopt;
 }
 
@@ -240,7 +296,7 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
 }
 
 bool WinExec(const std::string& commandLine, int /*showCmd*/) {
-  if (const auto done = RunBuiltIn(commandLine)) return *done;
+  if (const auto code = RunBuiltIn(commandLine)) return *code == 0;
   const auto command = ResolveProgram(commandLine);
   if (!command) return Fail(ERROR_FILE_NOT_FOUND);
   const auto pid = Spawn(*command);
@@ -260,8 +316,8 @@ bool RunAndWait(const std::string& commandLine, DWORD& exitCode) {
 bool RunAndWait(const std::string& commandLine, DWORD& exitCode,
                 const std::function<void()>& whileWaiting) {
   if (whileWaiting) whileWaiting();
-  if (const auto done = RunBuiltIn(commandLine)) {
-    exitCode = *done ? 0 : 1;
+  if (const auto code = RunBuiltIn(commandLine)) {
+    exitCode = *code;
     return true;
   }
   const auto command = ResolveProgram(commandLine);

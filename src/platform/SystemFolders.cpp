@@ -106,6 +106,21 @@ std::string GetTempPath() {
   return profile + (config.osMajor >= 6 ? "\\AppData\\Local\\Temp\\" : "\\Local Settings\\Temp\\");
 }
 
+std::string ExpandEnvironmentStrings(const std::string& text) {
+  const MachineConfig& config = ConfigOrDefault();
+  const std::string drive = DriveOf(config.windowsDir);
+  const std::string versionKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+  auto variables = SystemVariables(config);
+  variables.emplace_back("ProgramFiles",
+                         ReadRegistryString(HKEY_LOCAL_MACHINE, versionKey, "ProgramFilesDir")
+                             .value_or(drive + "\\Program Files"));
+  variables.emplace_back("CommonProgramFiles",
+                         ReadRegistryString(HKEY_LOCAL_MACHINE, versionKey, "CommonFilesDir")
+                             .value_or(drive + "\\Program Files\\Common Files"));
+  variables.emplace_back("USERPROFILE", UserProfileFolder(config));
+  return ExpandVariables(text, variables);
+}
+
 std::string ProgramFolder() { return ConfigOrDefault().programFolder; }
 
 std::string ProgramFile() { return ProgramFolder() + "\\Fernwick.exe"; }

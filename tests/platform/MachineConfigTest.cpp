@@ -36,6 +36,9 @@ const char kGood[] =
     "Z=remote, /srv/share\r\n"
     "[Servers]\r\n"
     "Update=http://127.0.0.1:8080/\r\n"
+    "[Mail]\r\n"
+    "Support=help@test.invalid\r\n"
+    "Password=pw1\r\n"
     "[ReadOnlyKeys]\r\n"
     "1=HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked\r\n"
     "2=HKEY_CURRENT_USER\\Software\\Policies\r\n";
@@ -65,6 +68,9 @@ TEST(MachineConfigParse, ReadsEveryField) {
   EXPECT_EQ(config.drives[2].folder, "/srv/share");
   EXPECT_EQ(config.Server("UPDATE"), "http://127.0.0.1:8080/");
   EXPECT_EQ(config.Server("Mail"), "");
+  EXPECT_EQ(config.MailSetting("support"), "help@test.invalid");
+  EXPECT_EQ(config.MailSetting("Password"), "pw1");
+  EXPECT_EQ(config.MailSetting("Report"), "");
   EXPECT_EQ(config.readOnlyKeys,
             (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\SOFTWARE\\Locked",
                                       "HKEY_CURRENT_USER\\Software\\Policies"}));
@@ -75,6 +81,7 @@ TEST(MachineConfigParse, ReadsEveryField) {
   EXPECT_EQ(FormatMachineConfig(again), FormatMachineConfig(config));
   EXPECT_EQ(again.drives.size(), 3u);
   EXPECT_EQ(again.readOnlyKeys, config.readOnlyKeys);
+  EXPECT_EQ(again.mail, config.mail);
 }
 
 TEST(MachineConfigParse, EmptyTextGivesTheDefaults) {

@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProgramRunner.h"
 #include "platform/RegFile.h"
+#include "platform/Registry.h"
 #include "platform/RegistryStore.h"
 
 using namespace win;
@@ -154,25 +155,55 @@ TEST(Regedit, ImportsSilently) {
   EXPECT_EQ(Describe(UserTree()), before);
 }
 
-TEST(Regsvr32, SucceedsWhenTheFileIsThere) {
-  TestMachine machine("", kFiles);
+TEST(Regsvr32, SucceedsOnlyForAFileThatAClassIsServedBy) {
+  const std::string reg =
+      "Windows Registry Editor Version 5.00\n\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\{00000001-0000-0000-0000-000000000001}\\InprocServer32]\n"
+      "@=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,25,00,5c,00,73,00,"
+      "79,00,73,00,74,00,65,00,6d,00,33,00,32,00,5c,00,65,00,78,00,70,00,2e,00,64,00,6c,00,6c,00,00,00\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\{00000002-0000-0000-0000-000000000002}\\InprocServer32]\n"
+      "@=\"bare.OCX\"\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\{00000003-0000-0000-0000-000000000003}\\InprocServer32]\n"
+      "@=\"c:\\\\windows\\\\SYSTEM32\\\\MIXED.dll\"\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\{00000004-0000-0000-0000-000000000004}\\InprocServer32]\n"
+      "@=\"C:\\\\WINDOWS\\\\system32\\\\gone.dll\"\n"
+      "[HKEY_CLASSES_ROOT\\CLSID\\{00000005-0000-0000-0000-000000000005}\\InprocServer32]\n"
+      "@=\"C:\\\\WINDOWS\\\\system32\\\\folder.dll\"\n";
+  TestMachine machine(reg, std::string(kFiles) +
+                               "C:\\WINDOWS\\system32\\exp.dll\n"
+                               "C:\\WINDOWS\\system32\\bare.ocx\n"
+                               "C:\\WINDOWS\\system32\\Mixed.DLL\n"
+                               "C:\\WINDOWS\\system32\\plain.dll\n"
+                               "C:\\WINDOWS\\system32\\folder.dll\\\n");
   struct Case {
     std::string line;
-    bool ok;
-    DWORD error;
+    DWORD exitCode;
   };
   const std::vector<Case> cases = {
-      {"regsvr32.exe/s \"C:\\WINDOWS\\system32\\a b.dll\"", true, ERROR_SUCCESS},
-      {"REGSVR32 /s x.ocx", true, ERROR_SUCCESS},
-      {"regsvr32.exe/s \"C:\\WINDOWS\\system32\\gone.dll\"", false, ERROR_FILE_NOT_FOUND},
-      {"regsvr32 /s", false, ERROR_INVALID_PARAMETER},
+      {"regsvr32.exe/s \"C:\\WINDOWS\\system32\\exp.dll\"", 0},     // REG_EXPAND_SZ
+      {"regsvr32.exe/s \"C:\\WINDOWS\\system32\\bare.ocx\"", 0},    // a bare name
+      {"REGSVR32 /s mixed.dll", 0},                                  // other letter case
+      {"regsvr32.exe/s \"C:\\WINDOWS\\system32\\plain.dll\"", 4},   // no class names it
+      {"regsvr32.exe/s \"C:\\WINDOWS\\system32\\a b.dll\"", 4},
+      {"regsvr32.exe/s \"C:\\WINDOWS\\system32\\gone.dll\"", 3},    // named but missing
+      {"regsvr32.exe/s \"C:\\WINDOWS\\system32\\folder.dll\"", 3},  // a folder
+      {"regsvr32 /s", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(WinExec(c.line, kHidden), c.ok);
-    EXPECT_EQ(GetLastError(), c.error);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(RunAndWait(c.line, exitCode));
+    EXPECT_EQ(exitCode, c.exitCode);
+    EXPECT_EQ(WinExec(c.line, kHidden), c.exitCode == 0);
   }
+  // A class added later is seen by the next run.
+  TRegistry registry;
+  registry.SetRootKey(HKEY_CLASSES_ROOT);
+  ASSERT_TRUE(registry.OpenKey("\\CLSID\\{00000006-0000-0000-0000-000000000006}\\InprocServer32", true));
+  ASSERT_TRUE(registry.WriteString("", "plain.dll"));
+  DWORD exitCode = 99;
+  ASSERT_TRUE(RunAndWait("regsvr32 /s plain.dll", exitCode));
+  EXPECT_EQ(exitCode, 0u);
 }
 
 const char kScript[] = "#!/bin/sh\\necho \"$@\" > \"$(dirname \"$0\")/args.txt\"\\nexit 3\\n";
