@@ -11,7 +11,6 @@
 #include "shell/BusyGuard.h"
 #include "shell/DMUnit.h"
 #include "shell/Dialogs.h"
-#include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"
 
 namespace regclean {

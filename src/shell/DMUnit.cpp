@@ -4,7 +4,6 @@
 
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
-#include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"
 
 const char* const kSystemRestoreOnlyMessage = "System Restore Point for Windows 2000 and XP!";

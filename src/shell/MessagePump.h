@@ -1,13 +1,15 @@
 #pragma once
 // "Let pending window messages through": long loops call ProcessMessages once
-// per entry. The window library installs the real pump; tests add a hook that
-// runs after it (for example to press Abort at the fifth entry).
+// per entry. The window library installs the real pump, which runs at most
+// about every 10 ms; tests add a hook that runs on every call (for example to
+// press Abort at the fifth entry).
 
 #include <functional>
 
 void ProcessMessages();
 
 // The pump itself; an empty function restores the default (does nothing).
+// A newly set pump runs at the next call.
 void SetMessagePump(std::function<void()> pump);
 // Runs after the pump on every call; an empty function removes it.
 void SetProcessMessagesHook(std::function<void()> hook);

@@ -12,8 +12,6 @@
 namespace {
 
 std::vector<std::string> g_arguments;
-bool g_terminated = false;
-std::function<void()> g_terminateHandler;
 
 const char* const kPoliciesSystemKey =
     "Software\\microsoft\\Windows\\CurrentVersion\\Policies\\System";
@@ -44,20 +42,6 @@ bool HandOverToElevatedCopy() {
 }
 
 }  // namespace
-
-void TerminateApplication() {
-  g_terminated = true;
-  if (g_terminateHandler) g_terminateHandler();
-}
-
-bool ApplicationTerminated() { return g_terminated; }
-
-void SetTerminateHandler(std::function<void()> handler) { g_terminateHandler = std::move(handler); }
-
-void ResetTerminateRequest() {
-  g_terminated = false;
-  g_terminateHandler = nullptr;
-}
 
 void SetProgramArguments(std::vector<std::string> arguments) { g_arguments = std::move(arguments); }
 

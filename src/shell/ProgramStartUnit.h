@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/PublicFunctionUnit.h"  // the terminate request
+
 // The arguments after the program's name, as the program was started.
 void SetProgramArguments(std::vector<std::string> arguments);
 
@@ -22,15 +24,6 @@ bool IsUacEnabled();
 bool RunElevated(const std::string& programFile);
 // The first command-line argument or empty; true when it is not empty.
 bool GetCommandLineArgument(std::string& text);
-
-// Asks the application to end (every quit path): marks the request and calls
-// the handler the window library installs to leave its message loop.
-void TerminateApplication();
-bool ApplicationTerminated();
-// An empty function removes the handler.
-void SetTerminateHandler(std::function<void()> handler);
-// Forgets a request and the handler (tests).
-void ResetTerminateRequest();
 
 // The start-up steps that need the window library.
 class StartupSteps {

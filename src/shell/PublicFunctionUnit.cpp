@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -42,6 +43,25 @@ void ResetSharedState() {
   ItemsProcessed = 0;
   DriveList.clear();
   ItemsProgress = nullptr;
+}
+
+namespace {
+bool g_terminated = false;
+std::function<void()> g_terminateHandler;
+}  // namespace
+
+void TerminateApplication() {
+  g_terminated = true;
+  if (g_terminateHandler) g_terminateHandler();
+}
+
+bool ApplicationTerminated() { return g_terminated; }
+
+void SetTerminateHandler(std::function<void()> handler) { g_terminateHandler = std::move(handler); }
+
+void ResetTerminateRequest() {
+  g_terminated = false;
+  g_terminateHandler = nullptr;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -67,6 +68,15 @@ extern ItemsProgressView* ItemsProgress;
 
 // Puts every shared variable back to its start value (tests).
 void ResetSharedState();
+
+// Asks the application to end (every quit path): marks the request and calls
+// the handler the window library installs to leave its message loop.
+void TerminateApplication();
+bool ApplicationTerminated();
+// An empty function removes the handler.
+void SetTerminateHandler(std::function<void()> handler);
+// Forgets a request and the handler (tests).
+void ResetTerminateRequest();
 
 extern const char* const SettingsKey;       // "\Software\Fernwick"
 extern const char* const ProgramVersion;    // "4.0"

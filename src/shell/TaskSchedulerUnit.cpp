@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "shell/Dialogs.h"
-#include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"
 
 std::shared_ptr<win::ITaskScheduler> TaskScheduler;
