@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTreeWidget>
 #include <cstdio>
 #include <memory>
@@ -32,6 +33,8 @@
 #include "shell/gui/QtMessagePump.h"
 #include "shell/gui/OptionUnit.h"
 #include "shell/gui/ShowLiveUpdateUnit.h"
+#include "tools/gui/MemorySaviorUnit.h"
+#include "tools/gui/SystemSpeedUnit.h"
 
 namespace {
 
@@ -211,6 +214,33 @@ void SmallWindows() {
   Save(Render(&liveUpdate), "live-update");
 }
 
+// The optimizer's four pages (the list after two runs in one second) and
+// the memory window after ten refreshes. Nothing here trims a process.
+void OptimizerWindows() {
+  TDM dm;
+  TOptimizeForm optimizer;
+  optimizer.Clock = [] { return TDateTime{2026, 12, 10, 15, 4, 5}; };
+  Save(Render(&optimizer), "optimizer-1");
+  optimizer.btnOptimizeClick();
+  Hover(optimizer.chk[1], true);
+  Save(Render(&optimizer), "optimizer-2");
+  optimizer.btnOptimizeClick();
+  Hover(optimizer.Ochk[0], true);
+  Save(Render(&optimizer), "optimizer-3");
+  optimizer.btnExeClick();
+  optimizer.btnExeClick();
+  optimizer.btnDefaultClick();
+  Save(Render(&optimizer), "optimizer-4");
+
+  TMemorySaviorForm memory;
+  Render(&memory);
+  for (int tick = 0; tick < 10; ++tick) {
+    QThread::msleep(200);
+    memory.Timer1Timer();
+  }
+  Save(Render(&memory), "memory");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -249,6 +279,7 @@ int main(int argc, char* argv[]) {
   OptionsAndBackup();
   BrowserTools();
   SmallWindows();
+  OptimizerWindows();
 
   win::SetCurrentMachine(nullptr);
   return g_failures == 0 ? 0 : 1;

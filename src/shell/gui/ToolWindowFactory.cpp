@@ -9,6 +9,8 @@
 #include "recovery/gui/RegBackupUnit.h"
 #include "recovery/gui/UnitMalignantActiveX.h"
 #include "shell/gui/FormPlacement.h"
+#include "tools/gui/MemorySaviorUnit.h"
+#include "tools/gui/SystemSpeedUnit.h"
 
 namespace {
 
@@ -68,6 +70,8 @@ QWidget* NewToolWindow(ToolWindow tool, QWidget* parent) {
   if (tool == ToolWindow::BrowserRepairForm) return CreateBrowserRepairForm(parent);
   if (tool == ToolWindow::FormIePlugins) return CreateFormIePlugins(parent);
   if (tool == ToolWindow::FormMalignant) return CreateFormMalignant(parent);
+  if (tool == ToolWindow::OptimizeForm) return CreateOptimizeForm(parent);
+  if (tool == ToolWindow::MemorySaviorForm) return CreateMemorySaviorForm(parent);
   const ToolEntry& entry = Entry(tool);
   QWidget* window = NewStandIn(entry, parent);
   window->setObjectName(QString::fromLatin1(entry.name));
