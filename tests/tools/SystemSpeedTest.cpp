@@ -271,3 +271,45 @@ TEST(SystemSpeedTest, OutcomeMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+// The sample machine: 19 of the listed services, XP's dependencies, and the
+// stock class of the AVI tweak; a full run on its most sweeping model comes
+// back as it was.
+TEST(SystemSpeedTest, SampleMachineRunAndRestore) {
+  SampleMachine machine;
+  ASSERT_TRUE(machine.Ready());
+  const auto before = ServiceStates();
+  int installed = 0;
+  for (const auto& [name, state] : before) installed += state.empty() ? 0 : 1;
+  EXPECT_EQ(installed, 19);
+  EXPECT_EQ(before.at("WinDHCPsvc"), "");
+  EXPECT_EQ(before.at("Irmon"), "");
+  EXPECT_EQ(before.at("Messenger"), "4,0");
+  EXPECT_TRUE(KeyExists(win::HKEY_CLASSES_ROOT, "CLSID\\{87D62D94-71B3-4b9a-9489-5FE6850DC73E}\\InprocServer32"));
+
+  // upnphost depends on SSDPSRV: with it running, SSDPSRV cannot stop.
+  StartService("SSDPSRV");
+  StartService("upnphost");
+  EXPECT_FALSE(DisableService("SSDPSRV"));
+  win::DWORD error = 0;
+  ASSERT_TRUE(StopServiceByName("upnphost", &error));
+  ASSERT_TRUE(StopServiceByName("SSDPSRV", &error));
+  ASSERT_TRUE(SetServiceStartType(1, ServiceKeyPath("SSDPSRV")));
+
+  SpeedBackupFileName = SpeedBackupName(TDateTime{2026, 12, 10, 16, 0, 0});
+  ServiceTicks services{};
+  TweakTicks tweaks{};
+  SetServiceBoxesForModel(4, services);
+  SetTweakBoxesForModel(4, tweaks);
+  const RunResult run = ApplyChoices(services, tweaks);
+  EXPECT_TRUE(run.backupWritten);
+  EXPECT_EQ(run.failed, std::vector<std::string>{});
+  EXPECT_NE(ServiceStates(), before);
+  EXPECT_EQ(RestoreChoices(SpeedBackupFileName), std::vector<std::string>{});
+  EXPECT_EQ(ServiceStates(), before);
+  EXPECT_EQ(win::OpenServiceHandleCount(), 0u);
+}
+
+}  // namespace
