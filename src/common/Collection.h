@@ -27,6 +27,16 @@ class TContents {
   void Reserve(std::int32_t count) { items_.reserve(static_cast<std::size_t>(std::max(count, 0))); }
   void Clear() { items_.clear(); }
   void Delete(std::int32_t index) { items_.erase(items_.begin() + CheckedIndex(index)); }
+  // Deletes every item that pred holds true for, in one pass, keeping the
+  // order of the others; returns how many went.
+  template <class Pred>
+  std::int32_t DeleteIf(Pred pred) {
+    const auto kept = std::remove_if(items_.begin(), items_.end(),
+                                     [&pred](const std::unique_ptr<Item>& item) { return pred(*item); });
+    const auto removed = static_cast<std::int32_t>(items_.end() - kept);
+    items_.erase(kept, items_.end());
+    return removed;
+  }
 
  private:
   std::size_t CheckedIndex(std::int32_t index) const {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "platform/FileInPlace.h"
 #include "platform/HostFiles.h"
 #include "platform/Machine.h"
 #include "platform/PathResolver.h"
@@ -179,6 +180,7 @@ bool DeleteFile(const std::string& path) {
   if (resolved.entry.kind == EntryKind::Folder || IsReadOnly(resolved)) {
     return Fail(ERROR_ACCESS_DENIED);
   }
+  BeforeUnlink(resolved.host);
   if (unlink(resolved.host.c_str()) != 0) return FailFromErrno(errno);
   ForgetStaleRecord(resolved);
   return true;

@@ -44,12 +44,13 @@ void SetCurrentMachine(Machine* machine);
 // $XDG_DATA_HOME/fernwick/machine (~/.local/share/fernwick/machine).
 std::string DefaultMachineFolder();
 
-// What a new machine is made of: machine.ini text, a .reg text (either form)
-// and a file list (see MachineBuilder.cpp for its lines).
+// What a new machine is made of: machine.ini text, a .reg text (either form),
+// a file list and a URL-cache list (see MachineBuilder.cpp for its lines).
 struct MachineRecipe {
   std::string configText;
   std::string regText;
   std::string fileList;
+  std::string urlCache = {};  // URL-cache entries (see MachineBuilder.cpp for its lines)
 };
 
 // Creates a machine folder from a recipe. Fails (and leaves no half-made

@@ -30,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -42,6 +43,7 @@
 #include "platform/Services.h"
 #include "platform/StateStore.h"
 #include "platform/TextCodec.h"
+#include "platform/UrlCache.h"
 
 namespace win {
 
@@ -52,6 +54,7 @@ namespace {
 constexpr const char* kConfigPart = "machine.ini";
 constexpr const char* kRegistryPart = "registry.reg";
 constexpr const char* kFilesPart = "files.txt";
+constexpr const char* kUrlCachePart = "urlcache.txt";
 
 struct FileListEntry {
   int line = 0;
@@ -273,7 +276,11 @@ bool ParseFileListLine(const std::string& rawLine, FileListEntry& entry, std::st
   return true;
 }
 
-bool ParseFileList(const std::string& text, std::vector<FileListEntry>& entries, std::string& error) {
+// Calls parse for each line of a list part that is neither blank nor a
+// comment; the first failure names the part and the line.
+bool ParseListLines(const std::string& text, const char* part,
+                    const std::function<bool(const std::string& line, int number, std::string& what)>& parse,
+                    std::string& error) {
   std::size_t start = 0;
   int lineNumber = 0;
   while (start < text.size()) {
@@ -284,14 +291,96 @@ bool ParseFileList(const std::string& text, std::vector<FileListEntry>& entries,
     ++lineNumber;
     const std::string trimmed = Trim(line);
     if (trimmed.empty() || trimmed[0] == '#') continue;
-    FileListEntry entry;
-    entry.line = lineNumber;
     std::string what;
-    if (!ParseFileListLine(line, entry, what)) {
-      error = LineError(lineNumber, what);
+    if (!parse(line, lineNumber, what)) {
+      error = std::string(part) + ": line " + std::to_string(lineNumber) + ": " + what;
       return false;
     }
+  }
+  return true;
+}
+
+bool ParseFileList(const std::string& text, std::vector<FileListEntry>& entries, std::string& error) {
+  return ParseListLines(text, kFilesPart, [&entries](const std::string& line, int number, std::string& what) {
+    FileListEntry entry;
+    entry.line = number;
+    if (!ParseFileListLine(line, entry, what)) return false;
     entries.push_back(std::move(entry));
+    return true;
+  }, error);
+}
+
+// One URL-cache line: "URL | file=C:\... | type=N | time=YYYY-MM-DD HH:MM:SS";
+// file, type (decimal or 0x hex; 1, a normal entry, when left out) and time
+// are optional.
+bool ParseUrlCacheLine(const std::string& line, UrlCacheEntryInfo& entry, std::string& what) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const auto bar = line.find(" | ", start);
+    parts.push_back(Trim(line.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
+    if (bar == std::string::npos) break;
+    start = bar + 3;
+  }
+  entry.SourceUrlName = parts[0];
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    const std::string& option = parts[i];
+    const auto eq = option.find('=');
+    const std::string name = option.substr(0, eq);
+    const std::string value = eq == std::string::npos ? std::string() : option.substr(eq + 1);
+    if (name == "file" && eq != std::string::npos) {
+      if (!value.empty() && !IsDrivePath(value)) {
+        what = "file is not a drive path: " + value;
+        return false;
+      }
+      entry.LocalFileName = value;
+    } else if (name == "type" && !value.empty()) {
+      char* end = nullptr;
+      const unsigned long type = std::strtoul(value.c_str(), &end, 0);
+      if (*end != 0 || type > 0xFFFFFFFFul) {
+        what = "type is not a number: " + value;
+        return false;
+      }
+      entry.CacheEntryType = static_cast<DWORD>(type);
+    } else if (name == "time") {
+      if (!ParseTime(value, entry.LastModifiedTime)) {
+        what = "time is not YYYY-MM-DD HH:MM:SS: " + value;
+        return false;
+      }
+      entry.LastAccessTime = entry.LastModifiedTime;
+    } else {
+      what = "unknown option: " + option;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseUrlCacheList(const std::string& text, std::vector<UrlCacheEntryInfo>& entries,
+                       std::string& error) {
+  return ParseListLines(text, kUrlCachePart, [&entries](const std::string& line, int, std::string& what) {
+    UrlCacheEntryInfo entry;
+    if (!ParseUrlCacheLine(line, entry, what)) return false;
+    entries.push_back(std::move(entry));
+    return true;
+  }, error);
+}
+
+// Fills the cache index of the machine at folder; sizes come from the files.
+bool MakeUrlCache(const std::string& folder, std::vector<UrlCacheEntryInfo> entries,
+                  std::string& error) {
+  if (entries.empty()) return true;
+  auto machine = Machine::Open(folder, error);
+  if (!machine) return false;
+  CurrentMachineScope current(*machine);
+  for (auto& entry : entries) {
+    if (entry.LocalFileName.empty()) continue;
+    const auto info = GetFileInfo(entry.LocalFileName);
+    if (info && (info->attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) entry.Size = info->size;
+  }
+  if (!AddUrlCacheEntries(machine->State(), entries)) {
+    error = "cannot write the URL cache to " + machine->State().FileName();
+    return false;
   }
   return true;
 }
@@ -582,6 +671,8 @@ bool CreateMachineWith(const std::string& folder, const MachineRecipe& recipe,
   std::vector<FileListEntry> entries;
   if (!ParseFileList(recipe.fileList, entries, error) || !CheckEntryDrives(config, entries, error))
     return false;
+  std::vector<UrlCacheEntryInfo> cacheEntries;
+  if (!ParseUrlCacheList(recipe.urlCache, cacheEntries, error)) return false;
 
   fs::path building;
   if (!MakeSiblingFolder(target, building, error)) return false;
@@ -589,6 +680,7 @@ bool CreateMachineWith(const std::string& folder, const MachineRecipe& recipe,
                      MakeDriveFolders(building, config, error) &&
                      MakeRegistry(building, config, hasRegistry ? &content : nullptr, error) &&
                      MakeFiles(building.string(), entries, error) &&
+                     MakeUrlCache(building.string(), std::move(cacheEntries), error) &&
                      (!finish || finish(building.string(), error)) && SyncFolder(building, error);
   if (built) {
     fs::rename(building, target, ec);
@@ -614,6 +706,7 @@ MachineRecipe SampleMachineRecipe() {
     if (name == kConfigPart) recipe.configText = std::move(bytes);
     else if (name == kRegistryPart) recipe.regText = std::move(bytes);
     else if (name == kFilesPart) recipe.fileList = std::move(bytes);
+    else if (name == kUrlCachePart) recipe.urlCache = std::move(bytes);
   }
   return recipe;
 }

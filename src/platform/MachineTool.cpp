@@ -14,7 +14,9 @@
 #include "platform/Registry.h"
 #include "platform/RegistryStore.h"
 #include "platform/SyntheticMachine.h"
+#include "platform/StateStore.h"
 #include "platform/TextCodec.h"
+#include "platform/UrlCache.h"
 
 namespace win {
 
@@ -32,7 +34,8 @@ const char kUsage[] =
     "                           as a version 5 .reg file\n"
     "  ls PATH                  list a folder or file (C:\\WINDOWS) or a registry key\n"
     "                           (HKEY_LOCAL_MACHINE\\SOFTWARE or HKLM\\SOFTWARE)\n"
-    "import, export and ls work on the machine at --machine DIR, else at\n"
+    "  urlcache                 list the Internet Explorer URL cache\n"
+    "import, export, ls and urlcache work on the machine at --machine DIR, else at\n"
     "$FERNWICK_MACHINE, else at ~/.local/share/fernwick/machine.\n";
 
 struct Command {
@@ -261,6 +264,25 @@ int ListFiles(const std::string& path, std::ostream& out, std::ostream& err) {
   return kToolOk;
 }
 
+// One line per entry: type in hex, size, time, URL and its local file.
+int ListCache(StateStore& store, std::ostream& out, std::ostream& err) {
+  std::vector<UrlCacheEntryInfo> entries;
+  if (!ListUrlCache(store, entries)) {
+    err << "fwmachine: cannot read the URL cache of " << store.FileName() << "\n";
+    return kToolFailed;
+  }
+  for (const auto& entry : entries) {
+    char head[48];
+    std::snprintf(head, sizeof head, "  %08X %14llu  ", static_cast<unsigned>(entry.CacheEntryType),
+                  static_cast<unsigned long long>(entry.Size));
+    out << head << TimeText(entry.LastModifiedTime) << "  " << entry.SourceUrlName;
+    if (!entry.LocalFileName.empty()) out << " -> " << entry.LocalFileName;
+    out << "\n";
+  }
+  out << entries.size() << " entries\n";
+  return kToolOk;
+}
+
 int Create(const std::string& folder, std::ostream& out, std::ostream& err) {
   std::string error;
   if (!CreateMachine(folder, SampleMachineRecipe(), error)) {
@@ -365,6 +387,7 @@ int OnMachine(const Command& command, std::ostream& out, std::ostream& err) {
   }
   CurrentMachineScope current(*machine);
   const std::string& name = command.words[0];
+  if (name == "urlcache") return ListCache(machine->State(), out, err);
   const std::string& first = command.words[1];
   int result = kToolOk;
   if (name == "import") result = Import(*machine, first, out, err);
@@ -391,6 +414,7 @@ int RunMachineTool(const std::vector<std::string>& args, std::ostream& out, std:
   }
   const bool fits = (name == "create" && count == 2) || (name == "generate" && count == 2) ||
                     (name == "import" && count == 2) || (name == "ls" && count == 2) ||
+                    (name == "urlcache" && count == 1) ||
                     (name == "export" && (count == 2 || count == 3));
   if (!fits || (!command.keysText.empty() && name != "generate")) {
     err << (name.empty() ? std::string("fwmachine: no command")

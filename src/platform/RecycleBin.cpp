@@ -19,6 +19,12 @@ namespace {
 
 std::string BinPath(char drive) { return std::string(1, drive) + ":\\Recycled"; }
 
+// The bin's own files stay when it is emptied, as Windows keeps them.
+bool IsBinOwnFile(const std::string& name) {
+  const std::string upper = UpperName(name);
+  return upper == "INFO2" || upper == "DESKTOP.INI";
+}
+
 bool RemovePermanently(const ResolvedPath& item) {
   if (!RemoveHostTree(item.host)) return false;
   if (StateStore* state = State()) state->ForgetFileAttributes(item.Key());
@@ -48,7 +54,7 @@ bool EmptyBinOf(char drive, bool skipMissingDrive) {
   std::vector<std::string> names;
   while (const dirent* item = readdir(dir.get())) {
     const std::string name = item->d_name;
-    if (name != "." && name != "..") names.push_back(name);
+    if (name != "." && name != ".." && !IsBinOwnFile(name)) names.push_back(name);
   }
   bool ok = true;
   for (const auto& name : names) {

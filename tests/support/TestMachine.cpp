@@ -55,12 +55,13 @@ std::vector<TestMachine*>& LiveMachines() {
 }  // namespace
 
 TestMachine::TestMachine(const std::string& regText, const std::string& fileList,
-                         const std::string& configText)
+                         const std::string& configText, const std::string& urlCache)
     : folder_(MakeTempFolder()) {
   win::MachineRecipe recipe;
   recipe.configText = configText.empty() ? DefaultConfigText() : configText;
   recipe.regText = WithRegHeader(regText);
   recipe.fileList = fileList;
+  recipe.urlCache = urlCache;
   std::string error;
   if (win::CreateMachine(folder_, recipe, error)) machine_ = win::Machine::Open(folder_, error);
   if (!machine_) {

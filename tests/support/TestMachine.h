@@ -26,8 +26,10 @@ class TestMachine {
   // so UTF-16LE lists need the version 5 header). An empty
   // configText gives the default test machine: Windows XP (5.1, NT), user
   // "Owner", code page 1252, C: fixed, D: CD-ROM, E: removable, no servers.
+  // urlCache lists URL-cache entries, one per line:
+  //   http://a.example/x.htm | file=C:\...\x[1].htm | type=1 | time=2009-03-01 19:12:00
   explicit TestMachine(const std::string& regText = "", const std::string& fileList = "",
-                       const std::string& configText = "");
+                       const std::string& configText = "", const std::string& urlCache = "");
   ~TestMachine();
   TestMachine(const TestMachine&) = delete;
   TestMachine& operator=(const TestMachine&) = delete;

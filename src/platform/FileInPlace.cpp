@@ -1,0 +1,103 @@
+#include "platform/FileInPlace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/HostFiles.h"
+#include "platform/PathResolver.h"
+
+namespace win {
+
+using namespace fs_detail;
+
+namespace {
+
+std::function<void(const std::string&)>& UnlinkHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
+std::function<void(const std::string&)>& FlushHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
+}  // namespace
+
+void SetBeforeUnlinkHook(std::function<void(const std::string& hostPath)> hook) {
+  UnlinkHook() = std::move(hook);
+}
+
+void SetAfterFlushHook(std::function<void(const std::string& hostPath)> hook) {
+  FlushHook() = std::move(hook);
+}
+
+namespace fs_detail {
+void BeforeUnlink(const std::string& hostPath) {
+  if (UnlinkHook()) UnlinkHook()(hostPath);
+}
+}  // namespace fs_detail
+
+std::unique_ptr<InPlaceFile> InPlaceFile::Open(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return nullptr;
+  if (resolved.IsRoot() || resolved.entry.kind != EntryKind::File ||
+      (AttributesOf(resolved) & FILE_ATTRIBUTE_READONLY) != 0) {
+    Fail(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  // O_NOFOLLOW: a link put in its place since the lookup is refused too.
+  const int fd = open(resolved.host.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    FailFromErrno(errno == ELOOP ? EACCES : errno);
+    return nullptr;
+  }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    Fail(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  std::unique_ptr<InPlaceFile> file(new InPlaceFile());
+  file->fd_ = fd;
+  file->size_ = static_cast<std::uint64_t>(info.st_size);
+  file->host_ = resolved.host;
+  return file;
+}
+
+InPlaceFile::~InPlaceFile() { Close(); }
+
+bool InPlaceFile::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
+  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t written = pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return FailFromErrno(errno);
+    }
+    bytes += written;
+    offset += static_cast<std::uint64_t>(written);
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool InPlaceFile::Flush() {
+  if (fd_ < 0) return Fail(ERROR_INVALID_HANDLE);
+  if (fdatasync(fd_) != 0) return FailFromErrno(errno);
+  if (FlushHook()) FlushHook()(host_);
+  return true;
+}
+
+bool InPlaceFile::Close() {
+  if (fd_ < 0) return true;
+  const int result = close(fd_);
+  fd_ = -1;
+  return result == 0 ? true : FailFromErrno(errno);
+}
+
+}  // namespace win

@@ -1,0 +1,141 @@
+#include "privacy/EvidenceCleanUnit.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/FileInPlace.h"
+#include "platform/FileSystem.h"
+#include "platform/Random.h"
+#include "platform/Registry.h"
+#include "platform/UrlCache.h"
+#include "regclean/SectionContractUnit.h"
+
+std::int64_t TotalEvidenceSize = 0;
+
+void TCleanProgress::Removed() {
+  ++Cleaned;
+  if (View) View->SetCleanGauge(Total > 0 ? static_cast<int>(std::lround(100.0 * Cleaned / Total)) : 0);
+}
+
+namespace {
+
+bool CleanRegistryFinding(const TResultContentItem& item) {
+  win::HKEY root = 0;
+  std::string subKey;
+  if (!regclean::SplitFullKeyPath(item.Path, root, subKey) ||
+      subKey.find_first_not_of('\\') == std::string::npos)
+    return false;
+  win::TRegistry registry;
+  registry.SetRootKey(root);
+  if (item.Kind == kKindValue || item.Kind == kKindValueData)
+    return registry.OpenKey("\\" + subKey, false) && registry.DeleteValue(item.Name);
+  if (item.Kind == kKindKey) return registry.DeleteKey("\\" + subKey);
+  return false;
+}
+
+bool CleanUrlCacheFinding(const TResultContentItem& item) {
+  if (win::DeleteUrlCacheEntry(item.Name)) return true;
+  return win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
+}
+
+bool Exists(const std::string& path) {
+  return win::GetFileAttributes(path) != win::INVALID_FILE_ATTRIBUTES;
+}
+
+// Writes "01" over the whole file (one byte more for an odd size) Passes + 1
+// times, each pass flushed.
+bool Overwrite(win::InPlaceFile& file, int passes) {
+  const std::uint64_t size = file.Size();
+  const std::uint64_t length = size + (size % 2);
+  constexpr std::size_t kBuffer = 1 << 20;
+  std::vector<std::uint8_t> pattern(static_cast<std::size_t>(std::min<std::uint64_t>(length, kBuffer)));
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = i % 2 == 0 ? 0x30 : 0x31;
+  for (int pass = 0; pass <= passes; ++pass) {
+    for (std::uint64_t offset = 0; offset < length; offset += pattern.size()) {
+      const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(pattern.size(), length - offset));
+      if (!file.WriteAt(offset, pattern.data(), chunk)) return false;
+    }
+    if (!file.Flush()) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CleanFinding(const TResultContentItem& Item) {
+  if (Item.EntryType == "Reg") return CleanRegistryFinding(Item);
+  if (Item.EntryType != "File") return false;
+  if (Item.Section == "IE Cache" || Item.Section == "IE Cookies") return CleanUrlCacheFinding(Item);
+  return WipeFile(Item.Path, 1);
+}
+
+void CleanEvidences(TResultContents& Results, TCleanProgress& Progress,
+                    const std::function<bool(const TResultContentItem&)>& skip) {
+  for (std::int32_t i = 0; i < Results.Count(); ++i) {
+    TResultContentItem& item = Results.GetItem(i);
+    if (item.Checked != 1 || item.Cleaned == 1 || (skip && skip(item))) continue;
+    if (Progress.View) Progress.View->ShowStepName(item.Name);
+    if (!CleanFinding(item)) continue;
+    item.Cleaned = 1;
+    Progress.Removed();
+  }
+}
+
+bool WipeFile(const std::string& FileName, int Passes) {
+  const win::DWORD attributes = win::GetFileAttributes(FileName);
+  if (attributes == win::INVALID_FILE_ATTRIBUTES) {
+    const win::DWORD error = win::GetLastError();
+    return error == win::ERROR_FILE_NOT_FOUND || error == win::ERROR_PATH_NOT_FOUND;
+  }
+  {
+    auto file = win::InPlaceFile::Open(FileName);
+    if (!file || !Overwrite(*file, Passes) || !file->Close()) return false;
+  }
+  const std::string folder = win::ExtractFilePath(FileName);
+  std::string current = FileName;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const std::string candidate = folder + std::to_string(win::Random(100000));
+    if (Exists(candidate)) continue;  // never touch a file that bears the name
+    if (win::RenameFile(FileName, candidate)) current = candidate;
+    break;
+  }
+  win::DeleteFile(current);
+  return !Exists(current) && !Exists(FileName);
+}
+
+void EmptyRecycleBins(const std::vector<std::string>& roots) {
+  for (const auto& root : roots) win::EmptyRecycleBin(root);
+}
+
+namespace {
+
+std::string TrimText(const std::string& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
+  return text.substr(first, last - first);
+}
+
+}  // namespace
+
+bool IsExcludedEntry(const std::string& ItemName, const std::string& Key,
+                     const TExcludeContents& List) {
+  for (std::int32_t i = 0; i < List.Count(); ++i) {
+    const TExcludeContentItem& entry = List.GetItem(i);
+    if (entry.ItemName == ItemName && entry.Key == Key) return true;
+  }
+  return false;
+}
+
+bool IsExcludedValue(const std::string& ItemName, const std::string& Key,
+                     const TExcludeContents& List, const std::string& Data) {
+  const std::string data = TrimText(Data);
+  for (std::int32_t i = 0; i < List.Count(); ++i) {
+    const TExcludeContentItem& entry = List.GetItem(i);
+    if (entry.ItemName == ItemName && entry.Key == Key && TrimText(entry.Data) == data) return true;
+  }
+  return false;
+}
+
+bool IsFirefoxRunning() { return false; }

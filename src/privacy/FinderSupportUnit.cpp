@@ -1,0 +1,66 @@
+#include "privacy/FinderSupportUnit.h"
+
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/TextCodec.h"
+#include "shell/MessagePump.h"
+#include "shell/PublicFunctionUnit.h"
+
+TResultContentItem& TFindingRecorder::Add() {
+  TResultContentItem& item = results_.GetItem(results_.Add());
+  item.Checked = Settings.SelectAll ? 1 : 0;
+  item.Filled = 1;
+  return item;
+}
+
+void TFindingRecorder::Recorded() { SetEvidenceCount(node_, ++count_, 0, tree_); }
+
+std::string CurrentUserPath(const std::string& subKey) { return "HKEY_CURRENT_USER\\" + subKey; }
+
+void ForEachUserValue(const std::string& subKey,
+                      const std::function<void(win::TRegistry& registry, const std::string& name,
+                                               const std::string& keyPath)>& visit) {
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(win::HKEY_CURRENT_USER);
+  if (!registry.OpenKeyReadOnly(subKey)) return;
+  std::vector<std::string> names;
+  registry.GetValueNames(names);
+  const std::string keyPath = CurrentUserPath(subKey);
+  for (const auto& name : names) {
+    if (!ContinueScan()) break;
+    visit(registry, name, keyPath);
+  }
+}
+
+bool ContinueScan() {
+  ProcessMessages();
+  return ScanState != 2;
+}
+
+std::int64_t FileSizeOf(const std::string& path) {
+  const auto info = win::GetFileInfo(path);
+  if (!info || (info->attributes & (win::FILE_ATTRIBUTE_DIRECTORY | win::FILE_ATTRIBUTE_REPARSE_POINT)))
+    return 0;
+  return static_cast<std::int64_t>(info->size);
+}
+
+bool IsSafeEvidenceFolder(const std::string& folder) {
+  std::string trimmed = folder;
+  while (!trimmed.empty() && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
+  if (trimmed.size() <= 2) return false;  // "C:" and less: a drive root
+  const std::string upper = win::UpperName(trimmed);
+  return upper != win::UpperName(win::GetWindowsDirectory()) &&
+         upper != win::UpperName(win::GetSystemDirectory());
+}
+
+std::vector<TFolderEntry> ListFolderEntries(const std::string& folder) {
+  std::vector<TFolderEntry> entries;
+  win::FindData data;
+  auto finder = win::FindFirstFile(win::IncludeTrailingBackslash(folder) + "*.*", data);
+  if (!finder) return entries;
+  do {
+    if (data.name == "." || data.name == "..") continue;
+    entries.push_back({data.name, data.attributes});
+  } while (finder->Next(data));
+  return entries;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// What every finder shares: its signature, a new finding with the common
+// fields, the running count of its item, and reads of the current user's
+// registry keys that exist.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "privacy/EvidenceTreeUnit.h"
+#include "privacy/ExcludeItemUnit.h"
+#include "privacy/ResultContentUnit.h"
+
+// A finder appends the findings of one item to Results and keeps the count
+// of the item's node (NodeIndex) in Tree up to date.
+using TEvidenceFinder = std::function<void(TEvidenceTree& Tree, int NodeIndex,
+                                           TResultContents& Results,
+                                           const TExcludeContents& ExcludeList)>;
+
+// Records the findings of one finder call: each Add appends a finding
+// ticked by the "SelectAll" setting, Filled 1, and Recorded sets the
+// item's count to the number recorded so far.
+class TFindingRecorder {
+ public:
+  TFindingRecorder(TEvidenceTree& tree, int nodeIndex, TResultContents& results)
+      : tree_(tree), node_(nodeIndex), results_(results) {}
+  TResultContentItem& Add();
+  void Recorded();
+
+ private:
+  TEvidenceTree& tree_;
+  int node_;
+  TResultContents& results_;
+  int count_ = 0;
+};
+
+// "HKEY_CURRENT_USER\" + subKey.
+std::string CurrentUserPath(const std::string& subKey);
+
+namespace win {
+class TRegistry;
+}
+
+// Calls visit for each value name of an existing key of the current user,
+// with the open key and the key's full path; stops when the scan is
+// cancelled.
+void ForEachUserValue(const std::string& subKey,
+                      const std::function<void(win::TRegistry& registry, const std::string& name,
+                                               const std::string& keyPath)>& visit);
+
+// True while a scan may go on: lets messages through, then tests ScanState.
+bool ContinueScan();
+
+// Size of an existing plain file; 0 otherwise.
+std::int64_t FileSizeOf(const std::string& path);
+
+// A folder that names no drive root and is not the Windows or system folder.
+bool IsSafeEvidenceFolder(const std::string& folder);
+
+// The entries of a folder (not of its subfolders), "." and ".." left out;
+// stops when ScanState asks it to.
+struct TFolderEntry {
+  std::string Name;
+  unsigned Attributes = 0;
+};
+std::vector<TFolderEntry> ListFolderEntries(const std::string& folder);

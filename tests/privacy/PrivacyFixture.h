@@ -1,0 +1,72 @@
+#pragma once
+// Shared pieces of the privacy-cleaner tests: a view that records what the
+// window was told, and a fixture that resets the shared state.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/FileInPlace.h"
+#include "platform/Random.h"
+#include "privacy/EvidenceCleanerUnit.h"
+#include "shell/Dialogs.h"
+#include "shell/MessagePump.h"
+#include "shell/PublicFunctionUnit.h"
+
+namespace privacy_test {
+
+class RecordingView : public EvidenceCleanerView {
+ public:
+  std::vector<int> pages;
+  std::vector<bool> running;
+  std::vector<std::pair<int, int>> scanGauge;
+  std::vector<int> busyNodes;
+  std::vector<int> cleanGauge;
+  std::vector<std::string> stepNames;
+  std::vector<std::string> hints;
+  std::string caption;
+  std::string count, size, unit;
+  bool cleanVisible = true;
+  int treeRebuilt = 0;
+  int rowsChanged = 0;
+
+  void TreeRebuilt() override {}
+  void NodesChanged(const std::vector<int>&) override {}
+  void ShowStepName(const std::string& name) override { stepNames.push_back(name); }
+  void SetCleanGauge(int position) override { cleanGauge.push_back(position); }
+  void ShowPage(int page) override { pages.push_back(page); }
+  void SetScanRunning(bool r) override { running.push_back(r); }
+  void SetScanGauge(int position, int maximum) override { scanGauge.emplace_back(position, maximum); }
+  void SetBusyNode(int node) override { busyNodes.push_back(node); }
+  void ResultTreeRebuilt() override { ++treeRebuilt; }
+  void ResultTreeChanged() override {}
+  void ResultRowsChanged() override { ++rowsChanged; }
+  void SetResultCaption(const std::string& text) override { caption = text; }
+  void SetResultFigures(const std::string& c, const std::string& s, const std::string& u) override {
+    count = c;
+    size = s;
+    unit = u;
+  }
+  void SetHint(const std::string& text, bool) override { hints.push_back(text); }
+  void SetCleanGaugeVisible(bool) override {}
+  void SetCleanVisible(bool clean) override { cleanVisible = clean; }
+};
+
+class PrivacyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSharedState();
+    Settings.SelectAll = true;
+  }
+  void TearDown() override {
+    SetProcessMessagesHook(nullptr);
+    win::SetRandomGenerator(nullptr);
+    win::SetBeforeUnlinkHook(nullptr);
+    win::SetAfterFlushHook(nullptr);
+    ResetSharedState();
+  }
+};
+
+}  // namespace privacy_test
