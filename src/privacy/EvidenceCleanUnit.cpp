@@ -1,10 +1,12 @@
 #include "privacy/EvidenceCleanUnit.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "platform/FileInPlace.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessSnapshot.h"
 #include "platform/Random.h"
 #include "platform/Registry.h"
 #include "platform/UrlCache.h"
@@ -138,4 +140,17 @@ bool IsExcludedValue(const std::string& ItemName, const std::string& Key,
   return false;
 }
 
-bool IsFirefoxRunning() { return false; }
+bool IsFirefoxRunning() {
+  const win::HANDLE snapshot = win::CreateToolhelp32Snapshot(win::TH32CS_SNAPPROCESS, 0);
+  if (snapshot == win::INVALID_HANDLE_VALUE) return false;
+  bool running = false;
+  win::PROCESSENTRY32 entry;
+  for (bool more = win::Process32First(snapshot, entry); more && !running;
+       more = win::Process32Next(snapshot, entry)) {
+    std::string name = entry.szExeFile;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    running = name == "firefox.exe";
+  }
+  win::CloseHandle(snapshot);
+  return running;
+}

@@ -6,6 +6,7 @@
 
 #include "recovery/gui/BrowserRepairUnit.h"
 #include "recovery/gui/IePluginsUnit.h"
+#include "privacy/gui/EvidenceCleanerUnit.h"
 #include "recovery/gui/RegBackupUnit.h"
 #include "recovery/gui/UnitMalignantActiveX.h"
 #include "shell/gui/FormPlacement.h"
@@ -67,6 +68,7 @@ const char* ToolWindowName(ToolWindow tool) { return Entry(tool).name; }
 
 QWidget* NewToolWindow(ToolWindow tool, QWidget* parent) {
   if (tool == ToolWindow::RegBackupForm) return CreateRegBackupForm(parent);
+  if (tool == ToolWindow::EvidenceCleanerForm) return CreateEvidenceCleanerForm(parent);
   if (tool == ToolWindow::BrowserRepairForm) return CreateBrowserRepairForm(parent);
   if (tool == ToolWindow::FormIePlugins) return CreateFormIePlugins(parent);
   if (tool == ToolWindow::FormMalignant) return CreateFormMalignant(parent);

@@ -1,0 +1,519 @@
+#include "privacy/gui/EvidenceCleanerUnit.h"
+
+#include <QAbstractTableModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "shell/gui/DMUnit.h"
+#include "shell/gui/FormPlacement.h"
+
+namespace {
+
+constexpr int kTabWidth = 71;
+constexpr int kTabHeight = 28;
+constexpr int kTabX[4] = {200, 272, 344, 416};
+constexpr int kIndent = 19;
+constexpr int kNodeRole = Qt::UserRole + 1;
+const QColor kGaugeColour(0x9E, 0xB6, 0xA1);  // colour value 10598302
+const QColor kSelectedColour(0x98, 0x96, 0x97);
+
+QPixmap TreeFrame(int index) {
+  if (!DM) return {};
+  return QPixmap::fromImage(DM->TreeImageList.Frame(index));
+}
+
+// The state image and the node image side by side.
+QIcon NodeIcon(int state, int image) {
+  QPixmap pixmap(34, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  if (state >= 0) painter.drawPixmap(0, 0, TreeFrame(state));
+  if (image >= 0) painter.drawPixmap(18, 0, TreeFrame(image));
+  return QIcon(pixmap);
+}
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+void StyleGauge(QProgressBar* gauge) {
+  gauge->setTextVisible(false);
+  gauge->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #808080; background: white; }"
+                                      "QProgressBar::chunk { background: %1; }")
+                           .arg(kGaugeColour.name()));
+}
+
+// Paints a node's count at the right of its row, as the trees show it.
+class CountDelegate : public QStyledItemDelegate {
+ public:
+  CountDelegate(const TEvidenceCleaner& engine, QTreeWidget* tree)
+      : QStyledItemDelegate(tree), engine_(engine), tree_(tree) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const int node = index.data(kNodeRole).toInt();
+    QRect row = option.rect;
+    row.setLeft(option.rect.left() + kIndent + 32);
+    row.setRight(tree_->viewport()->width() - 24);
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
+    QStyleOptionViewItem plain = option;
+    plain.state &= ~QStyle::State_HasFocus;
+    QStyledItemDelegate::paint(painter, plain, index);
+    if (node < 0 || node >= engine_.CheckTree.Count()) return;
+    const TEvidenceNode& n = engine_.CheckTree.Nodes[node];
+    painter->save();
+    QFont font = option.font;
+    font.setPointSize(9);
+    font.setBold(n.Level < 2);
+    painter->setFont(font);
+    const QString count = QString::number(n.Rec->Count);
+    const int width = QFontMetrics(font).horizontalAdvance(count);
+    const int x = tree_->viewport()->width() - (width + 30);
+    const QRect text(x, option.rect.top(), width + 4, option.rect.height());
+    painter->fillRect(text, selected ? kSelectedColour : QColor(Qt::white));
+    painter->setPen(Qt::black);
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, count);
+    painter->restore();
+  }
+
+ private:
+  const TEvidenceCleaner& engine_;
+  QTreeWidget* tree_;
+};
+
+QTreeWidget* NewTree(QWidget* parent, const TEvidenceCleaner& engine) {
+  auto* tree = new QTreeWidget(parent);
+  tree->setHeaderHidden(true);
+  tree->setIndentation(kIndent);
+  tree->setIconSize(QSize(34, 16));
+  tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tree->setItemDelegate(new CountDelegate(engine, tree));
+  tree->viewport()->installEventFilter(parent->window());
+  return tree;
+}
+
+QPushButton* NewButton(QWidget* parent, const char* caption, const char* name) {
+  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setFixedSize(89, 28);
+  QFont font = button->font();
+  font.setPixelSize(13);
+  button->setFont(font);
+  return button;
+}
+
+}  // namespace
+
+// The rows of the result list, asked for as they are drawn.
+class TResultRowModel : public QAbstractTableModel {
+ public:
+  explicit TResultRowModel(TEvidenceCleaner& engine, QObject* parent)
+      : QAbstractTableModel(parent), engine_(engine) {}
+
+  int rowCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : static_cast<int>(engine_.ResultRows.size());
+  }
+  int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : 4; }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid() || index.row() >= rowCount({})) return {};
+    if (role == Qt::DisplayRole) {
+      return Text(engine_.RowTexts(index.row())[static_cast<std::size_t>(index.column())]);
+    }
+    if (role == Qt::DecorationRole && index.column() == 0) {
+      const bool ticked = engine_.ResultRows[static_cast<std::size_t>(index.row())].Finding->Checked == 1;
+      return QIcon(TreeFrame(ticked ? kStateTicked : kStateUnticked));
+    }
+    if (role == Qt::TextAlignmentRole) {
+      if (index.column() == 2) return int(Qt::AlignRight | Qt::AlignVCenter);
+      if (index.column() == 3) return int(Qt::AlignCenter);
+    }
+    return {};
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    static const char* const kColumns[] = {"Item", "Name", "Size", "Status"};
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 4)
+      return QString::fromLatin1(kColumns[section]);
+    return {};
+  }
+  void Reset() {
+    beginResetModel();
+    endResetModel();
+  }
+
+ private:
+  TEvidenceCleaner& engine_;
+};
+
+TEvidenceCleanerForm::TEvidenceCleanerForm(QWidget* owner) : QWidget(owner) {
+  setObjectName(QStringLiteral("EvidenceCleanerForm"));
+  setWindowTitle(QStringLiteral("Evidence Cleaner"));
+  SetWhiteBackground(this);
+  QFont font(QStringLiteral("MS Sans Serif"));
+  setFont(font);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(8, 8, 8, 8);
+  layout->setSpacing(6);
+
+  auto* title = new QWidget(this);
+  title->setFixedHeight(78);
+  auto* heading = new QLabel(QStringLiteral("Evidence Cleaner"), title);
+  QFont headingFont = heading->font();
+  headingFont.setPixelSize(20);
+  headingFont.setBold(true);
+  heading->setFont(headingFont);
+  heading->move(8, 10);
+  BtnBackImage = new QLabel(title);
+  BtnBackImage->setGeometry(kTabX[0], 50, kTabWidth, kTabHeight);
+  BtnBackImage->setStyleSheet(QStringLiteral("background: #dfe7f3; border: 1px solid #7f9db9;"));
+  QLabel** tabs[4] = {&ScanBtn, &ResultBtn, &ExcludeBtn, &AdvancedBtn};
+  const char* captions[4] = {"Scan", "Result", "Exclude", "Advanced"};
+  const char* names[4] = {"ScanBtn", "ResultBtn", "ExcludeBtn", "AdvancedBtn"};
+  for (int i = 0; i < 4; ++i) {
+    *tabs[i] = new QLabel(QString::fromLatin1(captions[i]), title);
+    (*tabs[i])->setObjectName(QString::fromLatin1(names[i]));
+    (*tabs[i])->setGeometry(kTabX[i], 50, kTabWidth, kTabHeight);
+    (*tabs[i])->setAlignment(Qt::AlignCenter);
+    (*tabs[i])->setCursor(Qt::PointingHandCursor);
+    (*tabs[i])->installEventFilter(this);
+  }
+  layout->addWidget(title);
+
+  DataNotebook = new QStackedWidget(this);
+  DataNotebook->addWidget(NewScanPage());
+  DataNotebook->addWidget(NewResultPage());
+  for (const char* name : {"Exclude", "Advanced"}) {
+    auto* page = new QWidget(DataNotebook);
+    page->setObjectName(QString::fromLatin1(name));
+    SetWhiteBackground(page);
+    DataNotebook->addWidget(page);
+  }
+  layout->addWidget(DataNotebook, 1);
+
+  Engine.SetView(this);
+  if (DM) DM->EvidenceView = this;
+}
+
+TEvidenceCleanerForm::~TEvidenceCleanerForm() {
+  if (DM && DM->EvidenceView == this) {
+    DM->EvidenceTimer->stop();
+    DM->EvidenceView = nullptr;
+  }
+  Engine.SetView(nullptr);
+}
+
+QWidget* TEvidenceCleanerForm::NewScanPage() {
+  auto* page = new QWidget(this);
+  page->setObjectName(QStringLiteral("ScanPage"));
+  SetWhiteBackground(page);
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  tvItemsList = NewTree(page, Engine);
+  tvItemsList->setObjectName(QStringLiteral("tvItemsList"));
+  layout->addWidget(tvItemsList, 1);
+  auto* bottom = new QWidget(page);
+  bottom->setFixedHeight(51);
+  auto* row = new QHBoxLayout(bottom);
+  ScanGauge = new QProgressBar(bottom);
+  ScanGauge->setFixedSize(281, 22);
+  StyleGauge(ScanGauge);
+  ScanGauge->hide();
+  row->addWidget(ScanGauge);
+  row->addStretch(1);
+  ScanNowBtn = NewButton(bottom, "Scan Now", "ScanNowBtn");
+  AbortBtn = NewButton(bottom, "Cancel", "AbortBtn");
+  AbortBtn->hide();
+  row->addWidget(ScanNowBtn);
+  row->addWidget(AbortBtn);
+  layout->addWidget(bottom);
+  connect(ScanNowBtn, &QPushButton::clicked, this, [this] { Engine.ScanNowBtnClick(); });
+  connect(AbortBtn, &QPushButton::clicked, this, [this] { Engine.AbortBtnClick(); });
+  return page;
+}
+
+QWidget* TEvidenceCleanerForm::NewResultPage() {
+  auto* page = new QWidget(this);
+  page->setObjectName(QStringLiteral("ResultPage"));
+  SetWhiteBackground(page);
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
+
+  auto* caption = new QWidget(page);
+  caption->setFixedHeight(25);
+  caption->setStyleSheet(QStringLiteral("background: #eef2f8;"));
+  auto* captionRow = new QHBoxLayout(caption);
+  captionRow->setContentsMargins(4, 0, 4, 0);
+  panResultItemName = new QLabel(caption);
+  QFont captionFont = panResultItemName->font();
+  captionFont.setPixelSize(13);
+  panResultItemName->setFont(captionFont);
+  captionRow->addWidget(panResultItemName, 1);
+  captionRow->addWidget(new QLabel(QStringLiteral("Items found:"), caption));
+  abResultCount = new QLabel(QStringLiteral("0"), caption);
+  captionRow->addWidget(abResultCount);
+  captionRow->addSpacing(12);
+  captionRow->addWidget(new QLabel(QStringLiteral("Size:"), caption));
+  abResultSpace = new QLabel(QStringLiteral("0"), caption);
+  captionRow->addWidget(abResultSpace);
+  panResultSpace = new QLabel(QStringLiteral("KB"), caption);
+  captionRow->addWidget(panResultSpace);
+
+  ResultTreeView = NewTree(page, Engine);
+  ResultTreeView->setObjectName(QStringLiteral("ResultTreeView"));
+  ResultTreeView->setFixedHeight(105);
+  layout->addWidget(ResultTreeView);
+  connect(ResultTreeView, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (!filling_ && item) Engine.ResultTreeViewChange(item->data(0, Qt::UserRole).toInt());
+  });
+
+  ResultListView = new QTableView(page);
+  ResultListView->setObjectName(QStringLiteral("ResultListView"));
+  rowModel_ = new TResultRowModel(Engine, ResultListView);
+  ResultListView->setModel(rowModel_);
+  ResultListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ResultListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ResultListView->verticalHeader()->hide();
+  ResultListView->verticalHeader()->setDefaultSectionSize(18);
+  ResultListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  ResultListView->setWordWrap(false);
+  ResultListView->setColumnWidth(0, 140);
+  ResultListView->setColumnWidth(1, 500);
+  ResultListView->setColumnWidth(2, 60);
+  ResultListView->horizontalHeader()->setStretchLastSection(true);
+  ResultListView->viewport()->installEventFilter(this);
+  layout->addWidget(ResultListView, 1);
+  layout->addWidget(caption);
+
+  auto* bottom = new QWidget(page);
+  bottom->setFixedHeight(46);
+  auto* row = new QHBoxLayout(bottom);
+  abStepMsg = new QLabel(bottom);
+  abStepMsg->hide();
+  abHintStr = new QLabel(bottom);
+  abHintStr->setObjectName(QStringLiteral("abHintStr"));
+  abHintStr->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+  abHintStr->hide();
+  cdGauge = new QProgressBar(bottom);
+  cdGauge->setRange(0, 100);
+  cdGauge->setFixedSize(321, 22);
+  StyleGauge(cdGauge);
+  cdGauge->hide();
+  row->addWidget(abStepMsg);
+  row->addWidget(abHintStr);
+  row->addWidget(cdGauge);
+  row->addStretch(1);
+  CleanBtn = NewButton(bottom, "Clean", "CleanBtn");
+  FinishBtn = NewButton(bottom, "Finish", "FinishBtn");
+  FinishBtn->hide();
+  row->addWidget(CleanBtn);
+  row->addWidget(FinishBtn);
+  layout->addWidget(bottom);
+  connect(CleanBtn, &QPushButton::clicked, this, [this] { Engine.CleanBtnClick(); });
+  connect(FinishBtn, &QPushButton::clicked, this, [this] { Engine.FinishBtnClick(); });
+  return page;
+}
+
+void TEvidenceCleanerForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  Engine.FormShow();
+}
+
+bool TEvidenceCleanerForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (watched == ScanBtn) Engine.ScanBtnClick();
+    else if (watched == ResultBtn) Engine.ResultBtnClick();
+    else if (watched == ExcludeBtn) Engine.ExcludeBtnClick();
+    else if (watched == AdvancedBtn) Engine.AdvancedBtnClick();
+    else if (watched == tvItemsList->viewport() || watched == ResultTreeView->viewport()) {
+      auto* tree = watched == tvItemsList->viewport() ? tvItemsList : ResultTreeView;
+      QTreeWidgetItem* item = tree->itemAt(mouse->pos());
+      if (item && mouse->button() == Qt::LeftButton) {
+        const QRect rect = tree->visualItemRect(item);
+        if (mouse->pos().x() < rect.left() + 20) {  // the state icon
+          tree->setCurrentItem(item);
+          if (tree == tvItemsList) PressCheckState(item->data(0, kNodeRole).toInt());
+          else PressResultTreeState(item->data(0, Qt::UserRole).toInt());
+          return true;
+        }
+      }
+    } else if (watched == ResultListView->viewport() && mouse->button() == Qt::LeftButton) {
+      const QModelIndex index = ResultListView->indexAt(mouse->pos());
+      if (index.isValid() && index.column() == 0 &&
+          mouse->pos().x() < ResultListView->visualRect(index).left() + 20) {
+        PressResultRowState(index.row());
+      } else {
+        Engine.ShowResultHint();
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+QTreeWidgetItem* TEvidenceCleanerForm::CheckItem(int node) const {
+  QTreeWidgetItemIterator it(tvItemsList);
+  for (; *it; ++it)
+    if ((*it)->data(0, kNodeRole).toInt() == node) return *it;
+  return nullptr;
+}
+
+QTreeWidgetItem* TEvidenceCleanerForm::ResultItem(int resultNode) const {
+  QTreeWidgetItemIterator it(ResultTreeView);
+  for (; *it; ++it)
+    if ((*it)->data(0, Qt::UserRole).toInt() == resultNode) return *it;
+  return nullptr;
+}
+
+void TEvidenceCleanerForm::PressCheckState(int node) { Engine.CheckNodeStateClick(node); }
+void TEvidenceCleanerForm::PressResultTreeState(int resultNode) { Engine.ResultTreeStateClick(resultNode); }
+void TEvidenceCleanerForm::PressResultRowState(int row) { Engine.ResultRowStateClick(row); }
+
+void TEvidenceCleanerForm::PaintNode(QTreeWidgetItem* item, const TEvidenceNode& node) const {
+  item->setIcon(0, NodeIcon(node.StateIndex, node.ImageIndex));
+  QFont font = item->font(0);
+  font.setBold(node.Level < 2);
+  item->setFont(0, font);
+}
+
+void TEvidenceCleanerForm::TreeRebuilt() {
+  tvItemsList->clear();
+  std::vector<QTreeWidgetItem*> items;
+  const auto& nodes = Engine.CheckTree.Nodes;
+  for (int i = 0; i < static_cast<int>(nodes.size()); ++i) {
+    QTreeWidgetItem* item = nodes[i].Parent < 0 ? new QTreeWidgetItem(tvItemsList)
+                                                : new QTreeWidgetItem(items[static_cast<std::size_t>(nodes[i].Parent)]);
+    item->setText(0, Text(Engine.NodeText(i)));
+    item->setData(0, kNodeRole, i);
+    PaintNode(item, nodes[i]);
+    items.push_back(item);
+  }
+  tvItemsList->expandAll();
+  if (!items.empty()) tvItemsList->setCurrentItem(items.front());
+}
+
+void TEvidenceCleanerForm::NodesChanged(const std::vector<int>& nodes) {
+  for (int node : nodes) {
+    if (node < 0 || node >= Engine.CheckTree.Count()) continue;
+    if (QTreeWidgetItem* item = CheckItem(node)) PaintNode(item, Engine.CheckTree.Nodes[node]);
+  }
+  tvItemsList->viewport()->update();
+  ResultTreeView->viewport()->update();
+}
+
+void TEvidenceCleanerForm::ShowStepName(const std::string& name) {
+  abStepMsg->setText(Text(name));
+  abStepMsg->repaint();
+}
+
+void TEvidenceCleanerForm::SetCleanGauge(int position) { cdGauge->setValue(position); }
+
+void TEvidenceCleanerForm::ShowPage(int page) {
+  QLabel* tabs[4] = {ScanBtn, ResultBtn, ExcludeBtn, AdvancedBtn};
+  for (int i = 0; i < 4; ++i) {
+    QFont font = tabs[i]->font();
+    font.setBold(i == page);
+    tabs[i]->setFont(font);
+  }
+  BtnBackImage->move(tabs[page]->x(), BtnBackImage->y());
+  DataNotebook->setCurrentIndex(page);
+}
+
+void TEvidenceCleanerForm::SetScanRunning(bool running) {
+  ScanNowBtn->setVisible(!running);
+  AbortBtn->setVisible(running);
+  ScanGauge->setVisible(running);
+}
+
+void TEvidenceCleanerForm::SetScanGauge(int position, int maximum) {
+  ScanGauge->setMaximum(std::max(maximum, 1));
+  ScanGauge->setValue(position);
+}
+
+void TEvidenceCleanerForm::SetBusyNode(int node) {
+  if (node >= 0) {
+    if (DM) {
+      DM->EvidenceFrame = kEvidenceAnimFirst;
+      DM->EvidenceNode = node;
+      DM->EvidenceTimer->start();
+    }
+    NodesChanged({node});
+  } else if (DM) {
+    DM->EvidenceTimer->stop();
+  }
+}
+
+void TEvidenceCleanerForm::SetNodeImage(int node, int image) {
+  if (node < 0 || node >= Engine.CheckTree.Count()) return;
+  if (QTreeWidgetItem* item = CheckItem(node))
+    item->setIcon(0, NodeIcon(Engine.CheckTree.Nodes[node].StateIndex, image));
+}
+
+void TEvidenceCleanerForm::ResultTreeRebuilt() {
+  filling_ = true;
+  ResultTreeView->clear();
+  std::vector<QTreeWidgetItem*> byCheckNode(static_cast<std::size_t>(Engine.CheckTree.Count()), nullptr);
+  for (int i = 0; i < static_cast<int>(Engine.ResultNodes.size()); ++i) {
+    const int checkNode = Engine.ResultNodes[static_cast<std::size_t>(i)];
+    const TEvidenceNode& node = Engine.CheckTree.Nodes[checkNode];
+    QTreeWidgetItem* parent = node.Parent >= 0 ? byCheckNode[static_cast<std::size_t>(node.Parent)] : nullptr;
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(ResultTreeView);
+    item->setText(0, Text(Engine.NodeText(checkNode)));
+    item->setData(0, Qt::UserRole, i);
+    item->setData(0, kNodeRole, checkNode);
+    PaintNode(item, node);
+    byCheckNode[static_cast<std::size_t>(checkNode)] = item;
+  }
+  ResultTreeView->expandAll();
+  if (QTreeWidgetItem* root = ResultItem(0)) ResultTreeView->setCurrentItem(root);
+  filling_ = false;
+}
+
+void TEvidenceCleanerForm::ResultTreeChanged() {
+  QTreeWidgetItemIterator it(ResultTreeView);
+  for (; *it; ++it) {
+    const int checkNode = (*it)->data(0, kNodeRole).toInt();
+    PaintNode(*it, Engine.CheckTree.Nodes[checkNode]);
+  }
+  NodesChanged({});
+}
+
+void TEvidenceCleanerForm::ResultRowsChanged() { rowModel_->Reset(); }
+
+void TEvidenceCleanerForm::SetResultCaption(const std::string& text) { panResultItemName->setText(Text(text)); }
+
+void TEvidenceCleanerForm::SetResultFigures(const std::string& count, const std::string& size,
+                                            const std::string& unit) {
+  abResultCount->setText(Text(count));
+  abResultSpace->setText(Text(size));
+  panResultSpace->setText(Text(unit));
+}
+
+void TEvidenceCleanerForm::SetHint(const std::string& text, bool) {
+  abHintStr->setText(Text(text));
+  abHintStr->setVisible(true);
+}
+
+void TEvidenceCleanerForm::SetCleanGaugeVisible(bool visible) { cdGauge->setVisible(visible); }
+
+void TEvidenceCleanerForm::SetCleanVisible(bool clean) {
+  CleanBtn->setVisible(clean);
+  FinishBtn->setVisible(!clean);
+}
+
+TEvidenceCleanerForm* CreateEvidenceCleanerForm(QWidget* parent) {
+  auto* form = new TEvidenceCleanerForm(parent);
+  form->hide();
+  return form;
+}
