@@ -4,6 +4,7 @@
 
 #include "platform/DiskFreeSpace.h"
 #include "platform/FileSystem.h"
+#include "platform/ShellFileInfo.h"
 #include "platform/ShellFileOperation.h"
 #include "platform/TextCodec.h"
 #include "regclean/PathRoutinesUnit.h"
@@ -59,8 +60,12 @@ bool IsPlainFile(win::DWORD attributes) {
   return (attributes & (win::FILE_ATTRIBUTE_DIRECTORY | win::FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
 }
 
-// The display text of a drive's root.
-std::string DriveCaption(char letter) { return std::string(1, letter) + ":\\"; }
+// The shell's display name of a drive's root ("Local Disk (C:)").
+std::string DriveCaption(const std::string& root) {
+  win::SHFILEINFO info;
+  if (win::SHGetFileInfo(root, 0, &info, win::SHGFI_DISPLAYNAME) == 0 || info.szDisplayName.empty()) return root;
+  return info.szDisplayName;
+}
 
 bool CleanOne(CleanMode mode, const std::string& path, const std::string& folder) {
   if (mode == CleanMode::Delete) return win::DeleteFile(path);
@@ -251,7 +256,7 @@ void TSysDiskCleaner::FillDriveList() {
     const std::uint64_t freeMb = freeBytes / kMegaByte;
     if (totalMb == 0 || freeMb == 0) continue;
     TDriveRow row;
-    row.Caption = DriveCaption(letter);
+    row.Caption = DriveCaption(root);
     row.TotalText = std::to_string(totalMb) + "MB";
     row.FreeText = std::to_string(freeMb) + "MB";
     row.Drive = std::string(1, letter) + ":";

@@ -177,6 +177,7 @@ TEST_F(JunkCleanerTest, StopOnTheSecondOfThreeDrives) {
   cleaner.FormCreate();
   ASSERT_EQ(cleaner.Drives.size(), 3u);
   EXPECT_EQ(cleaner.Drives[1].Drive, "F:");
+  EXPECT_EQ(cleaner.Drives[1].Caption, "Local Disk (F:)");
   EXPECT_EQ(cleaner.Drives[2].Drive, "H:");
   SetProcessMessagesHook([&] {
     // Stop once the first file of F: is found.
