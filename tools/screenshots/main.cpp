@@ -33,8 +33,11 @@
 #include "shell/gui/QtMessagePump.h"
 #include "shell/gui/OptionUnit.h"
 #include "shell/gui/ShowLiveUpdateUnit.h"
+#include "tools/gui/DetailTempFileUnit.h"
 #include "tools/gui/MemorySaviorUnit.h"
+#include "tools/gui/SysDiskCleanerUnit.h"
 #include "tools/gui/SystemSpeedUnit.h"
+#include "tools/gui/TemporaryFileUnit.h"
 
 namespace {
 
@@ -205,6 +208,47 @@ void BrowserTools() {
   Save(Render(&malignant), "block-activex-locked");
 }
 
+// The Junk File Cleaner in the main window: drives, types, a search in
+// progress, the report, the options and the cleanup (to the recycle bin);
+// its details window and type dialog.
+void JunkCleanerPages() {
+  InstallQtMessagePump();
+  TDM dm;
+  TFernwickForm form;
+  Render(&form);
+  form.AdvancedBtnClick();
+  form.ImageExClick(7);
+  auto* junk = qobject_cast<TSysDiskCleanerForm*>(form.ToolForm(ToolWindow::SysDiskCleanerForm));
+  if (!junk) return;
+  Save(Render(&form), "junk-drives");
+  junk->NextBtnClick();
+  Save(Render(&form), "junk-types");
+  long entries = 0;
+  SetProcessMessagesHook([&] {
+    if (++entries == 150) Save(Render(&form), "junk-search");
+  });
+  junk->NextBtnClick();
+  SetProcessMessagesHook(nullptr);
+  std::printf("junk search entries: %ld\n", entries);
+  Save(Render(&form), "junk-searched");
+  junk->NextBtnClick();
+  junk->ReportListView->setCurrentItem(junk->ReportListView->topLevelItem(0));
+  Save(Render(&form), "junk-report");
+  junk->NextBtnClick();
+  Save(Render(&form), "junk-options");
+  junk->RunModal = [](QDialog& dialog) {
+    Save(Render(&dialog), dialog.objectName() == "DetailTempFileForm" ? "junk-details" : "junk-type-dialog");
+    return false;
+  };
+  junk->ShowDetails("");
+  junk->JunkFilesListView->setCurrentItem(junk->JunkFilesListView->topLevelItem(5));
+  junk->EditBtnClick();
+  junk->NextBtnClick();
+  Save(Render(&form), "junk-cleanup");
+  form.hide();
+  SetMessagePump({});
+}
+
 void SmallWindows() {
   TAboutForm about;
   Save(Render(&about), "about");
@@ -280,6 +324,7 @@ int main(int argc, char* argv[]) {
   BrowserTools();
   SmallWindows();
   OptimizerWindows();
+  JunkCleanerPages();
 
   win::SetCurrentMachine(nullptr);
   return g_failures == 0 ? 0 : 1;

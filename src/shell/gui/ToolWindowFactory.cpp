@@ -11,6 +11,7 @@
 #include "recovery/gui/UnitMalignantActiveX.h"
 #include "shell/gui/FormPlacement.h"
 #include "tools/gui/MemorySaviorUnit.h"
+#include "tools/gui/SysDiskCleanerUnit.h"
 #include "tools/gui/SystemSpeedUnit.h"
 
 namespace {
@@ -74,6 +75,7 @@ QWidget* NewToolWindow(ToolWindow tool, QWidget* parent) {
   if (tool == ToolWindow::FormMalignant) return CreateFormMalignant(parent);
   if (tool == ToolWindow::OptimizeForm) return CreateOptimizeForm(parent);
   if (tool == ToolWindow::MemorySaviorForm) return CreateMemorySaviorForm(parent);
+  if (tool == ToolWindow::SysDiskCleanerForm) return CreateSysDiskCleanerForm(parent);
   const ToolEntry& entry = Entry(tool);
   QWidget* window = NewStandIn(entry, parent);
   window->setObjectName(QString::fromLatin1(entry.name));
