@@ -22,7 +22,9 @@
 #include "recovery/gui/UnitMalignantActiveX.h"
 #include "regclean/gui/ProblemListUnit.h"
 #include "regclean/gui/RepairDialogUnit.h"
+#include "privacy/gui/EvidenceCleanerUnit.h"
 #include "regclean/gui/ScanPageUnit.h"
+#include "shell/Dialogs.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/AboutUnit.h"
@@ -285,6 +287,38 @@ void OptimizerWindows() {
   Save(Render(&memory), "memory");
 }
 
+// The Evidence Cleaner on the sample machine: the fresh Scan page, a scan
+// in progress, the results (root and one item), the page after "Clean" and
+// the Scan page after "Finish".
+void EvidenceCleaner() {
+  TDM dm;
+  ScriptedDialogs dialogs;
+  TEvidenceCleanerForm form;
+  form.resize(760, 540);
+  Save(Render(&form), "evidence-scan");
+  bool shot = false;
+  SetProcessMessagesHook([&] {
+    if (shot || form.Engine.CheckTree.Nodes[0].Rec->Count < 6) return;
+    shot = true;
+    Save(Render(&form), "evidence-scanning");
+  });
+  form.Engine.ScanNowBtnClick();
+  SetProcessMessagesHook(nullptr);
+  Save(Render(&form), "evidence-result");
+  for (std::size_t i = 0; i < form.Engine.ResultNodes.size(); ++i) {
+    if (form.Engine.NodeText(form.Engine.ResultNodes[i]) == "Cookies") {
+      form.ResultTreeView->setCurrentItem(form.ResultItem(static_cast<int>(i)));
+      break;
+    }
+  }
+  if (!form.Engine.ResultRows.empty()) form.PressResultRowState(0);
+  Save(Render(&form), "evidence-result-item");
+  form.Engine.CleanBtnClick();
+  Save(Render(&form), "evidence-cleaned");
+  form.Engine.FinishBtnClick();
+  Save(Render(&form), "evidence-finished");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -325,6 +359,7 @@ int main(int argc, char* argv[]) {
   SmallWindows();
   OptimizerWindows();
   JunkCleanerPages();
+  EvidenceCleaner();
 
   win::SetCurrentMachine(nullptr);
   return g_failures == 0 ? 0 : 1;

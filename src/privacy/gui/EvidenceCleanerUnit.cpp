@@ -287,7 +287,7 @@ QWidget* TEvidenceCleanerForm::NewResultPage() {
   ResultListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   ResultListView->setWordWrap(false);
   ResultListView->setColumnWidth(0, 140);
-  ResultListView->setColumnWidth(1, 500);
+  ResultListView->setColumnWidth(1, 380);
   ResultListView->setColumnWidth(2, 60);
   ResultListView->horizontalHeader()->setStretchLastSection(true);
   ResultListView->viewport()->installEventFilter(this);
