@@ -8,8 +8,11 @@
 //
 // Reads share one read transaction from call to call for as long as no
 // connection commits anything (the wal-index header tells without a system
-// call); with it the store keeps what it has read in a RegistryCache. Every
-// write ends that transaction first and commits before it returns.
+// call). Outside batches they are served from a RegistryImage of both tables,
+// loaded at the first read and kept in step with this store's writes; a
+// commit by another connection drops it. Inside batches the store reads row
+// by row and keeps what it has read in a RegistryCache. Every write ends the
+// read transaction first and commits before it returns.
 
 #include "platform/RegistryStore.h"
 
@@ -20,6 +23,7 @@
 #include <utility>
 
 #include "platform/RegistryCache.h"
+#include "platform/RegistryImage.h"
 #include "platform/RegistrySql.h"
 #include "platform/TextCodec.h"
 
@@ -145,6 +149,12 @@ class SqliteRegistryStore final : public RegistryStore {
   // Before every write: ends the shared read transaction.
   void EndRead();
   void ForgetAll();
+  // The image, loaded when missing; null inside a batch or when the file
+  // cannot be read.
+  const RegistryImage* Image();
+  // Drops the image when another connection has committed since it loaded.
+  void CheckImage();
+  std::optional<std::int64_t> DataVersion();
 
   bool Exec(const char* sql, DWORD failure);
   bool Begin();
@@ -197,6 +207,10 @@ class SqliteRegistryStore final : public RegistryStore {
   bool reading_ = false;  // the shared read transaction is open
   sql::CommitStamp stamp_;
   RegistryCache cache_;
+  std::unique_ptr<RegistryImage> image_;
+  bool imageWanted_ = false;  // from the first read after opening
+  bool imageFailed_ = false;  // until something is committed
+  std::int64_t imageVersion_ = 0;  // data_version when the image was loaded
   std::uint64_t changes_ = 0;  // times the cache was emptied
   std::size_t nextValue_ = 0;  // where GetValue starts looking in a held list
 
@@ -211,7 +225,7 @@ class SqliteRegistryStore final : public RegistryStore {
 
   sql::Statement findChild_, insertKey_, keyAlive_, childNames_, childNamesOfLive_, values_,
       childValues_, grandChildren_, getValue_, setValue_, deleteValue_, pathOf_, deleteTreeValues_,
-      deleteTreeKeys_;
+      deleteTreeKeys_, dataVersion_;
 };
 
 SqliteRegistryStore::~SqliteRegistryStore() {
@@ -232,6 +246,7 @@ bool SqliteRegistryStore::Open(std::string& error) {
     auto parts = CanonicalParts(path);
     if (!parts.empty()) readOnly_.push_back(std::move(parts));
   }
+  imageWanted_ = true;
   return true;
 }
 
@@ -346,6 +361,8 @@ bool SqliteRegistryStore::PrepareStatements(std::string& message) {
       {&deleteTreeKeys_, "WITH RECURSIVE sub(id) AS (SELECT ?1 UNION ALL"
                          " SELECT k.id FROM keys k JOIN sub ON k.parent = sub.id)"
                          " DELETE FROM keys WHERE id IN sub"},
+      // Changes only when another connection commits.
+      {&dataVersion_, "PRAGMA data_version"},
   };
   for (const auto& [statement, sql] : statements) {
     if (!statement->Prepare(db_, sql, message)) return false;
@@ -381,6 +398,7 @@ void SqliteRegistryStore::BeginRead() {
   if (!watch_.Read(now)) {
     EndRead();  // nothing tells of other commits: every call reads afresh
     ForgetAll();
+    image_.reset();
     return;
   }
   if (reading_ && now == stamp_) return;
@@ -390,6 +408,36 @@ void SqliteRegistryStore::BeginRead() {
   // between only makes the next call start again.
   stamp_ = now;
   reading_ = Exec("BEGIN", ERROR_CANTREAD);
+  imageFailed_ = false;
+  CheckImage();
+}
+
+std::optional<std::int64_t> SqliteRegistryStore::DataVersion() {
+  sql::Use q(dataVersion_);
+  if (q->Step() != SQLITE_ROW) return std::nullopt;
+  return q->Int(0);
+}
+
+void SqliteRegistryStore::CheckImage() {
+  if (!image_) return;
+  const auto version = DataVersion();
+  if (!version || *version != imageVersion_) image_.reset();
+}
+
+const RegistryImage* SqliteRegistryStore::Image() {
+  BeginRead();
+  if (image_) return image_.get();
+  if (!imageWanted_ || imageFailed_ || depth_ > 0 || !reading_) return nullptr;
+  auto image = std::make_unique<RegistryImage>();
+  int rc = SQLITE_OK;
+  const auto version = image->Load(db_, rc) ? DataVersion() : std::nullopt;
+  if (!version) {
+    imageFailed_ = true;  // the row-by-row reads report the failure
+    return nullptr;
+  }
+  imageVersion_ = *version;
+  image_ = std::move(image);
+  return image_.get();
 }
 
 void SqliteRegistryStore::ForgetAll() {
@@ -417,6 +465,7 @@ bool SqliteRegistryStore::Failed(int rc, DWORD fallback) {
     reading_ = false;
   }
   ForgetAll();
+  image_.reset();
   return true;
 }
 
@@ -439,7 +488,10 @@ bool SqliteRegistryStore::Exec(const char* sql, DWORD failure) {
 bool SqliteRegistryStore::Begin() {
   EndRead();
   if (!Exec(depth_ == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT nested", ERROR_CANTWRITE)) return false;
-  if (depth_ == 0) ForgetAll();  // others may have committed before the lock
+  if (depth_ == 0) {
+    ForgetAll();  // others may have committed before the lock
+    CheckImage();
+  }
   ++depth_;
   return true;
 }
@@ -460,6 +512,7 @@ bool SqliteRegistryStore::Commit() {
 void SqliteRegistryStore::Rollback() {
   if (depth_ == 0) return;
   ForgetAll();
+  image_.reset();
   if (depth_ == 1 || sqlite3_get_autocommit(db_)) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     depth_ = 0;
@@ -470,7 +523,12 @@ void SqliteRegistryStore::Rollback() {
   --depth_;
 }
 
-bool SqliteRegistryStore::BeginBatch() { return Begin(); }
+bool SqliteRegistryStore::BeginBatch() {
+  // A batch may write the whole registry: its reads go row by row, and the
+  // image is loaded afresh afterwards.
+  if (depth_ == 0) image_.reset();
+  return Begin();
+}
 bool SqliteRegistryStore::CommitBatch() { return Commit(); }
 void SqliteRegistryStore::RollbackBatch() { Rollback(); }
 
@@ -493,7 +551,11 @@ std::optional<std::int64_t> SqliteRegistryStore::RootId(HKEY root) {
 }
 
 bool SqliteRegistryStore::KeyGone(std::int64_t key) {
-  BeginRead();
+  if (const RegistryImage* image = Image()) {
+    if (key != kNoParent && image->Find(key)) return false;
+    SetLastError(ERROR_KEY_DELETED);
+    return true;
+  }
   if (cache_.KnownAlive(key)) return false;
   sql::Use q(keyAlive_);
   q->Bind(1, key);
@@ -510,8 +572,13 @@ bool SqliteRegistryStore::KeyAlive(std::int64_t key) { return !KeyGone(key); }
 
 std::optional<std::int64_t> SqliteRegistryStore::FindChild(std::int64_t parent,
                                                            const std::string& name) {
-  BeginRead();
   std::string upper = UpperName(name);
+  if (const RegistryImage* image = Image()) {
+    if (const auto id = image->Child(parent, upper)) return id;
+    SetLastError(parent == kNoParent || image->Find(parent) ? ERROR_FILE_NOT_FOUND
+                                                            : ERROR_KEY_DELETED);
+    return std::nullopt;
+  }
   if (const auto cached = cache_.Child(parent, upper)) {
     cache_.MarkAlive(*cached, parent);
     return cached;
@@ -547,6 +614,7 @@ std::optional<std::int64_t> SqliteRegistryStore::InsertChild(std::int64_t parent
   q->Bind(3, upper);
   if (!Inserted(q->Step())) return std::nullopt;
   const std::int64_t id = sqlite3_last_insert_rowid(db_);
+  if (image_) image_->AddChild(parent, id, name, upper);
   cache_.ForgetChildren();
   cache_.AddChild(parent, std::move(upper), id);
   cache_.MarkAlive(id, parent);
@@ -639,7 +707,11 @@ const RegistryCache::Children* SqliteRegistryStore::HeldChildren(std::int64_t ke
 }
 
 const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
-  BeginRead();
+  if (const RegistryImage* image = Image()) {
+    const RegistryImage::Key* held = key != kNoParent ? image->Find(key) : nullptr;
+    if (held == nullptr) SetLastError(ERROR_KEY_DELETED);
+    return held ? &held->values : nullptr;
+  }
   if (const auto* held = cache_.ValuesOf(key)) return held;
   if (const auto parent = cache_.ParentOf(key)) {
     std::size_t rows = 0;
@@ -669,6 +741,16 @@ const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
 
 std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
   std::vector<std::string> names;
+  if (const RegistryImage* image = Image()) {
+    const RegistryImage::Key* held = key != kNoParent ? image->Find(key) : nullptr;
+    if (held == nullptr) {
+      SetLastError(ERROR_KEY_DELETED);
+      return names;
+    }
+    names.reserve(held->children.size());
+    for (const std::int64_t child : held->children) names.push_back(image->Find(child)->name);
+    return names;
+  }
   if (const auto* held = HeldChildren(key)) {
     names.reserve(held->size());
     for (const auto& child : *held) names.push_back(child.name);
@@ -699,8 +781,12 @@ std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
 
 bool SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name, DWORD& type,
                                    std::vector<std::uint8_t>& data) {
-  BeginRead();
-  const auto* held = cache_.ValuesOf(key);
+  const RegistryImage* image = Image();
+  if (image && (key == kNoParent || !image->Find(key))) {
+    SetLastError(ERROR_KEY_DELETED);
+    return false;
+  }
+  const auto* held = image ? &image->Find(key)->values : cache_.ValuesOf(key);
   const auto found = [&](const RegistryCache::Values::Item& item) {
     type = item.type;
     const auto bytes = held->Data(item);
@@ -762,7 +848,9 @@ bool SqliteRegistryStore::SetValue(std::int64_t key, const std::string& name, DW
   q->Bind(3, upper);
   q->Bind(4, type64);
   q->Bind(5, data);
-  return Inserted(q->Step());
+  if (!Inserted(q->Step())) return false;
+  if (image_) image_->SetValue(key, name, upper, type, data);
+  return true;
 }
 
 bool SqliteRegistryStore::DeleteValue(std::int64_t key, const std::string& name) {
@@ -775,7 +863,10 @@ bool SqliteRegistryStore::DeleteValue(std::int64_t key, const std::string& name)
     q->Bind(1, key);
     q->Bind(2, upper);
     if (Failed(q->Step(), ERROR_CANTWRITE)) return false;
-    if (sqlite3_changes(db_) > 0) return true;
+    if (sqlite3_changes(db_) > 0) {
+      if (image_) image_->DeleteValue(key, upper);
+      return true;
+    }
   }
   if (!KeyGone(key)) SetLastError(ERROR_FILE_NOT_FOUND);
   return false;
@@ -795,12 +886,25 @@ bool SqliteRegistryStore::DeleteTree(std::int64_t key) {
     q->Bind(1, key);
     if (Failed(q->Step(), ERROR_CANTWRITE)) return false;
   }
-  return txn.Commit();
+  if (!txn.Commit()) return false;
+  if (image_) image_->DeleteTree(key);
+  return true;
 }
 
 std::optional<std::vector<std::string>> SqliteRegistryStore::PathParts(std::int64_t key) {
-  BeginRead();
   std::vector<std::string> parts;
+  if (const RegistryImage* image = Image()) {
+    for (const RegistryImage::Key* at = key != kNoParent ? image->Find(key) : nullptr;
+         at != nullptr && at != image->Find(kNoParent); at = image->Find(at->parent)) {
+      parts.push_back(at->name);
+    }
+    if (parts.empty()) {
+      SetLastError(ERROR_KEY_DELETED);
+      return std::nullopt;
+    }
+    std::reverse(parts.begin(), parts.end());
+    return parts;
+  }
   sql::Use q(pathOf_);
   q->Bind(1, key);
   int rc;

@@ -8,6 +8,7 @@
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/SectionContractUnit.h"
 #include "shell/BusyGuard.h"
+#include "shell/MessagePump.h"
 #include "shell/Dialogs.h"
 
 namespace regclean {
@@ -119,6 +120,8 @@ std::string BackupTimeStamp(const TDateTime& time) {
 }
 
 BackupResult BackupCheckedProblems(ScanSession& session) {
+  // A large backup takes seconds: the window shows that it is busy.
+  WaitCursor busy;
   BackupResult result;
   const std::string stamp = BackupTimeStamp(Now());
   result.folder = win::IncludeTrailingBackslash(

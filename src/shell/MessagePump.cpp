@@ -14,6 +14,8 @@ std::function<void()> g_pump;
 std::function<void()> g_hook;
 Clock::time_point g_nextPump{};
 long g_count = 0;
+std::function<void(bool)> g_showWaitCursor;
+int g_waitDepth = 0;
 }  // namespace
 
 void ProcessMessages() {
@@ -36,3 +38,13 @@ void SetMessagePump(std::function<void()> pump) {
 void SetProcessMessagesHook(std::function<void()> hook) { g_hook = std::move(hook); }
 long ProcessMessagesCount() { return g_count; }
 void ResetProcessMessagesCount() { g_count = 0; }
+
+WaitCursor::WaitCursor() {
+  if (++g_waitDepth == 1 && g_showWaitCursor) g_showWaitCursor(true);
+}
+
+WaitCursor::~WaitCursor() {
+  if (--g_waitDepth == 0 && g_showWaitCursor) g_showWaitCursor(false);
+}
+
+void SetWaitCursorDisplay(std::function<void(bool busy)> show) { g_showWaitCursor = std::move(show); }

@@ -17,3 +17,15 @@ void SetProcessMessagesHook(std::function<void()> hook);
 // Calls of ProcessMessages since the last reset.
 long ProcessMessagesCount();
 void ResetProcessMessagesCount();
+
+// Shows the busy cursor while it lives (nested ones show it once), for work
+// that lets messages through only now and then. The window library installs
+// how it is shown; an empty function shows nothing.
+class WaitCursor {
+ public:
+  WaitCursor();
+  ~WaitCursor();
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+void SetWaitCursorDisplay(std::function<void(bool busy)> show);

@@ -86,16 +86,17 @@ TEST_F(RegistryStoreTest, WalksSeeEveryChangeMadeSinceTheLastWalk) {
   prune(*second);
   EXPECT_EQ(Dump(reader, "\\Walk"), pruned);
 
-  // The same again inside a batch of this store.
-  ASSERT_TRUE(store().BeginBatch());
-  {
-    TRegistry writer(store());
+  const auto restart = [](RegistryStore& on) {
+    TRegistry writer(on);
     ASSERT_TRUE(writer.DeleteKey("\\Walk"));
     for (const char* path : {"\\Walk\\A\\X", "\\Walk\\A\\Y", "\\Walk\\B"}) {
       ASSERT_TRUE(writer.OpenKey(path, true));
       ASSERT_TRUE(writer.WriteString("v", path));
     }
-  }
+  };
+  // The same again inside a batch of this store.
+  ASSERT_TRUE(store().BeginBatch());
+  restart(store());
   Dump(reader, "\\Walk");
   grow(store());
   EXPECT_EQ(Dump(reader, "\\Walk"), grown);
@@ -104,6 +105,23 @@ TEST_F(RegistryStoreTest, WalksSeeEveryChangeMadeSinceTheLastWalk) {
   ASSERT_TRUE(store().CommitBatch());
   TRegistry other(*second);
   EXPECT_EQ(Dump(other, "\\Walk"), pruned);
+
+  // And by this store outside a batch, one write at a time.
+  restart(store());
+  Dump(reader, "\\Walk");
+  grow(store());
+  EXPECT_EQ(Dump(reader, "\\Walk"), grown);
+  prune(store());
+  EXPECT_EQ(Dump(reader, "\\Walk"), pruned);
+  {
+    TRegistry writer(store());
+    ASSERT_TRUE(writer.OpenKey("\\Walk\\A", false));
+    ASSERT_TRUE(writer.DeleteValue("W"));
+  }
+  std::string withoutW = pruned;
+  withoutW.erase(withoutW.find(" w=1"), 4);
+  EXPECT_EQ(Dump(reader, "\\Walk"), withoutW);
+  EXPECT_EQ(Dump(other, "\\Walk"), withoutW);
 }
 
 // Thousands of keys: what a walk keeps of them grows and must still let go of

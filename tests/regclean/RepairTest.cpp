@@ -7,6 +7,7 @@
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/ScanResultsUnit.h"
 #include "shell/Dialogs.h"
+#include "shell/MessagePump.h"
 
 namespace regclean::test {
 namespace {
@@ -117,6 +118,15 @@ TEST_F(RepairTest, BacksUpThenDeletesAndLogsEveryTickedProblem) {
   EXPECT_EQ(view.dialogHidden, 1);
   EXPECT_EQ(view.steps.back(), 3);
   EXPECT_FALSE(session.Repairing());
+}
+
+TEST_F(RepairTest, TheBackupShowsTheWaitCursorWhileItIsMade) {
+  Scan(2, 1);
+  std::vector<bool> shown;
+  SetWaitCursorDisplay([&](bool on) { shown.push_back(on); });
+  EXPECT_TRUE(BackupCheckedProblems(session).ok);
+  SetWaitCursorDisplay({});
+  EXPECT_EQ(shown, (std::vector<bool>{true, false}));
 }
 
 TEST_F(RepairTest, WindowsNineFamilyWritesTheOlderHeader) {
