@@ -94,25 +94,24 @@ TEST_F(RegistryStoreTest, WalksSeeEveryChangeMadeSinceTheLastWalk) {
       ASSERT_TRUE(writer.WriteString("v", path));
     }
   };
-  // The same again inside a batch of this store.
+  // The same again by this store: anew, read, grown, pruned.
+  const auto again = [&] {
+    restart(store());
+    Dump(reader, "\\Walk");
+    grow(store());
+    EXPECT_EQ(Dump(reader, "\\Walk"), grown);
+    prune(store());
+    EXPECT_EQ(Dump(reader, "\\Walk"), pruned);
+  };
+  // Inside a batch.
   ASSERT_TRUE(store().BeginBatch());
-  restart(store());
-  Dump(reader, "\\Walk");
-  grow(store());
-  EXPECT_EQ(Dump(reader, "\\Walk"), grown);
-  prune(store());
-  EXPECT_EQ(Dump(reader, "\\Walk"), pruned);
+  again();
   ASSERT_TRUE(store().CommitBatch());
   TRegistry other(*second);
   EXPECT_EQ(Dump(other, "\\Walk"), pruned);
 
-  // And by this store outside a batch, one write at a time.
-  restart(store());
-  Dump(reader, "\\Walk");
-  grow(store());
-  EXPECT_EQ(Dump(reader, "\\Walk"), grown);
-  prune(store());
-  EXPECT_EQ(Dump(reader, "\\Walk"), pruned);
+  // Outside a batch, one write at a time.
+  again();
   {
     TRegistry writer(store());
     ASSERT_TRUE(writer.OpenKey("\\Walk\\A", false));
