@@ -87,6 +87,10 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& data);
 // Written through a temporary file and a rename.
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& data);
 bool AppendFileBytes(const std::string& path, const std::vector<std::uint8_t>& data);
+// Removes the temporary files that a write through a temporary file left in
+// the folder when its process was killed before the rename (untouched for
+// ten minutes, so a write still running keeps its own).
+void RemoveStaleTemporaryFiles(const std::string& folder);
 
 // Recycle bin: moves a file or folder into X:\Recycled\ of its drive.
 bool DeleteToRecycleBin(const std::string& path);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <chrono>
 #include <filesystem>
 
 namespace win::fs_detail {
@@ -41,9 +42,11 @@ unsigned DefaultFileMode() {
   return mode;
 }
 
+constexpr char kTempPrefix[] = ".fw-";
+
 std::string TempTemplate(const std::string& target) {
   const std::size_t slash = target.rfind('/');
-  return target.substr(0, slash == std::string::npos ? 0 : slash + 1) + ".fw-XXXXXX";
+  return target.substr(0, slash == std::string::npos ? 0 : slash + 1) + kTempPrefix + "XXXXXX";
 }
 
 // Opens a host file for reading without following a link; regular files only.
@@ -211,6 +214,21 @@ bool RemoveHostTree(const std::string& hostPath) {
   std::filesystem::remove_all(hostPath, ec);  // does not follow links
   if (ec) return FailFromErrno(ec.value());
   return true;
+}
+
+void RemoveStaleTempFiles(const std::string& hostFolder, std::chrono::seconds age) {
+  std::error_code ec;
+  const auto now = std::filesystem::file_time_type::clock::now();
+  for (std::filesystem::directory_iterator it(hostFolder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    // Only names the template gives: the prefix and six characters.
+    if (name.size() != sizeof kTempPrefix - 1 + 6 || name.rfind(kTempPrefix, 0) != 0) continue;
+    std::error_code entryError;
+    if (!it->is_regular_file(entryError) || it->is_symlink(entryError)) continue;
+    const auto written = it->last_write_time(entryError);
+    if (entryError || now - written < age) continue;
+    std::filesystem::remove(it->path(), entryError);
+  }
 }
 
 }  // namespace win::fs_detail

@@ -3,6 +3,7 @@
 // replacement through a temporary file, copies and moves that never follow a
 // link. Failures set GetLastError() and return false.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -29,5 +30,8 @@ bool SetHostWriteTime(const std::string& hostPath, FileTime lastWrite);
 // Removes a file, link or folder with its contents; links are removed, never
 // followed.
 bool RemoveHostTree(const std::string& hostPath);
+// Removes the temporary files of ReplaceHostFile in hostFolder that were not
+// written for `age`: left by a process that ended before its rename.
+void RemoveStaleTempFiles(const std::string& hostFolder, std::chrono::seconds age);
 
 }  // namespace win::fs_detail

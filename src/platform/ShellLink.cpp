@@ -7,6 +7,7 @@
 #include <liblnk.h>
 
 #include <cstdint>
+#include <fstream>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -93,6 +94,43 @@ std::string CombinePath(const std::string& folder, const std::string& relative) 
   return parts.size() == 1 ? combined + "\\" : combined;
 }
 
+std::uint32_t LittleEndian(const unsigned char* bytes, int count) {
+  std::uint32_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+// The sizes that the header, the item id list and the LinkInfo block give
+// stay inside the file. liblnk allocates a LinkInfo block of its stated size
+// (up to 4 GB) before it reads it, so a damaged link is refused first.
+bool LinkSizesFitFile(const std::string& hostPath) {
+  constexpr std::uint64_t kHeaderSize = 76;
+  constexpr std::uint32_t kHasTargetIdList = 1;
+  constexpr std::uint32_t kHasLinkInfo = 2;
+  std::ifstream in(hostPath, std::ios::binary | std::ios::ate);
+  if (!in) return false;
+  const auto end = in.tellg();
+  if (end < 0) return false;
+  const auto size = static_cast<std::uint64_t>(end);
+  unsigned char header[kHeaderSize];
+  in.seekg(0);
+  if (size < kHeaderSize || !in.read(reinterpret_cast<char*>(header), kHeaderSize)) return false;
+  const std::uint32_t flags = LittleEndian(header + 0x14, 4);
+  std::uint64_t at = kHeaderSize;
+  unsigned char field[4];
+  if ((flags & kHasTargetIdList) != 0) {
+    if (at + 2 > size || !in.read(reinterpret_cast<char*>(field), 2)) return false;
+    at += 2 + LittleEndian(field, 2);
+    if (at > size) return false;
+  }
+  if ((flags & kHasLinkInfo) != 0) {
+    in.seekg(static_cast<std::streamoff>(at));
+    if (at + 4 > size || !in.read(reinterpret_cast<char*>(field), 4)) return false;
+    if (LittleEndian(field, 4) > size - at) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ShellLink::Load(const std::string& path) {
@@ -105,7 +143,7 @@ bool ShellLink::Load(const std::string& path) {
     return false;
   const std::string host = HostPath(path);
   LnkFile file;
-  if (host.empty() || !file.Open(host, CurrentAnsiCodePage())) return false;
+  if (host.empty() || !LinkSizesFitFile(host) || !file.Open(host, CurrentAnsiCodePage())) return false;
 
   path_ = file.Text(liblnk_file_get_utf8_network_path_size, liblnk_file_get_utf8_network_path);
   if (path_.empty())

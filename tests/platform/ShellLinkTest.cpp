@@ -159,3 +159,45 @@ TEST_F(ShellLinkTest, DamagedLinksNeverCrash) {
 }
 
 }  // namespace
+
+// Sizes in a link that point past its end: refused before liblnk allocates
+// what they claim (a LinkInfo size of up to 4 GB).
+TEST_F(ShellLinkTest, SizesPastTheEndAreRefused) {
+  ShellLinkSpec spec;
+  spec.target = "C:\\Program Files\\App\\app.exe";
+  const std::vector<std::uint8_t> whole = ShellLinkBytes(spec);
+  ASSERT_GT(whole.size(), 80u);
+  const std::uint32_t flags = whole[0x14] | (whole[0x15] << 8);
+  ASSERT_NE(flags & 2u, 0u);  // the writer gives local paths a LinkInfo block
+  std::size_t linkInfo = 76;
+  if ((flags & 1u) != 0) linkInfo += 2 + (whole[76] | (whole[77] << 8));
+  ASSERT_LT(linkInfo + 4, whole.size());
+  const auto withSize = [&](std::size_t at, std::uint32_t value, int count) {
+    std::vector<std::uint8_t> bytes = whole;
+    for (int i = 0; i < count; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    return bytes;
+  };
+  const std::uint32_t rest = static_cast<std::uint32_t>(whole.size() - linkInfo);
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    bool loads;
+  };
+  const std::vector<Case> cases = {
+      {"LinkInfo size of 4 GB", withSize(linkInfo, 0xFFFFFFF0u, 4), false},
+      {"LinkInfo size one past the end", withSize(linkInfo, rest + 1, 4), false},
+      {"LinkInfo size up to the end", withSize(linkInfo, rest, 4), true},
+      {"id list past the end", (flags & 1u) != 0 ? withSize(76, 0xFFFF, 2) : withSize(0x14, flags | 1u, 4), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(WriteFileBytes(kLink, c.bytes));
+    ShellLink link;
+    if (c.loads) {
+      link.Load(kLink);  // liblnk decides; the guard lets it through
+    } else {
+      EXPECT_FALSE(link.Load(kLink));
+      EXPECT_EQ(link.GetPath(), "");
+    }
+  }
+}

@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -126,6 +127,34 @@ TEST_F(RegBackupTest, CreateBackupExportsTheWholeRegistryIntoANewFolder) {
   EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
   EXPECT_NE(text.find("\"Name\"=\"value\""), std::string::npos);
   EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE"), std::string::npos);
+}
+
+// A process killed between writing a backup's temporary file and renaming
+// it leaves the file behind; the next backup into that folder removes it,
+// but not a temporary file that another write is still filling.
+TEST_F(RegBackupTest, BackupsRemoveStaleTemporaryFilesOfTheirFolder) {
+  UseMachine("[HKEY_LOCAL_MACHINE\\" + std::string(kDlls) + "]\r\n\"C:\\\\Gone\\\\a.dll\"=dword:00000001\r\n",
+             std::string(kRepairFolder) + ".fw-Ab12Cd | text=stale\n" + kRepairFolder + ".fw-Xy34Zw | text=busy\n" +
+                 kRepairFolder + ".fw-notes.txt | text=not ours\n" + kFullFolder + ".fw-Qq99Rr | text=stale\n");
+  const auto host = [](const std::string& path) { return std::filesystem::path(win::HostPath(path)); };
+  const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  std::filesystem::last_write_time(host(std::string(kRepairFolder) + ".fw-Ab12Cd"), hourAgo);
+  std::filesystem::last_write_time(host(std::string(kRepairFolder) + ".fw-notes.txt"), hourAgo);
+  std::filesystem::last_write_time(host(std::string(kFullFolder) + ".fw-Qq99Rr"), hourAgo);
+
+  regclean::ScanSession session;
+  regclean::test::RecordingView view;
+  for (int section = 1; section <= regclean::kSectionCount; ++section)
+    session.SetSectionTicked(section, section == 10);
+  ASSERT_EQ(regclean::ScanNow(session, view), regclean::ScanOutcome::ProblemsFound);
+  ASSERT_EQ(regclean::RepairCheckedProblems(session, view), regclean::RepairOutcome::Repaired);
+  EXPECT_FALSE(std::filesystem::exists(host(std::string(kRepairFolder) + ".fw-Ab12Cd")));
+  EXPECT_TRUE(std::filesystem::exists(host(std::string(kRepairFolder) + ".fw-Xy34Zw")));
+  EXPECT_TRUE(std::filesystem::exists(host(std::string(kRepairFolder) + ".fw-notes.txt")));
+  EXPECT_EQ(recovery::ListBackupFiles(recovery::RepairBackupFolder()).size(), 1u);
+
+  ASSERT_TRUE(recovery::CreateFullBackup(page, now));
+  EXPECT_FALSE(std::filesystem::exists(host(std::string(kFullFolder) + ".fw-Qq99Rr")));
 }
 
 TEST_F(RegBackupTest, TwoBackupsInOneSecondGetTheirOwnFiles) {
