@@ -69,6 +69,16 @@ std::vector<std::string> MessageTexts(const ScriptedDialogs& dialogs) {
   return texts;
 }
 
+// Scans with only the shared DLLs section ticked and repairs what it found.
+void RepairSharedDlls() {
+  regclean::ScanSession session;
+  regclean::test::RecordingView view;
+  for (int section = 1; section <= regclean::kSectionCount; ++section)
+    session.SetSectionTicked(section, section == 10);
+  ASSERT_EQ(regclean::ScanNow(session, view), regclean::ScanOutcome::ProblemsFound);
+  ASSERT_EQ(regclean::RepairCheckedProblems(session, view), regclean::RepairOutcome::Repaired);
+}
+
 class RegBackupTest : public RegcleanTest {
  protected:
   ScriptedDialogs dialogs;
@@ -142,12 +152,7 @@ TEST_F(RegBackupTest, BackupsRemoveStaleTemporaryFilesOfTheirFolder) {
   std::filesystem::last_write_time(host(std::string(kRepairFolder) + ".fw-notes.txt"), hourAgo);
   std::filesystem::last_write_time(host(std::string(kFullFolder) + ".fw-Qq99Rr"), hourAgo);
 
-  regclean::ScanSession session;
-  regclean::test::RecordingView view;
-  for (int section = 1; section <= regclean::kSectionCount; ++section)
-    session.SetSectionTicked(section, section == 10);
-  ASSERT_EQ(regclean::ScanNow(session, view), regclean::ScanOutcome::ProblemsFound);
-  ASSERT_EQ(regclean::RepairCheckedProblems(session, view), regclean::RepairOutcome::Repaired);
+  RepairSharedDlls();
   EXPECT_FALSE(std::filesystem::exists(host(std::string(kRepairFolder) + ".fw-Ab12Cd")));
   EXPECT_TRUE(std::filesystem::exists(host(std::string(kRepairFolder) + ".fw-Xy34Zw")));
   EXPECT_TRUE(std::filesystem::exists(host(std::string(kRepairFolder) + ".fw-notes.txt")));
@@ -190,12 +195,7 @@ TEST_F(RegBackupTest, RestoringARepairBackupBringsBackWhatTheRepairRemoved) {
   UseMachine("[HKEY_LOCAL_MACHINE\\" + std::string(kDlls) + "]\r\n"
              "\"C:\\\\Gone\\\\a.dll\"=dword:00000001\r\n\"C:\\\\Gone\\\\b.dll\"=dword:00000002\r\n",
              "");
-  regclean::ScanSession session;
-  regclean::test::RecordingView view;
-  for (int section = 1; section <= regclean::kSectionCount; ++section)
-    session.SetSectionTicked(section, section == 10);
-  ASSERT_EQ(regclean::ScanNow(session, view), regclean::ScanOutcome::ProblemsFound);
-  ASSERT_EQ(regclean::RepairCheckedProblems(session, view), regclean::RepairOutcome::Repaired);
+  RepairSharedDlls();
   ASSERT_FALSE(ValueExists(win::HKEY_LOCAL_MACHINE, kDlls, "C:\\Gone\\a.dll"));
   dialogs.clear();
 
