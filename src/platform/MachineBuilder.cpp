@@ -14,6 +14,11 @@
 //        link=C:\elsewhere          a host symbolic link to that path
 //                                   (a path starting with '/' is a host path)
 //        lnk=C:\App\app.exe         a shortcut file to that target
+//        version=1.2.3.4;tr=040904b0;CompanyName=...
+//                                   a PE file with that version resource
+//                                   (see ParsePeVersionSpec)
+//        exec                       the host file is executable (scripts
+//                                   that WinExec runs)
 
 #include "platform/MachineBuilder.h"
 
@@ -36,6 +41,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/PeVersionWriter.h"
 #include "platform/RegFile.h"
 #include "platform/RegistryStore.h"
 #include "platform/SampleMachineFiles.h"
@@ -66,6 +72,8 @@ struct FileListEntry {
   std::optional<FileTime> time;
   std::optional<std::string> link;
   std::optional<std::string> shortcutTarget;
+  std::optional<PeVersionSpec> version;
+  bool exec = false;
 };
 
 std::string LineError(int line, const std::string& what) {
@@ -177,6 +185,10 @@ bool ParseTime(const std::string& text, FileTime& time) {
 }
 
 bool ParseOption(const std::string& option, FileListEntry& entry, std::string& what) {
+  if (option == "exec") {
+    entry.exec = true;
+    return true;
+  }
   const auto eq = option.find('=');
   if (eq == std::string::npos) {
     what = "option without '=': " + option;
@@ -214,6 +226,12 @@ bool ParseOption(const std::string& option, FileListEntry& entry, std::string& w
       return false;
     }
     entry.shortcutTarget = value;
+  } else if (name == "version") {
+    entry.version = ParsePeVersionSpec(value);
+    if (!entry.version) {
+      what = "version is not 1.2.3.4 followed by ;tr=, ;table=, ;pe32+ or ;Key=Text parts: " + value;
+      return false;
+    }
   } else {
     what = "unknown option " + name;
     return false;
@@ -263,6 +281,14 @@ bool ParseFileListLine(const std::string& rawLine, FileListEntry& entry, std::st
   }
   if (entry.shortcutTarget && (entry.folder || entry.link || entry.text || entry.size)) {
     what = "a shortcut takes no text=, size= or link= and is no folder";
+    return false;
+  }
+  if (entry.version && (entry.folder || entry.link || entry.text || entry.size || entry.shortcutTarget)) {
+    what = "a version file takes no text=, size=, link= or lnk= and is no folder";
+    return false;
+  }
+  if (entry.exec && (entry.folder || entry.link)) {
+    what = "exec is for files";
     return false;
   }
   if (entry.folder && !entry.link && (entry.text || entry.size)) {
@@ -493,9 +519,23 @@ bool MakeEntry(const FileListEntry& entry, std::string& error) {
     const std::vector<std::uint8_t> bytes = ShellLinkBytes(shortcut);
     content.assign(bytes.begin(), bytes.end());
   }
+  if (entry.version) {
+    const std::vector<std::uint8_t> bytes = PeFileBytes(*entry.version);
+    content.assign(bytes.begin(), bytes.end());
+  }
   if (!WriteNewFile(entry.path, content, entry.size.value_or(0), error)) {
     error = LineError(entry.line, error);
     return false;
+  }
+  if (entry.exec) {
+    std::error_code ec;
+    fs::permissions(HostPath(entry.path),
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add, ec);
+    if (ec) {
+      error = LineError(entry.line, "cannot make " + entry.path + " executable: " + ec.message());
+      return false;
+    }
   }
   return true;
 }

@@ -1,6 +1,7 @@
 #include "platform/ShellLinkWriter.h"
 
 #include "platform/FileSystem.h"
+#include "platform/LittleEndian.h"
 #include "platform/TextCodec.h"
 
 namespace win {
@@ -29,19 +30,9 @@ constexpr std::uint32_t kValidNetType = 0x2;
 
 using Bytes = std::vector<std::uint8_t>;
 
-void PutU16(Bytes& out, std::uint32_t value) {
-  out.push_back(static_cast<std::uint8_t>(value));
-  out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void PutU32(Bytes& out, std::uint32_t value) {
-  PutU16(out, value & 0xFFFFu);
-  PutU16(out, value >> 16);
-}
-
-void SetU32(Bytes& out, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-}
+using le::PutU16;
+using le::PutU32;
+using le::SetU32;
 
 void PutAnsiZ(Bytes& out, const std::string& text) {
   const std::string ansi = Utf8ToAnsi(text);

@@ -13,6 +13,9 @@
 //        time=2008-03-07 14:05:09   last write time (UTC)
 //        link=C:\elsewhere          a host symbolic link to that path
 //        lnk=C:\App\app.exe         a shortcut file to that target
+//        version=1.2.3.4;tr=040904b0;ProductName=App
+//                                   a PE file with a version resource
+//        exec                       an executable host file (scripts)
 
 #include <memory>
 #include <string>
