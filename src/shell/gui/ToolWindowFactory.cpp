@@ -13,6 +13,8 @@
 #include "tools/gui/MemorySaviorUnit.h"
 #include "tools/gui/SysDiskCleanerUnit.h"
 #include "tools/gui/SystemSpeedUnit.h"
+#include "tools/gui/InstalledManageForm.h"
+#include "tools/gui/StartupManagerForm.h"
 
 namespace {
 
@@ -76,6 +78,8 @@ QWidget* NewToolWindow(ToolWindow tool, QWidget* parent) {
   if (tool == ToolWindow::OptimizeForm) return CreateOptimizeForm(parent);
   if (tool == ToolWindow::MemorySaviorForm) return CreateMemorySaviorForm(parent);
   if (tool == ToolWindow::SysDiskCleanerForm) return CreateSysDiskCleanerForm(parent);
+  if (tool == ToolWindow::StartupManagerForm) return CreateStartupManagerForm(parent);
+  if (tool == ToolWindow::InstalledManageForm) return CreateInstalledManageForm(parent);
   const ToolEntry& entry = Entry(tool);
   QWidget* window = NewStandIn(entry, parent);
   window->setObjectName(QString::fromLatin1(entry.name));

@@ -1,0 +1,341 @@
+// Startup manager actions: the lines they write, byte for byte; any mix of
+// Disable, Enable, Remove and Restore brings back exactly what was there;
+// failures lose nothing.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "StartupFixture.h"
+#include "platform/FileSystem.h"
+#include "platform/LineFile.h"
+#include "platform/Registry.h"
+#include "shell/Dialogs.h"
+#include "tools/StartupManagerUnit.h"
+
+using namespace tools;
+
+namespace {
+
+const std::string kHkcuRun = "HKEY_CURRENT_USER\\" + std::string(kRun);
+const std::string kHklmRun = "HKEY_LOCAL_MACHINE\\" + std::string(kRun);
+const char* const kProgram = "C:\\Program Files\\Fernwick\\Fernwick.exe\n";
+
+std::string FileText(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!win::ReadFileBytes(path, bytes)) return "<missing>";
+  return std::string(bytes.begin(), bytes.end());
+}
+
+int Find(const TStartupManager& manager, const std::string& caption, const std::string& status) {
+  const auto& rows = manager.Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].Caption == caption && rows[i].SubItems.size() > 1 && rows[i].SubItems[1] == status)
+      return static_cast<int>(i);
+  return -1;
+}
+
+void Choose(TStartupManager& manager, const std::string& caption, const std::string& status) {
+  const int row = Find(manager, caption, status);
+  ASSERT_GE(row, 0) << caption << " " << status;
+  manager.ToggleChosen(row);
+}
+
+struct RegValue {
+  win::DWORD type;
+  std::vector<std::uint8_t> data;
+  bool operator==(const RegValue&) const = default;
+};
+
+std::map<std::string, RegValue> RunValues() {
+  std::map<std::string, RegValue> values;
+  for (win::HKEY root : {win::HKEY_LOCAL_MACHINE, win::HKEY_CURRENT_USER}) {
+    for (const char* key : {"Run", "RunOnce"}) {
+      win::TRegistry registry(win::KEY_READ);
+      registry.SetRootKey(root);
+      if (!registry.OpenKeyReadOnly(std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\") + key)) continue;
+      std::vector<std::string> names;
+      registry.GetValueNames(names);
+      for (const std::string& name : names) {
+        RegValue value;
+        registry.ReadRaw(name, value.type, value.data);
+        values[std::to_string(root) + key + "\\" + name] = value;
+      }
+    }
+  }
+  return values;
+}
+
+std::map<std::string, std::string> StartupFiles() {
+  std::map<std::string, std::string> files;
+  for (const char* folder : {kCommonStartup, kUserStartup}) {
+    win::FindData data;
+    auto finder = win::FindFirstFile(std::string(folder) + "\\*.*", data);
+    for (bool more = finder != nullptr; more; more = finder->Next(data))
+      if (data.name != "." && data.name != "..")
+        files[std::string(folder) + "\\" + data.name] = FileText(std::string(folder) + "\\" + data.name);
+  }
+  return files;
+}
+
+TEST(StartupActionsTest, DisableAndEnableWriteTheExactLines) {
+  TestMachine machine(StartupRegText("[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+                                     "\"Tool\"=\"C:\\\\Tools\\\\tool.exe /quiet\"\n"
+                                     "\"Count\"=dword:00000005\n"
+                                     "\"Env\"=" + Hex2("%ProgramFiles%\\e.exe") + "\n"),
+                      std::string(kProgram) + "C:\\Documents and Settings\\Owner\\Start Menu\\Programs\\Startup\\x.lnk"
+                                              " | text=link bytes\n");
+  TStartupManager manager;
+  manager.Prepare();
+  manager.RefreshStartupList();
+  Choose(manager, "Tool", "Enable");
+  Choose(manager, "Count", "Enable");
+  Choose(manager, "Env", "Enable");
+  Choose(manager, "x.lnk", "Enable");
+  manager.DisableSelected();
+
+  const std::string startupDat = StartupBackupPath(kStartupFileName);
+  EXPECT_EQ(FileText(startupDat), kHkcuRun + "#Tool|C:\\Tools\\tool.exe /quiet\r\n" + kHkcuRun + "#Count|5\r\n" +
+                                      kHkcuRun + "#Env|%ProgramFiles%\\e.exe\r\n");
+  const std::string link = std::string(kUserStartup) + "\\x.lnk";
+  const std::string copy = DelFolder() + "\\x.lnk";
+  EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), link + "#" + copy + "|E\r\n");
+  EXPECT_EQ(FileText(link), "<missing>");
+  EXPECT_EQ(FileText(copy), "link bytes");
+  EXPECT_TRUE(RunValues().empty());
+  EXPECT_GE(Find(manager, "Tool", "Disable"), 0);
+  EXPECT_GE(Find(manager, link, "Disable"), 0);
+  for (const TStartupRow& row : manager.Rows()) EXPECT_EQ(row.ImageIndex, row.Source == TStartupSource::Detail ? -1 : 0);
+
+  Choose(manager, "Tool", "Disable");
+  Choose(manager, "Count", "Disable");
+  Choose(manager, "Env", "Disable");
+  Choose(manager, link, "Disable");
+  manager.EnableSelected();
+  EXPECT_EQ(FileText(startupDat), "");
+  EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), "");
+  EXPECT_EQ(FileText(link), "link bytes");
+  EXPECT_EQ(FileText(copy), "<missing>");
+  win::TRegistry registry;
+  registry.SetRootKey(win::HKEY_CURRENT_USER);
+  ASSERT_TRUE(registry.OpenKey(kRun, false));
+  EXPECT_EQ(registry.GetDataType("Tool"), win::REG_SZ);
+  EXPECT_EQ(registry.ReadString("Tool"), "C:\\Tools\\tool.exe /quiet");
+  EXPECT_EQ(registry.GetDataType("Count"), win::REG_SZ);  // a DWORD comes back as its text
+  EXPECT_EQ(registry.ReadString("Count"), "5");
+  EXPECT_EQ(registry.GetDataType("Env"), win::REG_EXPAND_SZ);
+  EXPECT_EQ(registry.ReadString("Env"), "%ProgramFiles%\\e.exe");
+}
+
+TEST(StartupActionsTest, RemoveAsksAndRestoreBringsBack) {
+  TestMachine machine(StartupRegText("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+                                     "\"Svc\"=\"C:\\\\svc.exe\"\n"),
+                      std::string(kProgram) +
+                          "C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Startup\\a.lnk | text=A\n"
+                          "C:\\Documents and Settings\\Owner\\Start Menu\\Programs\\Startup\\b.lnk | text=B\n"
+                          "C:\\WINDOWS\\win.ini | text=[Run]\\r\\nkeep=C:\\\\k.exe\\r\\ngone=C:\\\\g.exe\\r\\n\n");
+  ScriptedDialogs dialogs;
+  TStartupManager manager;
+  manager.Prepare();
+  manager.RefreshStartupList();
+  const std::string b = std::string(kUserStartup) + "\\b.lnk";
+  // b is disabled first, then removed with the others.
+  Choose(manager, "b.lnk", "Enable");
+  manager.DisableSelected();
+  Choose(manager, "a.lnk", "Enable");
+  Choose(manager, "Svc", "Enable");
+  Choose(manager, b, "Disable");
+  Choose(manager, "gone", "Enable");
+
+  dialogs.setNextAnswer(IDNO);
+  const auto before = RunValues();
+  const std::string delBefore = FileText(StartupBackupPath(kDelFileName));
+  manager.RemoveSelected();
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(dialogs.messages()[0].text,
+            "Are you sure to remove this item from the Startup List?\rYou could view or recovery this item from the "
+            "Restore List.");
+  EXPECT_EQ(dialogs.messages()[0].caption, "Fernwick");
+  EXPECT_EQ(dialogs.messages()[0].flags, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+  EXPECT_EQ(RunValues(), before);
+  EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), delBefore);
+  EXPECT_EQ(FileText(StartupBackupPath(kRemoveStartupFileName)), "");
+  EXPECT_EQ(FileText(std::string(kCommonStartup) + "\\a.lnk"), "A");
+
+  Choose(manager, "a.lnk", "Enable");
+  Choose(manager, "Svc", "Enable");
+  Choose(manager, b, "Disable");
+  Choose(manager, "gone", "Enable");
+  dialogs.setNextAnswer(IDYES);
+  manager.RemoveSelected();
+  const std::string a = std::string(kCommonStartup) + "\\a.lnk";
+  const std::string del = DelFolder() + "\\";
+  EXPECT_EQ(FileText(StartupBackupPath(kRemoveStartupFileName)), kHklmRun + "#Svc|C:\\svc.exe\r\n");
+  // b's line lost its "|E" and moved to the end.
+  EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), a + "#" + del + "a.lnk\r\n" + b + "#" + del + "b.lnk\r\n");
+  EXPECT_EQ(FileText(del + "b.lnk"), "B");
+  EXPECT_EQ(Find(manager, b, "Disable"), -1);
+  EXPECT_EQ(Find(manager, "gone", "Enable"), -1);
+  EXPECT_GE(Find(manager, "keep", "Enable"), 0);
+  EXPECT_TRUE(RunValues().empty());
+
+  manager.ListRemovedEntries();
+  const auto& restore = manager.RestoreRows();
+  ASSERT_EQ(restore.size(), 3u);
+  const std::vector<std::string> svc = {"Svc", "C:\\svc.exe", kHklmRun + "#Svc|C:\\svc.exe", kHklmRun + "#Svc|C:\\svc.exe"};
+  EXPECT_EQ(restore[0].SubItems, svc);
+  EXPECT_EQ(restore[1].SubItems, (std::vector<std::string>{a, del + "a.lnk", "file"}));
+  EXPECT_EQ(restore[2].SubItems, (std::vector<std::string>{b, del + "b.lnk", "file"}));
+  for (int i = 0; i < 3; ++i) manager.SetRestoreChecked(i, true);
+  manager.RestoreItems();
+  EXPECT_TRUE(manager.RestoreRows().empty());
+  EXPECT_EQ(FileText(a), "A");
+  EXPECT_EQ(FileText(b), "B");
+  EXPECT_EQ(RunValues().size(), 1u);
+  EXPECT_EQ(FileText(StartupBackupPath(kRemoveStartupFileName)), "");
+  EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), "");
+}
+
+TEST(StartupActionsTest, WinIniRowsAreNotDisabled) {
+  TestMachine machine(StartupRegText(), std::string(kProgram) + "C:\\WINDOWS\\win.ini | text=[Load]\\r\\nx=C:\\\\x.exe\\r\\n\n");
+  TStartupManager manager;
+  manager.Prepare();
+  manager.RefreshStartupList();
+  Choose(manager, "x", "Enable");
+  manager.DisableSelected();
+  EXPECT_GE(Find(manager, "x", "Enable"), 0);
+  EXPECT_EQ(FileText("C:\\WINDOWS\\win.ini"), "[Load]\r\nx=C:\\x.exe\r\n");
+}
+
+TEST(StartupActionsTest, FailuresLoseNothing) {
+  const std::string reg = StartupRegText("[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+                                         "\"Tool\"=\"C:\\\\tool.exe\"\n"
+                                         "\"Bar|Name\"=\"C:\\\\bar.exe\"\n"
+                                         "\"Multi\"=hex(7):61,00,00,00,00,00\n"
+                                         "\"Wide\"=\"C:\\\\\xE6\x97\xA5.exe\"\n"
+                                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+                                         "\"Locked\"=\"C:\\\\locked.exe\"\n");
+  const std::string files = std::string(kProgram) +
+                            "C:\\Documents and Settings\\Owner\\Start Menu\\Programs\\Startup\\x.lnk | text=X\n";
+  const std::string config = TestMachine::DefaultConfigText() + "[ReadOnlyKeys]\r\n1=HKEY_LOCAL_MACHINE\\" + kRun + "\r\n";
+
+  {  // The line file cannot be written: nothing is deleted and no copy stays.
+    TestMachine machine(reg, files, config);
+    TStartupManager manager;
+    manager.Prepare();
+    manager.RefreshStartupList();
+    const auto values = RunValues();
+    ASSERT_TRUE(win::SetFileAttributes(StartupBackupPath(kStartupFileName), win::FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(win::SetFileAttributes(StartupBackupPath(kDelFileName), win::FILE_ATTRIBUTE_READONLY));
+    for (const char* name : {"Tool", "x.lnk", "Bar|Name", "Multi", "Wide", "Locked"}) Choose(manager, name, "Enable");
+    manager.DisableSelected();
+    EXPECT_EQ(RunValues(), values);
+    EXPECT_EQ(FileText(std::string(kUserStartup) + "\\x.lnk"), "X");
+    EXPECT_EQ(FileText(DelFolder() + "\\x.lnk"), "<missing>");
+    // Writable again: values that cannot come back as they were, and the
+    // read-only key, are still left alone.
+    ASSERT_TRUE(win::SetFileAttributes(StartupBackupPath(kStartupFileName), win::FILE_ATTRIBUTE_NORMAL));
+    for (const char* name : {"Bar|Name", "Multi", "Wide", "Locked"}) Choose(manager, name, "Enable");
+    manager.DisableSelected();
+    EXPECT_EQ(RunValues(), values);
+    EXPECT_EQ(FileText(StartupBackupPath(kStartupFileName)), "");
+  }
+  {  // The copy into "del" fails: the file stays and no line is written.
+    TestMachine machine(reg, files);
+    TStartupManager manager;
+    manager.Prepare();
+    manager.RefreshStartupList();
+    ASSERT_TRUE(win::RemoveDirectory(DelFolder()));
+    Choose(manager, "x.lnk", "Enable");
+    manager.DisableSelected();
+    EXPECT_EQ(FileText(std::string(kUserStartup) + "\\x.lnk"), "X");
+    EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), "");
+  }
+  {  // The key is gone at Enable: the line stays for later.
+    TestMachine machine(reg, files);
+    TStartupManager manager;
+    manager.Prepare();
+    manager.RefreshStartupList();
+    Choose(manager, "Tool", "Enable");
+    manager.DisableSelected();
+    win::TRegistry registry;
+    registry.SetRootKey(win::HKEY_CURRENT_USER);
+    ASSERT_TRUE(registry.DeleteKey(std::string("\\") + kRun));
+    Choose(manager, "Tool", "Disable");
+    manager.EnableSelected();
+    EXPECT_EQ(FileText(StartupBackupPath(kStartupFileName)), kHkcuRun + "#Tool|C:\\tool.exe\r\n");
+    EXPECT_GE(Find(manager, "Tool", "Disable"), 0);
+  }
+}
+
+// Random entries and random action sequences: once every entry is enabled
+// and restored, the run values and the Startup files are as they were.
+TEST(StartupActionsTest, AnySequenceRoundTrips) {
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    std::string reg;
+    std::string files = kProgram;
+    const char* const roots[] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER"};
+    for (const char* root : roots) {
+      reg += std::string("[") + root + "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n";
+      for (int i = 0; i < 4; ++i) {
+        const std::string name = i == 0 ? "Same" : "V" + std::to_string(random() % 100) + (i == 3 ? "#h" : "");
+        if (i == 2) reg += "\"" + name + "\"=" + Hex2("%SystemRoot%\\p" + std::to_string(i) + ".exe") + "\n";
+        else reg += "\"" + name + "\"=\"C:\\\\" + root + "\\\\p" + std::to_string(i) + ".exe /a|b\"\n";
+      }
+      reg += std::string("[") + root + "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\n\"Once\"=\"C:\\\\o.exe\"\n\n";
+    }
+    for (const char* folder : {kCommonStartup, kUserStartup}) {
+      const std::string which = folder == kCommonStartup ? "common" : "user";
+      files += std::string(folder) + "\\same.lnk | text=" + which + "\n";
+      files += std::string(folder) + "\\h#" + std::to_string(random() % 10) + ".lnk | text=hash " + which + "\n";
+    }
+    TestMachine machine(StartupRegText(reg), files);
+    ScriptedDialogs dialogs;
+    TStartupManager manager;
+    manager.Prepare();
+    manager.RefreshStartupList();
+    const auto values = RunValues();
+    const auto startupFiles = StartupFiles();
+    ASSERT_EQ(values.size(), 10u);
+
+    for (int step = 0; step < 12; ++step) {
+      const int action = static_cast<int>(random() % 4);
+      if (action == 3) {
+        manager.ListRemovedEntries();
+        for (std::size_t i = 0; i < manager.RestoreRows().size(); ++i)
+          manager.SetRestoreChecked(static_cast<int>(i), random() % 2 == 0);
+        manager.RestoreItems();
+        continue;
+      }
+      for (std::size_t i = 0; i < manager.Rows().size(); ++i)
+        if (random() % 2 == 0) manager.ToggleChosen(static_cast<int>(i));
+      if (action == 0) manager.DisableSelected();
+      else if (action == 1) manager.EnableSelected();
+      else {
+        dialogs.setNextAnswer(random() % 4 == 0 ? IDNO : IDYES);
+        manager.RemoveSelected();
+      }
+    }
+    for (int round = 0; round < 2; ++round) {
+      for (std::size_t i = 0; i < manager.Rows().size(); ++i)
+        if (manager.Rows()[i].SubItems.size() > 1 && manager.Rows()[i].SubItems[1] == "Disable")
+          manager.ToggleChosen(static_cast<int>(i));
+      manager.EnableSelected();
+      manager.ListRemovedEntries();
+      for (std::size_t i = 0; i < manager.RestoreRows().size(); ++i) manager.SetRestoreChecked(static_cast<int>(i), true);
+      manager.RestoreItems();
+    }
+    EXPECT_EQ(RunValues(), values);
+    EXPECT_EQ(StartupFiles(), startupFiles);
+    EXPECT_EQ(FileText(StartupBackupPath(kStartupFileName)), "");
+    EXPECT_EQ(FileText(StartupBackupPath(kRemoveStartupFileName)), "");
+    EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), "");
+  }
+}
+
+}  // namespace
