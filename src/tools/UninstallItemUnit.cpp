@@ -16,9 +16,6 @@ const char* const kUninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersio
 
 namespace {
 
-const char* const kMonths[12] = {"Jan.", "Feb.", "Mar.", "Apr.", "May.", "June.",
-                                 "July.", "Aug.", "Sept.", "Oct.", "Nov.", "Dec."};
-
 // A text value (string or expandable string); none for any other type.
 std::optional<std::string> ReadText(win::TRegistry& registry, const std::string& name) {
   const std::int64_t type = registry.GetDataType(name);
@@ -67,12 +64,14 @@ bool TUninstallContents::Delete(std::int32_t index) {
 
 std::string FormatInstallDate(const std::string& text) {
   const std::string date = regclean::Trim(text);
-  if (date.size() != 8) return kNotAvailable;
-  const std::string month = date.substr(4, 2);
-  if (month.find_first_not_of("0123456789") != std::string::npos) return kNotAvailable;
-  const int number = std::stoi(month);
-  if (number < 1 || number > 12) return kNotAvailable;
-  return std::string(kMonths[number - 1]) + " " + date.substr(6, 2) + ", " + date.substr(0, 4);
+  if (date.size() != 8 || date.find_first_not_of("0123456789") != std::string::npos) return kNotAvailable;
+  TDateTime when;
+  when.Year = std::stoi(date.substr(0, 4));
+  when.Month = std::stoi(date.substr(4, 2));
+  when.Day = std::stoi(date.substr(6, 2));
+  when.Hour = when.Minute = when.Second = 0;
+  if (when.Month < 1 || when.Month > 12 || when.Day < 1 || when.Day > 31) return kNotAvailable;
+  return FormatShortDate(when);
 }
 
 std::string ExtractProgramPath(const std::string& commandLine) {

@@ -40,7 +40,8 @@ class TUninstallContents : public TContents<TUninstallContentItem> {
   bool Delete(std::int32_t index);
 };
 
-// "yyyymmdd" (trimmed) as "Mar. 07, 2005"; any other text "NOT AVAILABLE".
+// "yyyymmdd" (trimmed) in the machine's short date format; any other text,
+// or a month or day out of range, "NOT AVAILABLE".
 std::string FormatInstallDate(const std::string& text);
 
 // The program path inside a command line: "@" and quotes removed,

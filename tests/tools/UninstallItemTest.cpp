@@ -97,14 +97,17 @@ TEST(UninstallItemTest, LoadingTheUninstallKey) {
   EXPECT_EQ(contents.Count(), 0);
 }
 
-TEST(UninstallItemTest, InstallDates) {
+TEST(UninstallItemTest, InstallDatesInTheShortDateFormat) {
+  TestMachine machine("", "");
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"20050307", "Mar. 07, 2005"}, {" 19991231 ", "Dec. 31, 1999"}, {"20000115", "Jan. 15, 2000"},
-      {"20000615", "June. 15, 2000"}, {"20000915", "Sept. 15, 2000"}, {"2005-307", "NOT AVAILABLE"},
-      {"2005307", "NOT AVAILABLE"},  {"20051307", "NOT AVAILABLE"},  {"20050007", "NOT AVAILABLE"},
-      {"", "NOT AVAILABLE"},         {"NOT AVAILABLE", "NOT AVAILABLE"}, {"2005 +37", "NOT AVAILABLE"},
+      {"20050307", "3/7/2005"},       {" 19991231 ", "12/31/1999"},   {"2005-307", "NOT AVAILABLE"},
+      {"2005307", "NOT AVAILABLE"},   {"20051307", "NOT AVAILABLE"},  {"20050007", "NOT AVAILABLE"},
+      {"20050700", "NOT AVAILABLE"},  {"", "NOT AVAILABLE"},          {"NOT AVAILABLE", "NOT AVAILABLE"},
+      {"2005 +37", "NOT AVAILABLE"},
   };
   for (const auto& [text, shown] : cases) EXPECT_EQ(FormatInstallDate(text), shown) << text;
+  TestMachine dotted("[HKEY_CURRENT_USER\\Control Panel\\International]\n\"sShortDate\"=\"dd.MM.yyyy\"\n", "");
+  EXPECT_EQ(FormatInstallDate("20050307"), "07.03.2005");
 }
 
 TEST(UninstallItemTest, ProgramPathsOfCommandLines) {

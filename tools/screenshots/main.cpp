@@ -36,6 +36,9 @@
 #include "shell/gui/OptionUnit.h"
 #include "shell/gui/ShowLiveUpdateUnit.h"
 #include "tools/gui/DetailTempFileUnit.h"
+#include "shell/Dialogs.h"
+#include "tools/gui/InstalledManageForm.h"
+#include "tools/gui/StartupManagerForm.h"
 #include "tools/gui/MemorySaviorUnit.h"
 #include "tools/gui/SysDiskCleanerUnit.h"
 #include "tools/gui/SystemSpeedUnit.h"
@@ -251,6 +254,42 @@ void JunkCleanerPages() {
   SetMessagePump({});
 }
 
+// Startup manager with the details of a run value open and a disabled row,
+// its restore page after a removal, and the uninstaller with a program
+// selected.
+int StartupRow(TStartupManagerForm& form, const std::string& caption, const std::string& status) {
+  const auto& rows = form.Engine().Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].Caption == caption && rows[i].SubItems.size() > 1 && rows[i].SubItems[1] == status)
+      return static_cast<int>(i);
+  return -1;
+}
+
+void StartupTools() {
+  ScriptedDialogs dialogs;
+  TStartupManagerForm startup;
+  startup.resize(590, 440);
+  Render(&startup);
+  startup.StartupListViewMouseDown(StartupRow(startup, "SysHelper", "Enable"), TStartupManagerForm::kPictureLeft + 2);
+  startup.DeleteItemBtnClick();
+  startup.StartupListViewMouseDown(StartupRow(startup, "Reminder.lnk", "Enable"), TStartupManagerForm::kPictureLeft + 2);
+  dialogs.setNextAnswer(IDYES);
+  startup.BtRemoveClick();
+  startup.StartupListViewMouseDown(StartupRow(startup, "Updater", "Enable"), TStartupManagerForm::kStatePictureLeft + 2);
+  startup.StartupListViewMouseDown(StartupRow(startup, "PhotoPad Tray", "Enable"), TStartupManagerForm::kPictureLeft + 2);
+  Save(Render(&startup), "startup-list");
+  startup.PageCIndex->setCurrentIndex(1);
+  Save(Render(&startup), "startup-restore");
+
+  TInstalledManageForm uninstaller;
+  uninstaller.resize(590, 440);
+  Render(&uninstaller);
+  for (int i = 0; i < uninstaller.ListInstalled->topLevelItemCount(); ++i)
+    if (uninstaller.ListInstalled->topLevelItem(i)->text(0) == "TuneBox 3.2")
+      uninstaller.ListInstalled->setCurrentItem(uninstaller.ListInstalled->topLevelItem(i));
+  Save(Render(&uninstaller), "uninstaller");
+}
+
 void SmallWindows() {
   TAboutForm about;
   Save(Render(&about), "about");
@@ -356,6 +395,7 @@ int main(int argc, char* argv[]) {
   ScanPages();
   OptionsAndBackup();
   BrowserTools();
+  StartupTools();
   SmallWindows();
   OptimizerWindows();
   JunkCleanerPages();
