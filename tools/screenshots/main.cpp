@@ -272,7 +272,7 @@ void StartupTools() {
   Render(&startup);
   startup.StartupListViewMouseDown(StartupRow(startup, "SysHelper", "Enable"), TStartupManagerForm::kPictureLeft + 2);
   startup.DeleteItemBtnClick();
-  startup.StartupListViewMouseDown(StartupRow(startup, "Reminder.lnk", "Enable"), TStartupManagerForm::kPictureLeft + 2);
+  startup.StartupListViewMouseDown(StartupRow(startup, "PackIt Quick Start.lnk", "Enable"), TStartupManagerForm::kPictureLeft + 2);
   dialogs.setNextAnswer(IDYES);
   startup.BtRemoveClick();
   startup.StartupListViewMouseDown(StartupRow(startup, "Updater", "Enable"), TStartupManagerForm::kStatePictureLeft + 2);

@@ -81,6 +81,7 @@ TStartupManagerForm::TStartupManagerForm(QWidget* owner) : QWidget(owner) {
   StartupListView->setIconSize(QSize(32, 16));
   StartupListView->setColumnWidth(0, 150);
   StartupListView->setColumnWidth(1, 220);
+  StartupListView->setColumnWidth(2, 60);
   StartupListView->headerItem()->setTextAlignment(2, Qt::AlignCenter);
   StartupListView->viewport()->installEventFilter(this);
   ListRestore = NewList(nullptr, {QString(), QStringLiteral("Name"), QStringLiteral("Info")});
@@ -162,7 +163,9 @@ void TStartupManagerForm::FormResize() {
     b->setGeometry(x, buttonsTop, kButtonWidth, kButtonHeight);
     x -= 6;
   }
-  const int path = StartupListView->viewport()->width() - StartupListView->columnWidth(0) - StartupListView->columnWidth(2) - 20;
+  // The list fills its page, which lies inside the page control's frame.
+  const int listWidth = PageCIndex->width() - 6;
+  const int path = listWidth - StartupListView->columnWidth(0) - StartupListView->columnWidth(2) - 20;
   if (path > 0) StartupListView->setColumnWidth(1, path);
 }
 
