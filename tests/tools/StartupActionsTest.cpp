@@ -30,16 +30,8 @@ std::string FileText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-int Find(const TStartupManager& manager, const std::string& caption, const std::string& status) {
-  const auto& rows = manager.Rows();
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    if (rows[i].Caption == caption && rows[i].SubItems.size() > 1 && rows[i].SubItems[1] == status)
-      return static_cast<int>(i);
-  return -1;
-}
-
 void Choose(TStartupManager& manager, const std::string& caption, const std::string& status) {
-  const int row = Find(manager, caption, status);
+  const int row = FindRow(manager, caption, status);
   ASSERT_GE(row, 0) << caption << " " << status;
   manager.ToggleChosen(row);
 }
@@ -106,8 +98,8 @@ TEST(StartupActionsTest, DisableAndEnableWriteTheExactLines) {
   EXPECT_EQ(FileText(link), "<missing>");
   EXPECT_EQ(FileText(copy), "link bytes");
   EXPECT_TRUE(RunValues().empty());
-  EXPECT_GE(Find(manager, "Tool", "Disable"), 0);
-  EXPECT_GE(Find(manager, link, "Disable"), 0);
+  EXPECT_GE(FindRow(manager, "Tool", "Disable"), 0);
+  EXPECT_GE(FindRow(manager, link, "Disable"), 0);
   for (const TStartupRow& row : manager.Rows()) EXPECT_EQ(row.ImageIndex, row.Source == TStartupSource::Detail ? -1 : 0);
 
   Choose(manager, "Tool", "Disable");
@@ -177,9 +169,9 @@ TEST(StartupActionsTest, RemoveAsksAndRestoreBringsBack) {
   // b's line lost its "|E" and moved to the end.
   EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), a + "#" + del + "a.lnk\r\n" + b + "#" + del + "b.lnk\r\n");
   EXPECT_EQ(FileText(del + "b.lnk"), "B");
-  EXPECT_EQ(Find(manager, b, "Disable"), -1);
-  EXPECT_EQ(Find(manager, "gone", "Enable"), -1);
-  EXPECT_GE(Find(manager, "keep", "Enable"), 0);
+  EXPECT_EQ(FindRow(manager, b, "Disable"), -1);
+  EXPECT_EQ(FindRow(manager, "gone", "Enable"), -1);
+  EXPECT_GE(FindRow(manager, "keep", "Enable"), 0);
   EXPECT_TRUE(RunValues().empty());
 
   manager.ListRemovedEntries();
@@ -206,7 +198,7 @@ TEST(StartupActionsTest, WinIniRowsAreNotDisabled) {
   manager.RefreshStartupList();
   Choose(manager, "x", "Enable");
   manager.DisableSelected();
-  EXPECT_GE(Find(manager, "x", "Enable"), 0);
+  EXPECT_GE(FindRow(manager, "x", "Enable"), 0);
   EXPECT_EQ(FileText("C:\\WINDOWS\\win.ini"), "[Load]\r\nx=C:\\x.exe\r\n");
 }
 
@@ -267,7 +259,7 @@ TEST(StartupActionsTest, FailuresLoseNothing) {
     Choose(manager, "Tool", "Disable");
     manager.EnableSelected();
     EXPECT_EQ(FileText(StartupBackupPath(kStartupFileName)), kHkcuRun + "#Tool|C:\\tool.exe\r\n");
-    EXPECT_GE(Find(manager, "Tool", "Disable"), 0);
+    EXPECT_GE(FindRow(manager, "Tool", "Disable"), 0);
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "TestMachine.h"
 #include "shell/PublicFunctionUnit.h"
+#include "tools/StartupManagerUnit.h"
 
 // REG_EXPAND_SZ data as a .reg "hex(2):" list (UTF-16LE with terminator).
 inline std::string Hex2(const std::string& text) {
@@ -39,3 +40,12 @@ inline std::string StartupRegText(const std::string& moreRunValues = "") {
 }
 
 inline void ResetStartupState() { ResetSharedState(); }
+
+// The first row with that caption and status; -1 without one.
+inline int FindRow(const tools::TStartupManager& manager, const std::string& caption, const std::string& status) {
+  const auto& rows = manager.Rows();
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].Caption == caption && rows[i].SubItems.size() > 1 && rows[i].SubItems[1] == status)
+      return static_cast<int>(i);
+  return -1;
+}

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "SampleMachineCopy.h"
+#include "StartupFixture.h"
 #include "platform/FileSystem.h"
 #include "shell/Dialogs.h"
 #include "shell/PublicFunctionUnit.h"
@@ -18,14 +19,6 @@ using namespace tools;
 
 namespace {
 
-int Find(const TStartupManager& manager, const std::string& caption, const std::string& status) {
-  const auto& rows = manager.Rows();
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    if (rows[i].Caption == caption && rows[i].SubItems.size() > 1 && rows[i].SubItems[1] == status)
-      return static_cast<int>(i);
-  return -1;
-}
-
 TEST(StartupSampleTest, SampleMachineEntriesRoundTrip) {
   SampleMachineCopy sample;
   ASSERT_TRUE(sample.Ready());
@@ -35,26 +28,26 @@ TEST(StartupSampleTest, SampleMachineEntriesRoundTrip) {
   manager.RefreshStartupList();
   for (const char* caption : {"PackIt Quick Start.lnk", "Reminder.lnk", "Updater", "SysHelper", "TuneBoxSetup",
                               "PackItTips", "TuneBoxTray", "PackItCheck"})
-    EXPECT_GE(Find(manager, caption, "Enable"), 0) << caption;
+    EXPECT_GE(FindRow(manager, caption, "Enable"), 0) << caption;
   const auto& rows = manager.Rows();
   EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const TStartupRow& r) { return r.Caption == "Updater"; }), 2);
 
-  manager.ToggleChosen(Find(manager, "SysHelper", "Enable"));
+  manager.ToggleChosen(FindRow(manager, "SysHelper", "Enable"));
   manager.DisableSelected();
-  EXPECT_GE(Find(manager, "SysHelper", "Disable"), 0);
-  manager.ToggleChosen(Find(manager, "Reminder.lnk", "Enable"));
+  EXPECT_GE(FindRow(manager, "SysHelper", "Disable"), 0);
+  manager.ToggleChosen(FindRow(manager, "Reminder.lnk", "Enable"));
   dialogs.setNextAnswer(IDYES);
   manager.RemoveSelected();
-  EXPECT_EQ(Find(manager, "Reminder.lnk", "Enable"), -1);
+  EXPECT_EQ(FindRow(manager, "Reminder.lnk", "Enable"), -1);
   manager.ListRemovedEntries();
   ASSERT_EQ(manager.RestoreRows().size(), 1u);
   manager.SetRestoreChecked(0, true);
   manager.RestoreItems();
-  manager.ToggleChosen(Find(manager, "SysHelper", "Disable"));
+  manager.ToggleChosen(FindRow(manager, "SysHelper", "Disable"));
   manager.EnableSelected();
-  EXPECT_GE(Find(manager, "SysHelper", "Enable"), 0);
+  EXPECT_GE(FindRow(manager, "SysHelper", "Enable"), 0);
   manager.RefreshStartupList();
-  EXPECT_GE(Find(manager, "Reminder.lnk", "Enable"), 0);
+  EXPECT_GE(FindRow(manager, "Reminder.lnk", "Enable"), 0);
 
   TUninstallContents contents;
   LoadInstalledPrograms(contents, false);
