@@ -240,11 +240,14 @@ std::optional<Bytes> ReadBlock(const std::string& path) {
     return std::nullopt;
   }
   Bytes block(raw->begin(), raw->begin() + static_cast<std::ptrdiff_t>(root->end));
+  // The texts are gathered apart and appended after the walk, which reads
+  // the block.
+  std::string texts;
   const bool whole = WalkTexts(block.data(), *root, 0, [&](const VersionNode& node) {
-    const std::string text = Utf16ToUtf8(NodeText(block.data(), node));
-    block.insert(block.end(), text.begin(), text.end());
-    block.push_back(0);
+    texts += Utf16ToUtf8(NodeText(block.data(), node));
+    texts.push_back('\0');
   });
+  block.insert(block.end(), texts.begin(), texts.end());
   if (!whole) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return std::nullopt;
