@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
 
 #include "platform/FileInPlace.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessSnapshot.h"
 #include "platform/Random.h"
 #include "platform/Registry.h"
+#include "platform/TextCodec.h"
 #include "platform/UrlCache.h"
 #include "regclean/SectionContractUnit.h"
 
@@ -71,11 +73,77 @@ bool CleanFinding(const TResultContentItem& Item) {
   return WipeFile(Item.Path, 1);
 }
 
+namespace {
+
+std::string TargetOf(const TResultContentItem& item) {
+  return item.EntryType + "|" + win::UpperName(item.Path);
+}
+
+// True when the upper-cased path is the key or lies below it.
+bool AtOrBelow(const std::string& path, const std::string& key) {
+  return path.size() >= key.size() && path.compare(0, key.size(), key) == 0 &&
+         (path.size() == key.size() || path[key.size()] == '\\');
+}
+
+// A shared key or file goes only when everything its finder lists there now
+// is a ticked finding of the group and, for a key, every other finding at or
+// below it is ticked too; then the whole group (and what lay below the key)
+// is cleaned, otherwise nothing is touched.
+void CleanSharedTarget(TResultContents& Results, const std::vector<std::int32_t>& group,
+                       TCleanProgress& Progress) {
+  const TResultContentItem& first = Results.GetItem(group.front());
+  const TSharedTarget& target = *first.Shared;
+  std::map<std::string, int> ticked;
+  for (std::int32_t i : group) {
+    const TResultContentItem& member = Results.GetItem(i);
+    if (member.Checked != 1) return;
+    ++ticked[member.*target.Entry];
+  }
+  std::vector<std::string> listed;
+  if (!target.List || !target.List(listed)) return;
+  for (const auto& entry : listed) {
+    const auto found = ticked.find(entry);
+    if (found == ticked.end() || found->second == 0) return;
+    --found->second;
+  }
+  const bool key = first.EntryType == "Reg";
+  const std::string path = win::UpperName(first.Path);
+  auto below = [&](const TResultContentItem& item) {
+    return key && item.EntryType == "Reg" && AtOrBelow(win::UpperName(item.Path), path);
+  };
+  for (std::int32_t i = 0; i < Results.Count(); ++i)
+    if (Results.GetItem(i).Checked != 1 && below(Results.GetItem(i))) return;
+
+  if (Progress.View) Progress.View->ShowStepName(first.Name);
+  if (!CleanFinding(first)) return;
+  auto done = [&Progress](TResultContentItem& item) {
+    if (item.Cleaned == 1) return;
+    item.Cleaned = 1;
+    Progress.Removed();
+  };
+  for (std::int32_t i : group) done(Results.GetItem(i));
+  for (std::int32_t i = 0; i < Results.Count(); ++i)
+    if (below(Results.GetItem(i))) done(Results.GetItem(i));
+}
+
+}  // namespace
+
 void CleanEvidences(TResultContents& Results, TCleanProgress& Progress,
                     const std::function<bool(const TResultContentItem&)>& skip) {
+  std::map<std::string, std::vector<std::int32_t>> shared;
+  for (std::int32_t i = 0; i < Results.Count(); ++i)
+    if (Results.GetItem(i).Shared) shared[TargetOf(Results.GetItem(i))].push_back(i);
   for (std::int32_t i = 0; i < Results.Count(); ++i) {
     TResultContentItem& item = Results.GetItem(i);
     if (item.Checked != 1 || item.Cleaned == 1 || (skip && skip(item))) continue;
+    if (item.Shared) {
+      // Each target is decided once, at its first ticked finding.
+      const auto group = shared.find(TargetOf(item));
+      if (group == shared.end()) continue;
+      CleanSharedTarget(Results, group->second, Progress);
+      shared.erase(group);
+      continue;
+    }
     if (Progress.View) Progress.View->ShowStepName(item.Name);
     if (!CleanFinding(item)) continue;
     item.Cleaned = 1;

@@ -32,6 +32,19 @@ void ForEachUserValue(const std::string& subKey,
   }
 }
 
+std::shared_ptr<const TSharedTarget> SharedUserKey(const std::string& subKey, bool subKeys,
+                                                   std::string TResultContentItem::*entry) {
+  auto target = std::make_shared<TSharedTarget>();
+  target->Entry = entry;
+  target->List = [subKey, subKeys](std::vector<std::string>& entries) {
+    win::TRegistry registry(win::KEY_READ);
+    registry.SetRootKey(win::HKEY_CURRENT_USER);
+    if (!registry.OpenKeyReadOnly(subKey)) return false;
+    return subKeys ? registry.GetKeyNames(entries) : registry.GetValueNames(entries);
+  };
+  return target;
+}
+
 bool ContinueScan() {
   ProcessMessages();
   return ScanState != 2;

@@ -4,6 +4,7 @@
 // registry keys that exist.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,12 @@ class TRegistry;
 void ForEachUserValue(const std::string& subKey,
                       const std::function<void(win::TRegistry& registry, const std::string& name,
                                                const std::string& keyPath)>& visit);
+
+// A key of the current user shared by several findings, listed at clean
+// time by its subkey names (subKeys) or its value names; entry is the field
+// of each finding that holds that name.
+std::shared_ptr<const TSharedTarget> SharedUserKey(const std::string& subKey, bool subKeys,
+                                                   std::string TResultContentItem::*entry);
 
 // True while a scan may go on: lets messages through, then tests ScanState.
 bool ContinueScan();

@@ -2,7 +2,10 @@
 // The findings of a scan, one collection per category.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Collection.h"
 
@@ -21,6 +24,8 @@ enum TEvidenceKind : std::int32_t {
   kKindUrlCache = 10,        // delete the URL-cache entry of Name
   kKindUrlCookie = 11,
 };
+
+struct TSharedTarget;
 
 struct TResultContentItem {
   std::uint8_t Checked = 0;
@@ -42,6 +47,18 @@ struct TResultContentItem {
   std::string NetscapeCookie;
   std::string NetscapeCacheFile;
   std::int64_t Size = 0;
+  // Set when the key or file at Path holds several findings and goes as a
+  // whole (the clean engine removes it only with all of them).
+  std::shared_ptr<const TSharedTarget> Shared;
+};
+
+// How a finder lists a shared target at clean time.
+struct TSharedTarget {
+  // The entries the finder would list there now, excluded ones included,
+  // each as Entry of its finding; false when the target cannot be read.
+  std::function<bool(std::vector<std::string>& Entries)> List;
+  // The field of a finding that names its entry.
+  std::string TResultContentItem::*Entry = &TResultContentItem::Name;
 };
 
 using TResultContents = TContents<TResultContentItem>;

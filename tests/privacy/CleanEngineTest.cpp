@@ -11,6 +11,7 @@
 #include "platform/Registry.h"
 #include "platform/UrlCache.h"
 #include "privacy/EvidenceCleanUnit.h"
+#include "privacy/FinderSupportUnit.h"
 
 namespace privacy_test {
 namespace {
@@ -253,6 +254,138 @@ TEST_F(CleanEngineTest, WipeNeverFollowsAHostLink) {
   TestMachine m("", "C:\\Keep\\precious.txt | text=keep\nC:\\Docs\\link.txt | link=C:\\Keep\\precious.txt\n");
   EXPECT_FALSE(WipeFile("C:\\Docs\\link.txt", 1));
   EXPECT_EQ(HostContent(m.host("C:\\Keep\\precious.txt")), "keep");
+}
+
+// Shared targets: a key or file behind several findings.
+const char* const kSharedReg =
+    "[HKEY_CURRENT_USER\\Software\\Telnet\\a]\n"
+    "[HKEY_CURRENT_USER\\Software\\Telnet\\b]\n"
+    "[HKEY_CURRENT_USER\\Software\\Telnet\\LastMachine\\m1]\n"
+    "[HKEY_CURRENT_USER\\Software\\Telnet\\LastMachine\\m2]\n"
+    "[HKEY_CURRENT_USER\\Software\\Groups]\n"
+    "\"g1\"=\"x\"\n"
+    "\"g2\"=hex:01\n";
+
+// The entries of a text file, one a line.
+std::shared_ptr<const TSharedTarget> SharedLines(const std::string& path) {
+  auto target = std::make_shared<TSharedTarget>();
+  target->List = [path](std::vector<std::string>& entries) {
+    std::vector<std::uint8_t> bytes;
+    if (!win::ReadFileBytes(path, bytes)) return !win::FileExists(path);
+    std::string line;
+    for (std::uint8_t b : bytes) {
+      if (b != '\n') {
+        line += static_cast<char>(b);
+        continue;
+      }
+      entries.push_back(line);
+      line.clear();
+    }
+    return true;
+  };
+  return target;
+}
+
+std::vector<TResultContentItem> SharedFindings() {
+  std::vector<TResultContentItem> findings;
+  const auto telnet = SharedUserKey("Software\\Telnet", true, &TResultContentItem::KeyName);
+  const auto last = SharedUserKey("Software\\Telnet\\LastMachine", true, &TResultContentItem::KeyName);
+  const auto groups = SharedUserKey("Software\\Groups", false, &TResultContentItem::Name);
+  const auto history = SharedLines("C:\\P\\history.dat");
+  auto add = [&](const std::shared_ptr<const TSharedTarget>& shared, int kind, const char* type,
+                 const char* path, const char* entry) {
+    TResultContentItem item = Finding(kind, type, "s", "", path);
+    item.Shared = shared;
+    item.*shared->Entry = entry;
+    findings.push_back(item);
+  };
+  for (const char* name : {"a", "b", "LastMachine"})
+    add(telnet, 3, "Reg", "HKEY_CURRENT_USER\\Software\\Telnet", name);
+  for (const char* name : {"m1", "m2"})
+    add(last, 3, "Reg", "HKEY_CURRENT_USER\\Software\\Telnet\\LastMachine", name);
+  for (const char* name : {"g1", "g2"}) add(groups, 3, "Reg", "HKEY_CURRENT_USER\\Software\\Groups", name);
+  for (const char* url : {"u1", "u2", "u1"}) add(history, 4, "File", "C:\\P\\history.dat", url);
+  return findings;
+}
+
+std::string Label(const TResultContentItem& item) {
+  return item.*item.Shared->Entry;
+}
+
+TEST_F(CleanEngineTest, SharedTargetsGoOnlyWithEveryEntryTheyHoldTicked) {
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<TResultContentItem>&)> change;
+    std::vector<std::string> cleaned;
+    std::vector<const char*> keys;  // keys left
+    bool historyLeft;
+  };
+  auto untick = [](const char* label, int nth = 0) {
+    return [label, nth](std::vector<TResultContentItem>& findings) {
+      int seen = 0;
+      for (auto& item : findings)
+        if (Label(item) == label && seen++ == nth) item.Checked = 0;
+    };
+  };
+  auto drop = [](const char* label) {
+    return [label](std::vector<TResultContentItem>& findings) {
+      findings.erase(std::find_if(findings.begin(), findings.end(),
+                                  [label](const TResultContentItem& item) { return Label(item) == label; }));
+    };
+  };
+  const std::vector<std::string> all = {"a", "b", "LastMachine", "m1", "m2", "g1", "g2", "u1", "u2", "u1"};
+  const Case cases[] = {
+      {"all ticked", [](auto&) {}, all, {}, false},
+      {"one Telnet entry unticked", untick("b"), {"m1", "m2", "g1", "g2", "u1", "u2", "u1"},
+       {"Software\\Telnet\\a", "Software\\Telnet\\b"}, false},
+      // Deleting Telnet would take the unticked machine below it.
+      {"a machine below Telnet unticked", untick("m2"), {"g1", "g2", "u1", "u2", "u1"},
+       {"Software\\Telnet\\a", "Software\\Telnet\\LastMachine\\m1", "Software\\Telnet\\LastMachine\\m2"},
+       false},
+      {"an excluded value (no finding)", drop("g2"), {"a", "b", "LastMachine", "m1", "m2", "u1", "u2", "u1"},
+       {"Software\\Groups"}, false},
+      {"one of two equal lines unticked", untick("u1", 1), {"a", "b", "LastMachine", "m1", "m2", "g1", "g2"},
+       {}, true},
+      {"a repeated line without its second finding", drop("u1"),
+       {"a", "b", "LastMachine", "m1", "m2", "g1", "g2"}, {}, true},
+      {"entries added after the scan",
+       [](auto&) {
+         win::TRegistry registry;
+         registry.SetRootKey(win::HKEY_CURRENT_USER);
+         ASSERT_TRUE(registry.CreateKey("\\Software\\Telnet\\new"));
+         ASSERT_TRUE(registry.OpenKey("\\Software\\Groups", false));
+         ASSERT_TRUE(registry.WriteString("g3", "y"));
+         const std::string text = "u1\nu2\nu1\nu3\n";
+         ASSERT_TRUE(win::WriteFileBytes("C:\\P\\history.dat", std::vector<std::uint8_t>(text.begin(), text.end())));
+       },
+       {"m1", "m2"}, {"Software\\Telnet\\new", "Software\\Telnet\\a", "Software\\Groups"}, true},
+      {"an unticked value finding in the key",
+       [](std::vector<TResultContentItem>& findings) {
+         TResultContentItem value = Finding(1, "Reg", "s", "g1", "HKEY_CURRENT_USER\\Software\\Groups");
+         value.Checked = 0;
+         findings.push_back(value);
+       },
+       {"a", "b", "LastMachine", "m1", "m2", "u1", "u2", "u1"}, {"Software\\Groups"}, false},
+  };
+  for (const Case& c : cases) {
+    TestMachine m(kSharedReg, "C:\\P\\history.dat | text=u1\\nu2\\nu1\\n\n");
+    std::vector<TResultContentItem> findings = SharedFindings();
+    c.change(findings);
+    TResultContents results;
+    for (const auto& item : findings) results.GetItem(results.Add()) = item;
+    TCleanProgress progress;
+    progress.Total = results.Count();
+    CleanEvidences(results, progress);
+    std::vector<std::string> cleaned;
+    for (std::int32_t i = 0; i < results.Count(); ++i)
+      if (results.GetItem(i).Cleaned == 1) cleaned.push_back(Label(results.GetItem(i)));
+    EXPECT_EQ(cleaned, c.cleaned) << c.what;
+    EXPECT_EQ(progress.Cleaned, static_cast<int>(c.cleaned.size())) << c.what;
+    for (const char* key : c.keys) EXPECT_TRUE(KeyExists(key)) << c.what << " " << key;
+    const bool telnetKept = std::find(c.keys.begin(), c.keys.end(), std::string("Software\\Telnet\\a")) != c.keys.end();
+    EXPECT_EQ(KeyExists("Software\\Telnet"), telnetKept) << c.what;
+    EXPECT_EQ(win::FileExists("C:\\P\\history.dat"), c.historyLeft) << c.what;
+  }
 }
 
 TEST_F(CleanEngineTest, ExclusionTestsCompareExactlyAndTrimOnlyTheData) {
