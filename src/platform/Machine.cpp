@@ -7,6 +7,7 @@
 
 #include "platform/RegistryStore.h"
 #include "platform/StateStore.h"
+#include "platform/SystemRestore.h"
 
 namespace win {
 
@@ -47,6 +48,10 @@ std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& e
     return nullptr;
   }
   if (!ParseMachineConfig(text, iniPath, machine->config_, error)) return nullptr;
+
+  // A restore asked for in the last session goes in before the registry opens.
+  std::string restoreError;
+  ApplyPendingRestore(absolute, restoreError);
 
   RegistryOptions options;
   options.userSid = machine->config_.userSid;

@@ -48,6 +48,7 @@
 #include "platform/ShellLinkWriter.h"
 #include "platform/Services.h"
 #include "platform/StateStore.h"
+#include "platform/SystemRestore.h"
 #include "platform/TextCodec.h"
 #include "platform/UrlCache.h"
 
@@ -601,6 +602,10 @@ bool MakeFiles(const std::string& folder, const std::vector<FileListEntry>& entr
   }
   if (!machine->State().CommitBatch() || !SeedServiceRunStates()) {
     error = "cannot write " + machine->State().FileName();
+    return false;
+  }
+  if (!SeedRestorePoints(machine->Config().restorePoints, error)) {
+    error = std::string(kConfigPart) + ": " + error;
     return false;
   }
   return true;

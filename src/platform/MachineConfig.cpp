@@ -65,7 +65,7 @@ class ConfigReader {
     if (!line.closed) return "section header without ']'";
     const std::string upper = UpperName(line.name);
     if (upper != "MACHINE" && upper != "DRIVES" && upper != "SERVERS" && upper != "READONLYKEYS" &&
-        upper != "MAIL") {
+        upper != "MAIL" && upper != "RESTOREPOINTS") {
       return "unknown section [" + line.name + "]";
     }
     if (!sections_.insert(upper).second) return "section [" + line.name + "] appears twice";
@@ -88,6 +88,10 @@ class ConfigReader {
     }
     if (section_ == "MAIL") {
       config_.mail[key] = value;
+      return {};
+    }
+    if (section_ == "RESTOREPOINTS") {
+      config_.restorePoints.push_back(value);
       return {};
     }
     if (value.empty()) return "empty key path";
@@ -247,6 +251,12 @@ std::string FormatMachineConfig(const MachineConfig& config) {
   if (!config.mail.empty()) {
     text += "\n[Mail]\n";
     for (const auto& [key, value] : config.mail) line(key, value);
+  }
+  if (!config.restorePoints.empty()) {
+    text += "\n[RestorePoints]\n";
+    for (std::size_t i = 0; i < config.restorePoints.size(); ++i) {
+      line(std::to_string(i + 1), config.restorePoints[i]);
+    }
   }
   text += "\n[ReadOnlyKeys]\n";
   for (std::size_t i = 0; i < config.readOnlyKeys.size(); ++i) {

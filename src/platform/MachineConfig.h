@@ -12,6 +12,8 @@
 // Update=http://update.fernwick.invalid   Mail=smtp.fernwick.invalid[:port]
 // [Mail]                    the support mail account
 // Support=support@...  Report=errorreport@...  Password=...
+// [RestorePoints]           made when the machine is made (UTC times)
+// 1=2026-11-02 10:15:00,0,Installed Fernwick
 // [ReadOnlyKeys]
 // 1=HKEY_LOCAL_MACHINE\SOFTWARE\Locked
 
@@ -42,6 +44,7 @@ struct MachineConfig {
   std::map<std::string, std::string> servers;  // keys as written
   std::map<std::string, std::string> mail;     // [Mail], keys as written
   std::vector<std::string> readOnlyKeys;
+  std::vector<std::string> restorePoints;      // [RestorePoints] values in order
   std::string windowsDir = "C:\\WINDOWS";
   std::string programFolder = "C:\\Program Files\\Fernwick";
 
