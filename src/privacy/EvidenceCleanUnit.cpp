@@ -31,6 +31,9 @@ bool CleanRegistryFinding(const TResultContentItem& item) {
     return false;
   win::TRegistry registry;
   registry.SetRootKey(root);
+  // A value finding that names a subkey stands for that subkey.
+  if (item.Kind == kKindValue && !item.KeyName.empty())
+    return registry.DeleteKey("\\" + subKey + "\\" + item.KeyName);
   if (item.Kind == kKindValue || item.Kind == kKindValueData)
     return registry.OpenKey("\\" + subKey, false) && registry.DeleteValue(item.Name);
   if (item.Kind == kKindKey) return registry.DeleteKey("\\" + subKey);

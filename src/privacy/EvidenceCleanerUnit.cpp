@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 #include "privacy/IneterNetExploerUnit.h"
 #include "privacy/WindowSystemUnit.h"
+#include "privacy/WindowsSoftWareUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/PublicFunctionUnit.h"
@@ -81,8 +82,19 @@ std::vector<TEvidenceFinder> DefaultFinders(int category) {
     finders = {ScanIECache,        ScanIEAddressBarHistory,   ScanIECookies,
                ScanIEFavorites,    ScanIEFavoritesExportFile, ScanIEFavoritesImportFolder,
                ScanIEAutoComplete, ScanIEDownloadDirectory,   ScanIESaveDirectory};
+  } else if (category == 1) {
+    finders = {ScanPaintHistory,        ScanWordPadHistory,      ScanMediaPlayerHistory,
+               ScanFrontPageExpressHistory, ScanHelpWorkshopHistory, ScanOfficeHistory,
+               ScanPublisherHistory,    ScanFrontPageHistory,    ScanNetmeetingHistory,
+               ScanMsnMessengerHistory, ScanMsdnHistory,         ScanWinRarHistory,
+               ScanWinZipHistory,       ScanZipMagicHistory,     ScanASPackHistory,
+               ScanACDSeeHistory};
   } else if (category == 2) {
-    finders[14] = ScanRecycleBin;
+    finders = {ScanRunHistory,          ScanSendTo,                 ScanRecentFiles,
+               ScanTelnetHistory,       ScanNetworkPlaces,          ScanMapNetworkDriveHistory,
+               ScanOpenWithHistory,     ScanMmcHistory,             ScanRegeditHistory,
+               ScanStartMenuClickHistory, ScanStartMenuOrderHistory, ScanTrayNotifyHistory,
+               ScanShareFolders,        ScanMuiCache,               ScanRecycleBin};
   }
   return finders;
 }

@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
+#include "privacy/EvidenceCleanUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 
@@ -11,6 +12,18 @@ TResultContentItem& TFindingRecorder::Add() {
   item.Checked = Settings.SelectAll ? 1 : 0;
   item.Filled = 1;
   return item;
+}
+
+TResultContentItem& TFindingRecorder::AddRegistry(std::int32_t kind, const TRegistryItem& item,
+                                                  const std::string& path) {
+  TResultContentItem& finding = Add();
+  finding.Kind = kind;
+  finding.EntryType = "Reg";
+  finding.Section = item.Section;
+  finding.Description = item.Description;
+  finding.ItemName = item.ItemName;
+  finding.Path = path;
+  return finding;
 }
 
 void TFindingRecorder::Recorded() { SetEvidenceCount(node_, ++count_, 0, tree_); }
@@ -30,6 +43,36 @@ void ForEachUserValue(const std::string& subKey,
     if (!ContinueScan()) break;
     visit(registry, name, keyPath);
   }
+}
+
+void ForEachUserSubKey(const std::string& subKey,
+                       const std::function<void(const std::string& name, const std::string& keyPath)>& visit) {
+  std::vector<std::string> names;
+  {
+    win::TRegistry registry(win::KEY_READ);
+    registry.SetRootKey(win::HKEY_CURRENT_USER);
+    if (!registry.OpenKeyReadOnly(subKey)) return;
+    registry.GetKeyNames(names);
+  }
+  const std::string keyPath = CurrentUserPath(subKey);
+  for (const auto& name : names) {
+    if (!ContinueScan()) break;
+    visit(name, keyPath);
+  }
+}
+
+void RecordValueTexts(TFindingRecorder& recorder, const TRegistryItem& item, const std::string& subKey,
+                      const TExcludeContents& ExcludeList,
+                      const std::function<bool(win::TRegistry& registry, const std::string& name)>& take) {
+  ForEachUserValue(subKey, [&](win::TRegistry& registry, const std::string& name, const std::string& keyPath) {
+    if (take && !take(registry, name)) return;
+    const std::string text = registry.ReadString(name).value_or(std::string());
+    if (IsExcludedValue(item.ItemName, keyPath, ExcludeList, text)) return;
+    TResultContentItem& finding = recorder.AddRegistry(kKindValueData, item, keyPath);
+    finding.Name = name;
+    finding.Data = text;
+    recorder.Recorded();
+  });
 }
 
 std::shared_ptr<const TSharedTarget> SharedUserKey(const std::string& subKey, bool subKeys,
@@ -55,6 +98,15 @@ std::int64_t FileSizeOf(const std::string& path) {
   if (!info || (info->attributes & (win::FILE_ATTRIBUTE_DIRECTORY | win::FILE_ATTRIBUTE_REPARSE_POINT)))
     return 0;
   return static_cast<std::int64_t>(info->size);
+}
+
+bool IsListedEntryAttribute(unsigned attributes) {
+  switch (attributes) {
+    case 16: case 2: case 4: case 128: case 256: case 32: case 17: case 18: case 19: case 20:
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool IsSafeEvidenceFolder(const std::string& folder) {

@@ -18,6 +18,13 @@ using TEvidenceFinder = std::function<void(TEvidenceTree& Tree, int NodeIndex,
                                            TResultContents& Results,
                                            const TExcludeContents& ExcludeList)>;
 
+// What the registry findings of one item share.
+struct TRegistryItem {
+  const char* Section;
+  const char* ItemName;  // also the exclusion item
+  const char* Description;
+};
+
 // Records the findings of one finder call: each Add appends a finding
 // ticked by the "SelectAll" setting, Filled 1, and Recorded sets the
 // item's count to the number recorded so far.
@@ -26,6 +33,9 @@ class TFindingRecorder {
   TFindingRecorder(TEvidenceTree& tree, int nodeIndex, TResultContents& results)
       : tree_(tree), node_(nodeIndex), results_(results) {}
   TResultContentItem& Add();
+  // Add with the fields every registry finding of an item has.
+  TResultContentItem& AddRegistry(std::int32_t kind, const TRegistryItem& item,
+                                  const std::string& path);
   void Recorded();
 
  private:
@@ -49,6 +59,17 @@ void ForEachUserValue(const std::string& subKey,
                       const std::function<void(win::TRegistry& registry, const std::string& name,
                                                const std::string& keyPath)>& visit);
 
+// The same for each subkey name.
+void ForEachUserSubKey(const std::string& subKey,
+                       const std::function<void(const std::string& name, const std::string& keyPath)>& visit);
+
+// Records each value of an existing key of the current user (those take
+// accepts, when given) as a kind-2 finding with its text (empty when it is
+// not a string) unless IsExcludedValue(item, key path, text).
+void RecordValueTexts(TFindingRecorder& recorder, const TRegistryItem& item, const std::string& subKey,
+                      const TExcludeContents& ExcludeList,
+                      const std::function<bool(win::TRegistry& registry, const std::string& name)>& take = {});
+
 // A key of the current user shared by several findings, listed at clean
 // time by its subkey names (subKeys) or its value names; entry is the field
 // of each finding that holds that name.
@@ -60,6 +81,11 @@ bool ContinueScan();
 
 // Size of an existing plain file; 0 otherwise.
 std::int64_t FileSizeOf(const std::string& path);
+
+// The attribute words of folder entries that the shell-folder finders list:
+// folders and plain, hidden, system, archive or temporary entries, and
+// read-only folders or read-only hidden or system files.
+bool IsListedEntryAttribute(unsigned attributes);
 
 // A folder that names no drive root and is not the Windows or system folder.
 bool IsSafeEvidenceFolder(const std::string& folder);

@@ -121,12 +121,7 @@ void ScanIEFavorites(TEvidenceTree& Tree, int NodeIndex, TResultContents& Result
   TFindingRecorder recorder(Tree, NodeIndex, Results);
   for (const auto& entry : ListFolderEntries(folder)) {
     if (!ContinueScan()) break;
-    switch (entry.Attributes) {
-      case 16: case 2: case 4: case 128: case 256: case 32: case 17: case 18: case 19: case 20:
-        break;
-      default:
-        continue;
-    }
+    if (!IsListedEntryAttribute(entry.Attributes)) continue;
     if (IsExcludedEntry("Favorites", entry.Name, ExcludeList)) continue;
     TResultContentItem& item = recorder.Add();
     item.Kind = kKindFile;

@@ -12,7 +12,7 @@
 // What a finding is and how it is removed.
 enum TEvidenceKind : std::int32_t {
   kKindFile = 0,             // wipe the file at Path
-  kKindValue = 1,            // delete value Name of key Path
+  kKindValue = 1,            // delete value Name of key Path (subkey KeyName when set)
   kKindValueData = 2,        // the same, Data shown
   kKindKey = 3,              // delete key Path with everything below it
   kKindFirefoxUrl = 4,

@@ -54,6 +54,26 @@ class RecordingView : public EvidenceCleanerView {
   void SetCleanVisible(bool clean) override { cleanVisible = clean; }
 };
 
+// A check tree and one result collection for running finders directly.
+struct Found {
+  TEvidenceTree tree;
+  TSectionList lists[kCategoryCount];
+  TResultContents results;
+  Found() {
+    for (int c = 0; c < kCategoryCount; ++c) BuildEvidenceItemList(c, lists[c]);
+    tree.Build(lists);
+  }
+  void Run(void (*finder)(TEvidenceTree&, int, TResultContents&, const TExcludeContents&), int node,
+           const TExcludeContents& excludes) {
+    finder(tree, node, results, excludes);
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < results.Count(); ++i) names.push_back(results.GetItem(i).Name);
+    return names;
+  }
+};
+
 class PrivacyTest : public ::testing::Test {
  protected:
   void SetUp() override {
