@@ -90,7 +90,8 @@ class CountDelegate : public QStyledItemDelegate {
   QTreeWidget* tree_;
 };
 
-QTreeWidget* NewTree(QWidget* parent, const TEvidenceCleaner& engine) {
+// filter: the window, which handles presses on the tree's state icons.
+QTreeWidget* NewTree(QWidget* parent, QObject* filter, const TEvidenceCleaner& engine) {
   auto* tree = new QTreeWidget(parent);
   tree->setHeaderHidden(true);
   tree->setIndentation(kIndent);
@@ -98,7 +99,7 @@ QTreeWidget* NewTree(QWidget* parent, const TEvidenceCleaner& engine) {
   tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tree->setSelectionBehavior(QAbstractItemView::SelectRows);
   tree->setItemDelegate(new CountDelegate(engine, tree));
-  tree->viewport()->installEventFilter(parent->window());
+  tree->viewport()->installEventFilter(filter);
   return tree;
 }
 
@@ -217,7 +218,7 @@ QWidget* TEvidenceCleanerForm::NewScanPage() {
   SetWhiteBackground(page);
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(0, 0, 0, 0);
-  tvItemsList = NewTree(page, Engine);
+  tvItemsList = NewTree(page, this, Engine);
   tvItemsList->setObjectName(QStringLiteral("tvItemsList"));
   layout->addWidget(tvItemsList, 1);
   auto* bottom = new QWidget(page);
@@ -268,7 +269,7 @@ QWidget* TEvidenceCleanerForm::NewResultPage() {
   panResultSpace = new QLabel(QStringLiteral("KB"), caption);
   captionRow->addWidget(panResultSpace);
 
-  ResultTreeView = NewTree(page, Engine);
+  ResultTreeView = NewTree(page, this, Engine);
   ResultTreeView->setObjectName(QStringLiteral("ResultTreeView"));
   ResultTreeView->setFixedHeight(105);
   layout->addWidget(ResultTreeView);

@@ -1,0 +1,270 @@
+// The Evidence Cleaner end to end on the sample machine: the default scan
+// finds what the table below expects of each item, "Clean" removes exactly
+// the cleaned findings' values, keys, cache entries and files, a rescan
+// finds nothing of them, and what the cleaner must leave alone stays.
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "PrivacyFixture.h"
+#include "SampleMachineCopy.h"
+#include "platform/FileSystem.h"
+#include "platform/Machine.h"
+#include "platform/RegFile.h"
+#include "platform/TextCodec.h"
+#include "platform/Registry.h"
+#include "platform/UrlCache.h"
+
+namespace privacy_test {
+namespace {
+
+// What the default scan finds of each item on the sample machine. Items
+// without a row are left unticked by these tests; add a row when an item's
+// finder finds things on the sample machine. A count of 0 for an item that
+// is ticked by default means the sample machine holds none of its traces;
+// "Favorites" is not ticked by default.
+struct ItemCount {
+  const char* item;
+  int count;
+};
+const ItemCount kDefaultScan[] = {
+    {"Cache", 9},  // five files, two whose file is gone, two history entries
+    {"Address Bar History", 4},
+    {"Cookies", 3},
+    {"Favorites", 0},
+    {"Favorites Export File", 1},
+    {"Favorites Import Folder", 1},
+    {"AutoCompleteData", 2},
+    {"Download Directory", 1},
+    {"Save Directory", 1},
+    {"RecycleBin", 3},  // Dc1.txt, Dc2.jpg and the folder Dc3
+};
+
+const std::string kOwner = "C:\\Documents and Settings\\Owner\\";
+
+// Registry values as "key path" -> value name -> type and data, and every key.
+struct RegistryImage {
+  std::set<std::string> keys;
+  std::map<std::pair<std::string, std::string>, std::pair<win::DWORD, std::vector<std::uint8_t>>> values;
+};
+
+// Upper-cased, with the current user's key under its HKEY_CURRENT_USER name,
+// as the findings name it.
+std::string Upper(const std::string& path) {
+  std::string upper = win::UpperName(path);
+  const std::string user = win::UpperName("HKEY_USERS\\" + win::CurrentMachine()->Config().userSid);
+  if (upper == user || upper.rfind(user + "\\", 0) == 0) upper = "HKEY_CURRENT_USER" + upper.substr(user.size());
+  return upper;
+}
+
+RegistryImage ReadRegistry() {
+  RegistryImage image;
+  win::RegFileContent content;
+  std::string error;
+  EXPECT_TRUE(win::ReadRegistryTree(win::CurrentMachine()->Registry(), "", content, error)) << error;
+  for (const auto& key : content.keys) {
+    image.keys.insert(Upper(key.path));
+    for (const auto& value : key.values) image.values[{Upper(key.path), value.name}] = {value.type, value.data};
+  }
+  return image;
+}
+
+// Host files and folders below a Windows folder of drive C:, with contents.
+std::map<std::string, std::string> HostTree(const std::string& windowsFolder) {
+  std::map<std::string, std::string> tree;
+  std::string relative = windowsFolder.substr(3);
+  for (char& c : relative)
+    if (c == '\\') c = '/';
+  const std::filesystem::path root = win::CurrentMachine()->DriveFolder('C') + "/" + relative;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().lexically_relative(root).string();
+    if (it->is_directory(ec)) {
+      tree[name + "/"] = "";
+    } else {
+      std::ifstream in(it->path(), std::ios::binary);
+      tree[name] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+  }
+  return tree;
+}
+
+// Windows paths that must stay as they are.
+const char* const kLeftAloneFiles[] = {
+    "Local Settings\\Temporary Internet Files\\Content.IE5\\desktop.ini",
+    "Local Settings\\Temporary Internet Files\\Content.IE5\\index.dat",
+    "Local Settings\\History\\desktop.ini",
+    "Local Settings\\History\\History.IE5\\index.dat",
+    "Cookies\\index.dat",
+    "Favorites\\Links\\Customize Links.url",
+    "Favorites\\Media\\Radio Station Guide.url",
+    "Favorites\\Harbor Tone.url",
+};
+const char* const kLeftAloneTrees[] = {
+    "C:\\Documents and Settings\\Owner\\Local Settings\\Temp",
+    "C:\\Documents and Settings\\Owner\\My Documents",
+    "C:\\Documents and Settings\\Owner\\Favorites\\Links",
+    "C:\\Documents and Settings\\Owner\\Favorites\\Media",
+};
+
+class EvidenceSampleMachineTest : public PrivacyTest {
+ protected:
+  void SetUp() override {
+    PrivacyTest::SetUp();
+    ASSERT_TRUE(sample.Ready());
+    cleaner.SetView(&view);
+    cleaner.FormShow();
+  }
+
+  // Ticks exactly the items for which wanted(item name) holds.
+  template <typename Wanted>
+  void TickItems(Wanted wanted) {
+    for (int node = 0; node < cleaner.CheckTree.Count(); ++node) {
+      const TEvidenceNode& n = cleaner.CheckTree.Nodes[node];
+      if (n.Level == 2 && (n.StateIndex == kStateTicked) != wanted(n.Rec->ItemName))
+        cleaner.CheckNodeStateClick(node);
+    }
+  }
+  // The items of the table, as ticked by default.
+  void TickTableItems() {
+    TickItems([](const std::string& item) {
+      for (const ItemCount& row : kDefaultScan)
+        if (item == row.item) return item != "Favorites";
+      return false;
+    });
+  }
+
+  int ItemCountOf(const std::string& item) const {
+    for (const TEvidenceNode& n : cleaner.CheckTree.Nodes)
+      if (n.Level == 2 && n.Rec->ItemName == item) return n.Rec->Count;
+    return -1;
+  }
+
+  SampleMachineCopy sample;
+  ScriptedDialogs dialogs;
+  TEvidenceCleaner cleaner;
+  RecordingView view;
+};
+
+TEST_F(EvidenceSampleMachineTest, DefaultScanCleanAndRescan) {
+  TickTableItems();
+  cleaner.ScanNowBtnClick();
+  int total = 0;
+  for (const ItemCount& row : kDefaultScan) {
+    EXPECT_EQ(ItemCountOf(row.item), row.count) << row.item;
+    total += row.count;
+  }
+  EXPECT_EQ(cleaner.FoundCount, total);
+  EXPECT_EQ(cleaner.CheckTree.Nodes[0].Rec->Count, total);
+
+  const RegistryImage before = ReadRegistry();
+  std::map<std::string, std::map<std::string, std::string>> treesBefore;
+  for (const char* folder : kLeftAloneTrees) treesBefore[folder] = HostTree(folder);
+  std::map<std::string, std::string> recycledBefore = HostTree("C:\\Recycled");
+
+  cleaner.CleanBtnClick();
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(dialogs.messages()[0].text, "Evidences were successfully cleaned!");
+
+  // Every ticked finding was cleaned; the registry lost exactly the cleaned
+  // values and the keys of the cleaned key findings.
+  std::set<std::pair<std::string, std::string>> goneValues;
+  std::vector<std::string> goneKeys;
+  std::vector<TResultContentItem> cleaned;
+  for (const auto& results : cleaner.Results) {
+    for (std::int32_t i = 0; i < results.Count(); ++i) {
+      const TResultContentItem& f = results.GetItem(i);
+      EXPECT_EQ(f.Cleaned, 1) << f.ItemName << " " << f.Name << " " << f.Path;
+      cleaned.push_back(f);
+      if (f.EntryType != "Reg") continue;
+      if (f.Kind == kKindKey) goneKeys.push_back(Upper(f.Path));
+      else goneValues.insert({Upper(f.Path), f.Name});
+    }
+  }
+  const auto underGoneKey = [&](const std::string& key) {
+    for (const std::string& gone : goneKeys)
+      if (key == gone || key.rfind(gone + "\\", 0) == 0) return true;
+    return false;
+  };
+  const RegistryImage after = ReadRegistry();
+  for (const auto& [id, value] : before.values) {
+    const bool removed = goneValues.count(id) > 0 || underGoneKey(id.first);
+    const auto now = after.values.find(id);
+    EXPECT_EQ(now == after.values.end(), removed) << id.first << " " << id.second;
+    if (!removed && now != after.values.end()) {
+      EXPECT_TRUE(now->second == value) << id.first << " " << id.second;
+    }
+    EXPECT_NE(id.first.rfind("HKEY_LOCAL_MACHINE", 0) == 0 && removed, true) << id.first;
+  }
+  for (const auto& [id, value] : after.values) EXPECT_TRUE(before.values.count(id)) << id.first << " " << id.second;
+  for (const std::string& key : before.keys) EXPECT_EQ(after.keys.count(key) == 0, underGoneKey(key)) << key;
+  {
+    win::TRegistry registry(win::KEY_READ);
+    ASSERT_TRUE(registry.OpenKeyReadOnly("Software\\Microsoft\\Internet Explorer\\Main"));
+    EXPECT_EQ(registry.ReadString("Start Page").value_or(""), "http://home.hijack.example/");
+    EXPECT_EQ(registry.ReadString("Search Page").value_or(""), "http://search.example.com/");
+  }
+
+  // Files: the cache's own files, the bins' own files, Favorites' subfolders,
+  // Temp and My Documents stay.
+  for (const char* file : kLeftAloneFiles) EXPECT_TRUE(win::FileExists(kOwner + file)) << file;
+  for (const char* folder : kLeftAloneTrees) EXPECT_EQ(HostTree(folder), treesBefore[folder]) << folder;
+  const std::map<std::string, std::string> recycledAfter = HostTree("C:\\Recycled");
+  EXPECT_EQ(recycledAfter.size(), 2u);
+  EXPECT_EQ(recycledAfter.at("INFO2"), recycledBefore.at("INFO2"));
+  EXPECT_EQ(recycledAfter.at("desktop.ini"), recycledBefore.at("desktop.ini"));
+  EXPECT_TRUE(win::UrlCacheEntryExists("http://www.example.com/sticky.htm"));
+  for (const TResultContentItem& f : cleaned) {
+    if (f.Kind == kKindUrlCache || f.Kind == kKindUrlCookie) {
+      EXPECT_FALSE(win::UrlCacheEntryExists(f.Name)) << f.Name;
+      if (!f.Path.empty()) {
+        EXPECT_FALSE(win::FileExists(f.Path)) << f.Path;
+      }
+    } else if (f.EntryType == "File") {
+      EXPECT_EQ(win::GetFileAttributes(f.Path), win::INVALID_FILE_ATTRIBUTES) << f.Path;
+    }
+  }
+
+  // Finish, then a rescan finds nothing of what was cleaned.
+  cleaner.FinishBtnClick();
+  EXPECT_EQ(cleaner.CheckTree.Nodes[0].Rec->Count, 0);
+  TickTableItems();
+  cleaner.ScanNowBtnClick();
+  for (const ItemCount& row : kDefaultScan) EXPECT_EQ(ItemCountOf(row.item), 0) << row.item;
+  for (const auto& results : cleaner.Results) {
+    for (std::int32_t i = 0; i < results.Count(); ++i) {
+      const TResultContentItem& f = results.GetItem(i);
+      for (const TResultContentItem& c : cleaned) {
+        EXPECT_FALSE(c.ItemName == f.ItemName && c.Name == f.Name && c.Path == f.Path && c.Data == f.Data &&
+                     c.KeyName == f.KeyName)
+            << f.ItemName << " " << f.Name << " " << f.Path;
+      }
+    }
+  }
+}
+
+TEST_F(EvidenceSampleMachineTest, FavoritesTickedListsTheFolderItselfButNotItsSubfoldersContents) {
+  TickItems([](const std::string& item) { return item == "Favorites"; });
+  cleaner.ScanNowBtnClick();
+  std::set<std::string> names;
+  for (std::int32_t i = 0; i < cleaner.Results[0].Count(); ++i) names.insert(cleaner.Results[0].GetItem(i).Name);
+  // desktop.ini is hidden and system, "Harbor Tone.url" archived and read-only.
+  EXPECT_EQ(names, (std::set<std::string>{"bookmark.htm", "Links", "Media", "MSN.com.url", "Weather.url"}));
+  const std::map<std::string, std::string> links = HostTree(kOwner + "Favorites\\Links");
+  cleaner.CleanBtnClick();
+  // The two subfolders are no files to wipe: they stay, and say so.
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(dialogs.messages()[0].text, "2 of 5 evidences could not be cleaned.");
+  EXPECT_FALSE(win::FileExists(kOwner + "Favorites\\bookmark.htm"));
+  EXPECT_TRUE(win::FileExists(kOwner + "Favorites\\Harbor Tone.url"));
+  EXPECT_TRUE(win::FileExists(kOwner + "Favorites\\desktop.ini"));
+  EXPECT_EQ(HostTree(kOwner + "Favorites\\Links"), links);
+}
+
+}  // namespace
+}  // namespace privacy_test
