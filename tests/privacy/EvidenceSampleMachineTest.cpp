@@ -41,12 +41,43 @@ const ItemCount kDefaultScan[] = {
     {"AutoCompleteData", 2},
     {"Download Directory", 1},
     {"Save Directory", 1},
+    {"Paint", 2},
+    {"WordPad", 2},
+    {"Media Player History_List", 3},
+    {"Microsoft Frontpage Express", 1},
+    {"Microsoft Help Workshop", 1},
+    {"Microsoft Office", 2},
+    {"Microsoft Publisher", 1},
+    {"Microsoft FrontPage", 4},  // two "File Name MRU" variants, the web list and the URLs
+    {"Microsoft Netmeeting", 2},
+    {"Microsoft MSN_Messenger", 2},
+    {"MSDN Project MRU_List", 1},
+    {"WinRAR History", 2},
+    {"WinZip History", 5},  // extract, filemenu and three of the five "directories"
+    {"ZipMagic History", 2},
+    {"ASPack History", 1},
+    {"ACDSee History", 2},
+    {"Run History", 6},
+    {"Windows Send To", 1},  // not the shell's own three targets
+    {"Recent Files", 4},
+    {"Telnet Menu History", 3},  // two machines and "LastMachine"
+    {"My Network Places", 1},
+    {"Map Network Drive History", 3},
+    {"Windows Explorer Open With History", 2},
+    {"Microsoft Management Console MRU List", 4},
+    {"Regedit32 History", 1},
+    {"Start Menu Click History", 3},
+    {"Start Menu Order History", 2},
+    {"TrayNotify", 2},
+    {"ShareFolder", 2},
+    {"Exe MUICache", 8},  // not the binary "LangID"
     {"RecycleBin", 3},  // Dc1.txt, Dc2.jpg and the folder Dc3
 };
 
 const std::string kOwner = "C:\\Documents and Settings\\Owner\\";
 
-// Registry values as "key path" -> value name -> type and data, and every key.
+// Registry values as "key path" -> upper-cased value name -> type and data,
+// and every key.
 struct RegistryImage {
   std::set<std::string> keys;
   std::map<std::pair<std::string, std::string>, std::pair<win::DWORD, std::vector<std::uint8_t>>> values;
@@ -68,7 +99,8 @@ RegistryImage ReadRegistry() {
   EXPECT_TRUE(win::ReadRegistryTree(win::CurrentMachine()->Registry(), "", content, error)) << error;
   for (const auto& key : content.keys) {
     image.keys.insert(Upper(key.path));
-    for (const auto& value : key.values) image.values[{Upper(key.path), value.name}] = {value.type, value.data};
+    for (const auto& value : key.values)
+      image.values[{Upper(key.path), win::UpperName(value.name)}] = {value.type, value.data};
   }
   return image;
 }
@@ -104,6 +136,9 @@ const char* const kLeftAloneFiles[] = {
     "Favorites\\Links\\Customize Links.url",
     "Favorites\\Media\\Radio Station Guide.url",
     "Favorites\\Harbor Tone.url",
+    "SendTo\\Desktop (create shortcut).DeskLink",
+    "SendTo\\Mail Recipient.MAPIMail",
+    "SendTo\\My Documents.mydocs",
 };
 const char* const kLeftAloneTrees[] = {
     "C:\\Documents and Settings\\Owner\\Local Settings\\Temp",
@@ -183,7 +218,8 @@ TEST_F(EvidenceSampleMachineTest, DefaultScanCleanAndRescan) {
       cleaned.push_back(f);
       if (f.EntryType != "Reg") continue;
       if (f.Kind == kKindKey) goneKeys.push_back(Upper(f.Path));
-      else goneValues.insert({Upper(f.Path), f.Name});
+      else if (f.Kind == kKindValue && !f.KeyName.empty()) goneKeys.push_back(Upper(f.Path + "\\" + f.KeyName));
+      else goneValues.insert({Upper(f.Path), win::UpperName(f.Name)});
     }
   }
   const auto underGoneKey = [&](const std::string& key) {

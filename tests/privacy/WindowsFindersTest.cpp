@@ -2,10 +2,8 @@
 // exclusion each compares, and what cleaning their findings removes.
 
 #include <algorithm>
-#include <map>
 
 #include "PrivacyFixture.h"
-#include "SampleMachineCopy.h"
 #include "TestMachine.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
@@ -427,69 +425,6 @@ TEST_F(WindowsFindersTest, SharedKeysStayWhenAnythingInThemIsNotATickedFinding) 
       EXPECT_EQ(item.Cleaned, kept ? 0 : 1) << c.what << ": " << Shown(item);
     }
   }
-}
-
-// What the two categories find of each item on the sample machine.
-const std::pair<const char*, int> kSampleCounts[] = {
-    {"Paint", 2}, {"WordPad", 2}, {"Media Player History_List", 3}, {"Microsoft Frontpage Express", 1},
-    {"Microsoft Help Workshop", 1}, {"Microsoft Office", 2}, {"Microsoft Publisher", 1},
-    {"Microsoft FrontPage", 4},  // two "File Name MRU" variants, the web list and the URLs
-    {"Microsoft Netmeeting", 2}, {"Microsoft MSN_Messenger", 2}, {"MSDN Project MRU_List", 1},
-    {"WinRAR History", 2}, {"WinZip History", 5}, {"ZipMagic History", 2}, {"ASPack History", 1},
-    {"ACDSee History", 2},
-    {"Run History", 6}, {"Windows Send To", 1}, {"Recent Files", 4}, {"Telnet Menu History", 3},
-    {"My Network Places", 1}, {"Map Network Drive History", 3}, {"Windows Explorer Open With History", 2},
-    {"Microsoft Management Console MRU List", 4}, {"Regedit32 History", 1}, {"Start Menu Click History", 3},
-    {"Start Menu Order History", 2}, {"TrayNotify", 2}, {"ShareFolder", 2}, {"Exe MUICache", 8},
-};
-
-TEST_F(WindowsFindersTest, SampleMachineCountsCleanAndLeftAlone) {
-  SampleMachineCopy sample;
-  ASSERT_TRUE(sample.Ready());
-  Found found;
-  ScanAll(found, {});
-  std::map<std::string, int> counts;
-  for (int i = 0; i < found.results.Count(); ++i) {
-    const TResultContentItem& item = found.results.GetItem(i);
-    if (item.ItemName != "RecycleBin") ++counts[item.ItemName];
-  }
-  for (const auto& [item, count] : kSampleCounts) {
-    EXPECT_EQ(counts[item], count) << item;
-    counts.erase(item);
-  }
-  for (const auto& [item, count] : counts) ADD_FAILURE() << "unexpected " << item << " " << count;
-
-  TCleanProgress progress;
-  CleanEvidences(found.results, progress, [](const TResultContentItem& item) { return item.ItemName == "RecycleBin"; });
-  for (int i = 0; i < found.results.Count(); ++i) {
-    const TResultContentItem& item = found.results.GetItem(i);
-    if (item.ItemName != "RecycleBin") {
-      EXPECT_EQ(item.Cleaned, 1) << item.ItemName << " " << Shown(item);
-    }
-  }
-  Found again;
-  ScanAll(again, {});
-  for (int i = 0; i < again.results.Count(); ++i)
-    EXPECT_EQ(again.results.GetItem(i).ItemName, "RecycleBin") << Shown(again.results.GetItem(i));
-
-  const std::string owner = "C:\\Documents and Settings\\Owner\\";
-  const std::string winZip = "Software\\Nico Mak Computing\\WinZip\\directories";
-  for (const char* name : {"AddDir", "CheckOutDir"}) EXPECT_TRUE(ValueExists(winZip, name)) << name;
-  for (const char* name : {"CompressionLevel", "CreateBackup", "MaxCompression"})
-    EXPECT_TRUE(ValueExists("Software\\ASPack\\Options", name)) << name;
-  EXPECT_TRUE(ValueExists("Software\\Microsoft\\Windows\\ShellNoRoam\\MUICache", "LangID"));
-  EXPECT_TRUE(ValueExists("Software\\Microsoft\\Office\\10.0\\Access\\Settings\\MRU1", "1"));
-  EXPECT_TRUE(ValueExists("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\TrayNotify", "BalloonTip"));
-  EXPECT_TRUE(ValueExists("Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", "LastKey"));
-  for (const char* file : {"Desktop (create shortcut).DeskLink", "Mail Recipient.MAPIMail", "My Documents.mydocs"})
-    EXPECT_TRUE(win::FileExists(owner + "SendTo\\" + file)) << file;
-  EXPECT_TRUE(win::FileExists(owner + "My Documents\\household.mdb"));
-  win::TRegistry machine(win::KEY_READ);
-  machine.SetRootKey(win::HKEY_LOCAL_MACHINE);
-  ASSERT_TRUE(machine.OpenKeyReadOnly("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\Recent File List"));
-  std::vector<std::string> names;
-  machine.GetValueNames(names);
-  EXPECT_FALSE(names.empty());
 }
 
 }  // namespace
