@@ -33,6 +33,31 @@ bool IsWindowsFolder(const std::string& path) {
          path[1] == ':' && path[2] == '\\' && path.find('/') == std::string::npos;
 }
 
+// CR LF, LF and a CR alone each end a line, so that no value keeps a stray
+// CR that the next save would drop.
+std::string WithLfBreaks(const std::string& text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      result += text[i];
+    } else if (i + 1 == text.size() || text[i + 1] != '\n') {
+      result += '\n';
+    }
+  }
+  return result;
+}
+
+// The value as a line must hold it: quoted when reading would trim blanks or
+// take off a pair of quotes.
+std::string Quoted(const std::string& value) {
+  const bool trimmed = !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
+                                          value.back() == ' ' || value.back() == '\t');
+  const bool unquoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+  return trimmed || unquoted ? "\"" + value + "\"" : value;
+}
+
 std::string WithoutTrailingBackslash(std::string path) {
   while (path.size() > 3 && path.back() == '\\') path.pop_back();
   return path;
@@ -207,7 +232,7 @@ std::string MachineConfig::MailSetting(const std::string& name) const { return L
 bool ParseMachineConfig(const std::string& text, const std::string& fileName,
                         MachineConfig& config, std::string& error) {
   const std::string bom = "\xEF\xBB\xBF";
-  const IniText ini(text.rfind(bom, 0) == 0 ? text.substr(bom.size()) : text);
+  const IniText ini(WithLfBreaks(text.rfind(bom, 0) == 0 ? text.substr(bom.size()) : text));
   MachineConfig parsed;
   ConfigReader reader(parsed);
   for (std::size_t i = 0; i < ini.Lines().size(); ++i) {
@@ -224,7 +249,7 @@ bool ParseMachineConfig(const std::string& text, const std::string& fileName,
 std::string FormatMachineConfig(const MachineConfig& config) {
   std::string text = "[Machine]\n";
   auto line = [&text](const std::string& key, const std::string& value) {
-    text += key + "=" + value + "\n";
+    text += key + "=" + Quoted(value) + "\n";
   };
   line("OSMajor", std::to_string(config.osMajor));
   line("OSMinor", std::to_string(config.osMinor));

@@ -94,6 +94,36 @@ TEST(MachineConfigParse, EmptyTextGivesTheDefaults) {
   EXPECT_TRUE(config.drives.empty());
 }
 
+// What is read is what the next save writes, and that reads back the same.
+TEST(MachineConfigParse, ValuesSurviveASaveUnchanged) {
+  const struct {
+    const char* text;
+    const char* csdVersion;
+  } cases[] = {
+      {"[Machine]\r\nCSDVersion=SP2\r\r\n", "SP2"},         // stray CR before the break
+      {"[Machine]\rCSDVersion=SP2\r", "SP2"},                  // CR alone ends a line
+      {"[Machine]\nCSDVersion=SP2\r", "SP2"},                  // CR at the end of the text
+      {"[Machine]\nCSDVersion=\" SP 2 \"\n", " SP 2 "},        // quoted blanks stay
+      {"[Machine]\nCSDVersion=\"\"SP2\"\"\n", "\"SP2\""},      // one pair of quotes comes off
+      {"[Machine]\nCSDVersion='\t'\n", "\t"},
+      {"[Machine]\nCSDVersion=\"\n", "\""},
+  };
+  for (const auto& c : cases) {
+    MachineConfig config;
+    std::string error;
+    ASSERT_TRUE(ParseMachineConfig(c.text, "m.ini", config, error)) << c.text << error;
+    EXPECT_EQ(config.csdVersion, c.csdVersion) << c.text;
+    MachineConfig again;
+    ASSERT_TRUE(ParseMachineConfig(FormatMachineConfig(config), "m.ini", again, error)) << error;
+    EXPECT_EQ(again.csdVersion, c.csdVersion) << c.text;
+  }
+  // A CR inside a line breaks it there.
+  MachineConfig config;
+  std::string error;
+  EXPECT_FALSE(ParseMachineConfig("[Machine]\rPla\n", "m.ini", config, error));
+  EXPECT_EQ(error, "m.ini: line 2: not a section, an entry or a comment");
+}
+
 TEST(MachineConfigParse, DamagedLinesNameFileAndLine) {
   const struct {
     const char* text;
