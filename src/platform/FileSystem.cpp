@@ -260,6 +260,33 @@ bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& da
   return true;
 }
 
+bool ReadFileChunks(const std::string& path, const ByteSink& take) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return false;
+  if (resolved.entry.kind != EntryKind::File) return Fail(ERROR_ACCESS_DENIED);
+  SetLastError(ERROR_SUCCESS);
+  return ReadHostFileChunks(resolved.host, [&take](const char* chunk, std::size_t size) {
+    return take(reinterpret_cast<const std::uint8_t*>(chunk), size);
+  });
+}
+
+bool WriteFileWith(const std::string& path, const std::function<bool(const ByteSink& write)>& produce) {
+  ResolvedPath resolved;
+  if (!ResolveInExistingFolder(path, resolved) || !CheckWritableFile(resolved)) return false;
+  const bool existed = resolved.Exists();
+  if (!ReplaceHostFile(resolved.host, existed ? std::optional<unsigned>(resolved.entry.mode)
+                                               : std::nullopt,
+                       [&produce](int fd) {
+                         return produce([fd](const std::uint8_t* data, std::size_t size) {
+                           return WriteAll(fd, data, size);
+                         });
+                       })) {
+    return false;
+  }
+  MarkWritten(resolved, existed);
+  return true;
+}
+
 bool AppendFileBytes(const std::string& path, const std::vector<std::uint8_t>& data) {
   ResolvedPath resolved;
   if (!ResolveInExistingFolder(path, resolved) || !CheckWritableFile(resolved)) return false;

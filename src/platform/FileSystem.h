@@ -6,6 +6,7 @@
 // Failures are results with GetLastError() set.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,6 +88,16 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& data);
 // Written through a temporary file and a rename.
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& data);
 bool AppendFileBytes(const std::string& path, const std::vector<std::uint8_t>& data);
+// Files too large to hold: one piece at a time, in order. A sink stops the
+// work by returning false (the call then fails).
+using ByteSink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
+// Hands the pieces of something, from its start, to a sink; false when a read
+// failed or the sink stopped it.
+using ByteSource = std::function<bool(const ByteSink& take)>;
+bool ReadFileChunks(const std::string& path, const ByteSink& take);
+// Written through a temporary file and a rename, as WriteFileBytes: produce
+// hands every piece to its sink; the file is replaced only when it gives true.
+bool WriteFileWith(const std::string& path, const std::function<bool(const ByteSink& write)>& produce);
 // Removes the temporary files that a write through a temporary file left in
 // the folder when its process was killed before the rename (untouched for
 // ten minutes, so a write still running keeps its own).

@@ -139,6 +139,12 @@ bool ReadHostFile(const std::string& hostPath, std::vector<std::uint8_t>& data) 
   });
 }
 
+bool ReadHostFileChunks(const std::string& hostPath,
+                        const std::function<bool(const char*, std::size_t)>& take) {
+  Fd fd(OpenRegularForRead(hostPath));
+  return fd.get() >= 0 && ReadChunks(fd.get(), take);
+}
+
 bool ReplaceHostFile(const std::string& target, std::optional<unsigned> mode,
                      const std::function<bool(int fd)>& fill) {
   std::string temp = TempTemplate(target);

@@ -16,6 +16,9 @@ namespace win::fs_detail {
 
 bool WriteAll(int fd, const void* data, std::size_t size);
 bool ReadHostFile(const std::string& hostPath, std::vector<std::uint8_t>& data);
+// Reads the file to its end piece by piece; take stops it by returning false.
+bool ReadHostFileChunks(const std::string& hostPath,
+                        const std::function<bool(const char*, std::size_t)>& take);
 // Writes a temporary file beside target with fill, gives it mode (the
 // default for new files when none) and renames it over target.
 bool ReplaceHostFile(const std::string& target, std::optional<unsigned> mode,

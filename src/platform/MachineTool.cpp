@@ -5,9 +5,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "platform/Machine.h"
 #include "platform/MachineBuilder.h"
 #include "platform/RegFile.h"
@@ -85,39 +87,18 @@ std::string FullKeyPath(HKEY root, const std::string& below) {
 
 bool IsRegistryPath(const std::string& text) { return UpperName(text).rfind("HK", 0) == 0; }
 
-bool ReadHostBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::error_code ec;
-  const auto size = fs::file_size(path, ec);
-  std::ifstream in(path, std::ios::binary);
-  if (ec || !in) return false;
-  bytes.resize(size);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
-  return static_cast<bool>(in);
-}
-
 // Through a temporary file and a rename, so a failed write keeps the old file.
-bool WriteHostBytes(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                    std::string& error) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      error = "cannot write " + path;
-      std::error_code ec;
-      fs::remove(temporary, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(temporary, path, ec);
-  if (ec) {
-    error = "cannot write " + path + ": " + ec.message();
-    fs::remove(temporary, ec);
-    return false;
-  }
-  return true;
+bool WriteHostWith(const std::string& path, const std::function<bool(const ByteSink& write)>& produce,
+                   std::string& error) {
+  bool produced = true;
+  const bool written = fs_detail::ReplaceHostFile(path, std::nullopt, [&](int fd) {
+    produced = produce([fd](const std::uint8_t* data, std::size_t size) {
+      return fs_detail::WriteAll(fd, data, size);
+    });
+    return produced;
+  });
+  if (!written && produced) error = "cannot write " + path;
+  return written;
 }
 
 std::string TypeName(DWORD type) {
@@ -317,23 +298,30 @@ int Generate(const std::string& folder, const std::string& keysText, std::ostrea
 }
 
 int Import(Machine& machine, const std::string& file, std::ostream& out, std::ostream& err) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadHostBytes(file, bytes)) {
-    err << "fwmachine: cannot read " << file << "\n";
-    return kToolFailed;
-  }
-  RegFileContent content;
-  std::string error;
   const std::string name = fs::path(file).filename().string();
-  if (!ReadRegFile(bytes, name, machine.Config().ansiCodePage, content, error)) {
-    err << "fwmachine: " << error << "\n";
-    return kToolFailed;
+  const ByteSource source = [&file](const ByteSink& take) {
+    return fs_detail::ReadHostFileChunks(file, [&take](const char* data, std::size_t size) {
+      return take(reinterpret_cast<const std::uint8_t*>(data), size);
+    });
+  };
+  RegFileContent content;
+  std::size_t keys = 0;
+  std::string error;
+  switch (ImportRegFileStream(machine.Registry(), source, name, machine.Config().ansiCodePage, content, keys,
+                              error)) {
+    case RegImport::Done:
+      break;
+    case RegImport::BadHeader:
+      err << "fwmachine: " << error << "\n";
+      return kToolFailed;
+    case RegImport::Unreadable:
+      err << "fwmachine: cannot read " << file << "\n";
+      return kToolFailed;
+    case RegImport::NotWritten:
+      err << "fwmachine: " << name << ": " << error << "\n";
+      return kToolFailed;
   }
-  if (!ImportRegContent(machine.Registry(), content, error)) {
-    err << "fwmachine: " << name << ": " << error << "\n";
-    return kToolFailed;
-  }
-  out << "Imported " << content.keys.size() << " keys from " << file << "\n";
+  out << "Imported " << keys << " keys from " << file << "\n";
   if (content.skippedCount == 0) return kToolOk;
   // The lines applied stay applied, as with regedit.
   for (const RegFileSkippedLine& skipped : content.skipped) {
@@ -360,18 +348,19 @@ int Export(Machine& machine, const std::string& file, const std::string& key, st
     }
     keyPath = FullKeyPath(root, below);
   }
-  RegFileContent content;
+  std::size_t keys = 0;
   std::string error;
-  if (!ReadRegistryTree(machine.Registry(), keyPath, content, error)) {
+  if (!WriteHostWith(
+          file,
+          [&](const ByteSink& write) {
+            return WriteRegistryTree(machine.Registry(), keyPath, RegFileFormat::Version5,
+                                     machine.Config().ansiCodePage, write, keys, error);
+          },
+          error)) {
     err << "fwmachine: " << error << "\n";
     return kToolFailed;
   }
-  content.format = RegFileFormat::Version5;
-  if (!WriteHostBytes(file, FormatRegFile(content, machine.Config().ansiCodePage), error)) {
-    err << "fwmachine: " << error << "\n";
-    return kToolFailed;
-  }
-  out << "Exported " << content.keys.size() << " keys to " << file << "\n";
+  out << "Exported " << keys << " keys to " << file << "\n";
   return kToolOk;
 }
 

@@ -155,10 +155,20 @@ bool Commit(RegistryStore& store, std::string& error) {
   return false;
 }
 
+// Applies as regedit imports: a failure is a skipped line of content (the
+// first one's code kept in firstCode) and the rest still applies.
+Applier SkippingApplier(RegistryStore& store, RegFileContent& content, DWORD& firstCode) {
+  return Applier(store, [&content, &firstCode](int line, const std::string& what) {
+    if (firstCode == ERROR_SUCCESS) firstCode = GetLastError();
+    RecordSkippedLine(content, line, what);
+    return true;
+  });
+}
+
 }  // namespace
 
-bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileContent& content,
-                      std::string& error) {
+bool EachRegistryKey(RegistryStore& store, const std::string& keyPath, const RegKeyHandler& take,
+                     std::string& error) {
   struct Pending {
     std::int64_t id;
     std::string path;
@@ -194,7 +204,6 @@ bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileC
     }
     stack.push_back({*id, std::move(path)});
   }
-  std::vector<RegFileKey> keys;
   while (!stack.empty()) {
     Pending key = std::move(stack.back());
     stack.pop_back();
@@ -209,7 +218,7 @@ bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileC
     SetLastError(ERROR_SUCCESS);
     const std::vector<std::string> children = store.ChildNames(key.id);
     if (children.empty() && ReadFailed(key.path, error)) return false;
-    keys.push_back(std::move(entry));
+    if (!take(entry)) return false;
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
       const std::string path = key.path + '\\' + *it;
       if (const auto child = store.FindChild(key.id, *it)) {
@@ -219,9 +228,56 @@ bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileC
       }
     }
   }
+  return true;
+}
+
+bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileContent& content,
+                      std::string& error) {
+  std::vector<RegFileKey> keys;
+  if (!EachRegistryKey(store, keyPath,
+                       [&keys](RegFileKey& key) {
+                         keys.push_back(std::move(key));
+                         return true;
+                       },
+                       error)) {
+    return false;
+  }
   content.keys = std::move(keys);
   return true;
 }
+
+bool WriteRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileFormat format,
+                       unsigned codePage, const ByteSink& write, std::size_t& keys, std::string& error) {
+  constexpr std::size_t kPiece = 1 << 20;
+  const ScopedRowReads rowReads(store);
+  RegFileFormatter formatter(format, codePage);
+  keys = 0;
+  bool written = true;
+  const auto flush = [&](std::size_t atLeast) {
+    std::vector<std::uint8_t>& bytes = formatter.Bytes();
+    if (bytes.size() < atLeast) return true;
+    written = write(bytes.data(), bytes.size());
+    bytes.clear();
+    return written;
+  };
+  const bool read = EachRegistryKey(store, keyPath,
+                                    [&](RegFileKey& key) {
+                                      formatter.Key(key);
+                                      ++keys;
+                                      return flush(kPiece);
+                                    },
+                                    error);
+  if (read) {
+    formatter.End();
+    flush(0);
+  }
+  if (!written) {
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_CANTWRITE);
+    error = "cannot write the file";
+  }
+  return read && written;
+}
+
 
 bool ApplyRegFile(RegistryStore& store, const RegFileContent& content, std::string& error) {
   if (!store.BeginBatch()) {
@@ -249,18 +305,39 @@ bool ImportRegContent(RegistryStore& store, RegFileContent& content, std::string
     return false;
   }
   DWORD firstCode = ERROR_SUCCESS;
-  Applier applier(store, [&content, &firstCode](int line, const std::string& what) {
-    if (firstCode == ERROR_SUCCESS) firstCode = GetLastError();
-    ++content.skippedCount;
-    if (content.skipped.size() < kRegFileSkipsKept) content.skipped.push_back({line, what});
-    return true;
-  });
+  Applier applier = SkippingApplier(store, content, firstCode);
   for (const RegFileKey& key : content.keys) applier.Apply(key);
   if (!Commit(store, error)) return false;
-  std::stable_sort(content.skipped.begin(), content.skipped.end(),
-                   [](const RegFileSkippedLine& a, const RegFileSkippedLine& b) { return a.line < b.line; });
   SetLastError(firstCode);
   return true;
+}
+
+RegImport ImportRegFileStream(RegistryStore& store, const ByteSource& source, const std::string& fileName,
+                              unsigned codePage, RegFileContent& content, std::size_t& keys,
+                              std::string& error) {
+  keys = 0;
+  const ScopedRowReads rowReads(store);
+  if (!store.BeginBatch()) {
+    error = "cannot start writing to the registry: " + Reason();
+    return RegImport::NotWritten;
+  }
+  DWORD firstCode = ERROR_SUCCESS;
+  Applier applier = SkippingApplier(store, content, firstCode);
+  const RegFileRead read = ReadRegFileStream(source, fileName, codePage, content,
+                                             [&](RegFileKey& key) {
+                                               ++keys;
+                                               return applier.Apply(key);
+                                             },
+                                             error);
+  if (read != RegFileRead::Done) {
+    const DWORD code = GetLastError();
+    store.RollbackBatch();
+    SetLastError(code);
+    return read == RegFileRead::BadHeader ? RegImport::BadHeader : RegImport::Unreadable;
+  }
+  if (!Commit(store, error)) return RegImport::NotWritten;
+  SetLastError(firstCode);
+  return RegImport::Done;
 }
 
 bool ExportRegFile(const std::string& windowsPath, const std::string& keyPath,
@@ -271,13 +348,21 @@ bool ExportRegFile(const std::string& windowsPath, const std::string& keyPath,
     error = windowsPath + ": no machine is open";
     return false;
   }
-  RegFileContent content;
-  content.format = format;
-  if (!ReadRegistryTree(*store, keyPath, content, error)) {
-    error = windowsPath + ": " + error;
+  std::size_t keys = 0;
+  std::string readError;
+  bool writeFailed = false;
+  const bool written = WriteFileWith(windowsPath, [&](const ByteSink& write) {
+    const ByteSink noted = [&](const std::uint8_t* data, std::size_t size) {
+      writeFailed = !write(data, size);
+      return !writeFailed;
+    };
+    return WriteRegistryTree(*store, keyPath, format, 0, noted, keys, readError);
+  });
+  if (!written && !writeFailed && !readError.empty()) {
+    error = windowsPath + ": " + readError;
     return false;
   }
-  if (!WriteFileBytes(windowsPath, FormatRegFile(content, 0))) {
+  if (!written) {
     if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_CANTWRITE);
     error = windowsPath + ": cannot write the file";
     return false;
@@ -292,21 +377,23 @@ bool ImportRegFile(const std::string& windowsPath, std::string& error) {
     error = windowsPath + ": no machine is open";
     return false;
   }
-  std::vector<std::uint8_t> bytes;
-  if (!ReadFileBytes(windowsPath, bytes)) {
-    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_FILE_NOT_FOUND);
-    error = windowsPath + ": cannot read the file";
-    return false;
-  }
+  const ByteSource source = [&windowsPath](const ByteSink& take) { return ReadFileChunks(windowsPath, take); };
   RegFileContent content;
-  if (!ReadRegFile(bytes, windowsPath, 0, content, error)) {
-    SetLastError(ERROR_INVALID_DATA);
-    return false;
-  }
-  if (!ImportRegContent(*store, content, error)) {
-    error = windowsPath + ": " + error;
-    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_CANTWRITE);
-    return false;
+  std::size_t keys = 0;
+  switch (ImportRegFileStream(*store, source, windowsPath, 0, content, keys, error)) {
+    case RegImport::Done:
+      break;
+    case RegImport::BadHeader:
+      SetLastError(ERROR_INVALID_DATA);
+      return false;
+    case RegImport::Unreadable:
+      if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_FILE_NOT_FOUND);
+      error = windowsPath + ": cannot read the file";
+      return false;
+    case RegImport::NotWritten:
+      error = windowsPath + ": " + error;
+      if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_CANTWRITE);
+      return false;
   }
   if (content.skippedCount > 0) {
     // What applied stays applied, as with regedit; the import still failed.

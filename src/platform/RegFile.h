@@ -4,9 +4,11 @@
 // "REGEDIT" form is read too.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/WinTypes.h"
 
 namespace win {
@@ -48,6 +50,27 @@ struct RegFileContent {
 
 constexpr std::size_t kRegFileSkipsKept = 10;
 
+// Counts a skipped line and keeps it when it is among the first
+// kRegFileSkipsKept by line number.
+void RecordSkippedLine(RegFileContent& content, int line, std::string what);
+
+// Takes one key of a file or of the registry; false stops the work.
+using RegKeyHandler = std::function<bool(RegFileKey& key)>;
+
+enum class RegFileRead {
+  Done,
+  BadHeader,   // error says so, as ReadRegFile
+  Unreadable,  // the source failed
+  Refused,     // the key handler stopped it
+};
+// ReadRegFile over a file read in pieces (source may be read twice: 8-bit
+// text with a version 5 header is checked for UTF-8 first). Each key goes to
+// take once its last value is read and is not kept: content gets the format
+// and the skipped lines (added to those it holds), and is changed even when
+// the read fails.
+RegFileRead ReadRegFileStream(const ByteSource& source, const std::string& fileName, unsigned codePage,
+                              RegFileContent& content, const RegKeyHandler& take, std::string& error);
+
 // Reads the bytes of a .reg file (BOM or none; CR, LF or CR LF) line by line
 // as regedit does: lines regedit rejects are left out and listed in
 // content.skipped. False, with error "<fileName>: line 1: ...", only when the
@@ -65,7 +88,32 @@ std::string SkippedLinesMessage(const std::string& fileName, const RegFileConten
 // The file bytes for content: header, blank line, key blocks; long hex lines
 // wrapped as regedit wraps them.
 std::vector<std::uint8_t> FormatRegFile(const RegFileContent& content, unsigned codePage);
+// The same bytes formed a key at a time: the header when made, then each
+// key, then the end; Bytes() holds what was formed since it was last cleared.
+class RegFileFormatter {
+ public:
+  RegFileFormatter(RegFileFormat format, unsigned codePage);
+  void Key(const RegFileKey& key);
+  void End();
+  std::vector<std::uint8_t>& Bytes() { return bytes_; }
 
+ private:
+  void Flush();
+  RegFileFormat format_;
+  unsigned codePage_;
+  std::string text_;
+  std::vector<std::uint8_t> bytes_;
+};
+
+// Hands a key with its subtree (keyPath = full path) or, with an empty path,
+// the whole registry to take, one key at a time in file order.
+bool EachRegistryKey(RegistryStore& store, const std::string& keyPath, const RegKeyHandler& take,
+                     std::string& error);
+// Writes what EachRegistryKey reads as a .reg file to write, a piece at a
+// time, without loading the store's image of the whole registry. keys gets
+// the number of keys written.
+bool WriteRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileFormat format,
+                       unsigned codePage, const ByteSink& write, std::size_t& keys, std::string& error);
 // Reads a key with its subtree (keyPath = full path) or, with an empty path,
 // the whole registry, into content.
 bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileContent& content,
@@ -77,6 +125,14 @@ bool ApplyRegFile(RegistryStore& store, const RegFileContent& content, std::stri
 // still applies. False only when the registry could not be written at all
 // (nothing applied then).
 bool ImportRegContent(RegistryStore& store, RegFileContent& content, std::string& error);
+// ImportRegContent over a file read in pieces, in one transaction for the
+// whole file: content gets the format and the skipped lines, keys the number
+// of key blocks read. The result says what failed; NotWritten (error set)
+// when the registry could not be written (nothing applied then).
+enum class RegImport { Done, BadHeader, Unreadable, NotWritten };
+RegImport ImportRegFileStream(RegistryStore& store, const ByteSource& source, const std::string& fileName,
+                              unsigned codePage, RegFileContent& content, std::size_t& keys,
+                              std::string& error);
 
 // Whole operations on files of the current machine (Windows paths): the
 // "Regedit /E file [key]" and "Regedit /s file" commands. An import with

@@ -72,66 +72,137 @@ bool LongerThan(const std::string& name, std::size_t limit) {
 
 bool ValidUtf8(const std::string& text) { return Utf16ToUtf8(Utf8ToUtf16(text)) == text; }
 
-// The file as UTF-8 text. UTF-16LE with or without BOM, UTF-8 with BOM, or
-// 8-bit text: ANSI, except that a version 5 header over valid UTF-8 is read
-// as UTF-8.
-std::string DecodeText(const Bytes& bytes, unsigned codePage) {
-  const bool bom16 = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-  const bool plain16 = !bom16 && bytes.size() >= 2 && bytes[0] != 0 && bytes[1] == 0;
-  if (bom16 || plain16) {
-    // ASCII directly; runs of other characters through the converter.
-    std::string text;
-    text.reserve(bytes.size() / 2);
-    std::u16string run;
-    for (std::size_t i = bom16 ? 2 : 0; i + 1 < bytes.size(); i += 2) {
-      const auto unit = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
-      if (unit >= 0x80) {
-        run.push_back(unit);
-        continue;
-      }
-      if (!run.empty()) {
-        text += Utf16ToUtf8(run);
-        run.clear();
-      }
-      text += static_cast<char>(unit);
-    }
-    text += Utf16ToUtf8(run);
-    return text;
-  }
-  if (bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
-    return std::string(bytes.begin() + 3, bytes.end());
-  }
-  std::string raw(bytes.begin(), bytes.end());
+// How the bytes of a file are text. UTF-16LE with or without BOM, UTF-8
+// with BOM, or 8-bit text: ANSI, except that a version 5 header over valid
+// UTF-8 is read as UTF-8.
+enum class TextForm { Utf16, Utf8, Ansi };
+
+struct TextStart {
+  TextForm form = TextForm::Ansi;
+  std::size_t bomSize = 0;
+  bool utf8IfValid = false;  // ANSI unless the whole file is valid UTF-8
+};
+
+// From the first bytes of the file (all of it when it is short).
+TextStart SniffText(const std::uint8_t* bytes, std::size_t size) {
+  if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return {TextForm::Utf16, 2, false};
+  if (size >= 2 && bytes[0] != 0 && bytes[1] == 0) return {TextForm::Utf16, 0, false};
+  if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return {TextForm::Utf8, 3, false};
+  const std::string_view raw(reinterpret_cast<const char*>(bytes), size);
   const std::size_t start = std::min(raw.find_first_not_of(" \t\r\n"), raw.size());
-  if (StartsWithNoCase(std::string_view(raw).substr(start), kVersion5Header) && ValidUtf8(raw)) {
-    return raw;
-  }
-  return AnsiToUtf8(raw, codePage);
+  return {TextForm::Ansi, 0, StartsWithNoCase(raw.substr(start), kVersion5Header)};
 }
 
-// Splits text at CR LF, LF or CR.
-class LineSplitter {
- public:
-  explicit LineSplitter(std::string_view text) : rest_(text) {}
+// 8-bit text is converted up to its last line break: no character of an
+// ANSI code page or of UTF-8 has a byte 10 or 13 inside it.
+std::size_t AfterLastBreak(std::string_view text) {
+  const std::size_t at = text.find_last_of("\r\n");
+  return at == std::string_view::npos ? 0 : at + 1;
+}
 
-  bool Next(std::string_view& line) {
-    if (done_) return false;
-    const std::size_t end = rest_.find_first_of("\r\n");
-    line = rest_.substr(0, end);
-    if (end == std::string_view::npos) {
-      done_ = true;
-      return !line.empty();
+// Turns the bytes of a file into UTF-8 text piece by piece, with the same
+// result as converting the whole at once.
+class TextDecoder {
+ public:
+  TextDecoder(TextForm form, unsigned codePage) : form_(form), codePage_(codePage) {}
+
+  void Feed(const std::uint8_t* bytes, std::size_t size, std::string& out) {
+    if (form_ == TextForm::Utf16) return FeedUtf16(bytes, size, out);
+    carry_.append(reinterpret_cast<const char*>(bytes), size);
+    const std::size_t cut = AfterLastBreak(carry_);
+    if (cut == 0) return;
+    Convert(std::string_view(carry_).substr(0, cut), out);
+    carry_.erase(0, cut);
+  }
+
+  void Finish(std::string& out) {
+    if (form_ == TextForm::Utf16) {
+      out += Utf16ToUtf8(run_);
+      run_.clear();
+      return;
     }
-    const std::size_t after = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n'
-                                  ? end + 2
-                                  : end + 1;
-    rest_.remove_prefix(after);
-    return true;
+    Convert(carry_, out);
+    carry_.clear();
   }
 
  private:
-  std::string_view rest_;
-  bool done_ = false;
+  // ASCII directly; runs of other characters through the converter.
+  void FeedUtf16(const std::uint8_t* bytes, std::size_t size, std::string& out) {
+    std::size_t i = 0;
+    if (oddByte_ && size > 0) {
+      Unit(static_cast<char16_t>(oddLow_ | (bytes[0] << 8)), out);
+      oddByte_ = false;
+      i = 1;
+    }
+    for (; i + 1 < size; i += 2) Unit(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)), out);
+    if (i < size) {
+      oddByte_ = true;
+      oddLow_ = bytes[i];
+    }
+  }
+
+  void Unit(char16_t unit, std::string& out) {
+    if (unit >= 0x80) {
+      run_.push_back(unit);
+      return;
+    }
+    if (!run_.empty()) {
+      out += Utf16ToUtf8(run_);
+      run_.clear();
+    }
+    out += static_cast<char>(unit);
+  }
+
+  void Convert(std::string_view text, std::string& out) {
+    if (form_ == TextForm::Utf8) {
+      out.append(text);
+    } else {
+      out += AnsiToUtf8(std::string(text), codePage_);
+    }
+  }
+
+  TextForm form_;
+  unsigned codePage_;
+  std::string carry_;    // 8-bit bytes after the last line break
+  std::u16string run_;   // UTF-16 units of a run of non-ASCII characters
+  bool oddByte_ = false;
+  std::uint8_t oddLow_ = 0;
+};
+
+// Splits text fed in pieces at CR LF, LF or CR; a last line without a break
+// counts only when it holds something.
+class LineStream {
+ public:
+  template <typename Emit>
+  void Feed(std::string_view text, Emit&& emit) {
+    pending_.append(text);
+    Split(false, emit);
+  }
+
+  template <typename Emit>
+  void Finish(Emit&& emit) {
+    Split(true, emit);
+    if (!pending_.empty()) emit(std::string_view(pending_));
+    pending_.clear();
+  }
+
+ private:
+  template <typename Emit>
+  void Split(bool atEnd, Emit& emit) {
+    const std::string_view text(pending_);
+    std::size_t pos = 0;
+    for (;;) {
+      const std::size_t end = text.find_first_of("\r\n", pos);
+      if (end == std::string_view::npos) break;
+      // A CR at the end of the piece may be the first half of CR LF.
+      if (text[end] == '\r' && end + 1 == text.size() && !atEnd) break;
+      emit(text.substr(pos, end - pos));
+      pos = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? end + 2 : end + 1;
+    }
+    pending_.erase(0, pos);
+  }
+
+  std::string pending_;
 };
 
 bool IsHexDigit(char c) { return HexDigit(c) >= 0; }
@@ -262,10 +333,7 @@ class RegLineReader {
  private:
   enum class KeyState { None, Open, Deleted };
 
-  void Skip(int line, std::string what) {
-    ++content_.skippedCount;
-    if (content_.skipped.size() < kRegFileSkipsKept) content_.skipped.push_back({line, std::move(what)});
-  }
+  void Skip(int line, std::string what) { RecordSkippedLine(content_, line, std::move(what)); }
 
   void StartLine(std::string_view line) {
     const std::string_view s = TrimLeft(line);
@@ -490,21 +558,132 @@ class RegLineReader {
   HKEY lastRoot_ = 0;
 };
 
+// Feeds the lines of the text to a reader, handing out every key once a
+// later one has started.
+class RegTextReader {
+ public:
+  RegTextReader(unsigned codePage, RegFileContent& content, const RegKeyHandler& take)
+      : content_(content), take_(take), reader_(codePage, content) {}
+
+  // False once the header is missing or take refused a key.
+  bool Feed(std::string_view text) {
+    lines_.Feed(text, [this](std::string_view line) { Line(line); });
+    return Pass(1);
+  }
+  bool Finish() {
+    lines_.Finish([this](std::string_view line) { Line(line); });
+    if (!sawHeader_) return false;
+    reader_.Finish();
+    return Pass(0);
+  }
+  bool SawHeader() const { return sawHeader_; }
+
+ private:
+  void Line(std::string_view line) {
+    if (headerMissing_) return;
+    if (sawHeader_) return reader_.Line(line);
+    sawHeader_ = reader_.Header(line);
+    headerMissing_ = !sawHeader_;
+  }
+
+  // Hands out all keys but the last `keep`.
+  bool Pass(std::size_t keep) {
+    if (headerMissing_ || refused_) return false;
+    std::vector<RegFileKey>& keys = content_.keys;
+    if (keys.size() <= keep) return true;
+    const std::size_t done = keys.size() - keep;
+    for (std::size_t i = 0; i < done && !refused_; ++i) refused_ = !take_(keys[i]);
+    keys.erase(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(done));
+    return !refused_;
+  }
+
+  RegFileContent& content_;
+  const RegKeyHandler& take_;
+  RegLineReader reader_;
+  LineStream lines_;
+  bool sawHeader_ = false;
+  bool headerMissing_ = false;
+  bool refused_ = false;
+};
+
+// True when every piece of 8-bit text is valid UTF-8 (pieces are cut at line
+// breaks, which no UTF-8 sequence holds).
+bool SourceIsUtf8(const ByteSource& source) {
+  std::string carry;
+  bool valid = true;
+  const bool read = source([&](const std::uint8_t* bytes, std::size_t size) {
+    carry.append(reinterpret_cast<const char*>(bytes), size);
+    const std::size_t cut = AfterLastBreak(carry);
+    valid = ValidUtf8(carry.substr(0, cut));
+    carry.erase(0, cut);
+    return valid;
+  });
+  return read && valid && ValidUtf8(carry);
+}
+
+const char* const kMissingHeader =
+    ": line 1: missing header \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\"";
+
 }  // namespace
+
+void RecordSkippedLine(RegFileContent& content, int line, std::string what) {
+  ++content.skippedCount;
+  auto& kept = content.skipped;
+  const auto at = std::upper_bound(kept.begin(), kept.end(), line,
+                                   [](int l, const RegFileSkippedLine& skipped) { return l < skipped.line; });
+  if (at == kept.end() && kept.size() >= kRegFileSkipsKept) return;
+  kept.insert(at, {line, std::move(what)});
+  if (kept.size() > kRegFileSkipsKept) kept.pop_back();
+}
+
+RegFileRead ReadRegFileStream(const ByteSource& source, const std::string& fileName, unsigned codePage,
+                              RegFileContent& content, const RegKeyHandler& take, std::string& error) {
+  constexpr std::size_t kSniffSize = 4096;
+  std::string head;
+  source([&head](const std::uint8_t* bytes, std::size_t size) {
+    head.append(reinterpret_cast<const char*>(bytes), std::min(size, kSniffSize - head.size()));
+    return head.size() < kSniffSize;
+  });
+  TextStart start = SniffText(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
+  if (start.utf8IfValid && SourceIsUtf8(source)) start.form = TextForm::Utf8;
+
+  TextDecoder decoder(start.form, codePage);
+  RegTextReader reader(codePage, content, take);
+  std::string text;
+  std::size_t skip = start.bomSize;
+  bool stopped = false;
+  const bool readOk = source([&](const std::uint8_t* bytes, std::size_t size) {
+    const std::size_t skipped = std::min(skip, size);
+    skip -= skipped;
+    text.clear();
+    decoder.Feed(bytes + skipped, size - skipped, text);
+    stopped = !reader.Feed(text);
+    return !stopped;
+  });
+  if (!readOk && !stopped) return RegFileRead::Unreadable;
+  if (!stopped) {
+    text.clear();
+    decoder.Finish(text);
+    stopped = !(reader.Feed(text) && reader.Finish());
+  }
+  if (!reader.SawHeader()) {
+    error = fileName + kMissingHeader;
+    return RegFileRead::BadHeader;
+  }
+  return stopped ? RegFileRead::Refused : RegFileRead::Done;
+}
 
 bool ReadRegFile(const std::vector<std::uint8_t>& bytes, const std::string& fileName,
                  unsigned codePage, RegFileContent& content, std::string& error) {
-  const std::string text = DecodeText(bytes, codePage);
-  LineSplitter lines(text);
+  const ByteSource whole = [&bytes](const ByteSink& take) { return take(bytes.data(), bytes.size()); };
+  std::vector<RegFileKey> keys;
+  const RegKeyHandler keep = [&keys](RegFileKey& key) {
+    keys.push_back(std::move(key));
+    return true;
+  };
   RegFileContent read;
-  RegLineReader reader(codePage, read);
-  std::string_view line;
-  if (!lines.Next(line) || !reader.Header(line)) {
-    error = fileName + ": line 1: missing header \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\"";
-    return false;
-  }
-  while (lines.Next(line)) reader.Line(line);
-  reader.Finish();
+  if (ReadRegFileStream(whole, fileName, codePage, read, keep, error) != RegFileRead::Done) return false;
+  read.keys = std::move(keys);
   content = std::move(read);
   return true;
 }
@@ -536,7 +715,17 @@ std::string SkippedLinesMessage(const std::string& fileName, const RegFileConten
 namespace win {
 
 std::string DecodeRegFileText(const std::vector<std::uint8_t>& bytes, unsigned codePage) {
-  return DecodeText(bytes, codePage);
+  TextStart start = SniffText(bytes.data(), bytes.size());
+  const std::size_t bom = std::min(start.bomSize, bytes.size());
+  if (start.utf8IfValid &&
+      ValidUtf8(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+    start.form = TextForm::Utf8;
+  }
+  TextDecoder decoder(start.form, codePage);
+  std::string text;
+  decoder.Feed(bytes.data() + bom, bytes.size() - bom, text);
+  decoder.Finish(text);
+  return text;
 }
 
 }  // namespace win

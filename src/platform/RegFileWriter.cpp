@@ -1,6 +1,9 @@
 // Writing .reg files of both forms.
 
 #include "platform/RegFile.h"
+
+#include <utility>
+
 #include "platform/RegFileStrings.h"
 #include "platform/TextCodec.h"
 
@@ -120,30 +123,42 @@ void AppendValue(std::string& out, const RegFileValue& value, RegFileFormat form
 
 }  // namespace
 
+RegFileFormatter::RegFileFormatter(RegFileFormat format, unsigned codePage)
+    : format_(format), codePage_(codePage) {
+  text_ = format == RegFileFormat::Regedit4 ? "REGEDIT4\r\n" : "Windows Registry Editor Version 5.00\r\n";
+  if (format != RegFileFormat::Regedit4) bytes_ = {0xFF, 0xFE};
+}
+
+void RegFileFormatter::Key(const RegFileKey& key) {
+  text_ += "\r\n[";
+  if (key.remove) text_ += '-';
+  text_ += key.path;
+  text_ += "]\r\n";
+  for (const RegFileValue& value : key.values) AppendValue(text_, value, format_, codePage_);
+  Flush();
+}
+
+void RegFileFormatter::End() {
+  text_ += "\r\n";
+  Flush();
+}
+
+// Text goes out one key at a time: UTF-16LE, or ANSI for REGEDIT4.
+void RegFileFormatter::Flush() {
+  if (format_ == RegFileFormat::Regedit4) {
+    const std::string ansi = Utf8ToAnsi(text_, codePage_);
+    bytes_.insert(bytes_.end(), ansi.begin(), ansi.end());
+  } else {
+    regfile::AppendUtf16Le(bytes_, text_);
+  }
+  text_.clear();
+}
+
 std::vector<std::uint8_t> FormatRegFile(const RegFileContent& content, unsigned codePage) {
-  const RegFileFormat format = content.format;
-  std::string out = format == RegFileFormat::Regedit4 ? "REGEDIT4\r\n"
-                                                      : "Windows Registry Editor Version 5.00\r\n";
-  // Version 5 text goes to UTF-16LE one key at a time.
-  Bytes bytes{0xFF, 0xFE};
-  for (const RegFileKey& key : content.keys) {
-    out += "\r\n[";
-    if (key.remove) out += '-';
-    out += key.path;
-    out += "]\r\n";
-    for (const RegFileValue& value : key.values) AppendValue(out, value, format, codePage);
-    if (format == RegFileFormat::Version5) {
-      regfile::AppendUtf16Le(bytes, out);
-      out.clear();
-    }
-  }
-  out += "\r\n";
-  if (format == RegFileFormat::Regedit4) {
-    const std::string ansi = Utf8ToAnsi(out, codePage);
-    return Bytes(ansi.begin(), ansi.end());
-  }
-  regfile::AppendUtf16Le(bytes, out);
-  return bytes;
+  RegFileFormatter formatter(content.format, codePage);
+  for (const RegFileKey& key : content.keys) formatter.Key(key);
+  formatter.End();
+  return std::move(formatter.Bytes());
 }
 
 }  // namespace win

@@ -113,6 +113,7 @@ class SqliteRegistryStore final : public RegistryStore {
   bool Writable(std::int64_t key) override;
   std::string KeyPath(std::int64_t key) override;
   std::uint64_t ChangeCount() override;
+  void AllowImage(bool allow) override;
   bool BeginBatch() override;
   bool CommitBatch() override;
   void RollbackBatch() override;
@@ -209,6 +210,7 @@ class SqliteRegistryStore final : public RegistryStore {
   RegistryCache cache_;
   std::unique_ptr<RegistryImage> image_;
   bool imageWanted_ = false;  // from the first read after opening
+  bool imageAllowed_ = true;
   bool imageFailed_ = false;  // until something is committed
   std::int64_t imageVersion_ = 0;  // data_version when the image was loaded
   std::uint64_t changes_ = 0;  // times the cache was emptied
@@ -427,7 +429,7 @@ void SqliteRegistryStore::CheckImage() {
 const RegistryImage* SqliteRegistryStore::Image() {
   BeginRead();
   if (image_) return image_.get();
-  if (!imageWanted_ || imageFailed_ || depth_ > 0 || !reading_) return nullptr;
+  if (!imageWanted_ || !imageAllowed_ || imageFailed_ || depth_ > 0 || !reading_) return nullptr;
   auto image = std::make_unique<RegistryImage>();
   int rc = SQLITE_OK;
   const auto version = image->Load(db_, rc) ? DataVersion() : std::nullopt;
@@ -438,6 +440,16 @@ const RegistryImage* SqliteRegistryStore::Image() {
   imageVersion_ = *version;
   image_ = std::move(image);
   return image_.get();
+}
+
+void SqliteRegistryStore::AllowImage(bool allow) {
+  if (allow == imageAllowed_) return;
+  imageAllowed_ = allow;
+  // A pass over the whole file keeps few of its pages: none mapped, and a
+  // small page cache (a batch spills what it changed to the log).
+  sqlite3_exec(db_, allow ? "PRAGMA mmap_size=4294967296; PRAGMA cache_size=-262144"
+                          : "PRAGMA mmap_size=0; PRAGMA cache_size=-16384",
+               nullptr, nullptr, nullptr);
 }
 
 void SqliteRegistryStore::ForgetAll() {

@@ -75,6 +75,11 @@ class RegistryStore {
   // Full path "HKEY_LOCAL_MACHINE\SOFTWARE\..." of a key (canonical root).
   virtual std::string KeyPath(std::int64_t key) = 0;
 
+  // False: reads that would load the image of the whole registry go row by
+  // row instead (an image already loaded still serves them), so that one
+  // pass over a large tree holds little; true (the default) again allows it.
+  virtual void AllowImage(bool allow) = 0;
+
   // Changes whenever anything was committed (by anyone) or deleted since the
   // last call: key ids found while it stays the same are still valid.
   virtual std::uint64_t ChangeCount() = 0;
@@ -84,6 +89,18 @@ class RegistryStore {
   virtual bool BeginBatch() = 0;
   virtual bool CommitBatch() = 0;
   virtual void RollbackBatch() = 0;
+};
+
+// Reads row by row (RegistryStore::AllowImage) while this object lives.
+class ScopedRowReads {
+ public:
+  explicit ScopedRowReads(RegistryStore& store) : store_(store) { store_.AllowImage(false); }
+  ~ScopedRowReads() { store_.AllowImage(true); }
+  ScopedRowReads(const ScopedRowReads&) = delete;
+  ScopedRowReads& operator=(const ScopedRowReads&) = delete;
+
+ private:
+  RegistryStore& store_;
 };
 
 // The registry of the current machine; null before a machine is opened.

@@ -54,12 +54,20 @@ bool RunRegedit(const std::string& commandLine) {
 }
 
 // The export is whole: it is there and reads as a .reg file.
+// Read in pieces: a backup of the whole registry is large.
 bool IsCompleteRegFile(const std::string& fileName) {
-  std::vector<std::uint8_t> bytes;
-  if (!win::ReadFileBytes(fileName, bytes) || bytes.empty()) return false;
+  const win::ByteSource source = [&fileName](const win::ByteSink& take) {
+    return win::ReadFileChunks(fileName, take);
+  };
   win::RegFileContent content;
+  std::size_t keys = 0;
   std::string error;
-  return win::ParseRegFile(bytes, fileName, 0, content, error) && !content.keys.empty();
+  const win::RegKeyHandler count = [&keys](win::RegFileKey&) {
+    ++keys;
+    return true;
+  };
+  return win::ReadRegFileStream(source, fileName, 0, content, count, error) == win::RegFileRead::Done &&
+         content.skippedCount == 0 && keys > 0;
 }
 
 }  // namespace
