@@ -5,6 +5,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "privacy/ExclusionSignatureUnit.h"
 #include "privacy/IneterNetExploerUnit.h"
 #include "privacy/WindowSystemUnit.h"
 #include "privacy/WindowsSoftWareUnit.h"
@@ -141,7 +142,10 @@ void TEvidenceCleaner::SetView(EvidenceCleanerView* view) {
 
 // ---- Tabs ------------------------------------------------------------------
 
-void TEvidenceCleaner::FormShow() { ScanBtnClick(); }
+void TEvidenceCleaner::FormShow() {
+  LoadExclusions();
+  ScanBtnClick();
+}
 
 void TEvidenceCleaner::ScanBtnClick() {
   if (scanning_) return;
@@ -155,7 +159,9 @@ void TEvidenceCleaner::ResultBtnClick() {
 }
 
 void TEvidenceCleaner::ExcludeBtnClick() {
-  if (!scanning_ && View) View->ShowPage(kExcludePage);
+  if (scanning_) return;
+  BuildExcludeTree();
+  if (View) View->ShowPage(kExcludePage);
 }
 
 void TEvidenceCleaner::AdvancedBtnClick() {
@@ -368,11 +374,8 @@ void TEvidenceCleaner::FillResultRows(int Category, int Index, bool Append) {
 }
 
 void TEvidenceCleaner::ShowFigures() {
-  if (!View) return;
-  std::string size;
-  std::string unit;
-  TotalSizeText(TotalEvidenceSize, size, unit);
-  View->SetResultFigures(std::to_string(ResultRows.size()), size, unit);
+  TotalSizeText(TotalEvidenceSize, shownSize_, shownUnit_);
+  if (View) View->SetResultFigures(std::to_string(ResultRows.size()), shownSize_, shownUnit_);
 }
 
 std::array<std::string, 7> TEvidenceCleaner::RowTexts(int row) const {
@@ -570,4 +573,154 @@ void TEvidenceCleaner::FinishCleaning() {
 void TEvidenceCleaner::FinishBtnClick() {
   if (scanning_ || cleanVisible_) return;
   ScanBtnClick();
+}
+
+// ---- Exclusion list ------------------------------------------------------------
+
+TExclusionFile TEvidenceCleaner::ExclusionFile() const {
+  return ExcludeFileName.empty() ? TExclusionFile() : TExclusionFile(ExcludeFileName);
+}
+
+void TEvidenceCleaner::ExclusionNotSaved() const {
+  CurrentDialogs().MessageBox("The exclusion list could not be saved.", "Fernwick", MB_OK | MB_ICONWARNING);
+}
+
+void TEvidenceCleaner::LoadExclusions() {
+  // The finders read the list while a scan runs.
+  if (scanning_) return;
+  ExcludeRows.clear();
+  ExclusionFile().Load(ExcludeList);
+  if (CheckTree.Empty()) return;
+  RefreshExcludeCounts();
+  tvExcludeChange(ExcludeSelected);
+}
+
+bool TEvidenceCleaner::AddExclusion(const TExcludeContentItem& Entry) {
+  for (std::int32_t i = 0; i < ExcludeList.Count(); ++i) {
+    const TExcludeContentItem& e = ExcludeList.GetItem(i);
+    if (e.ItemName == Entry.ItemName && e.Key == Entry.Key && e.ValueName == Entry.ValueName && e.Data == Entry.Data)
+      return true;
+  }
+  if (!ExclusionFile().Append(Entry)) return false;
+  ExcludeList.GetItem(ExcludeList.Add()) = Entry;
+  return true;
+}
+
+void TEvidenceCleaner::Exclude1Click(int row) {
+  if (scanning_ || row < 0 || row >= static_cast<int>(ResultRows.size())) return;
+  const TResultItem& r = ResultRows[static_cast<std::size_t>(row)];
+  TResultContentItem* finding = r.Finding;
+  const TExclusionSignature signature = ExclusionSignature(*finding);
+  TExcludeContentItem entry;
+  entry.ItemName = finding->ItemName;
+  entry.Key = signature.Key;
+  entry.Data = signature.Data;
+  // The entries compared by URL or file name carry no value name.
+  if (entry.ItemName != "Cache" && entry.ItemName != "Cookies" && entry.ItemName != "Favorites")
+    entry.ValueName = finding->Name;
+  if (!AddExclusion(entry)) {
+    ExclusionNotSaved();
+    return;
+  }
+  ResultRows.erase(ResultRows.begin() + row);
+  Results[r.Category].DeleteIf([finding](const TResultContentItem& f) { return &f == finding; });
+  --FoundCount;
+  RecountItems();
+  if (View) {
+    View->ResultTreeChanged();
+    View->SetResultFigures(std::to_string(ResultRows.size()), shownSize_, shownUnit_);
+    View->ResultRowsChanged();
+  }
+  ShowResultHint();
+}
+
+int TEvidenceCleaner::ExcludeNodeOf(const TExcludeContentItem& entry) {
+  int category = 0;
+  int index = 0;
+  if (!ItemOfFindingName(entry.ItemName, category, index)) return -1;
+  return kCategoryFirstNode[category] + index - 1;
+}
+
+void TEvidenceCleaner::RefreshExcludeCounts() {
+  ExcludeCounts.fill(0);
+  for (std::int32_t i = 0; i < ExcludeList.Count(); ++i) {
+    const int node = ExcludeNodeOf(ExcludeList.GetItem(i));
+    if (node < 0) continue;
+    ++ExcludeCounts[static_cast<std::size_t>(node)];
+  }
+  for (int category = 0; category < kCategoryCount; ++category) {
+    int sum = 0;
+    for (int p = 0; p < kCategoryItemCounts[category]; ++p)
+      sum += ExcludeCounts[static_cast<std::size_t>(kCategoryFirstNode[category] + p)];
+    ExcludeCounts[static_cast<std::size_t>(TEvidenceTree::CategoryNode(category))] = sum;
+  }
+  ExcludeCounts[0] = ExcludeList.Count();
+  if (View) View->ExcludeCountsChanged();
+}
+
+void TEvidenceCleaner::BuildExcludeTree() {
+  if (CheckTree.Empty()) BuildItemTree();
+  ExcludeSelected = 0;
+  RefreshExcludeCounts();
+  if (View) View->ExcludeTreeRebuilt();
+  tvExcludeChange(0);
+}
+
+void TEvidenceCleaner::tvExcludeChange(int node) {
+  if (node < 0 || node >= CheckTree.Count()) return;
+  ExcludeSelected = node;
+  ExcludeRows.clear();
+  const TEvidenceNode& selected = CheckTree.Nodes[node];
+  for (std::int32_t i = 0; i < ExcludeList.Count(); ++i) {
+    TExcludeContentItem& entry = ExcludeList.GetItem(i);
+    const int item = ExcludeNodeOf(entry);
+    const bool belongs = selected.Level == 0 ||
+                         (selected.Level == 1 && item >= 0 && CheckTree.Nodes[item].Parent == node) ||
+                         (selected.Level == 2 && item == node);
+    if (belongs) ExcludeRows.push_back(&entry);
+  }
+  if (View) View->ExcludeRowsChanged();
+}
+
+std::string TEvidenceCleaner::ExcludeRowText(int row) const {
+  const TExcludeContentItem& entry = *ExcludeRows.at(static_cast<std::size_t>(row));
+  return entry.Data.empty() ? entry.Key : entry.Data;
+}
+
+std::int32_t TEvidenceCleaner::ExcludeIndexOf(const TExcludeContentItem* entry) const {
+  for (std::int32_t i = 0; i < ExcludeList.Count(); ++i)
+    if (&ExcludeList.GetItem(i) == entry) return i;
+  return -1;
+}
+
+void TEvidenceCleaner::ModifyBtnClick(int row) {
+  if (row < 0 || row >= static_cast<int>(ExcludeRows.size()) || !View) return;
+  TExcludeContentItem* entry = ExcludeRows[static_cast<std::size_t>(row)];
+  const std::string node = ExcludeSelected > 0 ? NodeText(ExcludeSelected) : std::string();
+  const int item = node == "Address Bar History" ? 0 : node == "Cookies" ? 1 : node == "Favorites" ? 2 : -1;
+  std::string text = ExcludeRowText(row);
+  if (!View->AskExcludeText("Modify Exclude Item", item, text)) return;
+  TExcludeContentItem changed = *entry;
+  (changed.Data.empty() ? changed.Key : changed.Data) = text;
+  if (!ExclusionFile().Replace(ExcludeIndexOf(entry), *entry, changed)) {
+    ExclusionNotSaved();
+    return;
+  }
+  *entry = changed;
+  View->ExcludeRowsChanged();
+}
+
+void TEvidenceCleaner::RemoveBtnClick(int row) {
+  if (row < 0 || row >= static_cast<int>(ExcludeRows.size())) return;
+  TExcludeContentItem* entry = ExcludeRows[static_cast<std::size_t>(row)];
+  const std::int32_t index = ExcludeIndexOf(entry);
+  if (index < 0) return;
+  if (!ExclusionFile().Remove(index, *entry)) {
+    ExclusionNotSaved();
+    return;
+  }
+  ExcludeRows.erase(ExcludeRows.begin() + row);
+  ExcludeList.Delete(index);
+  if (View) View->ExcludeRowsChanged();
+  RefreshExcludeCounts();
 }

@@ -11,6 +11,7 @@
 #include "privacy/EvidenceCleanUnit.h"
 #include "privacy/EvidenceTreeUnit.h"
 #include "privacy/ExcludeItemUnit.h"
+#include "privacy/ExcludeListUnit.h"
 #include "privacy/FinderSupportUnit.h"
 #include "privacy/ResourceUnit.h"
 #include "privacy/ResultContentUnit.h"
@@ -45,6 +46,15 @@ class EvidenceCleanerView : public EvidenceTreeView, public CleanProgressView {
   virtual void SetCleanGaugeVisible(bool visible) = 0;
   // "Clean" (true) or "Finish" (false).
   virtual void SetCleanVisible(bool clean) = 0;
+  // The exclusion page: its tree was rebuilt, its counts or its rows changed.
+  virtual void ExcludeTreeRebuilt() {}
+  virtual void ExcludeCountsChanged() {}
+  virtual void ExcludeRowsChanged() {}
+  // The exclusion dialog with the caption, the item preselected (0..2, -1
+  // none) and text; true with the entered text on OK.
+  virtual bool AskExcludeText(const std::string& /*caption*/, int /*item*/, std::string& /*text*/) {
+    return false;
+  }
 };
 
 // One row of the result list; it refers to its finding, never to a position.
@@ -71,6 +81,13 @@ class TEvidenceCleaner {
   // The result tree: check-tree node indexes, in tree order.
   std::vector<int> ResultNodes;
   int ResultSelected = -1;  // position in ResultNodes
+  // The exclusion file; empty means the one beside the program.
+  std::string ExcludeFileName;
+  // Exclusion counts of the exclusion tree's nodes (same indexes as the
+  // check tree's), its selected node and the entries of its list.
+  std::array<int, kEvidenceNodeCount> ExcludeCounts{};
+  int ExcludeSelected = 0;
+  std::vector<TExcludeContentItem*> ExcludeRows;
   // The finder of each position of each category.
   std::array<std::vector<TEvidenceFinder>, kCategoryCount> Finders;
 
@@ -108,6 +125,24 @@ class TEvidenceCleaner {
   // Data and Path.
   std::array<std::string, 7> RowTexts(int row) const;
 
+  // Exclusion list.
+  void LoadExclusions();
+  // Adds the entry unless the list holds it already and appends its line;
+  // false when the line could not be saved (the list is then unchanged).
+  bool AddExclusion(const TExcludeContentItem& Entry);
+  // "Exclude" on a result row: the finding's exclusion entry, then the
+  // finding leaves the results and the counts are worked out again.
+  void Exclude1Click(int row);
+  void BuildExcludeTree();
+  void RefreshExcludeCounts();
+  void tvExcludeChange(int node);
+  // The row's text: its entry's Data, else its Key.
+  std::string ExcludeRowText(int row) const;
+  void ModifyBtnClick(int row);
+  void RemoveBtnClick(int row);
+  // The check-tree node of the item an entry belongs to; -1 for none.
+  static int ExcludeNodeOf(const TExcludeContentItem& entry);
+
   // Clean and finish.
   void CleanBtnClick();
   void FinishBtnClick();
@@ -120,11 +155,17 @@ class TEvidenceCleaner {
   void FinishCleaning();
   bool FindingOfItem(const TResultContentItem& finding, const TEvidenceItemInfo& info) const;
   void ShowFigures();
+  TExclusionFile ExclusionFile() const;
+  std::int32_t ExcludeIndexOf(const TExcludeContentItem* entry) const;
+  void ExclusionNotSaved() const;
 
   bool scanning_ = false;
   bool cleanVisible_ = true;
   int scanGauge_ = 0;
   int scanGaugeMax_ = 0;
+  // The "Size" figure shown, kept when a row is excluded.
+  std::string shownSize_ = "0";
+  std::string shownUnit_ = "KB";
 };
 
 // The finders of a category in position order (items without a finder yet

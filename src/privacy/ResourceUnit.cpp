@@ -97,3 +97,27 @@ void BuildEvidenceItemList(int Category, TSectionList& List) {
     List.push_back(std::move(rec));
   }
 }
+
+bool ItemOfFindingName(const std::string& Name, int& Category, int& Index) {
+  static const struct {
+    const char* name;
+    int index;
+  } kOwnNames[] = {{"FireFox Cookies", 6}, {"Netscape History", 8}, {"Netscape Cookies", 9}, {"netscape Cache", 10}};
+  for (const auto& own : kOwnNames) {
+    if (Name == own.name) {
+      Category = 3;
+      Index = own.index;
+      return true;
+    }
+  }
+  for (int category = 0; category < kCategoryCount; ++category) {
+    for (int index = 1; index <= kCategoryItemCounts[category]; ++index) {
+      if (Name == EvidenceItemInfo(category, index)->ItemName) {
+        Category = category;
+        Index = index;
+        return true;
+      }
+    }
+  }
+  return false;
+}

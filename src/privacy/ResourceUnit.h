@@ -50,3 +50,8 @@ struct TEvidenceItemInfo {
 
 // Info of item Index (1-based) of Category; null outside the table.
 const TEvidenceItemInfo* EvidenceItemInfo(int Category, int Index);
+
+// The item whose findings carry ItemName Name: the item of that name, or the
+// browser item whose finder writes a name of its own ("FireFox Cookies",
+// "Netscape History", "Netscape Cookies", "netscape Cache"). False for none.
+bool ItemOfFindingName(const std::string& Name, int& Category, int& Index);

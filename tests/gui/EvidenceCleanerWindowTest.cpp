@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -171,6 +172,76 @@ TEST_F(EvidenceCleanerWindow, ScanUntickCleanFinishAndScanAgainOnTheSampleMachin
   EXPECT_EQ(CountOf(*ev, "Address Bar History"), 0);
   EXPECT_EQ(CountOf(*ev, "RecycleBin"), 0);
   EXPECT_EQ(ev->Engine.FoundCount, 4);
+}
+
+TEST_F(EvidenceCleanerWindow, ExcludeARowThenModifyAndRemoveItsEntry) {
+  SampleMachineCopy machine;
+  ASSERT_TRUE(machine.Ready());
+  ScriptedDialogs dialogs;
+  TDM dm;
+  TFernwickForm form;
+  TEvidenceCleanerForm* ev = Open(form);
+  ASSERT_NE(ev, nullptr);
+  ev->ScanNowBtn->click();
+  const int cookies = CountOf(*ev, "Cookies");
+  ASSERT_GT(cookies, 0);
+
+  // A right click selects the row under the mouse; "Exclude" takes that one.
+  QTreeWidgetItem* cookiesNode = ItemNamed(ev->ResultTreeView, "Cookies");
+  ASSERT_NE(cookiesNode, nullptr);
+  ev->ResultTreeView->setCurrentItem(cookiesNode);
+  ASSERT_EQ(ev->ResultListView->model()->rowCount(), cookies);
+  ev->ResultListView->doItemsLayout();
+  const QRect second = ev->ResultListView->visualRect(ev->ResultListView->model()->index(1, 1));
+  SendMouse(ev->ResultListView->viewport(), QEvent::MouseButtonPress, Qt::RightButton, second.center(),
+            Qt::RightButton);
+  const std::string url = ev->Engine.ResultRows[1].Finding->Name;
+  ev->Exclude1->trigger();
+  EXPECT_EQ(ev->ResultListView->model()->rowCount(), cookies - 1);
+  EXPECT_EQ(ev->abResultCount->text().toInt(), cookies - 1);
+  EXPECT_EQ(CountOf(*ev, "Cookies"), cookies - 1);
+  ASSERT_EQ(ev->Engine.ExcludeList.Count(), 1);
+  EXPECT_EQ(ev->Engine.ExcludeList.GetItem(0).Key, url);
+
+  // The Exclude page: counts in the tree, the entry in the list.
+  SendClick(ev->ExcludeBtn);
+  EXPECT_EQ(ev->DataNotebook->currentIndex(), kExcludePage);
+  EXPECT_EQ(ev->ExcludeListView->topLevelItemCount(), 1);
+  QTreeWidgetItem* excludedCookies = ItemNamed(ev->tvExclude, "Cookies");
+  ASSERT_NE(excludedCookies, nullptr);
+  ev->tvExclude->setCurrentItem(excludedCookies);
+  ASSERT_EQ(ev->ExcludeListView->topLevelItemCount(), 1);
+  EXPECT_EQ(ev->ExcludeListView->topLevelItem(0)->text(0), "Cookies");
+  EXPECT_EQ(ev->ExcludeListView->topLevelItem(0)->text(1).toStdString(), url);
+  EXPECT_EQ(ev->Engine.ExcludeCounts[4], 1);
+
+  // "Modify" shows the dialog with the item and the text; OK changes the entry.
+  ev->ExcludeListView->setCurrentItem(ev->ExcludeListView->topLevelItem(0));
+  QString caption;
+  int item = -2;
+  QString shown;
+  ev->RunModal = [&](QDialog& dialog) {
+    auto* data = qobject_cast<TExcludeDataForm*>(&dialog);
+    if (!data) return false;
+    caption = data->windowTitle();
+    item = data->cbSection->currentIndex();
+    shown = data->edTextName->text();
+    data->edTextName->setText(QStringLiteral("Cookie:owner@changed/"));
+    return data->mrOkBtn->isEnabled();
+  };
+  ev->ModifyBtn->click();
+  EXPECT_EQ(caption, "Modify Exclude Item");
+  EXPECT_EQ(item, 1);
+  EXPECT_EQ(shown.toStdString(), url);
+  EXPECT_EQ(ev->ExcludeListView->topLevelItem(0)->text(1), "Cookie:owner@changed/");
+  EXPECT_EQ(ev->Engine.ExcludeList.GetItem(0).Key, "Cookie:owner@changed/");
+
+  ev->ExcludeListView->setCurrentItem(ev->ExcludeListView->topLevelItem(0));
+  ev->RemoveBtn->click();
+  EXPECT_EQ(ev->ExcludeListView->topLevelItemCount(), 0);
+  EXPECT_EQ(ev->Engine.ExcludeList.Count(), 0);
+  EXPECT_EQ(ev->Engine.ExcludeCounts[0], 0);
+  EXPECT_TRUE(dialogs.messages().empty());
 }
 
 }  // namespace

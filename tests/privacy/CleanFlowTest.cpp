@@ -40,11 +40,14 @@ TEST_F(CleanFlowTest, RecycleBinsAreEmptiedOnlyWhenEveryRecycledFindingGoes) {
   };
   for (const Case& c : {Case{Setup::NotScanned, false, false}, Case{Setup::AllTicked, true, true},
                         Case{Setup::OneUnticked, false, true}, Case{Setup::Excluded, false, true}}) {
-    TestMachine m(kReg, kFiles);
+    // The exclusion file beside the program names "RecycleBin".
+    TestMachine m(kReg, std::string(kFiles) + (c.setup == Setup::Excluded
+                                                   ? "C:\\Program Files\\Fernwick\\Exclude1Items.est | "
+                                                     "text=RecycleBin|C:\\\\Recycled\\\\none!<\\r\\n\n"
+                                                   : ""));
     ScriptedDialogs dialogs;
     TEvidenceCleaner cleaner;
     RecordingView view;
-    if (c.setup == Setup::Excluded) cleaner.ExcludeList.GetItem(cleaner.ExcludeList.Add()) = {"RecycleBin", "C:\\Recycled\\none", "", ""};
     Scan(cleaner, view, c.setup != Setup::NotScanned);
     if (c.setup == Setup::OneUnticked) {
       for (std::int32_t i = 0; i < cleaner.Results[2].Count(); ++i)

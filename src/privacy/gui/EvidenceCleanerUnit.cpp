@@ -1,9 +1,12 @@
 #include "privacy/gui/EvidenceCleanerUnit.h"
 
 #include <QAbstractTableModel>
+#include <QComboBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -16,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "shell/gui/DMUnit.h"
+#include "privacy/gui/ExcludeDataUnit.h"
 #include "shell/gui/FormPlacement.h"
 
 namespace {
@@ -55,8 +59,9 @@ void StyleGauge(QProgressBar* gauge) {
 // Paints a node's count at the right of its row, as the trees show it.
 class CountDelegate : public QStyledItemDelegate {
  public:
-  CountDelegate(const TEvidenceCleaner& engine, QTreeWidget* tree)
-      : QStyledItemDelegate(tree), engine_(engine), tree_(tree) {}
+  // count: the number painted for a node (the check tree's or the exclusion counts).
+  CountDelegate(const TEvidenceCleaner& engine, QTreeWidget* tree, std::function<int(int)> count)
+      : QStyledItemDelegate(tree), engine_(engine), tree_(tree), count_(std::move(count)) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
@@ -75,7 +80,7 @@ class CountDelegate : public QStyledItemDelegate {
     font.setPointSize(9);
     font.setBold(n.Level < 2);
     painter->setFont(font);
-    const QString count = QString::number(n.Rec->Count);
+    const QString count = QString::number(count_(node));
     const int width = QFontMetrics(font).horizontalAdvance(count);
     const int x = tree_->viewport()->width() - (width + 30);
     const QRect text(x, option.rect.top(), width + 4, option.rect.height());
@@ -88,17 +93,20 @@ class CountDelegate : public QStyledItemDelegate {
  private:
   const TEvidenceCleaner& engine_;
   QTreeWidget* tree_;
+  std::function<int(int)> count_;
 };
 
 // filter: the window, which handles presses on the tree's state icons.
-QTreeWidget* NewTree(QWidget* parent, QObject* filter, const TEvidenceCleaner& engine) {
+QTreeWidget* NewTree(QWidget* parent, QObject* filter, const TEvidenceCleaner& engine,
+                     std::function<int(int)> count = {}) {
   auto* tree = new QTreeWidget(parent);
   tree->setHeaderHidden(true);
   tree->setIndentation(kIndent);
   tree->setIconSize(QSize(34, 16));
   tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tree->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tree->setItemDelegate(new CountDelegate(engine, tree));
+  if (!count) count = [&engine](int node) { return engine.CheckTree.Nodes[static_cast<std::size_t>(node)].Rec->Count; };
+  tree->setItemDelegate(new CountDelegate(engine, tree, std::move(count)));
   tree->viewport()->installEventFilter(filter);
   return tree;
 }
@@ -192,12 +200,14 @@ TEvidenceCleanerForm::TEvidenceCleanerForm(QWidget* owner) : QWidget(owner) {
   DataNotebook = new QStackedWidget(this);
   DataNotebook->addWidget(NewScanPage());
   DataNotebook->addWidget(NewResultPage());
-  for (const char* name : {"Exclude", "Advanced"}) {
+  DataNotebook->addWidget(NewExcludePage());
+  for (const char* name : {"Advanced"}) {
     auto* page = new QWidget(DataNotebook);
     page->setObjectName(QString::fromLatin1(name));
     SetWhiteBackground(page);
     DataNotebook->addWidget(page);
   }
+  RunModal = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
   layout->addWidget(DataNotebook, 1);
 
   Engine.SetView(this);
@@ -292,6 +302,17 @@ QWidget* TEvidenceCleanerForm::NewResultPage() {
   ResultListView->setColumnWidth(2, 60);
   ResultListView->horizontalHeader()->setStretchLastSection(true);
   ResultListView->viewport()->installEventFilter(this);
+  ResultListView->setContextMenuPolicy(Qt::CustomContextMenu);
+  pmExclude = new QMenu(ResultListView);
+  Exclude1 = pmExclude->addAction(QStringLiteral("Exclude"));
+  Exclude1->setObjectName(QStringLiteral("Exclude1"));
+  connect(ResultListView, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    if (ResultListView->indexAt(at).isValid()) pmExclude->popup(ResultListView->viewport()->mapToGlobal(at));
+  });
+  connect(Exclude1, &QAction::triggered, this, [this] {
+    const QModelIndexList rows = ResultListView->selectionModel()->selectedRows();
+    if (!rows.isEmpty()) Engine.Exclude1Click(rows.front().row());
+  });
   layout->addWidget(ResultListView, 1);
   layout->addWidget(caption);
 
@@ -326,7 +347,13 @@ QWidget* TEvidenceCleanerForm::NewResultPage() {
 
 void TEvidenceCleanerForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (shown_) return;
+  // Every show reloads the exclusion list; the Scan page is set up on the
+  // first one only, so that showing the main window again keeps the results.
+  if (event->spontaneous()) return;
+  if (shown_) {
+    Engine.LoadExclusions();
+    return;
+  }
   shown_ = true;
   Engine.FormShow();
 }
@@ -350,6 +377,10 @@ bool TEvidenceCleanerForm::eventFilter(QObject* watched, QEvent* event) {
           return true;
         }
       }
+    } else if (watched == ResultListView->viewport() && mouse->button() == Qt::RightButton) {
+      // The row under the mouse is selected before its menu opens.
+      const QModelIndex index = ResultListView->indexAt(mouse->pos());
+      if (index.isValid()) ResultListView->selectRow(index.row());
     } else if (watched == ResultListView->viewport() && mouse->button() == Qt::LeftButton) {
       const QModelIndex index = ResultListView->indexAt(mouse->pos());
       if (index.isValid() && index.column() == 0 &&
@@ -511,6 +542,105 @@ void TEvidenceCleanerForm::SetCleanGaugeVisible(bool visible) { cdGauge->setVisi
 void TEvidenceCleanerForm::SetCleanVisible(bool clean) {
   CleanBtn->setVisible(clean);
   FinishBtn->setVisible(!clean);
+}
+
+// ---- Exclude page -------------------------------------------------------------
+
+QWidget* TEvidenceCleanerForm::NewExcludePage() {
+  auto* page = new QWidget(this);
+  page->setObjectName(QStringLiteral("Exclude"));
+  SetWhiteBackground(page);
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
+  tvExclude = NewTree(page, this, Engine, [this](int node) {
+    return Engine.ExcludeCounts[static_cast<std::size_t>(node)];
+  });
+  tvExclude->setObjectName(QStringLiteral("tvExclude"));
+  tvExclude->setFixedHeight(137);
+  layout->addWidget(tvExclude);
+  connect(tvExclude, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (!filling_ && item) Engine.tvExcludeChange(item->data(0, kNodeRole).toInt());
+  });
+
+  ExcludeListView = new QTreeWidget(page);
+  ExcludeListView->setObjectName(QStringLiteral("ExcludeListView"));
+  ExcludeListView->setRootIsDecorated(false);
+  ExcludeListView->setColumnCount(2);
+  ExcludeListView->setHeaderLabels({QStringLiteral("Item"), QStringLiteral("Name")});
+  ExcludeListView->setColumnWidth(0, 140);
+  ExcludeListView->header()->setStretchLastSection(true);
+  ExcludeListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ExcludeListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ExcludeListView->setStyleSheet(QStringLiteral("QTreeView::item { border-bottom: 1px solid #d8d8d8; }"));
+  layout->addWidget(ExcludeListView, 1);
+
+  auto* bottom = new QWidget(page);
+  bottom->setFixedHeight(46);
+  auto* row = new QHBoxLayout(bottom);
+  row->addStretch(1);
+  AddBtn = NewButton(bottom, "Add", "AddBtn");
+  ModifyBtn = NewButton(bottom, "Modify", "ModifyBtn");
+  RemoveBtn = NewButton(bottom, "Remove", "RemoveBtn");
+  for (QPushButton* button : {AddBtn, ModifyBtn, RemoveBtn}) {
+    button->setFixedSize(75, 28);
+    row->addWidget(button);
+  }
+  AddBtn->hide();
+  layout->addWidget(bottom);
+  connect(ModifyBtn, &QPushButton::clicked, this, [this] { Engine.ModifyBtnClick(SelectedExcludeRow()); });
+  connect(RemoveBtn, &QPushButton::clicked, this, [this] { Engine.RemoveBtnClick(SelectedExcludeRow()); });
+  return page;
+}
+
+int TEvidenceCleanerForm::SelectedExcludeRow() const {
+  QTreeWidgetItem* item = ExcludeListView->currentItem();
+  if (item == nullptr || !item->isSelected()) return -1;
+  return ExcludeListView->indexOfTopLevelItem(item);
+}
+
+void TEvidenceCleanerForm::ExcludeTreeRebuilt() {
+  filling_ = true;
+  tvExclude->clear();
+  std::vector<QTreeWidgetItem*> items;
+  const auto& nodes = Engine.CheckTree.Nodes;
+  for (int i = 0; i < static_cast<int>(nodes.size()); ++i) {
+    QTreeWidgetItem* item = nodes[i].Parent < 0
+                                ? new QTreeWidgetItem(tvExclude)
+                                : new QTreeWidgetItem(items[static_cast<std::size_t>(nodes[i].Parent)]);
+    item->setText(0, Text(Engine.NodeText(i)));
+    item->setData(0, kNodeRole, i);
+    const int image = nodes[i].Level == 0 ? kImageRoot : nodes[i].Level == 1 ? 1 + nodes[i].Rec->Category : kImageItem;
+    item->setIcon(0, NodeIcon(-1, image));
+    QFont font = item->font(0);
+    font.setBold(nodes[i].Level < 2);
+    item->setFont(0, font);
+    items.push_back(item);
+  }
+  tvExclude->expandAll();
+  if (!items.empty()) tvExclude->setCurrentItem(items.front());
+  filling_ = false;
+}
+
+void TEvidenceCleanerForm::ExcludeCountsChanged() { tvExclude->viewport()->update(); }
+
+void TEvidenceCleanerForm::ExcludeRowsChanged() {
+  ExcludeListView->clear();
+  for (int row = 0; row < static_cast<int>(Engine.ExcludeRows.size()); ++row) {
+    auto* item = new QTreeWidgetItem(ExcludeListView);
+    item->setText(0, Text(Engine.ExcludeRows[static_cast<std::size_t>(row)]->ItemName));
+    item->setText(1, Text(Engine.ExcludeRowText(row)));
+  }
+}
+
+bool TEvidenceCleanerForm::AskExcludeText(const std::string& caption, int item, std::string& text) {
+  TExcludeDataForm dialog(Engine.ItemLists[0], this);
+  dialog.setWindowTitle(Text(caption));
+  dialog.cbSection->setCurrentIndex(item);
+  dialog.edTextName->setText(Text(text));
+  if (!RunModal(dialog)) return false;
+  text = dialog.edTextName->text().toStdString();
+  return true;
 }
 
 TEvidenceCleanerForm* CreateEvidenceCleanerForm(QWidget* parent) {

@@ -6,12 +6,16 @@
 // (privacy/EvidenceCleanerUnit.h).
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "privacy/EvidenceCleanerUnit.h"
 #include "shell/DMUnit.h"
 
+class QAction;
+class QDialog;
 class QLabel;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -49,6 +53,16 @@ class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public 
   QProgressBar* cdGauge;
   QPushButton* CleanBtn;
   QPushButton* FinishBtn;
+  QMenu* pmExclude;
+  QAction* Exclude1;
+  // The Exclude page.
+  QTreeWidget* tvExclude;
+  QTreeWidget* ExcludeListView;
+  QPushButton* AddBtn;
+  QPushButton* ModifyBtn;
+  QPushButton* RemoveBtn;
+  // Shows a dialog modally; true on OK (tests answer it themselves).
+  std::function<bool(QDialog&)> RunModal;
 
   // The check tree's item for an absolute node index.
   QTreeWidgetItem* CheckItem(int node) const;
@@ -76,6 +90,10 @@ class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public 
   void SetHint(const std::string& text, bool beside) override;
   void SetCleanGaugeVisible(bool visible) override;
   void SetCleanVisible(bool clean) override;
+  void ExcludeTreeRebuilt() override;
+  void ExcludeCountsChanged() override;
+  void ExcludeRowsChanged() override;
+  bool AskExcludeText(const std::string& caption, int item, std::string& text) override;
   // EvidenceAnimationView
   void SetNodeImage(int node, int image) override;
 
@@ -86,6 +104,8 @@ class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public 
  private:
   QWidget* NewScanPage();
   QWidget* NewResultPage();
+  QWidget* NewExcludePage();
+  int SelectedExcludeRow() const;
   void PaintNode(QTreeWidgetItem* item, const TEvidenceNode& node) const;
   bool shown_ = false;
   bool filling_ = false;
