@@ -427,5 +427,33 @@ TEST_F(WindowsFindersTest, SharedKeysStayWhenAnythingInThemIsNotATickedFinding) 
   }
 }
 
+TEST_F(WindowsFindersTest, CancelStopsTheListsAndTheKeysAfterThem) {
+  std::string reg = "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
+                    "\"Recent\"=\"C:\\\\Recent\"\n";
+  std::string files;
+  for (const char* key : {"Software\\Nico Mak Computing\\WinZip\\extract", "Software\\Nico Mak Computing\\WinZip\\filemenu",
+                          "Software\\Microsoft\\Telnet"}) {
+    reg += std::string("[HKEY_CURRENT_USER\\") + key + "]\n";
+    for (int i = 0; i < 6; ++i) reg += "\"v" + std::to_string(i) + "\"=\"x\"\n";
+  }
+  for (int i = 0; i < 6; ++i) {
+    reg += "[HKEY_CURRENT_USER\\Software\\Microsoft\\Telnet\\host" + std::to_string(i) + "]\n";
+    files += "C:\\Recent\\f" + std::to_string(i) + ".lnk\n";
+  }
+  TestMachine m(reg, files);
+  for (const auto& [finder, node] : std::vector<std::pair<Finder, int>>{
+           {ScanWinZipHistory, 24}, {ScanTelnetHistory, 32}, {ScanRecentFiles, 31}}) {
+    ScanState = 1;
+    int pumped = 0;
+    SetProcessMessagesHook([&pumped] {
+      if (++pumped == 4) ScanState = 2;
+    });
+    Found found;
+    found.Run(finder, node, {});
+    EXPECT_EQ(found.results.Count(), 3) << node;
+    EXPECT_EQ(found.tree.Nodes[node].Rec->Count, 3) << node;
+  }
+}
+
 }  // namespace
 }  // namespace privacy_test
