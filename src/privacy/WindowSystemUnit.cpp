@@ -1,5 +1,8 @@
 #include "privacy/WindowSystemUnit.h"
 
+#include <cctype>
+#include <functional>
+
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
