@@ -151,11 +151,14 @@ std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& 
   }
   const auto records = state ? state->FileAttributesIn(UpperName(folderWindows))
                              : std::map<std::string, DWORD>();
+  // "*" and "*.*" match every name: a whole-folder listing tests none.
+  const bool everyName = mask == "*" || mask == "*.*";
+  const std::vector<int> maskTokens = DosPattern(Utf8ToUtf16(UpperName(mask)));
   while (const dirent* item = readdir(dir.get())) {
     const std::string name = item->d_name;
     // A name with a backslash could never be reached by a Windows path.
     if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
-    if (!WildcardMatch(mask, name)) continue;
+    if (!everyName && !DosMatch(maskTokens, Utf8ToUtf16(UpperName(name)))) continue;
     const HostEntry entry = StatHost(folderHost + "/" + name);
     if (entry.kind == EntryKind::Missing) continue;
     const auto record = records.find(UpperName(name));

@@ -251,6 +251,42 @@ TEST_F(JunkCleanerWindow, PagesStayWhileSearchingOrCleaningAndTrayQuitEndsTheSea
   form.hide();
 }
 
+TEST_F(JunkCleanerWindow, ClosingTheWindowStopsTheSearchAndTouchesNothing) {
+  SampleMachine machine;
+  ScriptedDialogs dialogs;
+  TDM dm;
+  TFernwickForm form;
+  TSysDiskCleanerForm* junk = Open(form);
+  ASSERT_NE(junk, nullptr);
+  junk->NextBtnClick();
+  const std::map<std::string, std::uintmax_t> before = machine.Files();
+
+  int calls = 0;
+  int callsAfterClose = 0;
+  SetProcessMessagesHook([&] {
+    if (++calls == 20) EXPECT_TRUE(junk->close());
+    else if (calls > 20) ++callsAfterClose;
+  });
+  junk->NextBtnClick();
+  SetProcessMessagesHook(nullptr);
+  EXPECT_FALSE(junk->isVisible());
+  EXPECT_LT(callsAfterClose, 40);  // one per folder level on the way out
+  EXPECT_EQ(junk->ScanListView->topLevelItem(0)->text(1), "User Stop");
+  EXPECT_FALSE(IsBusy());
+  EXPECT_EQ(machine.Files(), before);
+
+  // Opened again, the wizard starts anew and searches to the end.
+  TSysDiskCleanerForm* again = Open(form);
+  ASSERT_EQ(again, junk);
+  ASSERT_EQ(again->DataNotebook->currentIndex(), tools::kDrivesPage);
+  again->NextBtnClick();
+  again->NextBtnClick();
+  EXPECT_EQ(again->DataNotebook->currentIndex(), tools::kScanPage);
+  EXPECT_EQ(again->ScanListView->topLevelItem(0)->text(1), "Finished");
+  EXPECT_EQ(machine.Files(), before);
+  form.hide();
+}
+
 TEST_F(JunkCleanerWindow, TypeDialogNeedsAMask) {
   SampleMachine machine;
   ScriptedDialogs dialogs;
