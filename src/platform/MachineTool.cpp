@@ -29,7 +29,11 @@ namespace fs = std::filesystem;
 const char kUsage[] =
     "Usage: fwmachine [--machine DIR] COMMAND [ARGUMENTS]\n"
     "  create DIR               make a machine folder from the sample machine\n"
-    "  generate DIR [--keys N]  make a large generated machine (default 400000 keys)\n"
+    "  generate DIR [--keys N] [--missing P]\n"
+    "                           make a large generated machine (default 400000 keys);\n"
+    "                           P percent of the programs' files and folders that it\n"
+    "                           names are missing (default 100: about 60% of all\n"
+    "                           file references point at nothing)\n"
     "  import FILE.reg          apply a .reg file to the machine's registry (lines\n"
     "                           regedit rejects are skipped, listed, exit 1)\n"
     "  export FILE.reg [KEY]    write the whole registry, or KEY with its subkeys,\n"
@@ -43,18 +47,20 @@ const char kUsage[] =
 struct Command {
   std::string machineFolder;
   std::string keysText;
+  std::string missingText;
   std::vector<std::string> words;  // command name first
 };
 
 bool ParseArguments(const std::vector<std::string>& args, Command& command, std::string& error) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--machine" || arg == "--keys") {
+    if (arg == "--machine" || arg == "--keys" || arg == "--missing") {
       if (i + 1 >= args.size()) {
         error = arg + " needs a value";
         return false;
       }
-      (arg == "--machine" ? command.machineFolder : command.keysText) = args[++i];
+      (arg == "--machine" ? command.machineFolder
+                          : arg == "--keys" ? command.keysText : command.missingText) = args[++i];
     } else if (arg.rfind("--", 0) == 0) {
       error = "unknown option " + arg;
       return false;
@@ -274,8 +280,8 @@ int Create(const std::string& folder, std::ostream& out, std::ostream& err) {
   return kToolOk;
 }
 
-int Generate(const std::string& folder, const std::string& keysText, std::ostream& out,
-             std::ostream& err) {
+int Generate(const std::string& folder, const std::string& keysText, const std::string& missingText,
+             std::ostream& out, std::ostream& err) {
   std::uint64_t keys = kDefaultSyntheticKeys;
   if (!keysText.empty()) {
     if (keysText.find_first_not_of("0123456789") != std::string::npos || keysText.size() > 10) {
@@ -284,10 +290,19 @@ int Generate(const std::string& folder, const std::string& keysText, std::ostrea
     }
     keys = std::stoull(keysText);
   }
+  unsigned missing = kDefaultSyntheticMissing;
+  if (!missingText.empty()) {
+    if (missingText.find_first_not_of("0123456789") != std::string::npos || missingText.size() > 3 ||
+        std::stoul(missingText) > 100) {
+      err << "fwmachine: --missing takes a percentage from 0 to 100, not " << missingText << "\n";
+      return kToolUsage;
+    }
+    missing = static_cast<unsigned>(std::stoul(missingText));
+  }
   const auto start = std::chrono::steady_clock::now();
   SyntheticCounts counts;
   std::string error;
-  if (!CreateSyntheticMachine(folder, keys, counts, error)) {
+  if (!CreateSyntheticMachine(folder, keys, counts, error, missing)) {
     err << "fwmachine: " << error << "\n";
     return kToolFailed;
   }
@@ -405,14 +420,14 @@ int RunMachineTool(const std::vector<std::string>& args, std::ostream& out, std:
                     (name == "import" && count == 2) || (name == "ls" && count == 2) ||
                     (name == "urlcache" && count == 1) ||
                     (name == "export" && (count == 2 || count == 3));
-  if (!fits || (!command.keysText.empty() && name != "generate")) {
+  if (!fits || ((!command.keysText.empty() || !command.missingText.empty()) && name != "generate")) {
     err << (name.empty() ? std::string("fwmachine: no command")
                          : "fwmachine: wrong use of " + name)
         << "\n" << kUsage;
     return kToolUsage;
   }
   if (name == "create") return Create(command.words[1], out, err);
-  if (name == "generate") return Generate(command.words[1], command.keysText, out, err);
+  if (name == "generate") return Generate(command.words[1], command.keysText, command.missingText, out, err);
   return OnMachine(command, out, err);
 }
 

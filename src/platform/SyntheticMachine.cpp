@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <random>
+#include <set>
 #include <unordered_set>
 #include <vector>
 
@@ -60,8 +63,17 @@ struct Program {
 
 class Generator {
  public:
-  Generator(RegistryStore& store, std::uint32_t seed, SyntheticCounts& counts)
-      : store_(store), rng_(seed), counts_(counts) {}
+  Generator(RegistryStore& store, std::uint32_t seed, SyntheticCounts& counts, unsigned missingPercent)
+      : store_(store), rng_(seed), presence_(seed ^ 0x5EED5EEDu), counts_(counts),
+        missingPercent_(missingPercent) {}
+
+  // The programs' files and folders that are to be on the drive.
+  SyntheticFiles TakePresent() {
+    SyntheticFiles files;
+    files.files.assign(presentFiles_.begin(), presentFiles_.end());
+    files.folders.assign(presentFolders_.begin(), presentFolders_.end());
+    return files;
+  }
 
   bool Run(std::uint64_t keyCount, std::string& error) {
     if (!Prepare()) {
@@ -90,6 +102,16 @@ class Generator {
   template <typename T, std::size_t N>
   const char* Pick(const T (&items)[N]) {
     return items[Below(N)];
+  }
+
+  // A file or folder of a program (or of the user) named in the registry; on the drive unless it
+  // is one of the missing share. Draws from its own generator, so that the
+  // registry is the same for any share.
+  const std::string& Mention(const std::string& path, bool folder = false) {
+    if (missingPercent_ < 100 && presence_() % 100 >= missingPercent_) {
+      (folder ? presentFolders_ : presentFiles_).insert(path);
+    }
+    return path;
   }
 
   std::optional<std::int64_t> Root(HKEY root) { return store_.RootId(root); }
@@ -180,7 +202,7 @@ class Generator {
   // A file path: an existing system file, or a file of a program.
   std::string FilePath(const Program& program, const char* extension) {
     if (Chance(40)) return Pick(kExistingFiles);
-    return program.folder + "\\" + Word() + extension;
+    return Mention(program.folder + "\\" + Word() + extension);
   }
   Program& AnyProgram() {
     if (programs_.empty() || Chance(30)) NewProgram();
@@ -197,7 +219,7 @@ class Generator {
   std::string StringData(const Program& program) {
     switch (Below(10)) {
       case 0: case 1: case 2: return FilePath(program, Chance(50) ? ".exe" : ".dll");
-      case 3: return program.folder;
+      case 3: return Mention(program.folder, true);
       case 4: return Guid();
       case 5: return std::to_string(Below(100000));
       case 6: return "http://www." + UpperName(Word()) + ".invalid/" + Word();
@@ -220,7 +242,11 @@ class Generator {
       if (type < 50) Sz(key, name, StringData(program));
       else if (type < 80) Dword(key, name, Chance(70) ? Below(2) : static_cast<std::uint32_t>(rng_()));
       else if (type < 92) Binary(key, name, 4 + Below(120));
-      else if (type < 96) ExpandSz(key, name, "%ProgramFiles%\\" + program.vendor + "\\" + Word() + ".dat");
+      else if (type < 96) {
+        const std::string below = program.vendor + "\\" + Word() + ".dat";
+        Mention("C:\\Program Files\\" + below);
+        ExpandSz(key, name, "%ProgramFiles%\\" + below);
+      }
       else if (type < 99) MultiSz(key, name, {Word(), Word(), Word()});
       else Value(key, name, REG_QWORD, std::vector<std::uint8_t>(8, static_cast<std::uint8_t>(Below(256))));
     }
@@ -236,7 +262,8 @@ class Generator {
       if (name == "Recent File List" || name == "History") {
         const unsigned files = 1 + Below(9);
         for (unsigned f = 1; f <= files; ++f)
-          Sz(key, "File" + std::to_string(f), "C:\\Documents and Settings\\Owner\\My Documents\\" + Word() + ".dat");
+          Sz(key, "File" + std::to_string(f),
+             Mention("C:\\Documents and Settings\\Owner\\My Documents\\" + Word() + ".dat"));
       } else {
         SettingsValues(key, program, Below(8));
       }
@@ -273,8 +300,13 @@ class Generator {
     Sz(key, "", program.product + " " + Word() + " Class");
     const bool local = Chance(15);
     const std::int64_t server = Key(key, local ? "LocalServer32" : "InprocServer32");
-    if (Chance(20)) ExpandSz(server, "", "%SystemRoot%\\system32\\" + Word() + ".dll");
-    else Sz(server, "", FilePath(program, local ? ".exe" : ".dll"));
+    if (Chance(20)) {
+      const std::string dll = Word() + ".dll";
+      Mention("C:\\WINDOWS\\system32\\" + dll);
+      ExpandSz(server, "", "%SystemRoot%\\system32\\" + dll);
+    } else {
+      Sz(server, "", FilePath(program, local ? ".exe" : ".dll"));
+    }
     if (!local) Sz(server, "ThreadingModel", Chance(70) ? "Apartment" : "Both");
     if (Chance(60)) Sz(Key(key, "ProgID"), "", progId + ".1");
     if (Chance(40)) Sz(Key(key, "VersionIndependentProgID"), "", progId);
@@ -299,7 +331,7 @@ class Generator {
     Sz(version, "", program.product + " Type Library");
     Sz(Key(Key(version, "0"), "win32"), "", FilePath(program, ".tlb"));
     Sz(Key(version, "FLAGS"), "", "0");
-    Sz(Key(version, "HELPDIR"), "", program.folder);
+    Sz(Key(version, "HELPDIR"), "", Mention(program.folder, true));
   }
 
   void FileType() {
@@ -327,7 +359,7 @@ class Generator {
     Dword(key, "Start", Below(5));
     Dword(key, "ErrorControl", 1);
     if (driver) ExpandSz(key, "ImagePath", "system32\\DRIVERS\\" + name + ".sys");
-    else Sz(key, "ImagePath", "\"" + AnyProgram().folder + "\\" + name + ".exe\"");
+    else Sz(key, "ImagePath", "\"" + Mention(AnyProgram().folder + "\\" + name + ".exe") + "\"");
     Sz(key, "DisplayName", name + " Service");
     if (Chance(50)) Sz(key, "Group", driver ? "Extended Base" : "");
     if (!driver) Sz(key, "ObjectName", "LocalSystem");
@@ -360,7 +392,7 @@ class Generator {
   // program's own files.
   std::string SharedDllName(const Program& program) {
     std::string path = FilePath(program, ".dll");
-    while (!sharedDllNames_.insert(UpperName(path)).second) path = program.folder + "\\" + Word() + ".dll";
+    while (!sharedDllNames_.insert(UpperName(path)).second) path = Mention(program.folder + "\\" + Word() + ".dll");
     return path;
   }
 
@@ -368,7 +400,7 @@ class Generator {
     NewProgram();
     const Program& program = programs_.back();
     const std::int64_t product = Key(Key(software_, program.vendor), program.product);
-    Sz(product, "InstallDir", program.folder);
+    Sz(product, "InstallDir", Mention(program.folder, true));
     Sz(product, "Version", std::to_string(1 + Below(9)) + "." + std::to_string(Below(10)));
     SettingsTree(product, program, 0);
 
@@ -376,24 +408,24 @@ class Generator {
     Sz(entry, "DisplayName", program.product);
     Sz(entry, "DisplayVersion", std::to_string(1 + Below(9)) + "." + std::to_string(Below(10)) + "." + std::to_string(Below(1000)));
     Sz(entry, "Publisher", program.vendor);
-    Sz(entry, "InstallLocation", program.folder);
-    Sz(entry, "UninstallString", "\"" + program.folder + "\\uninst.exe\" /S");
-    Sz(entry, "DisplayIcon", program.folder + "\\" + program.product + ".exe,0");
+    Sz(entry, "InstallLocation", Mention(program.folder, true));
+    Sz(entry, "UninstallString", "\"" + Mention(program.folder + "\\uninst.exe") + "\" /S");
+    Sz(entry, "DisplayIcon", Mention(program.folder + "\\" + program.product + ".exe") + ",0");
     Dword(entry, "NoModify", 1);
     Dword(entry, "EstimatedSize", Below(200000));
 
     if (Chance(40)) {
       const std::string exe = program.product + ".exe";
       const std::int64_t appPath = Key(appPaths_, Unique(appPathNames_, exe));
-      Sz(appPath, "", program.folder + "\\" + exe);
-      Sz(appPath, "Path", program.folder);
+      Sz(appPath, "", Mention(program.folder + "\\" + exe));
+      Sz(appPath, "Path", Mention(program.folder, true));
     }
     const unsigned dlls = Below(5);
     for (unsigned i = 0; i < dlls; ++i)
       Dword(sharedDlls_, SharedDllName(program), 1 + Below(3));
     if (Chance(8))
       Sz(run_, Unique(runNames_, program.product),
-         "\"" + program.folder + "\\" + program.product + ".exe\" /tray");
+         "\"" + Mention(program.folder + "\\" + program.product + ".exe") + "\" /tray");
   }
 
   // The settings of a program that has none for the user yet.
@@ -407,7 +439,10 @@ class Generator {
 
   RegistryStore& store_;
   std::mt19937 rng_;
+  std::mt19937 presence_;
   SyntheticCounts& counts_;
+  unsigned missingPercent_;
+  std::set<std::string> presentFiles_, presentFolders_;
   bool ok_ = true;
   std::vector<Program> programs_;
   std::unordered_set<std::string> vendors_, extensions_, serviceNames_, devices_, appPathNames_;
@@ -421,12 +456,13 @@ class Generator {
 }  // namespace
 
 bool FillSyntheticRegistry(RegistryStore& store, std::uint64_t keyCount, std::uint32_t seed,
-                           SyntheticCounts& counts, std::string& error) {
+                           SyntheticCounts& counts, std::string& error, unsigned missingPercent,
+                           SyntheticFiles* files) {
   if (!store.BeginBatch()) {
     error = "cannot start writing the registry";
     return false;
   }
-  Generator generator(store, seed, counts);
+  Generator generator(store, seed, counts, missingPercent);
   if (!generator.Run(keyCount, error)) {
     store.RollbackBatch();
     return false;
@@ -435,14 +471,45 @@ bool FillSyntheticRegistry(RegistryStore& store, std::uint64_t keyCount, std::ui
     error = "cannot commit the generated registry";
     return false;
   }
+  if (files != nullptr) *files = generator.TakePresent();
   return true;
 }
 
+namespace {
+
+// Makes the folders and empty files on drive C of the machine.
+bool MakePresentFiles(const Machine& machine, const SyntheticFiles& files, std::string& message) {
+  namespace fs = std::filesystem;
+  const std::string drive = machine.DriveFolder('C');
+  const auto host = [&drive](const std::string& path) {
+    std::string below = path.substr(3);  // after "C:\"
+    std::replace(below.begin(), below.end(), '\\', '/');
+    return fs::path(drive) / below;
+  };
+  std::error_code ec;
+  for (const std::string& folder : files.folders) fs::create_directories(host(folder), ec);
+  for (const std::string& file : files.files) {
+    const fs::path path = host(file);
+    if (fs::exists(path, ec)) continue;
+    fs::create_directories(path.parent_path(), ec);
+    if (!std::ofstream(path, std::ios::binary)) {
+      message = "cannot make " + path.string();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 bool CreateSyntheticMachine(const std::string& folder, std::uint64_t keyCount,
-                            SyntheticCounts& counts, std::string& error) {
+                            SyntheticCounts& counts, std::string& error, unsigned missingPercent) {
   const MachineFinisher fill = [&](const std::string& building, std::string& message) {
     auto machine = Machine::Open(building, message);
-    return machine && FillSyntheticRegistry(machine->Registry(), keyCount, 1, counts, message);
+    SyntheticFiles files;
+    return machine &&
+           FillSyntheticRegistry(machine->Registry(), keyCount, 1, counts, message, missingPercent, &files) &&
+           MakePresentFiles(*machine, files, message);
   };
   return CreateMachineWith(folder, SampleMachineRecipe(), fill, error);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "platform/Registry.h"
 #include "platform/RegistryStore.h"
 #include "platform/SyntheticMachine.h"
+#include "platform/TextCodec.h"
 
 using namespace win;
 namespace fs = std::filesystem;
@@ -60,11 +62,14 @@ TEST(MachineTool, UsageErrorsShowTheUsage) {
   const std::vector<std::vector<std::string>> wrong = {
       {}, {"frobnicate"}, {"create"}, {"create", "a", "b"}, {"export"}, {"ls"},
       {"export", "a.reg", "HKLM", "more"}, {"ls", "C:\\", "--keys", "5"}, {"create", "x", "--colour"},
-      {"ls", "C:\\", "--machine"}, {"generate", "x", "--keys", "many"}};
+      {"ls", "C:\\", "--machine"}, {"generate", "x", "--keys", "many"}, {"generate", "x", "--missing", "101"},
+      {"ls", "C:\\", "--missing", "5"}};
   for (const auto& args : wrong) {
     const ToolRun run = Tool(args);
     EXPECT_EQ(run.code, kToolUsage) << (args.empty() ? "" : args[0]);
-    EXPECT_TRUE(Contains(run.err, "Usage: fwmachine") || Contains(run.err, "--keys takes")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "Usage: fwmachine") || Contains(run.err, "--keys takes") ||
+                Contains(run.err, "--missing takes"))
+        << run.err;
   }
   const ToolRun help = Tool({"help"});
   EXPECT_EQ(help.code, kToolOk);
@@ -204,6 +209,47 @@ TEST(MachineTool, GenerateMakesTheSameLargeMachineEveryTime) {
     text.assign(bytes.begin(), bytes.end());
   }
   EXPECT_EQ(exports[0], exports[1]);
+}
+
+// The share of missing files changes the drive, not the registry: at 0 every
+// generated uninstaller is there, at the default none is (the sample
+// machine's own three entries are the same in both).
+TEST(MachineTool, GenerateMakesTheFilesThatAreNotMissing) {
+  TestMachine scratch;
+  std::string exports[2];
+  int present[2] = {0, 0};
+  int named[2] = {0, 0};
+  for (int i = 0; i < 2; ++i) {
+    const std::string folder = scratch.folder() + "/gen" + std::to_string(i);
+    std::vector<std::string> args = {"generate", folder, "--keys", "3000"};
+    if (i == 0) args.insert(args.end(), {"--missing", "0"});
+    const ToolRun run = Tool(args);
+    ASSERT_EQ(run.code, kToolOk) << run.err;
+    std::string error;
+    auto machine = Machine::Open(folder, error);
+    ASSERT_TRUE(machine) << error;
+    RegFileContent content;
+    ASSERT_TRUE(ReadRegistryTree(machine->Registry(), "", content, error)) << error;
+    const auto bytes = FormatRegFile(content, 1252);
+    exports[i].assign(bytes.begin(), bytes.end());
+    for (const RegFileKey& key : content.keys) {
+      if (!Contains(key.path, "\\Uninstall\\")) continue;
+      for (const RegFileValue& value : key.values) {
+        if (value.name != "UninstallString") continue;
+        std::string command = Utf16LeBytesToUtf8(value.data);
+        const std::size_t end = command.find(".exe");
+        if (command.rfind("\"C:\\Program Files\\", 0) != 0 || end == std::string::npos) continue;
+        std::string below = command.substr(4, end + 4 - 4);
+        std::replace(below.begin(), below.end(), '\\', '/');
+        ++named[i];
+        if (std::filesystem::is_regular_file(machine->DriveFolder('C') + "/" + below)) ++present[i];
+      }
+    }
+  }
+  EXPECT_EQ(exports[0], exports[1]);
+  EXPECT_GT(named[0], 10);
+  EXPECT_EQ(named[0] - present[0], 1);
+  EXPECT_EQ(present[1], 2);
 }
 
 }  // namespace
