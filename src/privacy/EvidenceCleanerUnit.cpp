@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 #include "privacy/ExclusionSignatureUnit.h"
 #include "privacy/IneterNetExploerUnit.h"
+#include "privacy/InternetSoftWareUnit.h"
 #include "privacy/WindowSystemUnit.h"
 #include "privacy/WindowsSoftWareUnit.h"
 #include "shell/BusyGuard.h"
@@ -96,6 +97,10 @@ std::vector<TEvidenceFinder> DefaultFinders(int category) {
                ScanOpenWithHistory,     ScanMmcHistory,             ScanRegeditHistory,
                ScanStartMenuClickHistory, ScanStartMenuOrderHistory, ScanTrayNotifyHistory,
                ScanShareFolders,        ScanMuiCache,               ScanRecycleBin};
+  } else if (category == 3) {
+    finders = {ScanRealDownload,   ScanGetRight,       ScanDownloadAccelerator, ScanKazaa,
+               ScanFirefoxHistory, ScanFirefoxCookies, ScanFirefoxCache,        ScanNetscapeHistory,
+               ScanNetscapeCookies, ScanNetscapeCache};
   }
   return finders;
 }

@@ -30,15 +30,17 @@ void TFindingRecorder::Recorded() { SetEvidenceCount(node_, ++count_, 0, tree_);
 
 std::string CurrentUserPath(const std::string& subKey) { return "HKEY_CURRENT_USER\\" + subKey; }
 
-void ForEachUserValue(const std::string& subKey,
-                      const std::function<void(win::TRegistry& registry, const std::string& name,
-                                               const std::string& keyPath)>& visit) {
+void ForEachUserValue(const std::string& subKey, const TValueVisitor& visit) {
+  ForEachKeyValue(win::HKEY_CURRENT_USER, subKey, visit);
+}
+
+void ForEachKeyValue(win::HKEY root, const std::string& subKey, const TValueVisitor& visit) {
   win::TRegistry registry(win::KEY_READ);
-  registry.SetRootKey(win::HKEY_CURRENT_USER);
+  registry.SetRootKey(root);
   if (!registry.OpenKeyReadOnly(subKey)) return;
   std::vector<std::string> names;
   registry.GetValueNames(names);
-  const std::string keyPath = CurrentUserPath(subKey);
+  const std::string keyPath = RootKeyToName(root) + "\\" + subKey;
   for (const auto& name : names) {
     if (!ContinueScan()) break;
     visit(registry, name, keyPath);
@@ -64,7 +66,13 @@ void ForEachUserSubKey(const std::string& subKey,
 void RecordValueTexts(TFindingRecorder& recorder, const TRegistryItem& item, const std::string& subKey,
                       const TExcludeContents& ExcludeList,
                       const std::function<bool(win::TRegistry& registry, const std::string& name)>& take) {
-  ForEachUserValue(subKey, [&](win::TRegistry& registry, const std::string& name, const std::string& keyPath) {
+  RecordValueTexts(recorder, item, win::HKEY_CURRENT_USER, subKey, ExcludeList, take);
+}
+
+void RecordValueTexts(TFindingRecorder& recorder, const TRegistryItem& item, win::HKEY root,
+                      const std::string& subKey, const TExcludeContents& ExcludeList,
+                      const std::function<bool(win::TRegistry& registry, const std::string& name)>& take) {
+  ForEachKeyValue(root, subKey, [&](win::TRegistry& registry, const std::string& name, const std::string& keyPath) {
     if (take && !take(registry, name)) return;
     const std::string text = registry.ReadString(name).value_or(std::string());
     if (IsExcludedValue(item.ItemName, keyPath, ExcludeList, text)) return;
@@ -116,6 +124,15 @@ bool IsSafeEvidenceFolder(const std::string& folder) {
   const std::string upper = win::UpperName(trimmed);
   return upper != win::UpperName(win::GetWindowsDirectory()) &&
          upper != win::UpperName(win::GetSystemDirectory());
+}
+
+std::string UserShellFolder(const char* name) {
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(win::HKEY_CURRENT_USER);
+  if (!registry.OpenKeyReadOnly("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"))
+    return {};
+  const std::string folder = registry.ReadString(name).value_or(std::string());
+  return folder.empty() || !IsSafeEvidenceFolder(folder) ? std::string() : folder;
 }
 
 std::vector<TFolderEntry> ListFolderEntries(const std::string& folder) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/WinTypes.h"
 #include "privacy/EvidenceTreeUnit.h"
 #include "privacy/ExcludeItemUnit.h"
 #include "privacy/ResultContentUnit.h"
@@ -52,12 +53,15 @@ namespace win {
 class TRegistry;
 }
 
+using TValueVisitor = std::function<void(win::TRegistry& registry, const std::string& name,
+                                         const std::string& keyPath)>;
+
 // Calls visit for each value name of an existing key of the current user,
 // with the open key and the key's full path; stops when the scan is
 // cancelled.
-void ForEachUserValue(const std::string& subKey,
-                      const std::function<void(win::TRegistry& registry, const std::string& name,
-                                               const std::string& keyPath)>& visit);
+void ForEachUserValue(const std::string& subKey, const TValueVisitor& visit);
+// The same under another root (HKEY_LOCAL_MACHINE...).
+void ForEachKeyValue(win::HKEY root, const std::string& subKey, const TValueVisitor& visit);
 
 // The same for each subkey name.
 void ForEachUserSubKey(const std::string& subKey,
@@ -68,6 +72,10 @@ void ForEachUserSubKey(const std::string& subKey,
 // not a string) unless IsExcludedValue(item, key path, text).
 void RecordValueTexts(TFindingRecorder& recorder, const TRegistryItem& item, const std::string& subKey,
                       const TExcludeContents& ExcludeList,
+                      const std::function<bool(win::TRegistry& registry, const std::string& name)>& take = {});
+// The same for a key under another root.
+void RecordValueTexts(TFindingRecorder& recorder, const TRegistryItem& item, win::HKEY root,
+                      const std::string& subKey, const TExcludeContents& ExcludeList,
                       const std::function<bool(win::TRegistry& registry, const std::string& name)>& take = {});
 
 // A key of the current user shared by several findings, listed at clean
@@ -89,6 +97,10 @@ bool IsListedEntryAttribute(unsigned attributes);
 
 // A folder that names no drive root and is not the Windows or system folder.
 bool IsSafeEvidenceFolder(const std::string& folder);
+
+// The folder a value of the current user's "Shell Folders" names; empty when
+// it is missing or names a root or the system's own folders.
+std::string UserShellFolder(const char* name);
 
 // The entries of a folder (not of its subfolders), "." and ".." left out;
 // stops when ScanState asks it to.

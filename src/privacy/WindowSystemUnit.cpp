@@ -54,16 +54,6 @@ void ScanValueNames(const TRegistryItem& item, const std::string& subKey, std::i
   });
 }
 
-// The folder a shell-folder value names; empty when it is missing or names
-// a root or the system's own folders.
-std::string ShellFolder(const char* name) {
-  win::TRegistry registry(win::KEY_READ);
-  registry.SetRootKey(win::HKEY_CURRENT_USER);
-  if (!registry.OpenKeyReadOnly(std::string(kExplorer) + "Shell Folders")) return {};
-  const std::string folder = registry.ReadString(name).value_or(std::string());
-  return folder.empty() || !IsSafeEvidenceFolder(folder) ? std::string() : folder;
-}
-
 }  // namespace
 
 void ScanRunHistory(TEvidenceTree& Tree, int NodeIndex, TResultContents& Results,
@@ -74,13 +64,13 @@ void ScanRunHistory(TEvidenceTree& Tree, int NodeIndex, TResultContents& Results
 
 void ScanSendTo(TEvidenceTree& Tree, int NodeIndex, TResultContents& Results,
                 const TExcludeContents& ExcludeList) {
-  const std::string folder = ShellFolder("SendTo");
+  const std::string folder = UserShellFolder("SendTo");
   if (!folder.empty()) ListShellFolderFiles(folder, Tree, NodeIndex, 0, Results, ExcludeList);
 }
 
 void ScanRecentFiles(TEvidenceTree& Tree, int NodeIndex, TResultContents& Results,
                      const TExcludeContents& ExcludeList) {
-  const std::string folder = ShellFolder("Recent");
+  const std::string folder = UserShellFolder("Recent");
   if (!folder.empty()) ListShellFolderFiles(folder, Tree, NodeIndex, 1, Results, ExcludeList);
 }
 

@@ -54,8 +54,9 @@ class RecordingView : public EvidenceCleanerView {
   void SetCleanVisible(bool clean) override { cleanVisible = clean; }
 };
 
-// A check tree and one result collection for running finders directly.
+// The findings of finders run on a fresh check tree.
 struct Found {
+  using Finder = void (*)(TEvidenceTree&, int, TResultContents&, const TExcludeContents&);
   TEvidenceTree tree;
   TSectionList lists[kCategoryCount];
   TResultContents results;
@@ -63,15 +64,17 @@ struct Found {
     for (int c = 0; c < kCategoryCount; ++c) BuildEvidenceItemList(c, lists[c]);
     tree.Build(lists);
   }
-  void Run(void (*finder)(TEvidenceTree&, int, TResultContents&, const TExcludeContents&), int node,
-           const TExcludeContents& excludes) {
+  Found& Run(Finder finder, int node, const TExcludeContents& excludes = {}) {
     finder(tree, node, results, excludes);
+    return *this;
   }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (int i = 0; i < results.Count(); ++i) names.push_back(results.GetItem(i).Name);
-    return names;
+  int Count(int node) const { return tree.Nodes[node].Rec->Count; }
+  std::vector<std::string> Field(std::string TResultContentItem::*field) const {
+    std::vector<std::string> values;
+    for (int i = 0; i < results.Count(); ++i) values.push_back(results.GetItem(i).*field);
+    return values;
   }
+  std::vector<std::string> Names() const { return Field(&TResultContentItem::Name); }
 };
 
 class PrivacyTest : public ::testing::Test {
