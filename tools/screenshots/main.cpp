@@ -23,6 +23,7 @@
 #include "regclean/gui/ProblemListUnit.h"
 #include "regclean/gui/RepairDialogUnit.h"
 #include "privacy/gui/EvidenceCleanerUnit.h"
+#include "privacy/gui/ExcludeDataUnit.h"
 #include "regclean/gui/ScanPageUnit.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"
@@ -327,8 +328,9 @@ void OptimizerWindows() {
 }
 
 // The Evidence Cleaner on the sample machine: the fresh Scan page, a scan
-// in progress, the results (root and one item), the page after "Clean" and
-// the Scan page after "Finish".
+// in progress, the results (root and one item), the page after "Clean", the
+// Scan page after "Finish", the exclusion dialog, the Exclude page after a
+// cookie was excluded and its Modify dialog.
 void EvidenceCleaner() {
   TDM dm;
   ScriptedDialogs dialogs;
@@ -350,12 +352,28 @@ void EvidenceCleaner() {
       break;
     }
   }
+  if (form.Engine.ResultRows.size() > 1) form.Engine.Exclude1Click(1);
   if (!form.Engine.ResultRows.empty()) form.PressResultRowState(0);
   Save(Render(&form), "evidence-result-item");
   form.Engine.CleanBtnClick();
   Save(Render(&form), "evidence-cleaned");
   form.Engine.FinishBtnClick();
   Save(Render(&form), "evidence-finished");
+
+  TExcludeDataForm fresh(form.Engine.ItemLists[0]);
+  fresh.setWindowTitle(QStringLiteral("Exclude Item"));
+  Save(Render(&fresh), "evidence-exclude-dialog");
+  form.Engine.ExcludeBtnClick();
+  if (QTreeWidgetItem* cookies = form.tvExclude->findItems(QStringLiteral("Cookies"), Qt::MatchExactly | Qt::MatchRecursive).value(0))
+    form.tvExclude->setCurrentItem(cookies);
+  if (form.ExcludeListView->topLevelItemCount() > 0)
+    form.ExcludeListView->setCurrentItem(form.ExcludeListView->topLevelItem(0));
+  Save(Render(&form), "evidence-exclude");
+  form.RunModal = [](QDialog& dialog) {
+    Save(Render(&dialog), "evidence-modify");
+    return false;
+  };
+  form.ModifyBtn->click();
 }
 
 }  // namespace

@@ -572,7 +572,6 @@ QWidget* TEvidenceCleanerForm::NewExcludePage() {
   ExcludeListView->header()->setStretchLastSection(true);
   ExcludeListView->setSelectionBehavior(QAbstractItemView::SelectRows);
   ExcludeListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ExcludeListView->setStyleSheet(QStringLiteral("QTreeView::item { border-bottom: 1px solid #d8d8d8; }"));
   layout->addWidget(ExcludeListView, 1);
 
   auto* bottom = new QWidget(page);
