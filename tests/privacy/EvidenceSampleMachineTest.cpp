@@ -1,7 +1,8 @@
 // The Evidence Cleaner end to end on the sample machine: the default scan
 // finds what the table below expects of each item, "Clean" removes exactly
 // the cleaned findings' values, keys, cache entries and files, a rescan
-// finds nothing of them, and what the cleaner must leave alone stays.
+// finds nothing of them, and what the cleaner must leave alone stays; an
+// exclusion of one finding of every item keeps out exactly what it names.
 
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include "platform/TextCodec.h"
 #include "platform/Registry.h"
 #include "platform/UrlCache.h"
+#include "privacy/ExclusionSignatureUnit.h"
 
 namespace privacy_test {
 namespace {
@@ -325,6 +327,113 @@ TEST_F(EvidenceSampleMachineTest, FavoritesTickedListsTheFolderItselfButNotItsSu
   EXPECT_TRUE(win::FileExists(kOwner + "Favorites\\Harbor Tone.url"));
   EXPECT_TRUE(win::FileExists(kOwner + "Favorites\\desktop.ini"));
   EXPECT_EQ(HostTree(kOwner + "Favorites\\Links"), links);
+}
+
+// Everything a finding shows, to tell findings apart across scans.
+using FindingId = std::vector<std::string>;
+FindingId IdOf(const TResultContentItem& f) {
+  return {f.ItemName,   std::to_string(f.Kind), f.Name,        f.KeyName,       f.Data,
+          f.Path,       f.FirefoxUrl,           f.FirefoxCookie, f.FirefoxCacheFile, f.NetscapeUrl,
+          f.NetscapeCookie, f.NetscapeCacheFile};
+}
+
+std::string Trimmed(const std::string& text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
+  return text.substr(first, last - first);
+}
+
+// One finding of every item is excluded, from the root, the category and the
+// item view in turn; the next scan leaves out exactly the findings that
+// share an excluded finding's item and signature, and counts the rest.
+TEST_F(EvidenceSampleMachineTest, AnExcludedFindingOfEveryItemStaysAwayAndNothingElseDoes) {
+  TickItems([](const std::string&) { return true; });
+  cleaner.ScanNowBtnClick();
+  std::multiset<FindingId> before;
+  for (const auto& results : cleaner.Results)
+    for (std::int32_t i = 0; i < results.Count(); ++i) before.insert(IdOf(results.GetItem(i)));
+
+  std::vector<std::tuple<std::string, std::string, std::string>> excluded;  // item, key, data
+  int turn = 0;
+  for (int node = 0; node < cleaner.CheckTree.Count(); ++node) {
+    const TEvidenceNode& n = cleaner.CheckTree.Nodes[node];
+    if (n.Level != 2 || n.Rec->Count < 1) continue;
+    // The result-tree node of the root, the item's category or the item.
+    const int wanted = turn % 3 == 0 ? 0 : turn % 3 == 1 ? n.Parent : node;
+    ++turn;
+    int resultNode = -1;
+    for (std::size_t i = 0; i < cleaner.ResultNodes.size(); ++i)
+      if (cleaner.ResultNodes[i] == wanted) resultNode = static_cast<int>(i);
+    ASSERT_GE(resultNode, 0) << n.Rec->ItemName;
+    cleaner.ResultTreeViewChange(resultNode);
+    const TEvidenceItemInfo& info = *EvidenceItemInfo(n.Rec->Category, n.Rec->Index);
+    int row = -1;
+    for (std::size_t r = 0; r < cleaner.ResultRows.size(); ++r) {
+      const TResultContentItem& f = *cleaner.ResultRows[r].Finding;
+      const bool ofItem = info.Kind >= 0 ? f.Kind == info.Kind && f.Description.empty() : f.Description == info.Description;
+      if (ofItem) row = static_cast<int>(r);  // the item's last finding
+    }
+    ASSERT_GE(row, 0) << n.Rec->ItemName;
+    const TResultContentItem& f = *cleaner.ResultRows[static_cast<std::size_t>(row)].Finding;
+    const TExclusionSignature signature = ExclusionSignature(f);
+    excluded.emplace_back(f.ItemName, signature.Key, Trimmed(signature.Data));
+    const int found = cleaner.FoundCount;
+    cleaner.Exclude1Click(row);
+    EXPECT_EQ(cleaner.FoundCount, found - 1) << n.Rec->ItemName;
+    EXPECT_EQ(n.Rec->Count, [&] {
+      TSectionRec counted;
+      cleaner.CountItemResults(n.Rec->Category, n.Rec->Index, counted);
+      return counted.Count;
+    }()) << n.Rec->ItemName;
+  }
+  ASSERT_GT(turn, 40);
+  EXPECT_TRUE(dialogs.messages().empty());
+
+  TEvidenceCleaner next;
+  RecordingView nextView;
+  next.SetView(&nextView);
+  next.FormShow();
+  for (int node = 0; node < next.CheckTree.Count(); ++node)
+    if (next.CheckTree.Nodes[node].Level == 2 && next.CheckTree.Nodes[node].StateIndex != kStateTicked)
+      next.CheckNodeStateClick(node);
+  next.ScanNowBtnClick();
+  std::multiset<FindingId> after;
+  for (const auto& results : next.Results)
+    for (std::int32_t i = 0; i < results.Count(); ++i) after.insert(IdOf(results.GetItem(i)));
+  // Expected: every finding of the first scan unless an exclusion covers it.
+  std::multiset<FindingId> expected;
+  for (const FindingId& id : before) {
+    TResultContentItem f;
+    f.ItemName = id[0];
+    f.Kind = std::stoi(id[1]);
+    f.Name = id[2];
+    f.KeyName = id[3];
+    f.Data = id[4];
+    f.Path = id[5];
+    const TExclusionSignature signature = ExclusionSignature(f);
+    const auto key = std::make_tuple(f.ItemName, signature.Key, Trimmed(signature.Data));
+    if (std::find(excluded.begin(), excluded.end(), key) == excluded.end()) expected.insert(id);
+  }
+  EXPECT_EQ(after.size(), expected.size());
+  EXPECT_LE(expected.size() + excluded.size(), before.size());  // each exclusion keeps at least its own finding away
+  EXPECT_EQ(next.ExcludeList.Count(), turn);
+  for (const FindingId& id : expected)
+    if (!after.count(id)) ADD_FAILURE() << "missing " << id[0] << " " << id[2] << " " << id[5];
+  for (const FindingId& id : after)
+    if (!expected.count(id)) ADD_FAILURE() << "not excluded " << id[0] << " " << id[2] << " " << id[4] << " " << id[5];
+  int total = 0;
+  for (int node = 0; node < next.CheckTree.Count(); ++node) {
+    const TEvidenceNode& n = next.CheckTree.Nodes[node];
+    if (n.Level != 2) continue;
+    TSectionRec counted;
+    next.CountItemResults(n.Rec->Category, n.Rec->Index, counted);
+    EXPECT_EQ(n.Rec->Count, counted.Count) << n.Rec->ItemName;
+    total += n.Rec->Count;
+  }
+  EXPECT_EQ(next.CheckTree.Nodes[0].Rec->Count, total);
+  EXPECT_EQ(next.FoundCount, static_cast<int>(after.size()));
 }
 
 }  // namespace
