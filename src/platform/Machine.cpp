@@ -51,7 +51,7 @@ std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& e
 
   // A restore asked for in the last session goes in before the registry opens.
   std::string restoreError;
-  ApplyPendingRestore(absolute, restoreError);
+  ApplyPendingRestore(absolute, machine->config_.userSid, restoreError);
 
   RegistryOptions options;
   options.userSid = machine->config_.userSid;

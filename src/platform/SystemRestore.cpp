@@ -104,12 +104,13 @@ bool CopyDatabase(const std::string& from, const std::string& to, std::string& e
   return ok;
 }
 
-// 0 when the snapshot is there and opens as a sound registry.
-DWORD CheckSnapshot(const std::string& path, const Machine* machine) {
+// 0 when the snapshot is there and opens as a sound registry. Opened with the
+// machine's user, so that the check adds no key of another user to it.
+DWORD CheckSnapshot(const std::string& path, const std::string& userSid) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) == 0) return ERROR_FILE_NOT_FOUND;
   RegistryOptions options;
-  if (machine) options.userSid = machine->Config().userSid;
+  options.userSid = userSid;
   std::string error;
   auto store = RegistryStore::Open(path, options, error);
   return store && store->RootId(HKEY_LOCAL_MACHINE) ? ERROR_SUCCESS : ERROR_REGISTRY_CORRUPT;
@@ -212,7 +213,7 @@ DWORD RestoreToPoint(DWORD sequenceNumber) {
   if (!machine) return code;
   const std::string name = SnapshotOf(machine->State(), sequenceNumber);
   if (name.empty()) return ERROR_INVALID_PARAMETER;
-  code = CheckSnapshot(SnapshotPath(machine->Folder(), name), machine);
+  code = CheckSnapshot(SnapshotPath(machine->Folder(), name), machine->Config().userSid);
   if (code != ERROR_SUCCESS) return code;
   if (!machine->State().Execute("INSERT OR REPLACE INTO restore_pending (id, seq) VALUES (1, ?1)",
                                 {static_cast<std::int64_t>(sequenceNumber)})) {
@@ -268,7 +269,7 @@ bool SeedRestorePoints(const std::vector<std::string>& entries, std::string& err
   return true;
 }
 
-bool ApplyPendingRestore(const std::string& machineFolder, std::string& error) {
+bool ApplyPendingRestore(const std::string& machineFolder, const std::string& userSid, std::string& error) {
   const std::string statePath = (fs::path(machineFolder) / "state.db").string();
   std::error_code ec;
   if (!fs::exists(statePath, ec)) return true;
@@ -288,7 +289,7 @@ bool ApplyPendingRestore(const std::string& machineFolder, std::string& error) {
   const std::string name = StateText(rows[0][1]);
   state->Execute("DELETE FROM restore_pending");
   const std::string snapshot = SnapshotPath(machineFolder, name);
-  if (name.empty() || CheckSnapshot(snapshot, nullptr) != ERROR_SUCCESS) {
+  if (name.empty() || CheckSnapshot(snapshot, userSid) != ERROR_SUCCESS) {
     error = "restore point " + std::to_string(StateInteger(rows[0][0])) + ": its snapshot is missing or damaged";
     return false;
   }

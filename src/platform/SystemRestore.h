@@ -41,9 +41,9 @@ std::string WmiDateTimeText(FileTime utc);
 bool SeedRestorePoints(const std::vector<std::string>& entries, std::string& error);
 
 // Called by the machine's opening before its registry is opened: puts a
-// pending restore point in place of registry.db. False with error when a
+// pending restore point in place of registry.db (userSid: the machine's user). False with error when a
 // pending snapshot could not be applied (the registry then stays as it was
 // and the request is dropped).
-bool ApplyPendingRestore(const std::string& machineFolder, std::string& error);
+bool ApplyPendingRestore(const std::string& machineFolder, const std::string& userSid, std::string& error);
 
 }  // namespace win

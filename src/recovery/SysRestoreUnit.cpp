@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "platform/Shell.h"
 #include "shell/Dialogs.h"
+#include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 
 namespace recovery {
@@ -66,7 +67,11 @@ void RefreshRestorePoints(SysRestoreView& view) {
 bool CreateRestorePointAction(SysRestoreView& view) {
   std::string name;
   if (!CurrentDialogs().InputBox("Please Enter", "System Backup Name", name)) return false;
-  const bool made = win::CreateRestorePoint(name, 0, 100) == 0;
+  bool made = false;
+  {
+    const WaitCursor wait;  // the snapshot of a large registry takes a while
+    made = win::CreateRestorePoint(name, 0, 100) == 0;
+  }
   Tell(made ? kPointCreatedMessage : kPointCreateFailedMessage);
   if (made) RefreshRestorePoints(view);
   return made;
@@ -78,7 +83,11 @@ bool RestoreAction(SysRestoreView& view, const std::string& sequence) {
     return false;
   }
   win::DWORD number = 0;
-  const bool restored = SequenceOf(sequence, number) && win::RestoreToPoint(number) == 0;
+  bool restored = false;
+  {
+    const WaitCursor wait;  // the snapshot is checked first
+    restored = SequenceOf(sequence, number) && win::RestoreToPoint(number) == 0;
+  }
   if (!restored) {
     Tell(kPointRestoreFailedMessage);
   } else if (CurrentDialogs().MessageBox(kRestoredRebootQuestion, kCaption, MB_YESNO | MB_ICONWARNING) ==

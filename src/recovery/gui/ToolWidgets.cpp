@@ -92,6 +92,24 @@ QLabel* NewToolLabel(QWidget* parent, const char* name, const QString& text, std
   return label;
 }
 
+QPlainTextEdit* NewIntroMemo(QWidget* parent, const char* name, const QString& text) {
+  auto* memo = new QPlainTextEdit(text, parent);
+  memo->setObjectName(QString::fromLatin1(name));
+  memo->setReadOnly(true);
+  memo->setFrameShape(QFrame::NoFrame);
+  memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  memo->setFocusPolicy(Qt::NoFocus);
+  return memo;
+}
+
+QPushButton* NewPushButton(QWidget* parent, const char* name, const QString& caption, std::function<void()> click) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setAutoDefault(false);
+  QObject::connect(button, &QPushButton::clicked, button, [click = std::move(click)] { click(); });
+  return button;
+}
+
 void TickAllRows(QTreeWidget* list, bool ticked) {
   for (int i = 0; i < list->topLevelItemCount(); ++i)
     list->topLevelItem(i)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);

@@ -3,6 +3,8 @@
 // module, report lists with check boxes, a label that reacts to clicks.
 
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidget>
@@ -20,6 +22,11 @@ QTreeWidget* NewReportList(QWidget* parent, const char* name, const QStringList&
 
 // A plain-text label; click (when given) runs on a left click.
 QLabel* NewToolLabel(QWidget* parent, const char* name, const QString& text, std::function<void()> click = {});
+
+// A read-only, frameless text at the top of a tool window, without scroll bar or focus.
+QPlainTextEdit* NewIntroMemo(QWidget* parent, const char* name, const QString& text);
+// A plain push button that Enter in another control does not press.
+QPushButton* NewPushButton(QWidget* parent, const char* name, const QString& caption, std::function<void()> click);
 
 // Ticks or unticks every row of a list.
 void TickAllRows(QTreeWidget* list, bool ticked);

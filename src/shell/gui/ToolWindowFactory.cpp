@@ -8,6 +8,9 @@
 #include "recovery/gui/IePluginsUnit.h"
 #include "privacy/gui/EvidenceCleanerUnit.h"
 #include "recovery/gui/RegBackupUnit.h"
+#include "recovery/gui/SysRestoreUnit.h"
+#include "recovery/gui/SystemRepairUnit.h"
+#include "recovery/gui/UnitSystemError.h"
 #include "recovery/gui/UnitMalignantActiveX.h"
 #include "shell/gui/FormPlacement.h"
 #include "tools/gui/MemorySaviorUnit.h"
@@ -80,6 +83,9 @@ QWidget* NewToolWindow(ToolWindow tool, QWidget* parent) {
   if (tool == ToolWindow::SysDiskCleanerForm) return CreateSysDiskCleanerForm(parent);
   if (tool == ToolWindow::StartupManagerForm) return CreateStartupManagerForm(parent);
   if (tool == ToolWindow::InstalledManageForm) return CreateInstalledManageForm(parent);
+  if (tool == ToolWindow::SysRestoreForm) return CreateSysRestoreForm(parent);
+  if (tool == ToolWindow::FormRegDll) return CreateFormRegDll(parent);
+  if (tool == ToolWindow::ErrorFixForm) return CreateErrorFixForm(parent);
   const ToolEntry& entry = Entry(tool);
   QWidget* window = NewStandIn(entry, parent);
   window->setObjectName(QString::fromLatin1(entry.name));
