@@ -123,6 +123,9 @@ std::string ExtractFileName(const std::string& path);
 std::string ExtractFilePath(const std::string& path);  // with trailing backslash
 std::string ExtractFileExt(const std::string& path);   // with the dot
 std::string IncludeTrailingBackslash(const std::string& path);
+// Folder + relative path ("\\" or "/" between parts) with "." and ".." parts
+// worked out; ".." stops at the drive root, which keeps its backslash.
+std::string CombinePath(const std::string& folder, const std::string& relative);
 
 FileTime CurrentFileTime();
 

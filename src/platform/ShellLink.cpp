@@ -69,31 +69,6 @@ class LnkFile {
   bool open_ = false;
 };
 
-// Folder + relative path with "." and ".." parts worked out; ".." stops at
-// the drive root.
-std::string CombinePath(const std::string& folder, const std::string& relative) {
-  std::vector<std::string> parts;
-  auto add = [&parts](const std::string& path) {
-    std::size_t start = 0;
-    while (start <= path.size()) {
-      std::size_t end = path.find_first_of("\\/", start);
-      if (end == std::string::npos) end = path.size();
-      const std::string part = path.substr(start, end - start);
-      if (part == "..") {
-        if (parts.size() > 1) parts.pop_back();
-      } else if (!part.empty() && part != ".") {
-        parts.push_back(part);
-      }
-      start = end + 1;
-    }
-  };
-  add(folder);
-  add(relative);
-  std::string combined;
-  for (const std::string& part : parts) combined += (combined.empty() ? "" : "\\") + part;
-  return parts.size() == 1 ? combined + "\\" : combined;
-}
-
 std::uint32_t LittleEndian(const unsigned char* bytes, int count) {
   std::uint32_t value = 0;
   for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];

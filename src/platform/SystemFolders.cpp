@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Machine.h"
@@ -124,6 +125,29 @@ std::string ExpandEnvironmentStrings(const std::string& text) {
 std::string ProgramFolder() { return ConfigOrDefault().programFolder; }
 
 std::string ProgramFile() { return ProgramFolder() + "\\Fernwick.exe"; }
+
+std::string CombinePath(const std::string& folder, const std::string& relative) {
+  std::vector<std::string> parts;
+  auto add = [&parts](const std::string& path) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+      std::size_t end = path.find_first_of("\\/", start);
+      if (end == std::string::npos) end = path.size();
+      const std::string part = path.substr(start, end - start);
+      if (part == "..") {
+        if (parts.size() > 1) parts.pop_back();
+      } else if (!part.empty() && part != ".") {
+        parts.push_back(part);
+      }
+      start = end + 1;
+    }
+  };
+  add(folder);
+  add(relative);
+  std::string combined;
+  for (const std::string& part : parts) combined += (combined.empty() ? "" : "\\") + part;
+  return parts.size() == 1 ? combined + "\\" : combined;
+}
 
 std::string ExtractFileName(const std::string& path) {
   const std::size_t cut = path.find_last_of("\\:");

@@ -21,6 +21,8 @@
 #include "shell/gui/DMUnit.h"
 #include "privacy/gui/ExcludeDataUnit.h"
 #include "shell/gui/FormPlacement.h"
+#include "privacy/gui/AdvancedShredUnit.h"
+#include "shell/BusyGuard.h"
 
 namespace {
 
@@ -209,6 +211,11 @@ TEvidenceCleanerForm::TEvidenceCleanerForm(QWidget* owner) : QWidget(owner) {
   }
   RunModal = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
   layout->addWidget(DataNotebook, 1);
+  // The Advanced page holds the file shredder.
+  auto* advanced = new QVBoxLayout(DataNotebook->widget(kAdvancedPage));
+  advanced->setContentsMargins(0, 0, 0, 0);
+  AdvancedShred = new TAdvancedShredForm(DataNotebook->widget(kAdvancedPage));
+  advanced->addWidget(AdvancedShred);
 
   Engine.SetView(this);
   if (DM) DM->EvidenceView = this;
@@ -361,6 +368,8 @@ void TEvidenceCleanerForm::showEvent(QShowEvent* event) {
 bool TEvidenceCleanerForm::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress) {
     auto* mouse = static_cast<QMouseEvent*>(event);
+    const bool tab = watched == ScanBtn || watched == ResultBtn || watched == ExcludeBtn || watched == AdvancedBtn;
+    if (tab && IsBusy()) return true;  // a shred runs
     if (watched == ScanBtn) Engine.ScanBtnClick();
     else if (watched == ResultBtn) Engine.ResultBtnClick();
     else if (watched == ExcludeBtn) Engine.ExcludeBtnClick();

@@ -23,6 +23,7 @@ class QTableView;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TResultRowModel;
+class TAdvancedShredForm;
 
 class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public EvidenceAnimationView {
   Q_OBJECT
@@ -53,6 +54,7 @@ class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public 
   QProgressBar* cdGauge;
   QPushButton* CleanBtn;
   QPushButton* FinishBtn;
+  TAdvancedShredForm* AdvancedShred;  // the Advanced page
   QMenu* pmExclude;
   QAction* Exclude1;
   // The Exclude page.

@@ -1,0 +1,102 @@
+// The file shredder on the Evidence Cleaner's Advanced page, opened from its
+// launcher on the sample machine: "old drafts" shredded as a user would, and
+// nothing else moving while the shred runs.
+
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <string>
+
+#include "GuiTestApp.h"
+#include "MouseEvents.h"
+#include "SampleMachineCopy.h"
+#include "platform/FileSystem.h"
+#include "privacy/gui/AdvancedShredUnit.h"
+#include "privacy/gui/EvidenceCleanerUnit.h"
+#include "shell/BusyGuard.h"
+#include "shell/Dialogs.h"
+#include "shell/MessagePump.h"
+#include "shell/ProgramStartUnit.h"
+#include "shell/PublicFunctionUnit.h"
+#include "shell/gui/DMUnit.h"
+#include "shell/gui/MainUnit.h"
+
+namespace {
+
+const std::string kDrafts = "C:\\Documents and Settings\\Owner\\My Documents\\old drafts";
+
+class AdvancedShredWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GuiApp();
+    ResetSharedState();
+    LoadSettings();
+    Settings.CheckUpdate = false;
+  }
+  void TearDown() override {
+    SetProcessMessagesHook(nullptr);
+    ResetSharedState();
+    ResetTerminateRequest();
+  }
+};
+
+TEST_F(AdvancedShredWindow, OldDraftsAreShreddedWhileTabsButtonsAndPagesWait) {
+  SampleMachineCopy machine;
+  ASSERT_TRUE(machine.Ready());
+  ScriptedDialogs dialogs;
+  TDM dm;
+  TFernwickForm form;
+  form.show();
+  form.AdvancedBtnClick();
+  form.ImageExClick(4);
+  auto* evidence = qobject_cast<TEvidenceCleanerForm*>(form.ToolForm(ToolWindow::EvidenceCleanerForm));
+  ASSERT_NE(evidence, nullptr);
+  SendClick(evidence->AdvancedBtn);
+  ASSERT_EQ(evidence->DataNotebook->currentIndex(), kAdvancedPage);
+  TAdvancedShredForm* page = evidence->AdvancedShred;
+  ASSERT_TRUE(page->isVisible());
+
+  dialogs.setNextFileName(kDrafts);
+  page->BitBtn1->click();
+  ASSERT_EQ(page->listAdd->count(), 1);
+  EXPECT_EQ(page->listAdd->item(0)->text().toStdString(), kDrafts);
+  page->RGButtons->button(1)->click();  // Safe
+
+  int calls = 0;
+  std::size_t messagesDuring = 0;
+  SetProcessMessagesHook([&] {
+    if (++calls != 2) return;
+    messagesDuring = dialogs.messages().size();
+    page->btnShred->click();                 // pressed again
+    page->RGButtons->button(2)->click();     // another level
+    page->RemoveAllFilesfromthelist1->trigger();
+    SendClick(evidence->ScanBtn);
+    EXPECT_FALSE(form.ScanBtnClick());       // the main window's pages
+    EXPECT_EQ(evidence->DataNotebook->currentIndex(), kAdvancedPage);
+    EXPECT_EQ(messagesDuring, dialogs.messages().size());
+  });
+  dialogs.setNextAnswer(IDYES);
+  page->btnShred->click();
+  SetProcessMessagesHook(nullptr);
+  EXPECT_GT(calls, 2);
+  EXPECT_FALSE(IsBusy());
+  EXPECT_EQ(page->Shred.ShredPasses, 2);
+
+  // Everything but the read-only draft is gone; nothing went to the bin.
+  EXPECT_FALSE(win::FileExists(kDrafts + "\\letter to bank.doc"));
+  EXPECT_FALSE(win::DirectoryExists(kDrafts + "\\notes"));
+  EXPECT_TRUE(win::FileExists(kDrafts + "\\cv 2006.doc"));
+  EXPECT_EQ(win::GetFileAttributes(kDrafts + "\\cv 2006.doc"), 33u);
+  EXPECT_FALSE(win::FileExists("C:\\Recycled\\Dc1.doc"));
+  ASSERT_EQ(dialogs.messages().size(), 2u);
+  EXPECT_EQ(dialogs.messages()[1].text, "1 of 1 items could not be shredded.");
+  ASSERT_EQ(page->listAdd->count(), 1);
+  EXPECT_EQ(page->listAdd->item(0)->text().toStdString(), kDrafts);
+  EXPECT_EQ(evidence->DataNotebook->currentIndex(), kAdvancedPage);
+  form.hide();
+}
+
+}  // namespace
