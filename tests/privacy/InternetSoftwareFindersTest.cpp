@@ -7,6 +7,8 @@
 #include "SampleMachineCopy.h"
 #include "TestMachine.h"
 #include "platform/FileSystem.h"
+#include "privacy/EvidenceCleanerUnit.h"
+#include "privacy/ExclusionSignatureUnit.h"
 #include "privacy/InternetSoftWareUnit.h"
 
 namespace privacy_test {
@@ -463,6 +465,37 @@ TEST_F(InternetSoftwareFindersTest, AProfileFileIsWipedOnlyWithEveryEntryItLists
       cleaned += item.Cleaned;
     }
     EXPECT_EQ(progress.Cleaned, cleaned) << c.name;
+  }
+}
+
+// What Exclude stores for a finding keeps it away at the next scan; a
+// history or cookie exclusion keeps its whole profile file.
+TEST_F(InternetSoftwareFindersTest, EachFindingExcludedByItsSignatureStaysAwayAtTheNextScan) {
+  SampleMachineCopy sample;
+  ASSERT_TRUE(sample.Ready());
+  const auto finders = DefaultFinders(3);
+  for (int p = 0; p < kCategoryItemCounts[3]; ++p) {
+    const int node = kCategoryFirstNode[3] + p;
+    const TEvidenceFinder& finder = finders[static_cast<std::size_t>(p)];
+    Found first;
+    finder(first.tree, node, first.results, {});
+    ASSERT_GT(first.results.Count(), 1) << node;
+    const bool wholeFile = first.results.GetItem(0).Shared != nullptr;
+    for (int i = 0; i < first.results.Count(); ++i) {
+      const TResultContentItem& excluded = first.results.GetItem(i);
+      const TExclusionSignature signature = ExclusionSignature(excluded);
+      TExcludeContents excludes;
+      excludes.GetItem(excludes.Add()) = {excluded.ItemName, signature.Key, excluded.Name, signature.Data};
+      Found again;
+      finder(again.tree, node, again.results, excludes);
+      EXPECT_EQ(again.results.Count(), wholeFile ? 0 : first.results.Count() - 1) << node << " " << i;
+      for (int j = 0; j < again.results.Count(); ++j) {
+        const TResultContentItem& item = again.results.GetItem(j);
+        EXPECT_FALSE(item.Path == excluded.Path && item.Name == excluded.Name && item.Data == excluded.Data)
+            << node << " " << i;
+      }
+      EXPECT_EQ(again.Count(node), again.results.Count());
+    }
   }
 }
 
