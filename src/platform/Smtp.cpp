@@ -271,6 +271,10 @@ SmtpResult SendMail(const SmtpAccount& account, const MailMessage& message,
 
   // The connect limit is curl's own; the loop measures silence.
   const unsigned idle = std::max(timeouts.silenceMs, timeouts.connectMs);
+  // After a failure curl says QUIT while closing the connection and waits
+  // for the answer outside the loop, by default for two minutes: that wait
+  // gets the silence limit too (whole seconds).
+  curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((idle + 999) / 1000));
   const CurlOutcome outcome = PerformTransfer(handle, exchange.lastActivity, idle, whileWaiting);
   curl_off_t connectTime = 0;
   curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME_T, &connectTime);
