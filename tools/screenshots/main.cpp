@@ -19,6 +19,9 @@
 #include "recovery/gui/BrowserRepairUnit.h"
 #include "recovery/gui/IePluginsUnit.h"
 #include "recovery/gui/RegBackupUnit.h"
+#include "recovery/gui/SysRestoreUnit.h"
+#include "recovery/gui/SystemRepairUnit.h"
+#include "recovery/gui/UnitSystemError.h"
 #include "recovery/gui/UnitMalignantActiveX.h"
 #include "regclean/gui/ProblemListUnit.h"
 #include "regclean/gui/RepairDialogUnit.h"
@@ -36,6 +39,7 @@
 #include "shell/gui/QtMessagePump.h"
 #include "shell/gui/OptionUnit.h"
 #include "shell/gui/ShowLiveUpdateUnit.h"
+#include "shell/gui/UnitMail.h"
 #include "tools/gui/DetailTempFileUnit.h"
 #include "shell/Dialogs.h"
 #include "tools/gui/InstalledManageForm.h"
@@ -291,6 +295,34 @@ void StartupTools() {
   Save(Render(&uninstaller), "uninstaller");
 }
 
+// The restore points with one selected, the re-registration after a run,
+// the error list with its ticks and a description, and the support form.
+void RecoveryTools() {
+  TDM dm;
+  TSysRestoreForm restore;
+  Render(&restore);
+  restore.RestoreListView->setCurrentItem(restore.RestoreListView->topLevelItem(1));
+  Save(Render(&restore), "system-restore");
+
+  TFormRegDll regDll;
+  Save(Render(&regDll), "register-activex");
+  regDll.btnRepairClick();
+  Save(Render(&regDll), "register-activex-run");
+
+  TErrorFixForm errors;
+  Render(&errors);
+  errors.cbSelectAll->setChecked(true);
+  errors.cbSelectAllClick(false);
+  errors.listerror->setCurrentItem(errors.listerror->topLevelItem(2));
+  Save(Render(&errors), "error-utilities");
+
+  TEMailForm mail;
+  mail.TxtSendFile->setText("owner@example.invalid");
+  mail.TxtSubject->setText("Error Utilities");
+  mail.MemoText->setPlainText("Task Manager is still disabled after the repair.");
+  Save(Render(&mail), "support-mail");
+}
+
 void SmallWindows() {
   TAboutForm about;
   Save(Render(&about), "about");
@@ -413,6 +445,7 @@ int main(int argc, char* argv[]) {
   ScanPages();
   OptionsAndBackup();
   BrowserTools();
+  RecoveryTools();
   StartupTools();
   SmallWindows();
   OptimizerWindows();

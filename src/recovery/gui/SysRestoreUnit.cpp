@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kBorder = 8;
 constexpr int kDateColumn = 160;
-constexpr int kMemoHeight = 52;
+constexpr int kMemoHeight = 70;
 constexpr int kButtonWidth = 150;
 constexpr int kButtonHeight = 25;
 
