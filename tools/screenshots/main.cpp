@@ -25,6 +25,7 @@
 #include "recovery/gui/UnitMalignantActiveX.h"
 #include "regclean/gui/ProblemListUnit.h"
 #include "regclean/gui/RepairDialogUnit.h"
+#include "privacy/gui/AdvancedShredUnit.h"
 #include "privacy/gui/EvidenceCleanerUnit.h"
 #include "privacy/gui/ExcludeDataUnit.h"
 #include "regclean/gui/ScanPageUnit.h"
@@ -406,6 +407,12 @@ void EvidenceCleaner() {
     return false;
   };
   form.ModifyBtn->click();
+
+  form.Engine.AdvancedBtnClick();
+  form.AdvancedShred->Shred.listAdd = {"C:\\Documents and Settings\\Owner\\My Documents\\old drafts",
+                                       "C:\\Documents and Settings\\Owner\\My Documents\\budget 2009.txt"};
+  form.AdvancedShred->ShredListChanged();
+  Save(Render(&form), "evidence-advanced");
 }
 
 }  // namespace
