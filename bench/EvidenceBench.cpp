@@ -9,8 +9,6 @@
 //   added again); otherwise a machine of N generated keys is made there (or
 //   in a temporary folder removed afterwards).
 
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "EvidenceBenchSupport.h"
 #include "ScanBenchSupport.h"
 #include "platform/FileSystem.h"
 #include "platform/Machine.h"
@@ -31,25 +30,9 @@ namespace {
 const char* const kContent =
     "C:\\Documents and Settings\\Owner\\Local Settings\\Temporary Internet Files\\Content.IE5\\";
 
-double PeakMegabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-std::string HostPath(const std::string& windowsPath) {
-  std::string relative = windowsPath.substr(3);
-  for (char& c : relative)
-    if (c == '\\') c = '/';
-  return win::CurrentMachine()->DriveFolder('C') + "/" + relative;
-}
-
-bool WriteHostFile(const std::string& windowsPath, std::size_t size) {
-  std::ofstream out(HostPath(windowsPath), std::ios::binary | std::ios::trunc);
-  const std::string text(size, 'x');
-  out << text;
-  return static_cast<bool>(out);
-}
+using bench::HostPath;
+using bench::PeakMegabytes;
+using bench::WriteHostFile;
 
 // Cache entries with their files in 64 folders, one cookie in 50, and
 // recycled files.
@@ -98,14 +81,7 @@ struct RawCounts {
 // size, every recycled file, and the registry values read once.
 RawCounts RawEnumeration() {
   RawCounts counts;
-  win::UrlCacheEntryInfo entry;
-  if (auto find = win::FindFirstUrlCacheEntry(entry)) {
-    do {
-      ++counts.entries;
-      if (!entry.LocalFileName.empty()) counts.bytes += static_cast<std::uint64_t>(FileSizeOf(entry.LocalFileName));
-    } while (win::FindNextUrlCacheEntry(*find, entry));
-    win::FindCloseUrlCache(std::move(find));
-  }
+  bench::WalkUrlCache(counts.entries, counts.bytes);
   win::FindData data;
   if (auto finder = win::FindFirstFile("C:\\Recycled\\*.*", data)) {
     do {
