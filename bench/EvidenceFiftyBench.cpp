@@ -157,13 +157,27 @@ RawCounts RawWalk() {
   return counts;
 }
 
-// Every item ticked.
-void TickAllItems(TEvidenceCleaner& cleaner) {
-  cleaner.FormShow();
+// Every item ticked, or only the one at `only` (an item's node).
+void TickItems(TEvidenceCleaner& cleaner, int only = -1) {
   for (int node = 0; node < cleaner.CheckTree.Count(); ++node) {
     const TEvidenceNode& n = cleaner.CheckTree.Nodes[node];
-    if (n.Level == 2 && n.StateIndex != kStateTicked) cleaner.CheckNodeStateClick(node);
+    if (n.Level == 2 && (n.StateIndex == kStateTicked) != (only < 0 || node == only))
+      cleaner.CheckNodeStateClick(node);
   }
+}
+
+// Each item scanned alone, once; those taking `atLeast` seconds or more shown.
+void TimeEachItem(TEvidenceCleaner& cleaner, double atLeast) {
+  std::printf("Items scanned alone, those of %.2f s or more\n", atLeast);
+  for (int node = 0; node < cleaner.CheckTree.Count(); ++node) {
+    if (cleaner.CheckTree.Nodes[node].Level != 2) continue;
+    TickItems(cleaner, node);
+    const double seconds = bench::BestOf(1, [&] { cleaner.ScanNowBtnClick(); });
+    if (seconds >= atLeast)
+      std::printf("  %-34s %8.3f s  (%d findings)\n", cleaner.CheckTree.Nodes[node].Rec->ItemName.c_str(), seconds,
+                  cleaner.FoundCount);
+  }
+  TickItems(cleaner);
 }
 
 int TickedItems(const TEvidenceCleaner& cleaner) {
@@ -201,7 +215,8 @@ bool Run(const bench::BenchArgs& args, const Sizes& sizes) {
   });
 
   TEvidenceCleaner cleaner;
-  TickAllItems(cleaner);
+  cleaner.FormShow();
+  TickItems(cleaner);
   const int ticked = TickedItems(cleaner);
   const double scanSeconds = bench::BestOf(args.rounds, [&] { cleaner.ScanNowBtnClick(); });
   std::printf("Scan: %d items ticked\n", ticked);
@@ -214,6 +229,7 @@ bool Run(const bench::BenchArgs& args, const Sizes& sizes) {
   std::printf("  %-34s %8.2fx\n", "scan / raw walk", scanSeconds / rawSeconds);
   std::printf("  %-34s %8.2fx\n", "scan / (raw walk + tree walk)", scanSeconds / (rawSeconds + treeSeconds));
   std::printf("Peak memory %.1f MB\n", PeakMegabytes());
+  TimeEachItem(cleaner, 0.05);
   return true;
 }
 
