@@ -11,6 +11,7 @@
 #include <string>
 
 #include "GuiTestApp.h"
+#include "ToolWindowTest.h"
 #include "MouseEvents.h"
 #include "SampleMachineCopy.h"
 #include "platform/FileSystem.h"
@@ -28,20 +29,7 @@ namespace {
 
 const std::string kDrafts = "C:\\Documents and Settings\\Owner\\My Documents\\old drafts";
 
-class AdvancedShredWindow : public ::testing::Test {
- protected:
-  void SetUp() override {
-    GuiApp();
-    ResetSharedState();
-    LoadSettings();
-    Settings.CheckUpdate = false;
-  }
-  void TearDown() override {
-    SetProcessMessagesHook(nullptr);
-    ResetSharedState();
-    ResetTerminateRequest();
-  }
-};
+using AdvancedShredWindow = ToolWindowTest;
 
 TEST_F(AdvancedShredWindow, OldDraftsAreShreddedWhileTabsButtonsAndPagesWait) {
   SampleMachineCopy machine;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "GuiTestApp.h"
+#include "ToolWindowTest.h"
 #include "MouseEvents.h"
 #include "SampleMachineCopy.h"
 #include "platform/FileSystem.h"
@@ -29,19 +30,11 @@
 
 namespace {
 
-class EvidenceCleanerWindow : public ::testing::Test {
+class EvidenceCleanerWindow : public ToolWindowTest {
  protected:
   void SetUp() override {
-    GuiApp();
-    ResetSharedState();
-    LoadSettings();
-    Settings.CheckUpdate = false;
+    ToolWindowTest::SetUp();
     Settings.SelectAll = true;
-  }
-  void TearDown() override {
-    SetProcessMessagesHook(nullptr);
-    ResetSharedState();
-    ResetTerminateRequest();
   }
   // The tool window opened from its launcher on the Tools page.
   static TEvidenceCleanerForm* Open(TFernwickForm& form) {

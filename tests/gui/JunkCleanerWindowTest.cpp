@@ -12,6 +12,7 @@
 #include <string>
 
 #include "GuiTestApp.h"
+#include "ToolWindowTest.h"
 #include "platform/FileSystem.h"
 #include "platform/Machine.h"
 #include "shell/BusyGuard.h"
@@ -64,19 +65,8 @@ class SampleMachine {
   std::unique_ptr<win::Machine> machine_;
 };
 
-class JunkCleanerWindow : public ::testing::Test {
+class JunkCleanerWindow : public ToolWindowTest {
  protected:
-  void SetUp() override {
-    GuiApp();
-    ResetSharedState();
-    LoadSettings();
-    Settings.CheckUpdate = false;
-  }
-  void TearDown() override {
-    SetProcessMessagesHook(nullptr);
-    ResetSharedState();
-    ResetTerminateRequest();
-  }
   // The tool window opened from its launcher on the Tools page.
   TSysDiskCleanerForm* Open(TFernwickForm& form) {
     form.show();
