@@ -20,6 +20,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kMaxPlainLine = 998;      // longest line SMTP carries
 constexpr std::size_t kEncodedChunk = 45;       // bytes per encoded word (60 base64 characters)
 constexpr std::size_t kBase64LineBytes = 57;    // 76 characters per body line
+constexpr unsigned kBackupLimitMs = 1000;       // curl's own limits, after ours
 
 struct EasyCleanup {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -143,6 +144,8 @@ struct Exchange {
   std::size_t sent = 0;
   Clock::time_point lastActivity;
   bool heardServer = false;
+  std::chrono::milliseconds silenceLimit{DefaultSmtpTimeout};
+  bool silent = false;  // ended for the silence limit
 };
 
 size_t OnRead(char* buffer, size_t size, size_t count, void* user) {
@@ -162,6 +165,15 @@ int OnDebug(CURL*, curl_infotype type, char*, size_t, void* user) {
   if (type == CURLINFO_HEADER_IN || type == CURLINFO_DATA_IN) exchange.heardServer = true;
   if (type != CURLINFO_TEXT) exchange.lastActivity = Clock::now();
   return 0;
+}
+
+// Ends the exchange through curl once the server has been silent too long,
+// so that curl treats it as failed and sends nothing more.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto& exchange = *static_cast<Exchange*>(user);
+  if (Clock::now() - exchange.lastActivity < exchange.silenceLimit) return 0;
+  exchange.silent = true;
+  return 1;
 }
 
 // "30 s", or "250 ms" below a second.
@@ -266,22 +278,28 @@ SmtpResult SendMail(const SmtpAccount& account, const MailMessage& message,
   curl_easy_setopt(handle, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(handle, CURLOPT_DEBUGFUNCTION, OnDebug);
   curl_easy_setopt(handle, CURLOPT_DEBUGDATA, &exchange);
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connectMs));
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer.data());
 
-  // The connect limit is curl's own; the loop measures silence.
+  // The progress callback ends the exchange after idle milliseconds without
+  // a word from the server, connecting included. curl's own limits and the
+  // transfer loop's come a while later and only back it up: curl may end
+  // the exchange a moment before the limit, and a transfer taken away from
+  // curl still ends its message and waits for the answer.
   const unsigned idle = std::max(timeouts.silenceMs, timeouts.connectMs);
-  // After a failure curl says QUIT while closing the connection and waits
-  // for the answer outside the loop, by default for two minutes: that wait
-  // gets the silence limit too (whole seconds).
-  curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((idle + 999) / 1000));
-  const CurlOutcome outcome = PerformTransfer(handle, exchange.lastActivity, idle, whileWaiting);
+  exchange.silenceLimit = std::chrono::milliseconds(idle);
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &exchange);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connectMs + kBackupLimitMs));
+  curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                   static_cast<long>((idle + kBackupLimitMs + 999) / 1000));
+  const CurlOutcome outcome =
+      PerformTransfer(handle, exchange.lastActivity, idle + kBackupLimitMs, whileWaiting);
   curl_off_t connectTime = 0;
   curl_easy_getinfo(handle, CURLINFO_CONNECT_TIME_T, &connectTime);
   result.connected = exchange.heardServer || connectTime > 0;
-  if (outcome.timedOut || outcome.code == CURLE_OPERATION_TIMEDOUT) {
-    result.error = "no answer from the mail server for " +
-                   DurationText(outcome.timedOut || result.connected ? idle : timeouts.connectMs);
+  if (exchange.silent || outcome.timedOut || outcome.code == CURLE_OPERATION_TIMEDOUT) {
+    result.error = "no answer from the mail server for " + DurationText(idle);
   } else if (outcome.code != CURLE_OK) {
     result.error = errorBuffer[0] != '\0' ? errorBuffer.data() : curl_easy_strerror(outcome.code);
   } else {
