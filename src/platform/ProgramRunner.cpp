@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/FileSystem.h"
+#include "platform/Machine.h"
 #include "platform/RegFile.h"
 #include "platform/Registry.h"
 #include "platform/RegistryStore.h"
@@ -152,10 +153,12 @@ constexpr DWORD kRegsvrEntryMissing = 4;   // no class is served by it
 
 // Upper-cased full paths of the files that some HKCR\CLSID\{x}\InprocServer32
 // names, made in one pass over the class keys and kept while the registry
-// stays unchanged.
+// stays unchanged. The machine folder is part of the key: a store opened
+// later may sit at the address of a closed one.
 const std::set<std::string>& RegisteredServerFiles() {
   static std::set<std::string> files;
   static RegistryStore* madeFor = nullptr;
+  static std::string madeForFolder;
   static std::uint64_t madeAt = 0;
   RegistryStore* store = CurrentRegistry();
   if (store == nullptr) {
@@ -163,8 +166,10 @@ const std::set<std::string>& RegisteredServerFiles() {
     madeFor = nullptr;
     return files;
   }
+  const Machine* machine = CurrentMachine();
+  const std::string folder = machine ? machine->Folder() : std::string();
   const std::uint64_t changes = store->ChangeCount();
-  if (store == madeFor && changes == madeAt) return files;
+  if (store == madeFor && folder == madeForFolder && changes == madeAt) return files;
   files.clear();
   const std::string systemFolder = IncludeTrailingBackslash(GetSystemDirectory());
   TRegistry classes(KEY_READ);
@@ -183,6 +188,7 @@ const std::set<std::string>& RegisteredServerFiles() {
     files.insert(UpperName(path));
   }
   madeFor = store;
+  madeForFolder = folder;
   madeAt = store->ChangeCount();
   return files;
 }

@@ -206,6 +206,20 @@ TEST(Regsvr32, SucceedsOnlyForAFileThatAClassIsServedBy) {
   EXPECT_EQ(exitCode, 0u);
 }
 
+TEST(Regsvr32, EachMachineIsJudgedByItsOwnClasses) {
+  const std::string files = std::string(kFiles) + "C:\\WINDOWS\\system32\\plain.dll\n";
+  const std::string served =
+      "[HKEY_CLASSES_ROOT\\CLSID\\{00000001-0000-0000-0000-000000000001}\\InprocServer32]\n"
+      "@=\"plain.dll\"\n";
+  // The same machine twice, with and without the class, one after the other.
+  for (const auto& [reg, expected] : {std::pair<std::string, DWORD>{served, 0}, {"", 4}, {served, 0}}) {
+    TestMachine machine(reg, files);
+    DWORD exitCode = 99;
+    ASSERT_TRUE(RunAndWait("regsvr32 /s plain.dll", exitCode));
+    EXPECT_EQ(exitCode, expected) << reg;
+  }
+}
+
 const char kScript[] = "#!/bin/sh\\necho \"$@\" > \"$(dirname \"$0\")/args.txt\"\\nexit 3\\n";
 
 class MachinePrograms : public testing::Test {
