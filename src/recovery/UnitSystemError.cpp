@@ -119,10 +119,10 @@ FixOutcome ApplyRegistryFix(const std::string& keyPath, const std::string& value
   const std::size_t slash = keyPath.find('\\');
   const win::HKEY root = RootKeyFromName(keyPath.substr(0, slash));
   if (root == 0) return FixOutcome::Skipped;
+  const bool writes = action == 1 && (type == 0 || type == 1);
+  if (!writes && action != 2) return FixOutcome::Skipped;  // a fix that does nothing
   const std::string subKey = slash == std::string::npos ? std::string() : keyPath.substr(slash + 1);
   if (subKey.find_first_not_of('\\') == std::string::npos) return FixOutcome::Failed;  // a root alone
-  const bool writes = action == 1 && (type == 0 || type == 1);
-  if (!writes && action != 2) return FixOutcome::Skipped;
   std::int32_t number = 0;
   if (writes && type == 0 && !ParseInt32(data, number)) return FixOutcome::Failed;
 

@@ -139,6 +139,7 @@ TEST_F(ErrorUtilities, EachFixKindDoesItsOwnThing) {
       {"HKEY_NOWHERE\\Software\\Test", "Keep", "1", 1, 0, FixOutcome::Skipped, "sz:stay"},
       {"HKEY_CURRENT_USER", "Keep", "1", 1, 0, FixOutcome::Failed, "sz:stay"},
       {"HKEY_CURRENT_USER\\", "Keep", "", 2, 0, FixOutcome::Failed, "sz:stay"},
+      {"HKEY_CURRENT_USER", "Keep", "", 0, 0, FixOutcome::Skipped, "sz:stay"},
       {"HKEY_CURRENT_USER\\Software\\Locked", "Gone", "", 2, 0, FixOutcome::Failed, "sz:stay"},
   };
   for (const Case& c : cases) {
