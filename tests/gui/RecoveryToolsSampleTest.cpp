@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 #include "../recovery/RecoveryFixture.h"
@@ -11,6 +13,8 @@
 #include "platform/MachineBuilder.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "regclean/RepairDriverUnit.h"
+#include "regclean/ScanDriverUnit.h"
 #include "recovery/gui/SysRestoreUnit.h"
 #include "recovery/gui/SystemRepairUnit.h"
 #include "recovery/gui/UnitSystemError.h"
@@ -18,6 +22,7 @@
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/DMUnit.h"
+#include "shell/gui/UnitMail.h"
 #include "shell/gui/ToolWindowFactory.h"
 
 namespace {
@@ -151,8 +156,9 @@ TEST_F(RecoveryToolsSample, RestorePointsListAndDeleteSitsUnderRestore) {
                                       "Changed display settings"}));
 }
 
-// Create a point, repair errors, restore the point, open the machine again:
-// the repair is undone and the point is still there.
+// Create a point, repair errors and every finding of the registry cleaner,
+// restore the point, open the machine again: both repairs are undone and the
+// point is still there.
 TEST_F(RecoveryToolsSample, RestoreUndoesARepairAtTheNextOpening) {
   const Snapshot original = TakeSnapshot();
   {
@@ -169,7 +175,17 @@ TEST_F(RecoveryToolsSample, RestoreUndoesARepairAtTheNextOpening) {
     errors.cbSelectAll->click();
     errors.BitBtn1->click();
     EXPECT_EQ(dialogs_.messages().back().text, recovery::kErrorsRepairedMessage);
-    EXPECT_FALSE(Changes(original, TakeSnapshot()).empty());
+    const std::size_t changedByErrorRepair = Changes(original, TakeSnapshot()).size();
+    EXPECT_GT(changedByErrorRepair, 0u);
+
+    DriveList.clear();
+    BuildNonFixedDriveList(DriveList);
+    regclean::ScanSession session;
+    regclean::test::RecordingView view;
+    for (int section = 1; section <= regclean::kSectionCount; ++section) session.SetSectionTicked(section, true);
+    ASSERT_EQ(regclean::ScanNow(session, view), regclean::ScanOutcome::ProblemsFound);
+    ASSERT_EQ(regclean::RepairCheckedProblems(session, view), regclean::RepairOutcome::Repaired);
+    EXPECT_GT(Changes(original, TakeSnapshot()).size(), changedByErrorRepair + 20);
 
     restore.RestoreListView->setCurrentItem(restore.RestoreListView->topLevelItem(4));
     dialogs_.setNextAnswer(IDYES);
@@ -246,6 +262,25 @@ TEST_F(RecoveryToolsSample, ErrorListRowsTicksAndDescriptions) {
   EXPECT_EQ(states, std::vector<int>(9, 0));
   form.BitBtn1->click();
   EXPECT_EQ(dialogs_.messages().back().text, recovery::kSelectErrorMessage);
+}
+
+TEST_F(RecoveryToolsSample, HiddenReportOpensTheSupportFormModallyAndFreesIt) {
+  TErrorFixForm form;
+  form.show();
+  QString title;
+  bool modal = false;
+  QTimer::singleShot(0, [&] {
+    if (auto* mail = dynamic_cast<TEMailForm*>(QApplication::activeModalWidget())) {
+      title = mail->windowTitle();
+      modal = mail->isModal();
+      mail->btnClose->click();
+    }
+  });
+  form.BitBtn2Click();
+  EXPECT_EQ(title, "Support");
+  EXPECT_TRUE(modal);
+  EXPECT_TRUE(form.findChildren<TEMailForm*>().isEmpty());
+  EXPECT_TRUE(dialogs_.messages().empty());
 }
 
 TEST_F(RecoveryToolsSample, RepairChangesOnlyWhatTheFixesName) {
