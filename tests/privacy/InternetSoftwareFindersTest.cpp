@@ -1,7 +1,6 @@
 // The "Internet Software" finders: the download managers' registry lists and
 // the Firefox and Netscape profile files.
 
-#include <chrono>
 
 #include "PrivacyFixture.h"
 #include "SampleMachineCopy.h"
@@ -363,7 +362,9 @@ TEST_F(InternetSoftwareFindersTest, CancelStopsTheProfileWalks) {
   EXPECT_LT(found.results.Count(), 8);
 }
 
-TEST_F(InternetSoftwareFindersTest, HugeAndBinaryHistoryFilesEndInTime) {
+// A walk that stalls or goes back shows as a hang that the test runner's
+// time limit ends; no figure of time is asserted here.
+TEST_F(InternetSoftwareFindersTest, HugeAndBinaryHistoryFilesAreReadToTheirEnd) {
   TestMachine m(kShellFolders, std::string(kFirefox) + "p\\\n");
   const std::string file = std::string(kFirefox) + "p\\history.dat";
   struct Case {
@@ -391,10 +392,8 @@ TEST_F(InternetSoftwareFindersTest, HugeAndBinaryHistoryFilesEndInTime) {
     ASSERT_TRUE(win::WriteFileBytes(file, c.bytes)) << c.name;
     c.bytes.clear();
     c.bytes.shrink_to_fit();
-    const auto start = std::chrono::steady_clock::now();
     Found found;
     found.Run(ScanFirefoxHistory, kFirefoxHistory);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << c.name;
     EXPECT_EQ(found.results.Count(), c.findings) << c.name;
     if (found.results.Count() == 2) {
       EXPECT_EQ(found.results.GetItem(1).FirefoxUrl, "http://last/");
