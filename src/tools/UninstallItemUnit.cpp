@@ -1,5 +1,7 @@
 #include "tools/UninstallItemUnit.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -120,17 +122,29 @@ void SortUninstallContents(TUninstallContents& contents, int column, int directi
     records.push_back(std::move(contents.GetItem(i).Content));
     keys.push_back(regclean::Trim(field(records.back())));
   }
+  // The exchange sort runs on the ranks of the keys (equal keys, equal
+  // ranks) and moves record numbers; the records move once at the end.
+  std::vector<std::string> distinct = keys;
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
   const std::size_t n = records.size();
+  std::vector<std::uint32_t> ranks(n);
+  std::vector<std::uint32_t> order(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    ranks[i] = static_cast<std::uint32_t>(std::lower_bound(distinct.begin(), distinct.end(), keys[i]) -
+                                          distinct.begin());
+    order[i] = static_cast<std::uint32_t>(i);
+  }
   for (std::size_t i = 0; i < n; ++i) {
     for (std::size_t j = i; j < n; ++j) {
-      const int order = keys[i].compare(keys[j]);
-      if ((direction == 0 && order > 0) || (direction == 1 && order < 0)) {
-        std::swap(keys[i], keys[j]);
-        std::swap(records[i], records[j]);
+      if ((direction == 0 && ranks[i] > ranks[j]) || (direction == 1 && ranks[i] < ranks[j])) {
+        std::swap(ranks[i], ranks[j]);
+        std::swap(order[i], order[j]);
       }
     }
   }
-  for (std::int32_t i = 0; i < count; ++i) contents.GetItem(i).Content = std::move(records[static_cast<std::size_t>(i)]);
+  for (std::int32_t i = 0; i < count; ++i)
+    contents.GetItem(i).Content = std::move(records[order[static_cast<std::size_t>(i)]]);
 }
 
 void LoadInstalledPrograms(TUninstallContents& contents, bool showWindowsUpdate) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "StartupFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "regclean/PathRoutinesUnit.h"
 #include "tools/UninstallItemUnit.h"
 
 using namespace tools;
@@ -184,6 +186,38 @@ TEST(UninstallItemTest, SortingKeepsTheExchangeOrder) {
   EXPECT_FALSE(contents.Delete(3));
   EXPECT_TRUE(contents.Delete(2));
   EXPECT_EQ(contents.Count(), 2);
+}
+
+// Many equal keys, some with blanks around them: records land where the
+// plain exchange sort on the trimmed texts puts them.
+TEST(UninstallItemTest, SortingOfManyEqualKeysKeepsTheExchangeOrder) {
+  std::mt19937 rng(12);
+  const char* const names[] = {"b", "A", "a", " a ", "ab", "", " ", "B ", "\xC3\xA9", "Z"};
+  for (int direction : {0, 1}) {
+    TUninstallContents contents;
+    std::vector<std::string> keys;
+    std::vector<int> expected;
+    for (int i = 0; i < 300; ++i) {
+      TContent& item = contents.GetItem(contents.Add()).Content;
+      item.DisplayName = names[rng() % (sizeof names / sizeof names[0])];
+      item.Publisher = std::to_string(i);
+      keys.push_back(regclean::Trim(item.DisplayName));
+      expected.push_back(i);
+    }
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      for (std::size_t j = i; j < keys.size(); ++j) {
+        const int order = keys[i].compare(keys[j]);
+        if ((direction == 0 && order > 0) || (direction == 1 && order < 0)) {
+          std::swap(keys[i], keys[j]);
+          std::swap(expected[i], expected[j]);
+        }
+      }
+    }
+    SortUninstallContents(contents, 0, direction);
+    std::vector<int> sorted;
+    for (std::int32_t i = 0; i < contents.Count(); ++i) sorted.push_back(std::stoi(contents.GetItem(i).Content.Publisher));
+    EXPECT_EQ(sorted, expected) << "direction " << direction;
+  }
 }
 
 TEST(UninstallItemTest, RemoveDeletesOnlyThatSubtree) {
