@@ -27,7 +27,8 @@ class ListFinder : public FileFinder {
       SetLastError(ERROR_NO_MORE_ITEMS);
       return false;
     }
-    data = entries_[next_++];
+    // Each entry goes out once.
+    data = std::move(entries_[next_++]);
     return true;
   }
 
@@ -131,12 +132,14 @@ std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& 
     return state ? state->FileAttributes(UpperName(windowsPath)) : std::nullopt;
   };
 
+  // "*" and "*.*" match every name: a whole-folder listing tests none.
+  const bool everyName = mask == "*" || mask == "*.*";
   std::vector<FindData> dots;
-  if (WildcardMatch(mask, ".")) {
+  if (everyName || WildcardMatch(mask, ".")) {
     const HostEntry here = StatHost(folderHost);
     dots.push_back(MakeFindData(".", here, AttributesOf(here, recordOf(folderWindows))));
   }
-  if (WildcardMatch(mask, "..")) {
+  if (everyName || WildcardMatch(mask, "..")) {
     const std::string upHost = UpOne(folderHost, '/', resolved.hostRoot.size());
     const std::string upWindows = UpOne(folderWindows, '\\', 2);
     const HostEntry up = StatHost(upHost);
@@ -151,20 +154,20 @@ std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& 
   }
   const auto records = state ? state->FileAttributesIn(UpperName(folderWindows))
                              : std::map<std::string, DWORD>();
-  // "*" and "*.*" match every name: a whole-folder listing tests none.
-  const bool everyName = mask == "*" || mask == "*.*";
   const std::vector<int> maskTokens = DosPattern(Utf8ToUtf16(UpperName(mask)));
+  const int folderFd = dirfd(dir.get());
   while (const dirent* item = readdir(dir.get())) {
     const std::string name = item->d_name;
     // A name with a backslash could never be reached by a Windows path.
     if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
-    if (!everyName && !DosMatch(maskTokens, Utf8ToUtf16(UpperName(name)))) continue;
-    const HostEntry entry = StatHost(folderHost + "/" + name);
+    std::string upper = UpperName(name);
+    if (!everyName && !DosMatch(maskTokens, Utf8ToUtf16(upper))) continue;
+    const HostEntry entry = StatHostAt(folderFd, item->d_name);
     if (entry.kind == EntryKind::Missing) continue;
-    const auto record = records.find(UpperName(name));
+    const auto record = records.empty() ? records.end() : records.find(upper);
     const std::optional<DWORD> stored =
         record == records.end() ? std::nullopt : std::optional<DWORD>(record->second);
-    entries.emplace_back(UpperName(name), MakeFindData(name, entry, AttributesOf(entry, stored)));
+    entries.emplace_back(std::move(upper), MakeFindData(name, entry, AttributesOf(entry, stored)));
   }
   std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
     return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;

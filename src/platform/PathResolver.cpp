@@ -115,11 +115,12 @@ class ListingCache {
 
 }  // namespace
 
-HostEntry StatHost(const std::string& hostPath) {
+HostEntry StatHost(const std::string& hostPath) { return StatHostAt(AT_FDCWD, hostPath.c_str()); }
+
+HostEntry StatHostAt(int folder, const char* path) {
   HostEntry entry;
   struct statx stx;
-  if (statx(AT_FDCWD, hostPath.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
-            &stx) != 0) {
+  if (statx(folder, path, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
     return entry;
   }
   if (S_ISREG(stx.stx_mode)) {

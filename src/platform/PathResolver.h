@@ -28,6 +28,8 @@ struct HostEntry {
 
 // Metadata of a host path without following a link in its last component.
 HostEntry StatHost(const std::string& hostPath);
+// The same for a path relative to an open host folder (a file descriptor).
+HostEntry StatHostAt(int folder, const char* path);
 
 struct ResolvedPath {
   char drive = 0;
