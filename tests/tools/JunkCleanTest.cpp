@@ -224,6 +224,23 @@ TEST_F(JunkWizard, StopAfterSomeFilesCleansNoMore) {
   EXPECT_FALSE(win::FileExists("C:\\Other\\a.tmp"));
 }
 
+TEST_F(JunkWizard, TrayQuitDuringACleanEndsItAndThenTheProgram) {
+  TestMachine machine("", kFiles);
+  ToOptions();
+  const tools::test::TerminationWatch ending;
+  int calls = 0;
+  SetProcessMessagesHook([&] {
+    if (++calls == 3) QuitWhenIdle();
+  });
+  cleaner.NextBtnClick();
+  EXPECT_EQ(JunkCleanerState, tools::kJunkStopClean);
+  EXPECT_EQ(CleanLines(cleaner), (std::vector<std::string>{"C:\\Dest\\a.tmp File Deleted",
+                                                           "C:\\Other\\a.tmp File Deleted"}));
+  EXPECT_TRUE(ending.terminated);
+  EXPECT_FALSE(ending.whileBusy);
+  EXPECT_EQ(Text("C:\\Temp\\a.tmp"), "one");
+}
+
 TEST_F(JunkWizard, UntickedReportRowsAreNotCleaned) {
   TestMachine machine("", "C:\\Program Files\\Fernwick\\\nC:\\a.tmp | size=3000\nF:\\b.tmp | size=5000\n",
                       "[Machine]\r\nOSMajor=5\r\nOSMinor=1\r\nPlatformId=2\r\nUserName=Owner\r\n"

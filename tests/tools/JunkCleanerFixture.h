@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/BusyGuard.h"
 #include "shell/MessagePump.h"
 #include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"
@@ -47,6 +48,18 @@ class JunkCleanerTest : public ::testing::Test {
     ResetSharedState();
     ResetTerminateRequest();
   }
+};
+
+// Whether the program was ended, and whether a long operation still ran then.
+struct TerminationWatch {
+  TerminationWatch() {
+    SetTerminateHandler([this] {
+      terminated = true;
+      whileBusy = IsBusy();
+    });
+  }
+  bool terminated = false;
+  bool whileBusy = false;
 };
 
 // Full paths of the findings.

@@ -206,12 +206,7 @@ TEST_F(JunkCleanerTest, QuitDuringTheSearchEndsItAndThenTheProgram) {
   RecordingJunkView view;
   TSysDiskCleaner cleaner(view);
   view.cleaner = &cleaner;
-  bool terminated = false;
-  bool terminatedWhileBusy = false;
-  SetTerminateHandler([&] {
-    terminated = true;
-    terminatedWhileBusy = IsBusy();
-  });
+  const tools::test::TerminationWatch ending;
   int calls = 0;
   std::size_t foundAtQuit = 99;
   SetProcessMessagesHook([&] {
@@ -220,8 +215,8 @@ TEST_F(JunkCleanerTest, QuitDuringTheSearchEndsItAndThenTheProgram) {
     foundAtQuit = cleaner.Findings.size();
   });
   Search(cleaner);
-  EXPECT_TRUE(terminated);
-  EXPECT_FALSE(terminatedWhileBusy);
+  EXPECT_TRUE(ending.terminated);
+  EXPECT_FALSE(ending.whileBusy);
   EXPECT_EQ(cleaner.Findings.size(), foundAtQuit);
   EXPECT_EQ(JunkCleanerState, tools::kJunkStopSearch);
   EXPECT_EQ(cleaner.ScanRows[0].Status, "User Stop");
