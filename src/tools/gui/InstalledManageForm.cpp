@@ -192,6 +192,9 @@ void TInstalledManageForm::FillInstalledList() {
   AppIconList.clear();
   AppIconListEx.clear();
   rowIcons_.clear();
+  QPixmap none(ListInstalled->iconSize());
+  none.fill(Qt::transparent);
+  const QIcon blank(none);
   QList<QTreeWidgetItem*> items;
   for (std::int32_t i = 0; i < contents_.Count(); ++i) {
     const tools::TContent& item = contents_.GetItem(i).Content;
@@ -202,7 +205,8 @@ void TInstalledManageForm::FillInstalledList() {
     row->setText(2, item.Publisher == tools::kNotAvailable ? QString() : Text(item.Publisher));
     const int icon = GetProgramIconIndex(item.IconPath);
     rowIcons_.push_back(icon);
-    if (icon >= 0) row->setIcon(0, QIcon(QPixmap::fromImage(AppIconList[static_cast<std::size_t>(icon)])));
+    // A row without a picture keeps its place, so every caption starts in one column.
+    row->setIcon(0, icon >= 0 ? QIcon(QPixmap::fromImage(AppIconList[static_cast<std::size_t>(icon)])) : blank);
     items.push_back(row);
   }
   ListInstalled->addTopLevelItems(items);
