@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QListWidget>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTreeWidget>
+#include <optional>
 #include <string>
 
 #include "GuiTestApp.h"
@@ -18,9 +20,13 @@
 #include "MouseEvents.h"
 #include "SampleMachineCopy.h"
 #include "platform/FileSystem.h"
+#include "platform/Machine.h"
 #include "platform/UrlCache.h"
+#include "privacy/ExcludeListUnit.h"
+#include "privacy/gui/AdvancedShredUnit.h"
 #include "privacy/gui/EvidenceCleanerUnit.h"
 #include "privacy/gui/ExcludeDataUnit.h"
+#include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"
 #include "shell/ProgramStartUnit.h"
@@ -60,6 +66,27 @@ class EvidenceCleanerWindow : public ToolWindowTest {
       if (n.Level == 2 && n.Rec->ItemName == item) return n.Rec->Count;
     return -1;
   }
+  // A fresh copy of the sample machine with scripted dialogs and the main
+  // window, not shown yet.
+  bool StartOnSample() {
+    machine.emplace();
+    if (!machine->Ready()) return false;
+    dialogs.emplace();
+    dm.emplace();
+    form.emplace();
+    return true;
+  }
+  void TearDown() override {
+    form.reset();
+    dm.reset();
+    dialogs.reset();
+    machine.reset();
+    ToolWindowTest::TearDown();
+  }
+  std::optional<SampleMachineCopy> machine;
+  std::optional<ScriptedDialogs> dialogs;
+  std::optional<TDM> dm;
+  std::optional<TFernwickForm> form;
 };
 
 TEST_F(EvidenceCleanerWindow, ExcludeDialogEnablesOkForAnItemAndText) {
@@ -88,15 +115,15 @@ TEST_F(EvidenceCleanerWindow, ExcludeDialogEnablesOkForAnItemAndText) {
     dialog.edTextName->setText(QString::fromLatin1(c.text));
     EXPECT_EQ(dialog.mrOkBtn->isEnabled(), c.enabled) << c.item << " '" << c.text << "'";
   }
+  // An entry's text comes back whole, however long (a cache URL can be).
+  const QString url = QStringLiteral("http://") + QString(100000, QLatin1Char('x'));
+  dialog.edTextName->setText(url);
+  EXPECT_EQ(dialog.edTextName->text(), url);
 }
 
 TEST_F(EvidenceCleanerWindow, ScanUntickCleanFinishAndScanAgainOnTheSampleMachine) {
-  SampleMachineCopy machine;
-  ASSERT_TRUE(machine.Ready());
-  ScriptedDialogs dialogs;
-  TDM dm;
-  TFernwickForm form;
-  TEvidenceCleanerForm* ev = Open(form);
+  ASSERT_TRUE(StartOnSample());
+  TEvidenceCleanerForm* ev = Open(*form);
   ASSERT_NE(ev, nullptr);
   EXPECT_TRUE(ev->isVisible());
   EXPECT_EQ(ev->DataNotebook->currentIndex(), kScanPage);
@@ -140,9 +167,9 @@ TEST_F(EvidenceCleanerWindow, ScanUntickCleanFinishAndScanAgainOnTheSampleMachin
       << ev->abHintStr->text().toStdString();
 
   ev->CleanBtn->click();
-  ASSERT_EQ(dialogs.messages().size(), 1u);
+  ASSERT_EQ(dialogs->messages().size(), 1u);
   // The browser caches' subfolders are listed as files and cannot be wiped.
-  EXPECT_EQ(dialogs.messages()[0].text,
+  EXPECT_EQ(dialogs->messages()[0].text,
             "2 of " + std::to_string(found - 1) + " evidences could not be cleaned.");
   EXPECT_TRUE(ev->CleanBtn->isHidden());
   EXPECT_FALSE(ev->FinishBtn->isHidden());
@@ -173,12 +200,8 @@ TEST_F(EvidenceCleanerWindow, ScanUntickCleanFinishAndScanAgainOnTheSampleMachin
 }
 
 TEST_F(EvidenceCleanerWindow, ExcludeARowThenModifyAndRemoveItsEntry) {
-  SampleMachineCopy machine;
-  ASSERT_TRUE(machine.Ready());
-  ScriptedDialogs dialogs;
-  TDM dm;
-  TFernwickForm form;
-  TEvidenceCleanerForm* ev = Open(form);
+  ASSERT_TRUE(StartOnSample());
+  TEvidenceCleanerForm* ev = Open(*form);
   ASSERT_NE(ev, nullptr);
   ev->ScanNowBtn->click();
   const int cookies = CountOf(*ev, "Cookies");
@@ -239,8 +262,174 @@ TEST_F(EvidenceCleanerWindow, ExcludeARowThenModifyAndRemoveItsEntry) {
   EXPECT_EQ(ev->ExcludeListView->topLevelItemCount(), 0);
   EXPECT_EQ(ev->Engine.ExcludeList.Count(), 0);
   EXPECT_EQ(ev->Engine.ExcludeCounts[0], 0);
-  EXPECT_TRUE(dialogs.messages().empty());
+  EXPECT_TRUE(dialogs->messages().empty());
+}
+
+// The node being scanned, or -1.
+int BusyNode(const TEvidenceCleanerForm& ev) {
+  for (int i = 0; i < ev.Engine.CheckTree.Count(); ++i)
+    if (ev.Engine.CheckTree.Nodes[i].ImageIndex >= kImageBusyFirst) return i;
+  return -1;
+}
+
+TEST_F(EvidenceCleanerWindow, CancelDuringAScanStopsItWhileTabsTicksAndPagesWait) {
+  ASSERT_TRUE(StartOnSample());
+  TEvidenceCleanerForm* ev = Open(*form);
+  ASSERT_NE(ev, nullptr);
+
+  // Cancel pressed while the second Windows Software item ("WordPad") runs;
+  // before that, tabs, ticks and the main window's pages do nothing.
+  bool pressed = false;
+  SetProcessMessagesHook([&] {
+    if (pressed || BusyNode(*ev) != 13) return;
+    pressed = true;
+    EXPECT_TRUE(ev->ScanNowBtn->isHidden());
+    EXPECT_FALSE(ev->AbortBtn->isHidden());
+    SendClick(ev->ExcludeBtn);
+    SendClick(ev->AdvancedBtn);
+    EXPECT_EQ(ev->DataNotebook->currentIndex(), kScanPage);
+    PressState(ev->tvItemsList, ItemNamed(ev->tvItemsList, "Telnet Menu History"));
+    EXPECT_EQ(ev->Engine.CountTickedItems(), 49);
+    EXPECT_FALSE(form->ScanBtnClick());
+    ev->ScanNowBtn->click();  // hidden, and a scan runs
+    ev->AbortBtn->click();
+  });
+  ev->ScanNowBtn->click();
+  SetProcessMessagesHook(nullptr);
+  ASSERT_TRUE(pressed);
+  EXPECT_EQ(ScanState, 0);
+  EXPECT_FALSE(IsBusy());
+  EXPECT_EQ(ev->DataNotebook->currentIndex(), kResultPage);
+  EXPECT_FALSE(ev->ScanNowBtn->isHidden());
+  EXPECT_TRUE(ev->AbortBtn->isHidden());
+  // Internet Explorer and Paint ran to the end, WordPad stopped, the rest never ran.
+  EXPECT_EQ(CountOf(*ev, "Cache"), 9);
+  EXPECT_EQ(CountOf(*ev, "Paint"), 2);
+  for (const char* item : {"Media Player History_List", "Run History", "RecycleBin", "GetRight"})
+    EXPECT_EQ(CountOf(*ev, item), 0) << item;
+  int shown = 0;
+  for (const auto& results : ev->Engine.Results) shown += results.Count();
+  EXPECT_EQ(ev->Engine.FoundCount, shown);
+  EXPECT_EQ(ev->ResultListView->model()->rowCount(), shown);
+  EXPECT_TRUE(dialogs->messages().empty());
+
+  // A scan after the stop runs in full.
+  ev->Engine.ScanBtnClick();
+  ev->ScanNowBtn->click();
+  EXPECT_EQ(CountOf(*ev, "RecycleBin"), 3);
+  EXPECT_EQ(CountOf(*ev, "GetRight"), 3);
+}
+
+TEST_F(EvidenceCleanerWindow, TrayExitDuringAScanOrAShredEndsTheProgramOnceItStops) {
+  ASSERT_TRUE(StartOnSample());
+  TEvidenceCleanerForm* ev = Open(*form);
+  ASSERT_NE(ev, nullptr);
+  int terminations = 0;
+  SetTerminateHandler([&terminations] { ++terminations; });
+
+  int during = -1;
+  SetProcessMessagesHook([&] {
+    if (during >= 0 || BusyNode(*ev) != 30) return;  // "Windows Send To"
+    dm->Exit1->trigger();
+    during = terminations;
+  });
+  ev->ScanNowBtn->click();
+  SetProcessMessagesHook(nullptr);
+  EXPECT_EQ(during, 0) << "not while the scan runs";
+  EXPECT_EQ(terminations, 1);
+  EXPECT_EQ(ScanState, 0);
+  EXPECT_EQ(CountOf(*ev, "Run History"), 6);
+  EXPECT_EQ(CountOf(*ev, "Recent Files"), 0);
+
+  // The shred: the wipe stops at its next entry and what is left stays listed.
+  ResetTerminateRequest();
+  terminations = 0;
+  SetTerminateHandler([&terminations] { ++terminations; });
+  const std::string drafts = "C:\\Documents and Settings\\Owner\\My Documents\\old drafts";
+  SendClick(ev->AdvancedBtn);
+  ASSERT_EQ(ev->DataNotebook->currentIndex(), kAdvancedPage);
+  TAdvancedShredForm* page = ev->AdvancedShred;
+  dialogs->setNextFileName(drafts);
+  page->BitBtn1->click();
+  ASSERT_EQ(page->listAdd->count(), 1);
+  int calls = 0;
+  during = -1;
+  SetProcessMessagesHook([&] {
+    if (++calls != 2) return;
+    dm->Exit1->trigger();
+    during = terminations;
+  });
+  dialogs->setNextAnswer(IDYES);
+  page->btnShred->click();
+  SetProcessMessagesHook(nullptr);
+  EXPECT_EQ(during, 0) << "not while the shred runs";
+  EXPECT_EQ(terminations, 1);
+  EXPECT_FALSE(IsBusy());
+  EXPECT_TRUE(win::DirectoryExists(drafts));
+  EXPECT_TRUE(win::DirectoryExists(drafts + "\\notes"));
+  ASSERT_EQ(page->listAdd->count(), 1);
+  ASSERT_FALSE(dialogs->messages().empty());
+  EXPECT_EQ(dialogs->messages().back().text, "1 of 1 items could not be shredded.");
+}
+
+
+TEST_F(EvidenceCleanerWindow, DamagedExclusionFileAndHugeUrlsAreShownAndKept) {
+  ASSERT_TRUE(StartOnSample());
+  // A cache entry with a 100,000-character URL; an exclusion file with binary
+  // bytes, a NUL, characters outside the code page and a 10 MB line.
+  const std::string longUrl = "http://" + std::string(100000, 'x') + "/";
+  win::UrlCacheEntryInfo entry;
+  entry.SourceUrlName = longUrl;
+  ASSERT_TRUE(win::AddUrlCacheEntries(win::CurrentMachine()->State(), {entry}));
+  using namespace std::string_literals;
+  std::string file = "Cache|\x01\x02\xff\xfe\x81!<\r\nCookies|a\0b!<\r\nPaint|HKEY_CURRENT_USER\\\xe4\xb8\xad!v<d\r\n"s;
+  file += "Favorites|" + std::string(10 << 20, 'y') + "\r\n";
+  const std::vector<std::uint8_t> bytes(file.begin(), file.end());
+  ASSERT_TRUE(win::WriteFileBytes(ExcludeFilePath(), bytes));
+  TEvidenceCleanerForm* ev = Open(*form);
+  ASSERT_NE(ev, nullptr);
+  ASSERT_EQ(ev->Engine.ExcludeList.Count(), 4);
+
+  ev->ScanNowBtn->click();
+  EXPECT_EQ(CountOf(*ev, "Cache"), 10);
+  ev->grab();
+  // Cells show the start of a huge text only; laying out all of it stalls
+  // the window for tens of seconds.
+  for (int row = 0; row < ev->ResultListView->model()->rowCount(); ++row)
+    EXPECT_LE(ev->ResultListView->model()->index(row, 1).data().toString().size(), 1024);
+  SendClick(ev->ExcludeBtn);
+  ASSERT_EQ(ev->DataNotebook->currentIndex(), kExcludePage);
+  ASSERT_EQ(ev->ExcludeListView->topLevelItemCount(), 4);
+  EXPECT_EQ(ev->ExcludeListView->topLevelItem(3)->text(1), QString(1024, QLatin1Char('y')));
+  EXPECT_EQ(ev->ExcludeListView->topLevelItem(1)->text(1).toStdString(), "a"s + '\0' + "b");
+  ev->grab();
+
+  // The long URL excluded from the result list, then modified and kept whole.
+  SendClick(ev->ResultBtn);
+  int row = -1;
+  for (std::size_t i = 0; i < ev->Engine.ResultRows.size(); ++i)
+    if (ev->Engine.ResultRows[i].Finding->Name == longUrl) row = static_cast<int>(i);
+  ASSERT_GE(row, 0);
+  ev->ResultListView->selectRow(row);
+  ev->Exclude1->trigger();
+  EXPECT_EQ(ev->Engine.ExcludeList.Count(), 5);
+  SendClick(ev->ExcludeBtn);
+  ev->ExcludeListView->setCurrentItem(ev->ExcludeListView->topLevelItem(4));
+  ev->RunModal = [](QDialog& dialog) {
+    auto* data = qobject_cast<TExcludeDataForm*>(&dialog);
+    if (!data) return false;
+    data->cbSection->setCurrentIndex(1);
+    return data->mrOkBtn->isEnabled();
+  };
+  ev->ModifyBtn->click();
+  EXPECT_EQ(ev->Engine.ExcludeList.GetItem(4).Key, longUrl);
+  SendClick(ev->ScanBtn);
+  ev->ScanNowBtn->click();
+  EXPECT_EQ(CountOf(*ev, "Cache"), 9);
+  std::vector<std::uint8_t> after;
+  ASSERT_TRUE(win::ReadFileBytes(ExcludeFilePath(), after));
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), after.begin()));
+  EXPECT_TRUE(dialogs->messages().empty());
 }
 
 }  // namespace
-

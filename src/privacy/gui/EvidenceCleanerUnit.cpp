@@ -51,6 +51,17 @@ QIcon NodeIcon(int state, int image) {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
+// A list cell shows the first characters of its text only: laying out a
+// line of millions of characters (a damaged exclusion file, a huge URL)
+// would stall the window.
+constexpr qsizetype kCellLength = 1024;
+QString CellText(const std::string& text) {
+  const std::size_t bytes = static_cast<std::size_t>(kCellLength) * 4;  // enough for kCellLength characters
+  QString shown = Text(text.size() > bytes ? text.substr(0, bytes) : text);
+  if (shown.size() > kCellLength) shown.truncate(shown.at(kCellLength - 1).isHighSurrogate() ? kCellLength - 1 : kCellLength);
+  return shown;
+}
+
 void StyleGauge(QProgressBar* gauge) {
   gauge->setTextVisible(false);
   gauge->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid #808080; background: white; }"
@@ -138,7 +149,7 @@ class TResultRowModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override {
     if (!index.isValid() || index.row() >= rowCount({})) return {};
     if (role == Qt::DisplayRole) {
-      return Text(engine_.RowTexts(index.row())[static_cast<std::size_t>(index.column())]);
+      return CellText(engine_.RowTexts(index.row())[static_cast<std::size_t>(index.column())]);
     }
     if (role == Qt::DecorationRole && index.column() == 0) {
       const bool ticked = engine_.ResultRows[static_cast<std::size_t>(index.row())].Finding->Checked == 1;
@@ -636,8 +647,8 @@ void TEvidenceCleanerForm::ExcludeRowsChanged() {
   ExcludeListView->clear();
   for (int row = 0; row < static_cast<int>(Engine.ExcludeRows.size()); ++row) {
     auto* item = new QTreeWidgetItem(ExcludeListView);
-    item->setText(0, Text(Engine.ExcludeRows[static_cast<std::size_t>(row)]->ItemName));
-    item->setText(1, Text(Engine.ExcludeRowText(row)));
+    item->setText(0, CellText(Engine.ExcludeRows[static_cast<std::size_t>(row)]->ItemName));
+    item->setText(1, CellText(Engine.ExcludeRowText(row)));
   }
 }
 

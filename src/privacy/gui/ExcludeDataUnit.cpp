@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <limits>
 
 #include "shell/gui/FormPlacement.h"
 
@@ -23,6 +24,7 @@ TExcludeDataForm::TExcludeDataForm(const TSectionList& ieItems, QWidget* owner) 
   edTextName = new QLineEdit(this);
   edTextName->setObjectName(QStringLiteral("edTextName"));
   edTextName->setGeometry(48, 84, 273, 22);
+  edTextName->setMaxLength(std::numeric_limits<int>::max());  // long URLs stay whole
   mrOkBtn = new QPushButton(QStringLiteral("OK"), this);
   mrOkBtn->setObjectName(QStringLiteral("mrOkBtn"));
   mrOkBtn->setGeometry(158, 124, 75, 25);
