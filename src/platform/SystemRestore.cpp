@@ -233,8 +233,11 @@ DWORD DeleteRestorePoint(DWORD sequenceNumber) {
       !machine->State().Execute("DELETE FROM restore_pending WHERE seq = ?1", {seq})) {
     return ERROR_CANTWRITE;
   }
+  // The check of a restore leaves SQLite's log and index files beside it.
+  const std::string snapshot = SnapshotPath(machine->Folder(), name);
   std::error_code ec;
-  fs::remove(SnapshotPath(machine->Folder(), name), ec);
+  for (const char* suffix : {"-wal", "-shm"}) fs::remove(snapshot + suffix, ec);
+  fs::remove(snapshot, ec);
   return ec ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 }
 
