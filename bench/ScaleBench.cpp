@@ -40,11 +40,13 @@ double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-long PeakMegabytes() {
+long PeakKilobytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024;
+  return usage.ru_maxrss;
 }
+
+long PeakMegabytes() { return PeakKilobytes() / 1024; }
 
 // What a part prints for the driver: name=value lines.
 void Put(const char* name, double value) { std::printf("%s=%.6f\n", name, value); }
@@ -135,11 +137,18 @@ int RunPart(const std::string& part, const std::string& folder, const std::strin
     return 0;
   }
   Walk();  // the scans start with the image loaded, as the walk they are held against
+  // What the problems cost: the growth of the peak over the scan, an upper
+  // bound (it includes what the scanners use while they run).
+  const long peakBefore = PeakKilobytes();
+  const auto putBytesPerProblem = [peakBefore](int problems) {
+    if (problems > 0) Put("bytesPerProblem", (PeakKilobytes() - peakBefore) * 1024.0 / problems);
+  };
   if (part == "scan") {
     const auto start = std::chrono::steady_clock::now();
     const int problems = AllSections();
     Put("seconds", Since(start));
     Put("problems", problems);
+    putBytesPerProblem(problems);
     return 0;
   }
   if (part == "window") {
@@ -162,6 +171,7 @@ int RunPart(const std::string& part, const std::string& folder, const std::strin
     form.ScanNowBtnClick();
     Put("seconds", Since(start));
     Put("problems", page->Session.GetTotalProblemCount());
+    putBytesPerProblem(page->Session.GetTotalProblemCount());
     return 0;
   }
   std::fprintf(stderr, "ScaleBench: no part %s\n", part.c_str());
@@ -273,6 +283,12 @@ int Drive(const std::vector<std::string>& folders) {
        [&](const Figures& f) { return text("%.0f MB", get(f, "walk.peakAfterWalkMB")); });
   line("  of the scan in the window", "", "",
        [&](const Figures& f) { return text("%.0f MB", get(f, "window.peakMB")); });
+  line("bytes per problem (peak growth / problems)", "about 2.4 KB", "<=600 B", [&](const Figures& f) {
+    return text("%.0f B", get(f, "scan.bytesPerProblem"));
+  });
+  line("  in the window (with its list rows)", "", "", [&](const Figures& f) {
+    return text("%.0f B", get(f, "window.bytesPerProblem"));
+  });
   line("whole-registry export: time, peak", "805 MB", "<=120 MB", [&](const Figures& f) {
     return text("%.2fs %.0f MB", get(f, "export.seconds"), get(f, "export.peakMB"));
   });

@@ -1,14 +1,16 @@
 #pragma once
 // The one collection shape: a collection owns items of its own item class;
 // Add appends an empty item and returns its index; items are reached by index.
+// With shared holders an item may also be shared by several collections.
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
-template <class Item>
+template <class Item, class Holder = std::unique_ptr<Item>>
 class TContents {
  public:
   TContents() = default;
@@ -16,7 +18,17 @@ class TContents {
   TContents& operator=(const TContents&) = delete;
 
   std::int32_t Add() {
-    items_.push_back(std::make_unique<Item>());
+    if constexpr (std::is_same_v<Holder, std::shared_ptr<Item>>)
+      items_.push_back(std::make_shared<Item>());
+    else
+      items_.push_back(std::make_unique<Item>());
+    return static_cast<std::int32_t>(items_.size() - 1);
+  }
+  // Appends the item at `index` of `from` itself (shared holders only).
+  std::int32_t AddShared(const TContents& from, std::int32_t index)
+    requires std::is_same_v<Holder, std::shared_ptr<Item>>
+  {
+    items_.push_back(from.items_.at(from.CheckedIndex(index)));
     return static_cast<std::int32_t>(items_.size() - 1);
   }
   // An index outside 0..Count-1 is a list-index error.
@@ -32,7 +44,7 @@ class TContents {
   template <class Pred>
   std::int32_t DeleteIf(Pred pred) {
     const auto kept = std::remove_if(items_.begin(), items_.end(),
-                                     [&pred](const std::unique_ptr<Item>& item) { return pred(*item); });
+                                     [&pred](const Holder& item) { return pred(*item); });
     const auto removed = static_cast<std::int32_t>(items_.end() - kept);
     items_.erase(kept, items_.end());
     return removed;
@@ -44,5 +56,5 @@ class TContents {
       throw std::out_of_range("List index out of bounds");
     return static_cast<std::size_t>(index);
   }
-  std::vector<std::unique_ptr<Item>> items_;
+  std::vector<Holder> items_;
 };

@@ -39,13 +39,15 @@ TRegistryContent EmptyKeyProblem(const std::string& keyPath, const std::string& 
   problem.KeyName = keyName;
   SetProblemValueName(problem, "");
   problem.Value = value;
-  problem.KeyPathText = " Key Path:" + keyPath;
-  problem.ValueNameText = " ValueName:default";
-  problem.ValueText = " Value:" + value;
-  problem.DetailText = " The key is Emtpy";
-  problem.ProblemType = "Empty Key: " + keyPath;
+  static constexpr TTextForm kDetail{" The key is Emtpy"};
+  static constexpr TTextForm kType{"Empty Key: ", TProblemField::KeyPath};
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kDefaultValueNameText;
+  problem.ValueText = kValueTextForm;
+  problem.DetailText = kDetail;
+  problem.ProblemType = kType;
   problem.Description = "The Key " + describedName + " under " + keyPath + " is Empty";
-  problem.Severity = "High";
+  problem.Severity = SeverityText("High");
   return problem;
 }
 
@@ -55,13 +57,17 @@ TRegistryContent MissingTypeLibProblem(const std::string& keyPath, const std::st
   problem.KeyName = "TypeLib";
   SetProblemValueName(problem, "");
   problem.Value = library;
-  problem.KeyPathText = "Key Path:" + keyPath;
-  problem.ValueNameText = "ValueName:default";
-  problem.ValueText = "Value:" + library;
-  problem.DetailText = "The following App ID or CLSID doesn't exist";
-  problem.ProblemType = "Missing or Invalid Path";
-  problem.Description = "The Key default under " + keyPath + " contains a bad path for the value";
-  problem.Severity = "Normal";
+  static constexpr TTextForm kKeyPathText{"Key Path:", TProblemField::KeyPath};
+  static constexpr TTextForm kValueNameText{"ValueName:default"};
+  static constexpr TTextForm kValueText{"Value:", TProblemField::Value};
+  static constexpr TTextForm kDetail{"The following App ID or CLSID doesn't exist"};
+  problem.KeyPathText = kKeyPathText;
+  problem.ValueNameText = kValueNameText;
+  problem.ValueText = kValueText;
+  problem.DetailText = kDetail;
+  problem.ProblemType = kMissingPathType;
+  problem.Description = kDefaultBadPathDescription;
+  problem.Severity = SeverityText("Normal");
   return problem;
 }
 

@@ -21,7 +21,7 @@ TRegistryContent AppPathProblem(const std::string& keyPath, const std::string& s
                                 const std::string& file, const std::string& severity) {
   TRegistryContent problem = MissingPathProblem(keyPath, kPathValue, file);
   problem.KeyName = subKey;
-  problem.Severity = severity;
+  problem.Severity = SeverityText(severity);
   return problem;
 }
 

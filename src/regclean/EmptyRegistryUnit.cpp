@@ -41,13 +41,17 @@ TRegistryContent EmptyKeyProblem(const std::string& keyPath, const std::string& 
   problem.KeyPath = keyPath;
   problem.KeyName = path;
   SetProblemValueName(problem, "");
-  problem.KeyPathText = Concat({" Key Path:", keyPath});
-  problem.ValueNameText = " ValueName:default";
-  problem.ValueText = " Value: empty";
-  problem.DetailText = " The key is empty key";
-  problem.Description = Concat({"The Key default under ", keyPath, " is Empty"});
-  problem.ProblemType = Concat({"Empty Key: ", keyPath});
-  problem.Severity = "Low";
+  static constexpr TTextForm kValueText{" Value: empty"};
+  static constexpr TTextForm kDetail{" The key is empty key"};
+  static constexpr TTextForm kDescription{"The Key default under ", TProblemField::KeyPath, " is Empty"};
+  static constexpr TTextForm kType{"Empty Key: ", TProblemField::KeyPath};
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kDefaultValueNameText;
+  problem.ValueText = kValueText;
+  problem.DetailText = kDetail;
+  problem.Description = kDescription;
+  problem.ProblemType = kType;
+  problem.Severity = SeverityText("Low");
   return problem;
 }
 

@@ -56,8 +56,8 @@ TRegistryContent UnregisteredClassProblem(const std::string& keyPath, const std:
                                           const std::string& fileClass) {
   TRegistryContent problem = MissingPathProblem(keyPath, "", fileClass);
   problem.KeyName = extension;
-  problem.ValueNameText = " ValueName:default";
-  problem.Severity = "High";
+  problem.ValueNameText = kDefaultValueNameText;
+  problem.Severity = SeverityText("High");
   return problem;
 }
 

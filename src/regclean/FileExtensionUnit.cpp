@@ -26,13 +26,15 @@ TRegistryContent EmptyExtensionProblem(const std::string& keyPath, const std::st
   problem.KeyPath = keyPath;
   problem.KeyName = extension;
   SetProblemValueName(problem, "");
-  problem.KeyPathText = " Key Path:" + keyPath;
-  problem.ValueNameText = " ValueName:default";
-  problem.ValueText = " Value:";
-  problem.DetailText = " The file()does not exist at the specified location";
-  problem.Description = "The Key default under " + keyPath + " contains a bad path for the value";
-  problem.ProblemType = "Missing or Invalid Path";
-  problem.Severity = "Low";
+  static constexpr TTextForm kValueText{" Value:"};
+  static constexpr TTextForm kDetail{" The file()does not exist at the specified location"};
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kDefaultValueNameText;
+  problem.ValueText = kValueText;
+  problem.DetailText = kDetail;
+  problem.Description = kDefaultBadPathDescription;
+  problem.ProblemType = kMissingPathType;
+  problem.Severity = SeverityText("Low");
   return problem;
 }
 
@@ -43,14 +45,18 @@ TRegistryContent UnregisteredApplicationProblem(const std::string& keyPath, cons
   problem.KeyName = entry;
   SetProblemValueName(problem, entry);
   problem.Value = application;
-  problem.KeyPathText = " Key Path:" + keyPath;
-  problem.ValueNameText = " ValueName:default";
-  problem.ValueText = " Value:" + application;
-  problem.DetailText = " The file(" + application + ")does not exist at the specified location";
-  problem.Description = "The Key " + (application.empty() ? std::string("default") : application) +
-                        " under " + keyPath + " contains a bad path for the value";
-  problem.ProblemType = "Missing or Invalid Path";
-  problem.Severity = "Low";
+  static constexpr TTextForm kDetail{" The file(", TProblemField::Value,
+                                     ")does not exist at the specified location"};
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kDefaultValueNameText;
+  problem.ValueText = kValueTextForm;
+  problem.DetailText = kDetail;
+  if (application.empty())
+    problem.Description = kDefaultBadPathDescription;
+  else
+    problem.Description = kBadPathDescriptionForm;
+  problem.ProblemType = kMissingPathType;
+  problem.Severity = SeverityText("Low");
   return problem;
 }
 

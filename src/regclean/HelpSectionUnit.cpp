@@ -30,8 +30,8 @@ TRegistryContent MissingHelpFileProblem(const std::string& keyPath, const std::s
                                         const std::string& file) {
   TRegistryContent problem = MissingPathProblem(keyPath, valueName, file);
   problem.KeyName = win::ExtractFileName(file);
-  problem.ValueNameText = " ValueName:default";
-  problem.Severity = "Low";
+  problem.ValueNameText = kDefaultValueNameText;
+  problem.Severity = SeverityText("Low");
   return problem;
 }
 

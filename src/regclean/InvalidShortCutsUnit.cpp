@@ -37,18 +37,27 @@ bool IsLocalTarget(const std::string& target) {
 TRegistryContent InvalidShortcutProblem(const std::string& link, const std::string& name,
                                         const std::string& target) {
   TRegistryContent problem;
+  static constexpr TTextForm kKeyName{"", TProblemField::KeyPath};
+  static constexpr TTextForm kKeyPathText{" File Path:", TProblemField::KeyPath};
+  static constexpr TTextForm kValueNameText{" File Name:", TProblemField::NamedValue};
+  static constexpr TTextForm kValueText{" Value:", TProblemField::KeyPath};
+  static constexpr TTextForm kInvalidDetail{"This shortcut (", TProblemField::KeyPath, ") is invalid."};
+  static constexpr TTextForm kMissingDetail{" The file (", TProblemField::NamedValue,
+                                            ") does not exist at the specified location"};
+  static constexpr TTextForm kType{"Invalid Shortcut"};
   problem.KeyPath = link;
-  problem.KeyName = link;
+  problem.KeyName = kKeyName;
   SetProblemValueName(problem, target);
-  problem.KeyPathText = " File Path:" + link;
-  problem.ValueNameText = " File Name:" + target;
-  problem.ValueText = " Value:" + link;
-  problem.DetailText = win::ExtractFileExt(target).empty()
-                           ? "This shortcut (" + link + ") is invalid."
-                           : " The file (" + target + ") does not exist at the specified location";
+  problem.KeyPathText = kKeyPathText;
+  problem.ValueNameText = kValueNameText;
+  problem.ValueText = kValueText;
+  if (win::ExtractFileExt(target).empty())
+    problem.DetailText = kInvalidDetail;
+  else
+    problem.DetailText = kMissingDetail;
   problem.Description = "The shortcut " + name + " in the folder " + link + " linked to a missing target.";
-  problem.ProblemType = "Invalid Shortcut";
-  problem.Severity = "Low";
+  problem.ProblemType = kType;
+  problem.Severity = SeverityText("Low");
   return problem;
 }
 

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "shell/PublicFunctionUnit.h"
+
 namespace regclean {
 
 void SetProblemValueName(TRegistryContent& problem, const std::string& valueName) {
@@ -10,21 +12,34 @@ void SetProblemValueName(TRegistryContent& problem, const std::string& valueName
 }
 
 TRegistryContent MissingPathProblem(const std::string& keyPath, const std::string& valueName,
-                                    const std::string& path, std::string detailText) {
+                                    const std::string& path, const TTextForm& detailText) {
   TRegistryContent problem;
   problem.KeyPath = keyPath;
   SetProblemValueName(problem, valueName);
   problem.Value = path;
-  problem.KeyPathText = Concat({" Key Path:", keyPath});
-  problem.ValueNameText = Concat({" ValueName:", valueName});
-  problem.ValueText = Concat({" Value:", path});
-  problem.DetailText = detailText.empty()
-                           ? Concat({" The file (", path, ") does not exist at the specified location"})
-                           : std::move(detailText);
-  problem.Description =
-      Concat({"The Key ", path, " under ", keyPath, " contains a bad path for the value"});
-  problem.ProblemType = "Missing or Invalid Path";
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kValueNameTextForm;
+  problem.ValueText = kValueTextForm;
+  problem.DetailText = detailText;
+  problem.Description = kBadPathDescriptionForm;
+  problem.ProblemType = kMissingPathType;
   return problem;
+}
+
+TProblemText SeverityText(const std::string& severity) {
+  static constexpr TTextForm kLow{"Low"};
+  static constexpr TTextForm kNormal{"Normal"};
+  static constexpr TTextForm kHigh{"High"};
+  if (severity == "Low") return kLow;
+  if (severity == "Normal") return kNormal;
+  if (severity == "High") return kHigh;
+  return severity;
+}
+
+TProblemText SeverityOf(const std::string& text) {
+  std::string severity;
+  GetSeverity(text, severity);
+  return SeverityText(severity);
 }
 
 bool AddUnlessIgnored(ScanContext& context, TRegistryContent problem) {

@@ -24,12 +24,13 @@ TRegistryContent HistoryProblem(const std::string& rootName, const std::string& 
   TRegistryContent problem;
   problem.KeyPath = keyPath;
   SetProblemValueName(problem, valueName);
-  problem.KeyPathText = " Key Path:" + keyPath;
-  problem.ValueNameText = " ValueName:" + valueName;
+  static constexpr TTextForm kType{"Redundant or Invalid Registry Key"};
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kValueNameTextForm;
   problem.Description = "The Key " + listPath + " under " + rootName + "\\" + listPath +
                         " contains a redundant or invalid registry key.";
-  problem.ProblemType = "Redundant or Invalid Registry Key";
-  problem.Severity = "Low";
+  problem.ProblemType = kType;
+  problem.Severity = SeverityText("Low");
   return problem;
 }
 
@@ -55,8 +56,10 @@ bool ScanFileDialogLists(ScanContext& context, const std::string& rootName) {
       if (ScanStopRequested()) return false;
       TRegistryContent problem = HistoryProblem(rootName, context.startPath, keyPath, value);
       problem.KeyName = list;
-      problem.ValueText = " Value:Emtpy";
-      problem.DetailText = " Recently Key:" + value;
+      static constexpr TTextForm kValueText{" Value:Emtpy"};
+      static constexpr TTextForm kDetail{" Recently Key:", TProblemField::NamedValue};
+      problem.ValueText = kValueText;
+      problem.DetailText = kDetail;
       Report(context, problem);
     }
   }
@@ -80,8 +83,9 @@ void ScanRunList(ScanContext& context, const std::string& rootName) {
     TRegistryContent problem = HistoryProblem(rootName, kRunMru, keyPath, value);
     problem.KeyName = "RunMRU";
     problem.Value = data;
-    problem.ValueText = " Value:" + data;
-    problem.DetailText = " Recently Key:" + data;
+    static constexpr TTextForm kDetail{" Recently Key:", TProblemField::Value};
+    problem.ValueText = kValueTextForm;
+    problem.DetailText = kDetail;
     Report(context, problem);
   }
 }

@@ -1,7 +1,7 @@
 #include "regclean/ScanResultsUnit.h"
 
 #include <algorithm>
-#include <unordered_set>
+#include <array>
 
 #include "regclean/IgnoreFileUnit.h"
 #include "regclean/ScanDriverUnit.h"
@@ -22,24 +22,35 @@ int FindByIndex(const TRegistryContents& contents, std::int32_t index) {
   return -1;
 }
 
-// The section collection holding the original of an "All Problems" copy.
-int SectionOfCopy(ScanSession& session, const TRegistryContent& copy) {
-  if (const SectionSpec* spec = SectionByCaption(copy.SectionName))
-    if (FindByIndex(*session.Collection(spec->number), copy.Index) >= 0) return spec->number;
+// The section collection that shares an "All Problems" item.
+int SectionOfShared(ScanSession& session, const TRegistryContent& shared) {
+  if (const SectionSpec* spec = SectionByCaption(shared.SectionName))
+    if (FindByIndex(*session.Collection(spec->number), shared.Index) >= 0) return spec->number;
   for (int section = 1; section <= kSectionCount; ++section)
-    if (FindByIndex(*session.Collection(section), copy.Index) >= 0) return section;
+    if (FindByIndex(*session.Collection(section), shared.Index) >= 0) return section;
   return -1;
 }
 
-// The other list's item of the same problem: (collection, position), or a
+// The other list's entry of the same problem: (collection, position), or a
 // null collection.
 std::pair<TRegistryContents*, int> Counterpart(ScanSession& session, int section,
                                                const TRegistryContent& item) {
-  const int other = section == kAllProblems ? SectionOfCopy(session, item) : kAllProblems;
+  const int other = section == kAllProblems ? SectionOfShared(session, item) : kAllProblems;
   TRegistryContents* contents = session.Collection(other);
   if (!contents) return {nullptr, -1};
   const int position = FindByIndex(*contents, item.Index);
   return {position < 0 ? nullptr : contents, position};
+}
+
+// The section's caption as a problem's SectionName, without a copy per problem.
+TProblemText SectionNameText(const SectionSpec& spec) {
+  static const std::array<TTextForm, kSectionCount> captions = [] {
+    std::array<TTextForm, kSectionCount> forms{};
+    for (const SectionSpec& section : SectionTable())
+      forms[static_cast<std::size_t>(section.number - 1)].before = section.caption.c_str();
+    return forms;
+  }();
+  return captions[static_cast<std::size_t>(spec.number - 1)];
 }
 
 void UpdateRowCounts(ScanSession& session) {
@@ -60,12 +71,12 @@ void ShowScanResults(ScanSession& session) {
   all.Reserve(total);
   if (total > 0) session.ResultRows.push_back({kAllProblemsCaption, std::to_string(total), 0});
   for (const SectionSpec& spec : SectionTable()) {
-    const TRegistryContents& contents = *session.Collection(spec.number);
+    TRegistryContents& contents = *session.Collection(spec.number);
     if (contents.Count() == 0) continue;
+    const TProblemText caption = SectionNameText(spec);
     for (std::int32_t i = 0; i < contents.Count(); ++i) {
-      TRegistryContent& copy = all.GetItem(all.Add()).Content;
-      copy = contents.GetItem(i).Content;
-      copy.SectionName = spec.caption;
+      contents.GetItem(i).Content.SectionName = caption;
+      all.AddShared(contents, i);
     }
     session.ResultRows.push_back(
         {"    " + spec.caption, std::to_string(contents.Count()), spec.number});
@@ -85,7 +96,7 @@ const TRegistryContent* Problem(ScanSession& session, int section, int position)
 
 std::string GetProblemText(ScanSession& session, int section, int position) {
   const TRegistryContent* item = Problem(session, section, position);
-  return item ? item->ProblemType + "\r" + item->Description : std::string();
+  return item ? item->ProblemType.str() + "\r" + item->Description.str() : std::string();
 }
 
 std::string ProblemSectionCaption(ScanSession& session, int section, int position) {
@@ -98,31 +109,16 @@ std::string ProblemSectionCaption(ScanSession& session, int section, int positio
 
 bool SetProblemChecked(ScanSession& session, int section, int position, bool checked) {
   if (session.Busy() || !Problem(session, section, position)) return false;
-  TRegistryContent& item = session.Collection(section)->GetItem(position).Content;
-  item.Checked = checked;
-  const auto [contents, other] = Counterpart(session, section, item);
-  if (contents) contents->GetItem(other).Content.Checked = checked;
+  // Both lists share the item.
+  session.Collection(section)->GetItem(position).Content.Checked = checked;
   return true;
 }
 
 bool SetAllProblemsChecked(ScanSession& session, int section, bool checked) {
   TRegistryContents* contents = session.Collection(section);
   if (session.Busy() || !contents) return false;
-  std::unordered_set<std::int32_t> indexes;
-  for (std::int32_t i = 0; i < contents->Count(); ++i) {
-    contents->GetItem(i).Content.Checked = checked;
-    indexes.insert(contents->GetItem(i).Content.Index);
-  }
-  // The counterparts: the sections' originals of the copies, or the copies of
-  // one section's problems.
-  for (int other = 0; other <= kSectionCount; ++other) {
-    if (other == section || (section != kAllProblems && other != kAllProblems)) continue;
-    TRegistryContents& list = *session.Collection(other);
-    for (std::int32_t i = 0; i < list.Count(); ++i) {
-      TRegistryContent& item = list.GetItem(i).Content;
-      if (indexes.count(item.Index)) item.Checked = checked;
-    }
-  }
+  // Both lists share the items.
+  for (std::int32_t i = 0; i < contents->Count(); ++i) contents->GetItem(i).Content.Checked = checked;
   return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The results step: the "All Problems" copies, the grid rows, ticks that
-// follow a problem between its section and "All Problems", "Select All/None",
-// and "Exclude and add key to ignore list".
+// The results step: "All Problems", the grid rows, ticks that a problem has in
+// its section and in "All Problems" alike, "Select All/None", and "Exclude and
+// add key to ignore list".
 
 #include <string>
 #include <vector>
@@ -10,9 +10,9 @@
 
 namespace regclean {
 
-// Fills "All Problems" with a copy of every section's problems (SectionName
-// set) and the grid rows: "All Problems" first when anything was found, then
-// one row per section that found something.
+// Fills "All Problems" with every section's problems, the items the sections
+// hold (SectionName set), and the grid rows: "All Problems" first when
+// anything was found, then one row per section that found something.
 void ShowScanResults(ScanSession& session);
 
 // Problems of a grid row's section number (0..17); 0 for any other number.
@@ -24,11 +24,11 @@ std::string GetProblemText(ScanSession& session, int section, int position);
 // The caption of the section a shown problem belongs to.
 std::string ProblemSectionCaption(ScanSession& session, int section, int position);
 
-// Ticks one problem and its counterpart in the other list (same Index).
+// Ticks one problem, in its section and in "All Problems" alike.
 // False (nothing changed) while a scan or repair runs or when there is no
 // such problem.
 bool SetProblemChecked(ScanSession& session, int section, int position, bool checked);
-// Every problem of one grid row's section, and their counterparts.
+// Every problem of one grid row's section, in both lists.
 bool SetAllProblemsChecked(ScanSession& session, int section, bool checked);
 
 enum class ExcludeResult {

@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "regclean/PathRoutinesUnit.h"
+#include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 
@@ -36,18 +37,23 @@ TRegistryContent SharedDllProblem(const std::string& keyPath, const std::string&
                                   long long count) {
   TRegistryContent problem;
   problem.KeyPath = keyPath;
-  problem.KeyName = "SharedDlls";
+  static constexpr TTextForm kSharedDlls{"SharedDlls"};
+  static constexpr TTextForm kValueText{" Value:", TProblemField::ValueName};
+  static constexpr TTextForm kDetail{" The file (", TProblemField::ValueName,
+                                     ") does not exist at the specified location"};
+  static constexpr TTextForm kDescription{"The Key ", TProblemField::ValueName, " under ",
+                                          TProblemField::KeyPath, " contains a bad path for the value"};
+  problem.KeyName = kSharedDlls;
   problem.ValueName = fileName;
   problem.UnnamedValue = fileName.empty();
   problem.Value = std::to_string(count);
-  problem.KeyPathText = Concat({" Key Path:", keyPath});
-  problem.ValueNameText = " ValueName:default";
-  problem.ValueText = Concat({" Value:", fileName});
-  problem.DetailText = Concat({" The file (", fileName, ") does not exist at the specified location"});
-  problem.Description =
-      Concat({"The Key ", fileName, " under ", keyPath, " contains a bad path for the value"});
-  problem.ProblemType = "Missing or Invalid Path";
-  problem.Severity = "High";
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kDefaultValueNameText;
+  problem.ValueText = kValueText;
+  problem.DetailText = kDetail;
+  problem.Description = kDescription;
+  problem.ProblemType = kMissingPathType;
+  problem.Severity = SeverityText("High");
   return problem;
 }
 

@@ -103,21 +103,20 @@ class SoftwareSettingsWalk {
 
   TRegistryContent MissingFolderProblem(const std::string& keyPath, const std::string& name,
                                         const std::string& raw, const std::string& folder) const {
-    std::string detail =
-        Concat({rules_.folderDetailOpen, folder, ") does not exist at the specified location"});
-    TRegistryContent problem = MissingPathProblem(keyPath, name, folder, std::move(detail));
-    problem.KeyName = folder;
-    GetSeverity(raw, problem.Severity);
+    static constexpr TTextForm kFolder{"", TProblemField::Value};
+    TRegistryContent problem = MissingPathProblem(keyPath, name, folder, rules_.folderDetail);
+    problem.KeyName = kFolder;
+    problem.Severity = SeverityOf(raw);
     return problem;
   }
 
   TRegistryContent MissingFileProblem(const std::string& keyPath, const std::string& name,
                                       const std::string& raw, const std::string& file) const {
-    std::string detail = Concat({rules_.fileDetailOpen, file, rules_.fileDetailClose});
-    TRegistryContent problem = MissingPathProblem(keyPath, name, file, std::move(detail));
-    GetSeverity(raw, problem.Severity);
+    static constexpr TTextForm kValueNameText{" ValueName:", TProblemField::ValueName};
+    TRegistryContent problem = MissingPathProblem(keyPath, name, file, rules_.fileDetail);
+    problem.Severity = SeverityOf(raw);
     // Named after the item's value name: "default" for the unnamed value.
-    if (problem.UnnamedValue) problem.ValueNameText = Concat({" ValueName:", problem.ValueName});
+    problem.ValueNameText = kValueNameText;
     return problem;
   }
 

@@ -22,10 +22,9 @@ struct SoftwareSettingsRules {
   bool skipDriveH = false;
   // A file cut out of the data must hold ":\".
   bool fileNeedsDriveRoot = false;
-  // DetailText of the two kinds of problem: opening text + path + closing.
-  std::string folderDetailOpen;
-  std::string fileDetailOpen;
-  std::string fileDetailClose;
+  // DetailText of the two kinds of problem, formed around the path.
+  TTextForm folderDetail;
+  TTextForm fileDetail;
 };
 
 void ScanSoftwareSettings(ScanContext& context, const SoftwareSettingsRules& rules);

@@ -15,9 +15,10 @@ namespace {
 
 TRegistryContent SoundsProblem(const std::string& keyPath, const std::string& data) {
   TRegistryContent problem = MissingPathProblem(keyPath, "", data);
-  problem.KeyName = "Sounds";
-  problem.ValueNameText = " ValueName:default";
-  problem.Severity = "High";
+  static constexpr TTextForm kSounds{"Sounds"};
+  problem.KeyName = kSounds;
+  problem.ValueNameText = kDefaultValueNameText;
+  problem.Severity = SeverityText("High");
   return problem;
 }
 

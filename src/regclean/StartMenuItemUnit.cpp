@@ -21,13 +21,14 @@ TRegistryContent RecordProblem(const std::string& keyPath, const std::string& re
   TRegistryContent problem;
   problem.KeyPath = keyPath;
   problem.KeyName = record;
-  problem.KeyPathText = " Key Path:" + keyPath;
-  problem.ValueText = " Value:Empty";
-  problem.DetailText = " The key does not exist at the specified location";
-  problem.Description =
-      "The Key default under " + keyPath + " contains a bad path for the value";
-  problem.ProblemType = "Missing or Invalid Path";
-  problem.Severity = "High";
+  static constexpr TTextForm kValueText{" Value:Empty"};
+  static constexpr TTextForm kDetail{" The key does not exist at the specified location"};
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueText = kValueText;
+  problem.DetailText = kDetail;
+  problem.Description = kDefaultBadPathDescription;
+  problem.ProblemType = kMissingPathType;
+  problem.Severity = SeverityText("High");
   return problem;
 }
 
@@ -35,7 +36,7 @@ TRegistryContent RecordKeyProblem(const std::string& keyPath, const std::string&
   TRegistryContent problem = RecordProblem(keyPath, record);
   problem.ValueName = "default";
   problem.Value = kKeyMark;
-  problem.ValueNameText = " ValueName:default";
+  problem.ValueNameText = kDefaultValueNameText;
   return problem;
 }
 
@@ -43,7 +44,7 @@ TRegistryContent RecordValueProblem(const std::string& keyPath, const std::strin
                                     const std::string& valueName) {
   TRegistryContent problem = RecordProblem(keyPath, record);
   SetProblemValueName(problem, valueName);
-  problem.ValueNameText = " ValueName:" + valueName;
+  problem.ValueNameText = kValueNameTextForm;
   return problem;
 }
 

@@ -20,15 +20,22 @@ const char* const kExplorerKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Window
 TRegistryContent FolderRecordProblem(const std::string& keyPath, const std::string& record) {
   TRegistryContent problem;
   problem.KeyPath = keyPath;
-  problem.KeyName = record;
   problem.ValueName = record;
-  problem.KeyPathText = " Key Path:" + keyPath;
-  problem.ValueNameText = " ValueName:" + record;
-  problem.ValueText = " Value:" + record;
-  problem.DetailText = " The key does not exist at the specified location";
-  problem.Description = "The Key " + record + " under " + keyPath + " is Missing";
-  problem.ProblemType = "The key does not exist at the specified location";
-  problem.Severity = "High";
+  static constexpr TTextForm kRecord{"", TProblemField::ValueName};
+  static constexpr TTextForm kValueNameText{" ValueName:", TProblemField::ValueName};
+  static constexpr TTextForm kValueText{" Value:", TProblemField::ValueName};
+  static constexpr TTextForm kMissing{" The key does not exist at the specified location"};
+  static constexpr TTextForm kDescription{"The Key ", TProblemField::ValueName, " under ",
+                                          TProblemField::KeyPath, " is Missing"};
+  static constexpr TTextForm kType{"The key does not exist at the specified location"};
+  problem.KeyName = kRecord;
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kValueNameText;
+  problem.ValueText = kValueText;
+  problem.DetailText = kMissing;
+  problem.Description = kDescription;
+  problem.ProblemType = kType;
+  problem.Severity = SeverityText("High");
   return problem;
 }
 

@@ -18,9 +18,8 @@ const SoftwareSettingsRules& SystemRules() {
     r.stopWords = {".sys", ".vxd", "Explorer.exe", "itunes"};
     r.skipDriveH = true;
     r.fileNeedsDriveRoot = true;
-    r.folderDetailOpen = " The file (";
-    r.fileDetailOpen = " The file(";
-    r.fileDetailClose = ")does not exist at the specified location";
+    r.folderDetail = {" The file (", TProblemField::Value, ") does not exist at the specified location"};
+    r.fileDetail = {" The file(", TProblemField::Value, ")does not exist at the specified location"};
     return r;
   }();
   return rules;

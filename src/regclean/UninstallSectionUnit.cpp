@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "regclean/PathRoutinesUnit.h"
+#include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 
@@ -25,14 +26,16 @@ TRegistryContent UninstallProblem(const std::string& keyPath, const std::string&
   problem.KeyName = subKey;
   problem.ValueName = kUninstallValue;
   problem.Value = command;
-  problem.KeyPathText = Concat({" Key Path:", keyPath});
-  problem.ValueNameText = " ValueName:UninstallString";
-  problem.ValueText = Concat({" Value:", command});
-  problem.DetailText = Concat({"The file (", command, ") does not exist at the specified location"});
-  problem.Description =
-      Concat({"The Key ", command, " under ", keyPath, " contains a bad path for the value"});
-  problem.ProblemType = "Missing or Invalid Path";
-  GetSeverity(command, problem.Severity);
+  static constexpr TTextForm kValueNameText{" ValueName:UninstallString"};
+  static constexpr TTextForm kDetail{"The file (", TProblemField::Value,
+                                     ") does not exist at the specified location"};
+  problem.KeyPathText = kKeyPathTextForm;
+  problem.ValueNameText = kValueNameText;
+  problem.ValueText = kValueTextForm;
+  problem.DetailText = kDetail;
+  problem.Description = kBadPathDescriptionForm;
+  problem.ProblemType = kMissingPathType;
+  problem.Severity = SeverityOf(command);
   return problem;
 }
 

@@ -13,9 +13,8 @@ const SoftwareSettingsRules& UserRules() {
     SoftwareSettingsRules r;
     r.cutOffWords = {"Winlogon", "outlook"};
     r.stopWords = {".sys", ".vxd", "itunes"};
-    r.folderDetailOpen = "The file (";
-    r.fileDetailOpen = " The file (";
-    r.fileDetailClose = ") does not exist at the specified location";
+    r.folderDetail = {"The file (", TProblemField::Value, ") does not exist at the specified location"};
+    r.fileDetail = {" The file (", TProblemField::Value, ") does not exist at the specified location"};
     return r;
   }();
   return rules;

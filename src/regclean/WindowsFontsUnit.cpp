@@ -20,8 +20,9 @@ namespace {
 TRegistryContent FontProblem(const std::string& keyPath, const std::string& name,
                              const std::string& data, const std::string& severity) {
   TRegistryContent problem = MissingPathProblem(keyPath, name, data);
-  problem.KeyName = "Fonts";
-  problem.Severity = severity;
+  static constexpr TTextForm kFonts{"Fonts"};
+  problem.KeyName = kFonts;
+  problem.Severity = SeverityText(severity);
   return problem;
 }
 

@@ -107,7 +107,8 @@ TEST_F(ScanDriverTest, ScanWithProblemsEndsOnTheResultsStep) {
   EXPECT_EQ(session.ResultRows[2].section, 10);
   EXPECT_EQ(session.GetTotalProblemCount(), 3);
 
-  // Running numbers across sections; the copies carry their section's name.
+  // Running numbers across sections; "All Problems" holds the sections' own
+  // items, which carry their section's name.
   const TRegistryContents& all = session.SectionContents[0];
   ASSERT_EQ(all.Count(), 3);
   for (int i = 0; i < 3; ++i) {
@@ -116,7 +117,7 @@ TEST_F(ScanDriverTest, ScanWithProblemsEndsOnTheResultsStep) {
   }
   EXPECT_EQ(all.GetItem(0).Content.SectionName, "Application Paths");
   EXPECT_EQ(all.GetItem(2).Content.SectionName, "Shared DLL's Sections");
-  EXPECT_EQ(session.SectionContents[10].GetItem(0).Content.SectionName, "");
+  EXPECT_EQ(&all.GetItem(1).Content, &session.SectionContents[10].GetItem(0).Content);
 
   // Counts and pictures: cleared, then clean or with problems.
   EXPECT_EQ(view.countText[10], "2");
