@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "platform/TextCodec.h"
+
 namespace win {
 
 namespace {
@@ -27,14 +29,43 @@ auto FindName(List& list, const std::string& upperName) {
 
 }  // namespace
 
-void RegistryCache::Values::Add(std::string name, DWORD type,
+void RegistryCache::Values::Add(std::string_view name, DWORD type,
                                 std::span<const std::uint8_t> data) {
-  items.push_back({{}, std::move(name), type, bytes.size(), data.size()});
+  items.push_back({bytes.size(), static_cast<std::uint32_t>(name.size()), type, data.size()});
+  bytes.insert(bytes.end(), name.begin(), name.end());
   bytes.insert(bytes.end(), data.begin(), data.end());
 }
 
+std::string_view RegistryCache::Values::Name(const Item& item) const {
+  return {reinterpret_cast<const char*>(bytes.data()) + item.offset, item.nameSize};
+}
+
 std::span<const std::uint8_t> RegistryCache::Values::Data(const Item& item) const {
-  return std::span<const std::uint8_t>(bytes).subspan(item.offset, item.size);
+  return std::span<const std::uint8_t>(bytes).subspan(item.offset + item.nameSize, item.size);
+}
+
+bool RegistryCache::Values::HasUpperName(const Item& item, const std::string& upperName) const {
+  const std::string_view name = Name(item);
+  if (name.size() == upperName.size()) {
+    bool ascii = true;
+    for (std::size_t i = 0; i < name.size() && ascii; ++i) {
+      const char c = name[i];
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        ascii = false;
+      } else if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != upperName[i]) {
+        return false;
+      }
+    }
+    if (ascii) return true;
+  } else if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return false;  // upper-casing keeps the length of ASCII
+  }
+  return UpperName(std::string(name)) == upperName;
+}
+
+void RegistryCache::Values::Trim() {
+  items.shrink_to_fit();
+  bytes.shrink_to_fit();
 }
 
 std::size_t RegistryCache::ParentTable::SlotOf(std::int64_t key) const {

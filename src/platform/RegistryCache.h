@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -26,22 +27,25 @@ class RegistryCache {
     std::int64_t id;
   };
   using Children = std::vector<KnownChild>;  // sorted by upperName
-  // The values of one key in creation order, their data side by side in one
-  // buffer.
+  // The values of one key in creation order: each value's name and then its
+  // data, side by side in one buffer.
   struct Values {
     struct Item {
-      // Worked out when a lookup by another case first needs it.
-      mutable std::string upperName;
-      std::string name;
+      std::size_t offset;  // of the name in bytes
+      std::uint32_t nameSize;
       DWORD type;
-      std::size_t offset;  // of the data in bytes
-      std::size_t size;
+      std::size_t size;  // of the data, after the name
     };
     std::vector<Item> items;
     std::vector<std::uint8_t> bytes;
 
-    void Add(std::string name, DWORD type, std::span<const std::uint8_t> data);
+    void Add(std::string_view name, DWORD type, std::span<const std::uint8_t> data);
+    std::string_view Name(const Item& item) const;
     std::span<const std::uint8_t> Data(const Item& item) const;
+    // True when the item's name upper-cases to `upperName`.
+    bool HasUpperName(const Item& item, const std::string& upperName) const;
+    // Gives back the room the buffers have beyond what they hold.
+    void Trim();
   };
   // Lists of several keys, sorted by key id; keys with an empty list may be
   // left out.

@@ -31,6 +31,10 @@ int EachRow(sqlite3* db, const char* sql, Row row) {
 
 bool RegistryImage::Load(sqlite3* db, int& rc) {
   keys_.clear();
+  std::int64_t lastId = 0;
+  rc = EachRow(db, "SELECT max(id) FROM keys", [&](sqlite3_stmt* s) { lastId = sqlite3_column_int64(s, 0); });
+  if (rc != SQLITE_DONE) return false;
+  keys_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(lastId, 0)) + 1);
   keys_.resize(1);
   keys_[0].parent = 0;
   rc = EachRow(db, "SELECT id, parent, name, uname FROM keys", [&](sqlite3_stmt* s) {
@@ -51,17 +55,22 @@ bool RegistryImage::Load(sqlite3* db, int& rc) {
     std::sort(key.children.begin(), key.children.end(), [&](std::int64_t a, std::int64_t b) {
       return keys_[static_cast<std::size_t>(a)].upperName < keys_[static_cast<std::size_t>(b)].upperName;
     });
+    key.children.shrink_to_fit();
   }
   // The primary key's order: each key's values together, in creation order.
+  Key* last = nullptr;
   rc = EachRow(db, "SELECT key, name, type, data FROM vals ORDER BY parent, key, seq",
                [&](sqlite3_stmt* s) {
                  Key* key = Slot(sqlite3_column_int64(s, 0));
                  if (key == nullptr) return;
+                 if (key != last && last != nullptr) last->values.Trim();
+                 last = key;
                  const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, 3));
                  const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, 3));
                  key->values.Add(Text(s, 1), static_cast<DWORD>(sqlite3_column_int64(s, 2)),
                                  std::span<const std::uint8_t>(data, data ? size : 0));
                });
+  if (last != nullptr) last->values.Trim();
   return rc == SQLITE_DONE;
 }
 
@@ -113,11 +122,11 @@ void RegistryImage::SetValue(std::int64_t key, const std::string& name,
   RegistryCache::Values values;
   bool replaced = false;
   for (const auto& item : slot->values.items) {
-    if (!replaced && UpperName(item.name) == upperName) {
-      values.Add(item.name, type, data);
+    if (!replaced && slot->values.HasUpperName(item, upperName)) {
+      values.Add(slot->values.Name(item), type, data);
       replaced = true;
     } else {
-      values.Add(item.name, item.type, slot->values.Data(item));
+      values.Add(slot->values.Name(item), item.type, slot->values.Data(item));
     }
   }
   if (!replaced) values.Add(name, type, data);
@@ -129,7 +138,8 @@ void RegistryImage::DeleteValue(std::int64_t key, const std::string& upperName) 
   if (slot == nullptr) return;
   RegistryCache::Values values;
   for (const auto& item : slot->values.items) {
-    if (UpperName(item.name) != upperName) values.Add(item.name, item.type, slot->values.Data(item));
+    if (!slot->values.HasUpperName(item, upperName))
+      values.Add(slot->values.Name(item), item.type, slot->values.Data(item));
   }
   slot->values = std::move(values);
 }

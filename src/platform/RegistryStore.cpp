@@ -746,7 +746,7 @@ const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
   });
   if (values.empty() && GetLastError() != ERROR_SUCCESS) return nullptr;
   RegistryCache::Values held;
-  for (RegValue& value : values) held.Add(std::move(value.name), value.type, value.data);
+  for (const RegValue& value : values) held.Add(value.name, value.type, value.data);
   cache_.HoldValues(key, std::move(held));
   return cache_.ValuesOf(key);
 }
@@ -776,7 +776,7 @@ std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
     values.reserve(held->items.size());
     for (const auto& item : held->items) {
       const auto data = held->Data(item);
-      values.push_back({item.name, item.type, std::vector<std::uint8_t>(data.begin(), data.end())});
+      values.push_back({std::string(held->Name(item)), item.type, std::vector<std::uint8_t>(data.begin(), data.end())});
     }
   }
   return values;
@@ -786,7 +786,7 @@ std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
   std::vector<std::string> names;
   if (const auto* held = HeldValues(key)) {
     names.reserve(held->items.size());
-    for (const auto& item : held->items) names.push_back(item.name);
+    for (const auto& item : held->items) names.emplace_back(held->Name(item));
   }
   return names;
 }
@@ -812,7 +812,7 @@ bool SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name, DW
     const auto& items = held->items;
     for (std::size_t i = 0, count = items.size(); i < count; ++i) {
       const std::size_t at = (nextValue_ + i) % count;
-      if (items[at].name == name) {
+      if (held->Name(items[at]) == name) {
         nextValue_ = at + 1;
         return found(items[at]);
       }
@@ -821,8 +821,7 @@ bool SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name, DW
   const std::string upper = UpperName(name);
   if (held) {
     for (const auto& item : held->items) {
-      if (item.upperName.empty()) item.upperName = UpperName(item.name);
-      if (item.upperName == upper) return found(item);
+      if (held->HasUpperName(item, upper)) return found(item);
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
