@@ -153,6 +153,7 @@ class SqliteRegistryStore final : public RegistryStore {
   // The image, loaded when missing; null inside a batch or when the file
   // cannot be read.
   const RegistryImage* Image();
+  void UsePageRoom(bool use);
   // Drops the image when another connection has committed since it loaded.
   void CheckImage();
   std::optional<std::int64_t> DataVersion();
@@ -432,7 +433,13 @@ const RegistryImage* SqliteRegistryStore::Image() {
   if (!imageWanted_ || !imageAllowed_ || imageFailed_ || depth_ > 0 || !reading_) return nullptr;
   auto image = std::make_unique<RegistryImage>();
   int rc = SQLITE_OK;
-  const auto version = image->Load(db_, rc) ? DataVersion() : std::nullopt;
+  // The one pass keeps none of the file's pages: they are all in the image.
+  // It reads them from the file, not from pages held from before.
+  UsePageRoom(false);
+  sqlite3_db_release_memory(db_);
+  const bool loaded = image->Load(db_, rc);
+  UsePageRoom(true);
+  const auto version = loaded ? DataVersion() : std::nullopt;
   if (!version) {
     imageFailed_ = true;  // the row-by-row reads report the failure
     return nullptr;
@@ -445,10 +452,16 @@ const RegistryImage* SqliteRegistryStore::Image() {
 void SqliteRegistryStore::AllowImage(bool allow) {
   if (allow == imageAllowed_) return;
   imageAllowed_ = allow;
-  // A pass over the whole file keeps few of its pages: none mapped, and a
-  // small page cache (a batch spills what it changed to the log).
-  sqlite3_exec(db_, allow ? "PRAGMA mmap_size=4294967296; PRAGMA cache_size=-262144"
-                          : "PRAGMA mmap_size=0; PRAGMA cache_size=-16384",
+  // A pass over the whole file keeps few of its pages (a batch spills what it
+  // changed to the log).
+  UsePageRoom(allow);
+}
+
+void SqliteRegistryStore::UsePageRoom(bool use) {
+  // Either the file mapped and a large page cache, or none mapped and a small
+  // one.
+  sqlite3_exec(db_, use ? "PRAGMA mmap_size=4294967296; PRAGMA cache_size=-262144"
+                        : "PRAGMA mmap_size=0; PRAGMA cache_size=-16384",
                nullptr, nullptr, nullptr);
 }
 
