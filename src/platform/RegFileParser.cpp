@@ -108,11 +108,15 @@ class TextDecoder {
 
   void Feed(const std::uint8_t* bytes, std::size_t size, std::string& out) {
     if (form_ == TextForm::Utf16) return FeedUtf16(bytes, size, out);
-    carry_.append(reinterpret_cast<const char*>(bytes), size);
-    const std::size_t cut = AfterLastBreak(carry_);
-    if (cut == 0) return;
-    Convert(std::string_view(carry_).substr(0, cut), out);
-    carry_.erase(0, cut);
+    const std::string_view piece(reinterpret_cast<const char*>(bytes), size);
+    const std::size_t inPiece = AfterLastBreak(piece);
+    if (inPiece == 0) {
+      carry_.append(piece);
+      return;
+    }
+    carry_.append(piece.substr(0, inPiece));
+    Convert(carry_, out);
+    carry_.assign(piece.substr(inPiece));
   }
 
   void Finish(std::string& out) {
@@ -184,25 +188,37 @@ class LineStream {
     Split(true, emit);
     if (!pending_.empty()) emit(std::string_view(pending_));
     pending_.clear();
+    scanned_ = 0;
   }
 
  private:
+  // Searches for breaks only from scanned_ on: a long line fed in many
+  // pieces is scanned once.
   template <typename Emit>
   void Split(bool atEnd, Emit& emit) {
     const std::string_view text(pending_);
     std::size_t pos = 0;
+    std::size_t from = scanned_;
     for (;;) {
-      const std::size_t end = text.find_first_of("\r\n", pos);
-      if (end == std::string_view::npos) break;
+      const std::size_t end = text.find_first_of("\r\n", std::max(pos, from));
+      if (end == std::string_view::npos) {
+        from = text.size();
+        break;
+      }
       // A CR at the end of the piece may be the first half of CR LF.
-      if (text[end] == '\r' && end + 1 == text.size() && !atEnd) break;
+      if (text[end] == '\r' && end + 1 == text.size() && !atEnd) {
+        from = end;
+        break;
+      }
       emit(text.substr(pos, end - pos));
       pos = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? end + 2 : end + 1;
     }
     pending_.erase(0, pos);
+    scanned_ = from - pos;
   }
 
   std::string pending_;
+  std::size_t scanned_ = 0;  // pending_ holds no break before this
 };
 
 bool IsHexDigit(char c) { return HexDigit(c) >= 0; }
@@ -612,10 +628,15 @@ bool SourceIsUtf8(const ByteSource& source) {
   std::string carry;
   bool valid = true;
   const bool read = source([&](const std::uint8_t* bytes, std::size_t size) {
-    carry.append(reinterpret_cast<const char*>(bytes), size);
-    const std::size_t cut = AfterLastBreak(carry);
-    valid = ValidUtf8(carry.substr(0, cut));
-    carry.erase(0, cut);
+    const std::string_view piece(reinterpret_cast<const char*>(bytes), size);
+    const std::size_t inPiece = AfterLastBreak(piece);
+    if (inPiece == 0) {
+      carry.append(piece);
+      return true;
+    }
+    carry.append(piece.substr(0, inPiece));
+    valid = ValidUtf8(carry);
+    carry.assign(piece.substr(inPiece));
     return valid;
   });
   return read && valid && ValidUtf8(carry);

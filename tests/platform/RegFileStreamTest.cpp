@@ -103,6 +103,36 @@ TEST(RegFileStream, PiecesOfAnySizeReadAsTheWholeFile) {
   }
 }
 
+// A line of a megabyte in pieces of 64 bytes: each piece is looked at once
+// (a reader that searched the whole line again per piece took minutes here).
+TEST(RegFileStream, LongLineInSmallPiecesReadsAsTheWholeFile) {
+  std::string line = "\"v\"=hex:";
+  while (line.size() < (1u << 20)) line += "a5,";
+  line += "01";
+  const std::string body = "\r\n[HKEY_CURRENT_USER\\T]\r\n" + line + "\r\n\"w\"=\"" + std::string(1u << 20, 'x') + "\"\r\n";
+  for (bool utf16 : {false, true}) {
+    SCOPED_TRACE(utf16 ? "UTF-16" : "ANSI");
+    const Bytes bytes = utf16 ? Utf16("Windows Registry Editor Version 5.00" + body, true) : ToBytes("REGEDIT4" + body);
+    RegFileContent whole;
+    std::string error;
+    ASSERT_TRUE(ReadRegFile(bytes, "t.reg", 1252, whole, error)) << error;
+    RegFileContent read;
+    std::vector<RegFileKey> keys;
+    ASSERT_EQ(ReadRegFileStream(Pieces(bytes, 64), "t.reg", 1252, read,
+                                [&keys](RegFileKey& key) {
+                                  keys.push_back(std::move(key));
+                                  return true;
+                                },
+                                error),
+              RegFileRead::Done);
+    read.keys = std::move(keys);
+    ASSERT_EQ(read.keys.size(), 1u);
+    ASSERT_EQ(read.keys[0].values.size(), 2u);
+    EXPECT_EQ(read.keys[0].values[0].data.size(), (line.size() - 10) / 3 + 1);
+    EXPECT_EQ(Summary(read), Summary(whole));
+  }
+}
+
 TEST(RegFileStream, ReadFailuresAndRefusalsAreTold) {
   const Bytes bytes = ToBytes("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\n");
   RegFileContent content;
