@@ -4,7 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "FuzzMachine.h"
+#include "FuzzFolder.h"
+#include "platform/MachineBuilder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string folder = fuzz::TemporaryFolder("files");

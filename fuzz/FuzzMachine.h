@@ -1,23 +1,18 @@
 #pragma once
-// One sample machine in a temporary folder, current for the whole run.
+// One sample machine in a temporary folder, current for the whole run. It is
+// made before the first input, so that its making does not count against
+// that input's time limit.
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "FuzzFolder.h"
 #include "platform/Machine.h"
 #include "platform/MachineBuilder.h"
 
 namespace fuzz {
-
-inline std::string TemporaryFolder(const char* name) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / (std::string("fw-fuzz-") + name + "-" + std::to_string(::getpid()));
-  std::filesystem::remove_all(folder);
-  return folder.string();
-}
 
 inline win::Machine& SampleMachine() {
   static std::unique_ptr<win::Machine> machine;
@@ -36,3 +31,8 @@ inline win::Machine& SampleMachine() {
 }
 
 }  // namespace fuzz
+
+extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
+  fuzz::SampleMachine();
+  return 0;
+}
