@@ -142,7 +142,8 @@ std::vector<TFolderEntry> ListFolderEntries(const std::string& folder) {
   if (!finder) return entries;
   do {
     if (data.name == "." || data.name == "..") continue;
-    entries.push_back({data.name, data.attributes});
+    const bool sized = (data.attributes & (win::FILE_ATTRIBUTE_DIRECTORY | win::FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    entries.push_back({data.name, data.attributes, sized ? static_cast<std::int64_t>(data.size) : 0});
   } while (finder->Next(data));
   return entries;
 }

@@ -3,6 +3,7 @@
 // fields, the running count of its item, and reads of the current user's
 // registry keys that exist.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -107,5 +108,6 @@ std::string UserShellFolder(const char* name);
 struct TFolderEntry {
   std::string Name;
   unsigned Attributes = 0;
+  std::int64_t Size = 0;  // as the listing gives it; 0 for folders and host links
 };
 std::vector<TFolderEntry> ListFolderEntries(const std::string& folder);

@@ -185,7 +185,7 @@ void ListCacheFiles(const std::string& Folder, int Mode, TEvidenceTree& Tree, in
     item.ItemName = itemName;
     (Mode == 1 ? item.FirefoxCacheFile : item.NetscapeCacheFile) = path;
     item.Path = path;
-    if (!IsFolder(entry.Attributes)) item.Size = FileSizeOf(path);
+    item.Size = entry.Size;
     TotalEvidenceSize += item.Size;
     recorder.Recorded();
   }

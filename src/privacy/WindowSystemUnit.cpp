@@ -99,7 +99,7 @@ void ListShellFolderFiles(const std::string& Folder, TEvidenceTree& Tree, int No
     item.ItemName = itemName;
     item.Name = entry.Name;
     item.Path = path;
-    item.Size = FileSizeOf(path);
+    item.Size = entry.Size;
     TotalEvidenceSize += item.Size;
     recorder.Recorded();
   }
@@ -227,7 +227,7 @@ void ListRecycledFiles(const std::string& Folder, TEvidenceTree& Tree, int NodeI
     item.ItemName = "RecycleBin";
     item.Name = entry.Name;
     item.Path = path;
-    item.Size = FileSizeOf(path);
+    item.Size = entry.Size;
     TotalEvidenceSize += item.Size;
     SetEvidenceCount(NodeIndex, ++Counter, 0, Tree);
   }
