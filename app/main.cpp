@@ -28,6 +28,10 @@ int main(int argc, char* argv[]) {
   }
   win::SetCurrentMachine(machine.get());
   SetCurrentDialogs(&dialogs);
+  // "Restore" promised the point at this start: say so when it did not happen.
+  if (!machine->RestoreError().empty())
+    dialogs.MessageBox("The system could not be restored. No changes were made.\r" + machine->RestoreError(),
+                       "Fernwick", MB_ICONWARNING);
   InstallQtMessagePump();
   InstallQtTerminateHandler();
   const QString machineFolder = QString::fromStdString(machine->Folder());

@@ -51,7 +51,8 @@ std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& e
 
   // A restore asked for in the last session goes in before the registry opens.
   std::string restoreError;
-  ApplyPendingRestore(absolute, machine->config_.userSid, restoreError);
+  if (!ApplyPendingRestore(absolute, machine->config_.userSid, restoreError))
+    machine->restoreError_ = restoreError.empty() ? "the restore point could not be read" : restoreError;
 
   RegistryOptions options;
   options.userSid = machine->config_.userSid;

@@ -26,11 +26,15 @@ class Machine {
   StateStore& State() { return *state_; }
   // Host folder of a drive letter; empty when there is no such drive.
   std::string DriveFolder(char letter) const;
+  // Why the restore asked for in the last session could not be put in place
+  // at this opening (the registry then stays as it was); empty otherwise.
+  const std::string& RestoreError() const { return restoreError_; }
 
  private:
   Machine() = default;
   std::string folder_;
   MachineConfig config_;
+  std::string restoreError_;
   std::unique_ptr<RegistryStore> registry_;
   std::unique_ptr<StateStore> state_;
 };

@@ -111,7 +111,16 @@ TEST(SystemRestore, BadRequestsFailAndLeaveTheRegistryAlone) {
     std::ofstream damaged(Snapshot(machine, "3"), std::ios::binary | std::ios::trunc);
     damaged << std::string(8192, '\x5a');
   }
-  EXPECT_EQ(ValueAfterReopening(machine), "changed");
+  std::string error;
+  auto reopened = Machine::Open(machine.folder(), error);
+  ASSERT_TRUE(reopened) << error;
+  EXPECT_EQ(ReadValue(reopened->Registry()), "changed");
+  EXPECT_NE(reopened->RestoreError().find("restore point 3"), std::string::npos) << reopened->RestoreError();
+  reopened.reset();
+  // Told once: the request is gone.
+  reopened = Machine::Open(machine.folder(), error);
+  ASSERT_TRUE(reopened) << error;
+  EXPECT_EQ(reopened->RestoreError(), "");
 }
 
 TEST(SystemRestore, StoppedServiceFailsEveryCall) {
