@@ -84,6 +84,7 @@ class TProblemText {
 
  private:
   static constexpr std::uintptr_t kFormBit = 1;  // forms are aligned, so the bit is free
+  static_assert(alignof(TTextForm) > kFormBit);
   static std::uintptr_t Own(std::string_view text) {
     if (text.empty()) return 0;
     const auto size = static_cast<std::uint32_t>(text.size());
