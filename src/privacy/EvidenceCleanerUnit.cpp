@@ -613,8 +613,9 @@ bool TEvidenceCleaner::AddExclusion(const TExcludeContentItem& Entry) {
 
 void TEvidenceCleaner::Exclude1Click(int row) {
   if (scanning_ || row < 0 || row >= static_cast<int>(ResultRows.size())) return;
-  const TResultItem& r = ResultRows[static_cast<std::size_t>(row)];
-  TResultContentItem* finding = r.Finding;
+  // The row goes below: keep what is needed of it.
+  TResultContentItem* finding = ResultRows[static_cast<std::size_t>(row)].Finding;
+  const std::int32_t category = ResultRows[static_cast<std::size_t>(row)].Category;
   const TExclusionSignature signature = ExclusionSignature(*finding);
   TExcludeContentItem entry;
   entry.ItemName = finding->ItemName;
@@ -628,8 +629,7 @@ void TEvidenceCleaner::Exclude1Click(int row) {
     return;
   }
   ResultRows.erase(ResultRows.begin() + row);
-  Results[r.Category].DeleteIf([finding](const TResultContentItem& f) { return &f == finding; });
-  --FoundCount;
+  FoundCount -= Results[category].DeleteIf([finding](const TResultContentItem& f) { return &f == finding; });
   RecountItems();
   if (View) {
     View->ResultTreeChanged();

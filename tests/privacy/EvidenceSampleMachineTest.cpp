@@ -20,6 +20,7 @@
 #include "platform/Registry.h"
 #include "platform/UrlCache.h"
 #include "privacy/ExclusionSignatureUnit.h"
+#include "regclean/SectionContractUnit.h"
 
 namespace privacy_test {
 namespace {
@@ -337,6 +338,30 @@ FindingId IdOf(const TResultContentItem& f) {
           f.NetscapeCookie, f.NetscapeCacheFile};
 }
 
+int FindingsIn(const TEvidenceCleaner& cleaner) {
+  int count = 0;
+  for (const auto& results : cleaner.Results) count += results.Count();
+  return count;
+}
+
+bool UserKeyHas(const std::string& path, const std::string& value) {
+  win::HKEY root = 0;
+  std::string subKey;
+  if (!regclean::SplitFullKeyPath(path, root, subKey)) return false;
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(root);
+  return registry.OpenKeyReadOnly(subKey) && (value.empty() || registry.ValueExists(value));
+}
+
+// Whether what a finding names is still on the machine.
+bool OnMachine(const TResultContentItem& f) {
+  if (f.Kind == kKindUrlCache || f.Kind == kKindUrlCookie) return win::UrlCacheEntryExists(f.Name);
+  if (f.EntryType == "File") return win::GetFileAttributes(f.Path) != win::INVALID_FILE_ATTRIBUTES;
+  if (f.Kind == kKindValue && !f.KeyName.empty()) return UserKeyHas(f.Path + "\\" + f.KeyName, "");
+  if (f.Kind == kKindKey) return UserKeyHas(f.Path, "");
+  return UserKeyHas(f.Path, f.Name);
+}
+
 std::string Trimmed(const std::string& text) {
   std::size_t first = 0;
   std::size_t last = text.size();
@@ -356,6 +381,7 @@ TEST_F(EvidenceSampleMachineTest, AnExcludedFindingOfEveryItemStaysAwayAndNothin
     for (std::int32_t i = 0; i < results.Count(); ++i) before.insert(IdOf(results.GetItem(i)));
 
   std::vector<std::tuple<std::string, std::string, std::string>> excluded;  // item, key, data
+  std::vector<TResultContentItem> kept;  // the excluded findings
   int turn = 0;
   for (int node = 0; node < cleaner.CheckTree.Count(); ++node) {
     const TEvidenceNode& n = cleaner.CheckTree.Nodes[node];
@@ -379,9 +405,11 @@ TEST_F(EvidenceSampleMachineTest, AnExcludedFindingOfEveryItemStaysAwayAndNothin
     const TResultContentItem& f = *cleaner.ResultRows[static_cast<std::size_t>(row)].Finding;
     const TExclusionSignature signature = ExclusionSignature(f);
     excluded.emplace_back(f.ItemName, signature.Key, Trimmed(signature.Data));
+    kept.push_back(f);
     const int found = cleaner.FoundCount;
     cleaner.Exclude1Click(row);
     EXPECT_EQ(cleaner.FoundCount, found - 1) << n.Rec->ItemName;
+    EXPECT_EQ(cleaner.FoundCount, FindingsIn(cleaner)) << n.Rec->ItemName;
     EXPECT_EQ(n.Rec->Count, [&] {
       TSectionRec counted;
       cleaner.CountItemResults(n.Rec->Category, n.Rec->Index, counted);
@@ -434,6 +462,16 @@ TEST_F(EvidenceSampleMachineTest, AnExcludedFindingOfEveryItemStaysAwayAndNothin
   }
   EXPECT_EQ(next.CheckTree.Nodes[0].Rec->Count, total);
   EXPECT_EQ(next.FoundCount, static_cast<int>(after.size()));
+
+  // A Clean of everything else left in the first results keeps every
+  // excluded finding on the machine.
+  for (const TResultContentItem& f : kept) {
+    for (const auto& results : cleaner.Results)
+      for (std::int32_t i = 0; i < results.Count(); ++i)
+        EXPECT_NE(IdOf(results.GetItem(i)), IdOf(f)) << "still listed: " << f.ItemName << " " << f.Name;
+  }
+  cleaner.CleanBtnClick();
+  for (const TResultContentItem& f : kept) EXPECT_TRUE(OnMachine(f)) << "cleaned: " << f.ItemName << " " << f.Name << " " << f.Path;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "PrivacyFixture.h"
 #include "TestMachine.h"
 #include "platform/FileSystem.h"
+#include "platform/Registry.h"
 #include "privacy/ExclusionSignatureUnit.h"
 
 namespace privacy_test {
@@ -319,6 +320,88 @@ TEST_F(ExclusionListTest, ExcludeFromEveryViewKeepsThatFindingAwayAndRecounts) {
     for (std::int32_t i = 0; i < results.Count(); ++i) names.insert(results.GetItem(i).Name);
   EXPECT_EQ(names, (std::set<std::string>{"http://a/", "http://b/", "Cookie:owner@b/", "url1", "url3", "Dc1.txt",
                                           "Dc3.txt"}));
+}
+
+// Three values of one item in each category.
+const char* const kFourCategories =
+    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedURLs]\n"
+    "\"url1\"=\"http://a/\"\n\"url2\"=\"http://b/\"\n\"url3\"=\"http://c/\"\n"
+    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\Recent File List]\n"
+    "\"File1\"=\"C:\\\\p1.bmp\"\n\"File2\"=\"C:\\\\p2.bmp\"\n\"File3\"=\"C:\\\\p3.bmp\"\n"
+    "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU]\n"
+    "\"a\"=\"notepad\\\\1\"\n\"b\"=\"calc\\\\1\"\n\"c\"=\"mspaint\\\\1\"\n"
+    "[HKEY_CURRENT_USER\\Software\\Headlight\\GetRight\\MRU]\n"
+    "\"g1\"=\"http://g1/\"\n\"g2\"=\"http://g2/\"\n\"g3\"=\"http://g3/\"\n";
+
+bool UserValueExists(const std::string& keyPath, const std::string& name) {
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(win::HKEY_CURRENT_USER);
+  return registry.OpenKeyReadOnly(keyPath.substr(std::string("HKEY_CURRENT_USER\\").size())) &&
+         registry.ValueExists(name);
+}
+
+// The first, a middle and the last row of each category, excluded from the
+// root, the category and the item view: the finding leaves the results at
+// once, the counts follow, and the next Clean leaves it on the machine.
+TEST_F(ExclusionListTest, AnExcludedRowLeavesTheResultsAndTheNextCleanKeepsIt) {
+  const char* const items[kCategoryCount] = {"Address Bar History", "Paint", "Run History", "GetRight"};
+  const char* const categories[kCategoryCount] = {"Internet Explorer", "Windows Software", "Windows System",
+                                                  "Internet Software"};
+  enum View { Root, Category, Item };
+  for (const View shown : {Root, Category, Item}) {
+    for (int category = 0; category < kCategoryCount; ++category) {
+      for (int position = 0; position < 3; ++position) {
+        const std::string what = std::to_string(shown) + " " + categories[category] + " " + std::to_string(position);
+        TestMachine m(kFourCategories, "C:\\Program Files\\Fernwick\\\n");
+        ScriptedDialogs dialogs;
+        TEvidenceCleaner cleaner;
+        RecordingView view;
+        cleaner.SetView(&view);
+        cleaner.FormShow();
+        cleaner.ScanNowBtnClick();
+        ASSERT_EQ(cleaner.FoundCount, 12) << what;
+        const std::string node = shown == Root ? "My Computer" : shown == Category ? categories[category] : items[category];
+        int resultNode = -1;
+        for (std::size_t i = 0; i < cleaner.ResultNodes.size(); ++i)
+          if (cleaner.NodeText(cleaner.ResultNodes[i]) == node) resultNode = static_cast<int>(i);
+        ASSERT_GE(resultNode, 0) << what;
+        cleaner.ResultTreeViewChange(resultNode);
+        std::vector<int> rows;
+        for (std::size_t i = 0; i < cleaner.ResultRows.size(); ++i)
+          if (cleaner.ResultRows[i].Category == category) rows.push_back(static_cast<int>(i));
+        ASSERT_EQ(rows.size(), 3u) << what;
+        const int row = rows[static_cast<std::size_t>(position)];
+        const std::string name = cleaner.ResultRows[static_cast<std::size_t>(row)].Finding->Name;
+        const std::string path = cleaner.ResultRows[static_cast<std::size_t>(row)].Finding->Path;
+        const std::size_t shownRows = cleaner.ResultRows.size();
+
+        cleaner.Exclude1Click(row);
+        EXPECT_EQ(cleaner.ResultRows.size(), shownRows - 1) << what;
+        int left = 0;
+        for (const auto& results : cleaner.Results) {
+          for (std::int32_t i = 0; i < results.Count(); ++i) {
+            EXPECT_FALSE(results.GetItem(i).Name == name && results.GetItem(i).Path == path) << what;
+            ++left;
+          }
+        }
+        EXPECT_EQ(left, 11) << what;
+        EXPECT_EQ(cleaner.FoundCount, 11) << what;
+        EXPECT_EQ(cleaner.CheckTree.Nodes[0].Rec->Count, 11) << what;
+        EXPECT_EQ(cleaner.CheckTree.Nodes[TEvidenceTree::CategoryNode(category)].Rec->Count, 2) << what;
+
+        cleaner.CleanBtnClick();
+        ASSERT_EQ(dialogs.messages().size(), 1u) << what;
+        EXPECT_EQ(dialogs.messages()[0].text, "Evidences were successfully cleaned!") << what;
+        EXPECT_TRUE(UserValueExists(path, name)) << what;
+        for (const auto& results : cleaner.Results) {
+          for (std::int32_t i = 0; i < results.Count(); ++i) {
+            const TResultContentItem& f = results.GetItem(i);
+            EXPECT_FALSE(UserValueExists(f.Path, f.Name)) << what << " " << f.Name;
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
