@@ -244,6 +244,7 @@ void TEvidenceCleaner::ScanNowBtnClick() {
 
   if (FoundCount < 1) {
     ResultNodes.clear();
+    ResultStates.clear();
     ResultSelected = -1;
     if (View) {
       View->SetResultFigures("0", "0", "B");
@@ -264,6 +265,7 @@ void TEvidenceCleaner::ScanNowBtnClick() {
 
 void TEvidenceCleaner::ScanCategory(int category) {
   Results[category].Clear();
+  if (View) View->SetBusyAnimation(true);
   const int first = kCategoryFirstNode[category];
   for (int p = 0; p < kCategoryItemCounts[category]; ++p) {
     if (ScanState == 2) break;
@@ -280,6 +282,7 @@ void TEvidenceCleaner::ScanCategory(int category) {
       View->SetScanGauge(++scanGauge_, scanGaugeMax_);
     }
   }
+  if (View) View->SetBusyAnimation(false);
 }
 
 void TEvidenceCleaner::AbortBtnClick() {
@@ -315,6 +318,8 @@ void TEvidenceCleaner::BuildResultTree() {
     kept.push_back(i);
   }
   ResultNodes = std::move(kept);
+  ResultStates.clear();
+  for (int i : ResultNodes) ResultStates.push_back(CheckTree.Nodes[i].StateIndex);
   if (View) View->ResultTreeRebuilt();
   if (!ResultNodes.empty()) ResultTreeViewChange(0);
   ShowResultHint();
@@ -414,17 +419,21 @@ void TEvidenceCleaner::ResultTreeStateClick(int resultNode) {
   if (resultNode < 0 || resultNode >= static_cast<int>(ResultNodes.size())) return;
   const int checkNode = ResultNodes[static_cast<std::size_t>(resultNode)];
   TEvidenceNode& node = CheckTree.Nodes[checkNode];
-  const std::uint8_t value = node.StateIndex == kStateTicked ? 0 : 1;
+  // The new value is the opposite of what this tree shows.
+  const std::uint8_t value = ResultStates[static_cast<std::size_t>(resultNode)] == kStateTicked ? 0 : 1;
+  const auto tick = [&](std::size_t at) {
+    ResultStates[at] = value ? kStateTicked : kStateUnticked;
+    CheckTree.SetChecked(ResultNodes[at], value);
+  };
+  for (std::size_t at = 0; at < ResultNodes.size(); ++at) {
+    const int i = ResultNodes[at];
+    if (node.Level == 0 || i == checkNode || (node.Level == 1 && CheckTree.Nodes[i].Parent == checkNode)) tick(at);
+  }
   if (node.Level == 0) {
-    for (int i : ResultNodes) CheckTree.SetChecked(i, value);
     for (int category = 0; category < kCategoryCount; ++category) SetResultsChecked(category, 0, value);
   } else if (node.Level == 1) {
-    for (int i : ResultNodes)
-      if (CheckTree.Nodes[i].Parent == checkNode) CheckTree.SetChecked(i, value);
-    CheckTree.SetChecked(checkNode, value);
     SetResultsChecked(node.Rec->Category, 0, value);
   } else {
-    CheckTree.SetChecked(checkNode, value);
     SetResultsChecked(node.Rec->Category, node.Rec->Index, value);
   }
   if (View) View->ResultTreeChanged();
@@ -564,6 +573,7 @@ void TEvidenceCleaner::FinishCleaning() {
     BuildResultTree();
   } else {
     ResultNodes.clear();
+    ResultStates.clear();
     ResultSelected = -1;
     TotalEvidenceSize = 0;
     if (View) {

@@ -29,7 +29,9 @@ class EvidenceCleanerView : public EvidenceTreeView, public CleanProgressView {
   // "Scan Now" or "Cancel", and the scan gauge shown while running.
   virtual void SetScanRunning(bool running) = 0;
   virtual void SetScanGauge(int position, int maximum) = 0;
-  // The busy animation of the check tree's node (-1: none running).
+  // The busy animation, started (from its first frame) and stopped once per
+  // category, and the check tree's node it shows on (-1: none).
+  virtual void SetBusyAnimation(bool /*running*/) {}
   virtual void SetBusyNode(int node) = 0;
   // The result tree's nodes changed (ResultNodes, ResultSelected).
   virtual void ResultTreeRebuilt() = 0;
@@ -78,8 +80,10 @@ class TEvidenceCleaner {
   std::vector<TResultItem> ResultRows;
   std::int32_t FoundCount = 0;
   TEvidenceTree CheckTree;
-  // The result tree: check-tree node indexes, in tree order.
+  // The result tree: check-tree node indexes, in tree order, and the state
+  // image each node shows (its own: the Scan page resets the check tree's).
   std::vector<int> ResultNodes;
+  std::vector<int> ResultStates;
   int ResultSelected = -1;  // position in ResultNodes
   // The exclusion file; empty means the one beside the program.
   std::string ExcludeFileName;

@@ -49,14 +49,31 @@ class EvidenceCleanerWindow : public ToolWindowTest {
     form.ImageExClick(4);
     return qobject_cast<TEvidenceCleanerForm*>(form.ToolForm(ToolWindow::EvidenceCleanerForm));
   }
-  // A press on the state icon of a tree item.
-  static void PressState(QTreeWidget* tree, QTreeWidgetItem* item) {
+  // Where on a tree row a press lands.
+  enum class Spot { Box, Arrow, Indent, Image };
+  static QPoint SpotOf(TEvidenceCleanerForm& ev, QTreeWidget* tree, QTreeWidgetItem* item, Spot spot) {
     tree->doItemsLayout();
     const QRect rect = tree->visualItemRect(item);
-    const QPoint at(rect.left() + 6, rect.center().y());
+    const QRect box = ev.StateBoxRect(tree, item);
+    switch (spot) {
+      case Spot::Box: return box.center();
+      case Spot::Arrow: return QPoint(rect.left() - tree->indentation() / 2, rect.center().y());
+      case Spot::Indent: return QPoint(3, rect.center().y());
+      case Spot::Image: return QPoint(box.right() + 10, rect.center().y());
+    }
+    return {};
+  }
+  // A press and release there; a double click when twice.
+  static void PressAt(TEvidenceCleanerForm& ev, QTreeWidget* tree, QTreeWidgetItem* item, Spot spot,
+                      bool twice = false) {
+    const QPoint at = SpotOf(ev, tree, item, spot);
     SendMouse(tree->viewport(), QEvent::MouseButtonPress, Qt::LeftButton, at, Qt::LeftButton);
     SendMouse(tree->viewport(), QEvent::MouseButtonRelease, Qt::LeftButton, at, Qt::NoButton);
+    if (!twice) return;
+    SendMouse(tree->viewport(), QEvent::MouseButtonDblClick, Qt::LeftButton, at, Qt::LeftButton);
+    SendMouse(tree->viewport(), QEvent::MouseButtonRelease, Qt::LeftButton, at, Qt::NoButton);
   }
+
   static QTreeWidgetItem* ItemNamed(QTreeWidget* tree, const QString& text) {
     const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     return found.isEmpty() ? nullptr : found.front();
@@ -128,6 +145,8 @@ TEST_F(EvidenceCleanerWindow, ScanUntickCleanFinishAndScanAgainOnTheSampleMachin
   EXPECT_TRUE(ev->isVisible());
   EXPECT_EQ(ev->DataNotebook->currentIndex(), kScanPage);
 
+  EXPECT_EQ(ev->AdvancedShred, nullptr);  // made at the first visit of "Advanced"
+
   // A fresh tree: root, four categories, fifty items, all but Favorites ticked.
   QTreeWidgetItemIterator all(ev->tvItemsList);
   int nodes = 0;
@@ -139,7 +158,7 @@ TEST_F(EvidenceCleanerWindow, ScanUntickCleanFinishAndScanAgainOnTheSampleMachin
   // Untick "Cookies" by its state icon.
   QTreeWidgetItem* cookies = ItemNamed(ev->tvItemsList, "Cookies");
   ASSERT_NE(cookies, nullptr);
-  PressState(ev->tvItemsList, cookies);
+  PressAt(*ev, ev->tvItemsList, cookies, Spot::Box);
   EXPECT_EQ(ev->Engine.CountTickedItems(), 48);
 
   ev->ScanNowBtn->click();
@@ -154,6 +173,21 @@ TEST_F(EvidenceCleanerWindow, ScanUntickCleanFinishAndScanAgainOnTheSampleMachin
   EXPECT_EQ(ev->abResultCount->text().toInt(), found);
   EXPECT_EQ(ev->ResultListView->model()->rowCount(), found);
   EXPECT_EQ(ItemNamed(ev->ResultTreeView, "Cookies"), nullptr);
+  EXPECT_EQ(ev->ResultListView->columnWidth(1), 500);
+  // A cookie text starts with its line break; its cell shows the breaks as
+  // blanks, the finding keeps them.
+  int cookieRows = 0;
+  for (int row = 0; row < found; ++row) {
+    const TResultContentItem& finding = *ev->Engine.ResultRows[static_cast<std::size_t>(row)].Finding;
+    if (finding.Kind != kKindFirefoxCookie && finding.Kind != kKindNetscapeCookie) continue;
+    ++cookieRows;
+    const QString cell = ev->ResultListView->model()->index(row, 1).data().toString();
+    EXPECT_TRUE(cell.startsWith(QStringLiteral(" ."))) << cell.toStdString();
+    EXPECT_FALSE(cell.contains(QLatin1Char('\r')) || cell.contains(QLatin1Char('\n'))) << cell.toStdString();
+    const std::string& text = finding.Kind == kKindFirefoxCookie ? finding.FirefoxCookie : finding.NetscapeCookie;
+    EXPECT_EQ(text.rfind("\r\n.", 0), 0u);
+  }
+  EXPECT_EQ(cookieRows, 4);
 
   // Untick the first row, a cache entry, by its state icon.
   ASSERT_EQ(ev->ResultListView->model()->index(0, 0).data().toString(), "Cache");
@@ -228,6 +262,9 @@ TEST_F(EvidenceCleanerWindow, ExcludeARowThenModifyAndRemoveItsEntry) {
   SendClick(ev->ExcludeBtn);
   EXPECT_EQ(ev->DataNotebook->currentIndex(), kExcludePage);
   EXPECT_EQ(ev->ExcludeListView->topLevelItemCount(), 1);
+  EXPECT_EQ(ev->ExcludeListView->columnWidth(1), ev->ExcludeListView->width() - 140 - 20);
+  ev->ExcludeListView->resize(ev->ExcludeListView->width() + 50, ev->ExcludeListView->height());
+  EXPECT_EQ(ev->ExcludeListView->columnWidth(1), ev->ExcludeListView->width() - 140 - 20);
   QTreeWidgetItem* excludedCookies = ItemNamed(ev->tvExclude, "Cookies");
   ASSERT_NE(excludedCookies, nullptr);
   ev->tvExclude->setCurrentItem(excludedCookies);
@@ -265,6 +302,80 @@ TEST_F(EvidenceCleanerWindow, ExcludeARowThenModifyAndRemoveItsEntry) {
   EXPECT_TRUE(dialogs->messages().empty());
 }
 
+// Presses land where they are drawn, on both trees: the tick box ticks, the
+// arrow expands or collapses, the indentation does nothing, and the node's
+// picture only selects. A double click on the box ticks twice.
+TEST_F(EvidenceCleanerWindow, PressesActOnTheBoxTheArrowAndNothingInTheIndentation) {
+  ASSERT_TRUE(StartOnSample());
+  TEvidenceCleanerForm* ev = Open(*form);
+  ASSERT_NE(ev, nullptr);
+  struct Press {
+    const char* node;
+    Spot spot;
+    bool twice;
+    int ticked;          // ticked items afterwards
+    const char* current;  // the current node afterwards
+    bool softExpanded;    // "Windows Software" afterwards
+  };
+  const Press checkTree[] = {
+      {"Windows Software", Spot::Arrow, false, 49, "My Computer", false},
+      {"Windows Software", Spot::Arrow, false, 49, "My Computer", true},
+      {"Paint", Spot::Indent, false, 49, "My Computer", true},
+      {"Windows Software", Spot::Indent, false, 49, "My Computer", true},
+      {"Paint", Spot::Box, false, 48, "Paint", true},
+      {"WordPad", Spot::Image, false, 48, "WordPad", true},
+      {"Windows Software", Spot::Box, false, 33, "Windows Software", true},
+      {"Cookies", Spot::Box, true, 33, "Cookies", true},
+      {"Windows Software", Spot::Box, false, 49, "Windows Software", true},
+  };
+  for (const Press& p : checkTree) {
+    QTreeWidgetItem* item = ItemNamed(ev->tvItemsList, p.node);
+    ASSERT_NE(item, nullptr) << p.node;
+    PressAt(*ev, ev->tvItemsList, item, p.spot, p.twice);
+    EXPECT_EQ(ev->Engine.CountTickedItems(), p.ticked) << p.node << " " << static_cast<int>(p.spot);
+    EXPECT_EQ(ev->tvItemsList->currentItem()->text(0), p.current) << p.node << " " << static_cast<int>(p.spot);
+    EXPECT_EQ(ItemNamed(ev->tvItemsList, "Windows Software")->isExpanded(), p.softExpanded) << p.node;
+  }
+
+  ev->ScanNowBtn->click();
+  ASSERT_EQ(ev->DataNotebook->currentIndex(), kResultPage);
+  QTreeWidget* tree = ev->ResultTreeView;
+  const auto shown = [&](const char* node) {
+    return ev->Engine.ResultStates[static_cast<std::size_t>(ItemNamed(tree, node)->data(0, Qt::UserRole).toInt())];
+  };
+  const auto cacheTicks = [&] {
+    int ticked = 0;
+    for (std::int32_t i = 0; i < ev->Engine.Results[0].Count(); ++i)
+      ticked += ev->Engine.Results[0].GetItem(i).ItemName == "Cache" && ev->Engine.Results[0].GetItem(i).Checked;
+    return ticked;
+  };
+  ASSERT_EQ(cacheTicks(), 9);
+  PressAt(*ev, tree, ItemNamed(tree, "Internet Explorer"), Spot::Arrow);
+  EXPECT_FALSE(ItemNamed(tree, "Internet Explorer")->isExpanded());
+  EXPECT_EQ(shown("Internet Explorer"), kStateTicked);
+  PressAt(*ev, tree, ItemNamed(tree, "Internet Explorer"), Spot::Arrow);
+  EXPECT_TRUE(ItemNamed(tree, "Internet Explorer")->isExpanded());
+  PressAt(*ev, tree, ItemNamed(tree, "Cache"), Spot::Indent);
+  EXPECT_EQ(tree->currentItem()->text(0), "My Computer");
+  EXPECT_EQ(cacheTicks(), 9);
+  PressAt(*ev, tree, ItemNamed(tree, "Cache"), Spot::Box);
+  EXPECT_EQ(shown("Cache"), kStateUnticked);
+  EXPECT_EQ(cacheTicks(), 0);
+
+  // The Scan page sets its own ticks back; the result tree keeps what it
+  // shows, and one press flips it.
+  SendClick(ev->ScanBtn);
+  SendClick(ev->ResultBtn);
+  EXPECT_EQ(shown("Cache"), kStateUnticked);
+  PressAt(*ev, tree, ItemNamed(tree, "Cache"), Spot::Box);
+  EXPECT_EQ(shown("Cache"), kStateTicked);
+  EXPECT_EQ(cacheTicks(), 9);
+  PressAt(*ev, tree, ItemNamed(tree, "Internet Explorer"), Spot::Box);
+  EXPECT_EQ(shown("Internet Explorer"), kStateUnticked);
+  EXPECT_EQ(shown("Cache"), kStateUnticked);
+  EXPECT_EQ(cacheTicks(), 0);
+}
+
 // The node being scanned, or -1.
 int BusyNode(const TEvidenceCleanerForm& ev) {
   for (int i = 0; i < ev.Engine.CheckTree.Count(); ++i)
@@ -288,7 +399,7 @@ TEST_F(EvidenceCleanerWindow, CancelDuringAScanStopsItWhileTabsTicksAndPagesWait
     SendClick(ev->ExcludeBtn);
     SendClick(ev->AdvancedBtn);
     EXPECT_EQ(ev->DataNotebook->currentIndex(), kScanPage);
-    PressState(ev->tvItemsList, ItemNamed(ev->tvItemsList, "Telnet Menu History"));
+    PressAt(*ev, ev->tvItemsList, ItemNamed(ev->tvItemsList, "Telnet Menu History"), Spot::Box);
     EXPECT_EQ(ev->Engine.CountTickedItems(), 49);
     EXPECT_FALSE(form->ScanBtnClick());
     ev->ScanNowBtn->click();  // hidden, and a scan runs

@@ -23,6 +23,7 @@ class RecordingView : public EvidenceCleanerView {
   std::vector<bool> running;
   std::vector<std::pair<int, int>> scanGauge;
   std::vector<int> busyNodes;
+  std::vector<bool> animation;  // started (true) and stopped
   std::vector<int> cleanGauge;
   std::vector<std::string> stepNames;
   std::vector<std::string> hints;
@@ -40,6 +41,7 @@ class RecordingView : public EvidenceCleanerView {
   void SetScanRunning(bool r) override { running.push_back(r); }
   void SetScanGauge(int position, int maximum) override { scanGauge.emplace_back(position, maximum); }
   void SetBusyNode(int node) override { busyNodes.push_back(node); }
+  void SetBusyAnimation(bool on) override { animation.push_back(on); }
   void ResultTreeRebuilt() override { ++treeRebuilt; }
   void ResultTreeChanged() override {}
   void ResultRowsChanged() override { ++rowsChanged; }

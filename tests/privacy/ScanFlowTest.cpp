@@ -59,6 +59,9 @@ TEST_F(ScanFlowTest, OnlyTickedItemsRunAndTheGaugeEndsAtTheirNumber) {
   EXPECT_EQ(view.running, (std::vector<bool>{true, false}));
   EXPECT_EQ(view.pages.back(), kResultPage);
   EXPECT_EQ(ScanState, 0);
+  // The busy animation starts from its first frame once per category.
+  EXPECT_EQ(view.animation, (std::vector<bool>{true, false, true, false, true, false, true, false}));
+  EXPECT_EQ(std::count_if(view.busyNodes.begin(), view.busyNodes.end(), [](int node) { return node >= 0; }), ticked);
 
   // Back on the Scan page the ticks are the defaults again, the counts stay.
   cleaner.ScanBtnClick();
@@ -75,6 +78,7 @@ TEST_F(ScanFlowTest, CancelInTheSecondCategoryStopsTheRestAndShowsWhatWasFound) 
   cleaner.ScanNowBtnClick();
   EXPECT_EQ(ran.back(), "1.2");
   EXPECT_EQ(ran.size(), 10u);
+  EXPECT_EQ(view.animation, (std::vector<bool>{true, false, true, false}));
   EXPECT_EQ(cleaner.FoundCount, 10);
   EXPECT_EQ(cleaner.ResultRows.size(), 10u);
   EXPECT_EQ(view.count, "10");

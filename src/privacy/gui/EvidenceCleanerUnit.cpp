@@ -31,6 +31,7 @@ constexpr int kTabHeight = 28;
 constexpr int kTabX[4] = {200, 272, 344, 416};
 constexpr int kIndent = 19;
 constexpr int kNodeRole = Qt::UserRole + 1;
+constexpr int kStateBoxSize = 16;  // the state image at the left of a node's icon
 const QColor kGaugeColour(0x9E, 0xB6, 0xA1);  // colour value 10598302
 const QColor kSelectedColour(0x98, 0x96, 0x97);
 
@@ -53,11 +54,15 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 // A list cell shows the first characters of its text only: laying out a
 // line of millions of characters (a damaged exclusion file, a huge URL)
-// would stall the window.
+// would stall the window. A cell is one line: each line break (CR LF, CR
+// or LF) shows as a blank.
 constexpr qsizetype kCellLength = 1024;
 QString CellText(const std::string& text) {
   const std::size_t bytes = static_cast<std::size_t>(kCellLength) * 4;  // enough for kCellLength characters
   QString shown = Text(text.size() > bytes ? text.substr(0, bytes) : text);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+  shown.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
   if (shown.size() > kCellLength) shown.truncate(shown.at(kCellLength - 1).isHighSurrogate() ? kCellLength - 1 : kCellLength);
   return shown;
 }
@@ -76,15 +81,18 @@ class CountDelegate : public QStyledItemDelegate {
   CountDelegate(const TEvidenceCleaner& engine, QTreeWidget* tree, std::function<int(int)> count)
       : QStyledItemDelegate(tree), engine_(engine), tree_(tree), count_(std::move(count)) {}
 
+  // The row's fill (grey when selected, else white) from the indent plus 32
+  // pixels to the width minus 24, then the node as the tree draws it over
+  // the fill, then its count with its top 2 pixels below the row's top.
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     const int node = index.data(kNodeRole).toInt();
-    QRect row = option.rect;
-    row.setLeft(option.rect.left() + kIndent + 32);
-    row.setRight(tree_->viewport()->width() - 24);
+    const int width = tree_->viewport()->width();
     const bool selected = (option.state & QStyle::State_Selected) != 0;
+    painter->fillRect(QRect(QPoint(kIndent + 32, option.rect.top()), QPoint(width - 24, option.rect.bottom())),
+                      selected ? kSelectedColour : QColor(Qt::white));
     QStyleOptionViewItem plain = option;
-    plain.state &= ~QStyle::State_HasFocus;
+    plain.state &= ~(QStyle::State_HasFocus | QStyle::State_Selected);
     QStyledItemDelegate::paint(painter, plain, index);
     if (node < 0 || node >= engine_.CheckTree.Count()) return;
     const TEvidenceNode& n = engine_.CheckTree.Nodes[node];
@@ -94,13 +102,28 @@ class CountDelegate : public QStyledItemDelegate {
     font.setBold(n.Level < 2);
     painter->setFont(font);
     const QString count = QString::number(count_(node));
-    const int width = QFontMetrics(font).horizontalAdvance(count);
-    const int x = tree_->viewport()->width() - (width + 30);
-    const QRect text(x, option.rect.top(), width + 4, option.rect.height());
-    painter->fillRect(text, selected ? kSelectedColour : QColor(Qt::white));
+    const int textWidth = QFontMetrics(font).horizontalAdvance(count);
     painter->setPen(Qt::black);
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, count);
+    painter->drawText(QRect(width - (textWidth + 30), option.rect.top() + 2, textWidth + 4, option.rect.height()),
+                      Qt::AlignLeft | Qt::AlignTop, count);
     painter->restore();
+  }
+
+  // Where the tick box of a node is drawn: the first 16 pixels of its icon.
+  QRect StateBox(QTreeWidgetItem* item) const {
+    const QModelIndex index = tree_->indexFromItem(item);
+    QStyleOptionViewItem option;
+    option.initFrom(tree_);
+    option.widget = tree_;
+    option.rect = tree_->visualItemRect(item);
+    option.decorationSize = tree_->iconSize();
+    option.decorationPosition = QStyleOptionViewItem::Left;
+    option.decorationAlignment = Qt::AlignCenter;
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    initStyleOption(&option, index);
+    const QRect icon = tree_->style()->subElementRect(QStyle::SE_ItemViewItemDecoration, &option, tree_);
+    const int box = kStateBoxSize;
+    return QRect(icon.left(), icon.top() + (icon.height() - box) / 2, box, box);
   }
 
  private:
@@ -118,6 +141,11 @@ QTreeWidget* NewTree(QWidget* parent, QObject* filter, const TEvidenceCleaner& e
   tree->setIconSize(QSize(34, 16));
   tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+  // The selected row shows only as the count painting's grey fill.
+  QPalette palette = tree->palette();
+  palette.setColor(QPalette::Highlight, Qt::white);
+  palette.setColor(QPalette::HighlightedText, Qt::black);
+  tree->setPalette(palette);
   if (!count) count = [&engine](int node) { return engine.CheckTree.Nodes[static_cast<std::size_t>(node)].Rec->Count; };
   tree->setItemDelegate(new CountDelegate(engine, tree, std::move(count)));
   tree->viewport()->installEventFilter(filter);
@@ -222,11 +250,9 @@ TEvidenceCleanerForm::TEvidenceCleanerForm(QWidget* owner) : QWidget(owner) {
   }
   RunModal = [](QDialog& dialog) { return dialog.exec() == QDialog::Accepted; };
   layout->addWidget(DataNotebook, 1);
-  // The Advanced page holds the file shredder.
+  // The Advanced page receives the file shredder at its first visit.
   auto* advanced = new QVBoxLayout(DataNotebook->widget(kAdvancedPage));
   advanced->setContentsMargins(0, 0, 0, 0);
-  AdvancedShred = new TAdvancedShredForm(DataNotebook->widget(kAdvancedPage));
-  advanced->addWidget(AdvancedShred);
 
   Engine.SetView(this);
   if (DM) DM->EvidenceView = this;
@@ -316,7 +342,7 @@ QWidget* TEvidenceCleanerForm::NewResultPage() {
   ResultListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   ResultListView->setWordWrap(false);
   ResultListView->setColumnWidth(0, 140);
-  ResultListView->setColumnWidth(1, 380);
+  ResultListView->setColumnWidth(1, 500);
   ResultListView->setColumnWidth(2, 60);
   ResultListView->horizontalHeader()->setStretchLastSection(true);
   ResultListView->viewport()->installEventFilter(this);
@@ -376,8 +402,50 @@ void TEvidenceCleanerForm::showEvent(QShowEvent* event) {
   Engine.FormShow();
 }
 
+QRect TEvidenceCleanerForm::StateBoxRect(QTreeWidget* tree, QTreeWidgetItem* item) const {
+  return static_cast<const CountDelegate*>(tree->itemDelegate())->StateBox(item);
+}
+
+TEvidenceCleanerForm::TreePart TEvidenceCleanerForm::PartAt(QTreeWidget* tree, QTreeWidgetItem* item,
+                                                            QPoint at) const {
+  if (!item) return TreePart::Nothing;
+  const QRect rect = tree->visualItemRect(item);
+  if (at.x() < rect.left()) {
+    // The last step of the indentation holds the expand arrow of a node
+    // with children.
+    const bool arrow = item->childCount() > 0 && at.x() >= rect.left() - tree->indentation();
+    return arrow ? TreePart::Arrow : TreePart::Indent;
+  }
+  return StateBoxRect(tree, item).contains(at) ? TreePart::StateBox : TreePart::Node;
+}
+
 bool TEvidenceCleanerForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonPress) {
+  const bool press = event->type() == QEvent::MouseButtonPress;
+  const bool doublePress = event->type() == QEvent::MouseButtonDblClick;
+  if ((press || doublePress) &&
+      (watched == tvItemsList->viewport() || watched == ResultTreeView->viewport())) {
+    // A press ticks only on the tick box, expands or collapses only on the
+    // arrow, and does nothing in the indentation; the second press of a
+    // double click ticks again.
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    auto* tree = watched == tvItemsList->viewport() ? tvItemsList : ResultTreeView;
+    QTreeWidgetItem* item = tree->itemAt(mouse->pos());
+    if (mouse->button() != Qt::LeftButton) return QWidget::eventFilter(watched, event);
+    switch (PartAt(tree, item, mouse->pos())) {
+      case TreePart::Indent:
+        return true;
+      case TreePart::StateBox:
+        tree->setCurrentItem(item);
+        if (tree == tvItemsList) PressCheckState(item->data(0, kNodeRole).toInt());
+        else PressResultTreeState(item->data(0, Qt::UserRole).toInt());
+        return true;
+      default:
+        return QWidget::eventFilter(watched, event);
+    }
+  }
+  if (watched == ExcludeListView && event->type() == QEvent::Resize)
+    ExcludeListView->setColumnWidth(1, std::max(0, ExcludeListView->width() - ExcludeListView->columnWidth(0) - 20));
+  if (press) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     const bool tab = watched == ScanBtn || watched == ResultBtn || watched == ExcludeBtn || watched == AdvancedBtn;
     if (tab && IsBusy()) return true;  // a shred runs
@@ -385,19 +453,7 @@ bool TEvidenceCleanerForm::eventFilter(QObject* watched, QEvent* event) {
     else if (watched == ResultBtn) Engine.ResultBtnClick();
     else if (watched == ExcludeBtn) Engine.ExcludeBtnClick();
     else if (watched == AdvancedBtn) Engine.AdvancedBtnClick();
-    else if (watched == tvItemsList->viewport() || watched == ResultTreeView->viewport()) {
-      auto* tree = watched == tvItemsList->viewport() ? tvItemsList : ResultTreeView;
-      QTreeWidgetItem* item = tree->itemAt(mouse->pos());
-      if (item && mouse->button() == Qt::LeftButton) {
-        const QRect rect = tree->visualItemRect(item);
-        if (mouse->pos().x() < rect.left() + 20) {  // the state icon
-          tree->setCurrentItem(item);
-          if (tree == tvItemsList) PressCheckState(item->data(0, kNodeRole).toInt());
-          else PressResultTreeState(item->data(0, Qt::UserRole).toInt());
-          return true;
-        }
-      }
-    } else if (watched == ResultListView->viewport() && mouse->button() == Qt::RightButton) {
+    else if (watched == ResultListView->viewport() && mouse->button() == Qt::RightButton) {
       // The row under the mouse is selected before its menu opens.
       const QModelIndex index = ResultListView->indexAt(mouse->pos());
       if (index.isValid()) ResultListView->selectRow(index.row());
@@ -432,8 +488,8 @@ void TEvidenceCleanerForm::PressCheckState(int node) { Engine.CheckNodeStateClic
 void TEvidenceCleanerForm::PressResultTreeState(int resultNode) { Engine.ResultTreeStateClick(resultNode); }
 void TEvidenceCleanerForm::PressResultRowState(int row) { Engine.ResultRowStateClick(row); }
 
-void TEvidenceCleanerForm::PaintNode(QTreeWidgetItem* item, const TEvidenceNode& node) const {
-  item->setIcon(0, NodeIcon(node.StateIndex, node.ImageIndex));
+void TEvidenceCleanerForm::PaintNode(QTreeWidgetItem* item, const TEvidenceNode& node, int state) const {
+  item->setIcon(0, NodeIcon(state, node.ImageIndex));
   QFont font = item->font(0);
   font.setBold(node.Level < 2);
   item->setFont(0, font);
@@ -448,7 +504,7 @@ void TEvidenceCleanerForm::TreeRebuilt() {
                                                 : new QTreeWidgetItem(items[static_cast<std::size_t>(nodes[i].Parent)]);
     item->setText(0, Text(Engine.NodeText(i)));
     item->setData(0, kNodeRole, i);
-    PaintNode(item, nodes[i]);
+    PaintNode(item, nodes[i], nodes[i].StateIndex);
     items.push_back(item);
   }
   tvItemsList->expandAll();
@@ -458,7 +514,8 @@ void TEvidenceCleanerForm::TreeRebuilt() {
 void TEvidenceCleanerForm::NodesChanged(const std::vector<int>& nodes) {
   for (int node : nodes) {
     if (node < 0 || node >= Engine.CheckTree.Count()) continue;
-    if (QTreeWidgetItem* item = CheckItem(node)) PaintNode(item, Engine.CheckTree.Nodes[node]);
+    const TEvidenceNode& n = Engine.CheckTree.Nodes[node];
+    if (QTreeWidgetItem* item = CheckItem(node)) PaintNode(item, n, n.StateIndex);
   }
   tvItemsList->viewport()->update();
   ResultTreeView->viewport()->update();
@@ -479,6 +536,11 @@ void TEvidenceCleanerForm::ShowPage(int page) {
     tabs[i]->setFont(font);
   }
   BtnBackImage->move(tabs[page]->x(), BtnBackImage->y());
+  if (page == kAdvancedPage && !AdvancedShred) {
+    QWidget* panel = DataNotebook->widget(kAdvancedPage);
+    AdvancedShred = new TAdvancedShredForm(panel);
+    panel->layout()->addWidget(AdvancedShred);
+  }
   DataNotebook->setCurrentIndex(page);
 }
 
@@ -493,17 +555,20 @@ void TEvidenceCleanerForm::SetScanGauge(int position, int maximum) {
   ScanGauge->setValue(position);
 }
 
-void TEvidenceCleanerForm::SetBusyNode(int node) {
-  if (node >= 0) {
-    if (DM) {
-      DM->EvidenceFrame = kEvidenceAnimFirst;
-      DM->EvidenceNode = node;
-      DM->EvidenceTimer->start();
-    }
-    NodesChanged({node});
-  } else if (DM) {
+void TEvidenceCleanerForm::SetBusyAnimation(bool running) {
+  if (!DM) return;
+  if (running) {
+    DM->EvidenceFrame = kEvidenceAnimFirst;
+    DM->EvidenceTimer->start();
+  } else {
     DM->EvidenceTimer->stop();
   }
+}
+
+void TEvidenceCleanerForm::SetBusyNode(int node) {
+  if (node < 0) return;
+  if (DM) DM->EvidenceNode = node;
+  NodesChanged({node});
 }
 
 void TEvidenceCleanerForm::SetNodeImage(int node, int image) {
@@ -524,7 +589,7 @@ void TEvidenceCleanerForm::ResultTreeRebuilt() {
     item->setText(0, Text(Engine.NodeText(checkNode)));
     item->setData(0, Qt::UserRole, i);
     item->setData(0, kNodeRole, checkNode);
-    PaintNode(item, node);
+    PaintNode(item, node, Engine.ResultStates[static_cast<std::size_t>(i)]);
     byCheckNode[static_cast<std::size_t>(checkNode)] = item;
   }
   ResultTreeView->expandAll();
@@ -536,7 +601,8 @@ void TEvidenceCleanerForm::ResultTreeChanged() {
   QTreeWidgetItemIterator it(ResultTreeView);
   for (; *it; ++it) {
     const int checkNode = (*it)->data(0, kNodeRole).toInt();
-    PaintNode(*it, Engine.CheckTree.Nodes[checkNode]);
+    const int resultNode = (*it)->data(0, Qt::UserRole).toInt();
+    PaintNode(*it, Engine.CheckTree.Nodes[checkNode], Engine.ResultStates[static_cast<std::size_t>(resultNode)]);
   }
   NodesChanged({});
 }
@@ -589,7 +655,8 @@ QWidget* TEvidenceCleanerForm::NewExcludePage() {
   ExcludeListView->setColumnCount(2);
   ExcludeListView->setHeaderLabels({QStringLiteral("Item"), QStringLiteral("Name")});
   ExcludeListView->setColumnWidth(0, 140);
-  ExcludeListView->header()->setStretchLastSection(true);
+  ExcludeListView->header()->setStretchLastSection(false);
+  ExcludeListView->installEventFilter(this);
   ExcludeListView->setSelectionBehavior(QAbstractItemView::SelectRows);
   ExcludeListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   layout->addWidget(ExcludeListView, 1);

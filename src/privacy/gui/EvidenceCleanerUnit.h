@@ -54,7 +54,7 @@ class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public 
   QProgressBar* cdGauge;
   QPushButton* CleanBtn;
   QPushButton* FinishBtn;
-  TAdvancedShredForm* AdvancedShred;  // the Advanced page
+  TAdvancedShredForm* AdvancedShred = nullptr;  // the Advanced page, made at its first visit
   QMenu* pmExclude;
   QAction* Exclude1;
   // The Exclude page.
@@ -73,6 +73,8 @@ class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public 
   void PressCheckState(int node);
   void PressResultTreeState(int resultNode);
   void PressResultRowState(int row);
+  // Where the tick box of a tree's node is drawn.
+  QRect StateBoxRect(QTreeWidget* tree, QTreeWidgetItem* item) const;
 
   // EvidenceCleanerView
   void TreeRebuilt() override;
@@ -82,6 +84,7 @@ class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public 
   void ShowPage(int page) override;
   void SetScanRunning(bool running) override;
   void SetScanGauge(int position, int maximum) override;
+  void SetBusyAnimation(bool running) override;
   void SetBusyNode(int node) override;
   void ResultTreeRebuilt() override;
   void ResultTreeChanged() override;
@@ -108,7 +111,10 @@ class TEvidenceCleanerForm : public QWidget, public EvidenceCleanerView, public 
   QWidget* NewResultPage();
   QWidget* NewExcludePage();
   int SelectedExcludeRow() const;
-  void PaintNode(QTreeWidgetItem* item, const TEvidenceNode& node) const;
+  // The node's icon with the given state image, its font by level.
+  void PaintNode(QTreeWidgetItem* item, const TEvidenceNode& node, int state) const;
+  enum class TreePart { Nothing, Indent, Arrow, StateBox, Node };
+  TreePart PartAt(QTreeWidget* tree, QTreeWidgetItem* item, QPoint at) const;
   bool shown_ = false;
   bool filling_ = false;
   TResultRowModel* rowModel_;
