@@ -1,6 +1,7 @@
 #include "tools/PucUnit.h"
 
 #include <charconv>
+#include <optional>
 
 #include "platform/Registry.h"
 #include "platform/Services.h"
@@ -45,6 +46,14 @@ bool WriteStart(const std::string& name, win::DWORD start) {
   if (!reg.OpenKey("\\" + ServiceKeyPath(name), false))
     return win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
   return reg.WriteInteger("Start", static_cast<std::int32_t>(start));
+}
+
+bool DropStart(const std::string& name) {
+  win::TRegistry reg;
+  reg.SetRootKey(win::HKEY_LOCAL_MACHINE);
+  if (!reg.OpenKey("\\" + ServiceKeyPath(name), false))
+    return win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
+  return !reg.ValueExists("Start") || reg.DeleteValue("Start");
 }
 
 // Started or stopped as asked, or nothing to do.
@@ -105,7 +114,9 @@ bool ReadServiceState(const std::string& name, std::string& state) {
   win::TRegistry reg(win::KEY_READ);
   reg.SetRootKey(win::HKEY_LOCAL_MACHINE);
   if (!reg.OpenKeyReadOnly("\\" + ServiceKeyPath(name))) return false;
-  const std::int32_t start = reg.ReadInteger("Start").value_or(win::SERVICE_DEMAND_START);
+  // A service without "Start" is recorded with an empty start type.
+  std::string start;
+  if (reg.ValueExists("Start")) start = std::to_string(reg.ReadInteger("Start").value_or(win::SERVICE_DEMAND_START));
   bool ok = false;
   win::SERVICE_STATUS status;
   const win::SC_HANDLE manager = win::OpenSCManager(nullptr, nullptr, win::SC_MANAGER_CONNECT);
@@ -118,30 +129,37 @@ bool ReadServiceState(const std::string& name, std::string& state) {
     win::CloseServiceHandle(manager);
   }
   if (!ok) return false;
-  state = std::to_string(start) + "," + (status.dwCurrentState == win::SERVICE_STOPPED ? "0" : "1");
+  state = start + "," + (status.dwCurrentState == win::SERVICE_STOPPED ? "0" : "1");
   return true;
 }
 
 bool RestoreServiceState(const std::string& name, const std::string& state) {
   if (state.empty()) return true;
   const std::size_t comma = state.find(',');
-  std::int32_t start = 0;
-  const char* end = state.data() + (comma == std::string::npos ? 0 : comma);
-  const auto parsed = std::from_chars(state.data(), end, start);
-  const std::string running = comma == std::string::npos ? "" : state.substr(comma + 1);
-  if (comma == std::string::npos || parsed.ec != std::errc() || parsed.ptr != end || start < 0 ||
-      (running != "0" && running != "1"))
-    return false;
+  if (comma == std::string::npos) return false;
+  const std::string startText = state.substr(0, comma);
+  const std::string running = state.substr(comma + 1);
+  std::optional<win::DWORD> start;  // none: the service had no "Start"
+  if (!startText.empty()) {
+    std::int32_t value = 0;
+    const char* end = startText.data() + startText.size();
+    const auto parsed = std::from_chars(startText.data(), end, value);
+    if (parsed.ec != std::errc() || parsed.ptr != end || value < static_cast<std::int32_t>(win::SERVICE_AUTO_START) ||
+        value > static_cast<std::int32_t>(win::SERVICE_DISABLED))
+      return false;
+    start = static_cast<win::DWORD>(value);
+  }
+  if (running != "0" && running != "1") return false;
   if (!Installed(name)) return true;
   win::DWORD error = 0;
   if (running == "0") {
-    const bool typed = WriteStart(name, static_cast<win::DWORD>(start));
+    const bool typed = start ? WriteStart(name, *start) : DropStart(name);
     const bool stopped = StopServiceByName(name, &error);
     return Reached(stopped, error, false) && typed;
   }
   // A disabled service cannot start: it starts first and is disabled after.
-  const bool disabled = start == static_cast<std::int32_t>(win::SERVICE_DISABLED);
-  bool typed = WriteStart(name, disabled ? win::SERVICE_DEMAND_START : static_cast<win::DWORD>(start));
+  const bool disabled = start == win::SERVICE_DISABLED;
+  bool typed = disabled ? WriteStart(name, win::SERVICE_DEMAND_START) : start ? WriteStart(name, *start) : DropStart(name);
   const bool called = StartServiceByName(name, &error);
   const bool started = Reached(called, error, true);
   if (disabled) typed = WriteStart(name, win::SERVICE_DISABLED) && typed;

@@ -30,10 +30,12 @@ bool EnableService(const std::string& name);
 bool DisableService(const std::string& name);
 
 // A service's state as a backup keeps it: "<Start>,<1 running / 0 stopped>",
-// empty when it is not installed. False when it cannot be read.
+// with an empty start type when it has no "Start" value; empty when it is
+// not installed. False when it cannot be read.
 bool ReadServiceState(const std::string& name, std::string& state);
-// Puts back a state of that form; an empty state does nothing. False for a
-// damaged text or a change that was refused.
+// Puts back a state of that form (start type 2, 3 or 4; an empty one
+// removes "Start"); an empty state does nothing. False for a damaged text,
+// which changes nothing, or a change that was refused.
 bool RestoreServiceState(const std::string& name, const std::string& state);
 
 }  // namespace tools

@@ -1,12 +1,18 @@
 #pragma once
 // The optimizer's registry tweaks as one table: apply writes the optimized
 // values, back-up writes the values about to be replaced into the INI backup
-// file (one section per tweak, keys "F1".."F4"), restore puts them back.
-// Back-ups only read; a missing value is saved as an empty key, which a
-// restore turns back into a missing value.
+// file (one section per tweak), restore puts them back.
+//
+// A section holds "F1".."F4", the values as text (a DWORD in decimal, empty
+// for a missing value), and beside each the keys a restore needs to bring it
+// back exactly: "F<n>Type" (REG_SZ, REG_EXPAND_SZ, REG_DWORD or missing),
+// "F<n>Text" where "F<n>" does not hold the exact text, and "F<n>KeyCreated"
+// or "KeyCreated" with the number of key levels that the apply creates.
+// A section without the type keys is restored as older files were.
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,13 +36,8 @@ struct TweakValue {
   const char* text;         // optimized value of a string
 };
 
-enum class TweakRestore {
-  FromKeys,  // the backed-up values come back, then their keys leave the file
-  Fixed,     // fixed values are written; the file is left as it is
-  Remove,    // the applied value goes (and a key the apply made); keys leave the file
-};
-
-// What a fixed restore does with one value of the tweak.
+// What an older backup's empty line restores for one value (a value not
+// listed is deleted).
 struct FixedRestore {
   int value;           // index into values
   bool remove;         // delete the value
@@ -47,13 +48,11 @@ struct FixedRestore {
 struct TweakItem {
   const char* title;  // backup section name
   const char* box;    // check box caption of the window
-  std::vector<TweakValue> values;  // applied in this order
-  int backedUp;       // values[0..backedUp) are saved as F1..; the rest not read
-  int fileKeys;       // "F" keys written (an unread value gives an empty key)
-  // A key the apply creates; its back-up notes "KeyCreated=1" when missing.
+  std::vector<TweakValue> values;  // applied in this order, saved as F1..
+  bool emptyLines;    // "F<n>" stays empty; the value is in "F<n>Text"
+  // A key the apply creates besides the values' keys.
   win::HKEY createdRoot;
   const char* createdKey;
-  TweakRestore restore;
   std::vector<FixedRestore> fixed;
 };
 
@@ -65,18 +64,32 @@ extern std::string SpeedBackupFileName;
 
 enum class TweakOutcome {
   Done,
-  BadData,       // a value of an unexpected type or a text that is no number
-  BackupFailed,  // the back-up could not be written: nothing applied
+  BadData,       // a value the backup cannot bring back exactly: nothing changed
+  BackupFailed,  // the back-up could not be written or read back: nothing applied
   WriteFailed,   // a registry write was refused
 };
 
-// The value texts a back-up of tweak (1-based) would save; false when a
-// value has an unexpected type or is no number.
-bool ReadTweakBackup(int tweak, std::vector<std::string>& values, bool& keyCreated);
-// Writes the tweak's section into fileName: F1.. and KeyCreated when set.
-bool WriteTweakBackupIni(const std::string& fileName, const std::vector<std::string>& values,
-                         bool keyCreated, int tweak);
-// Reads and writes the back-up of one tweak into SpeedBackupFileName.
+// One value as a back-up keeps it.
+struct SavedValue {
+  bool exists = false;
+  win::DWORD type = win::REG_NONE;
+  std::string text;   // exact text; a DWORD in signed decimal
+  int keyLevels = 0;  // levels of the value's key that the apply creates
+  bool operator==(const SavedValue&) const = default;
+};
+struct TweakBackup {
+  std::vector<SavedValue> values;
+  int keyLevels = 0;  // of the tweak's own created key
+  bool operator==(const TweakBackup&) const = default;
+};
+
+// What a back-up of tweak (1-based) would save; false when a value has an
+// unexpected type or a form the file cannot carry (text outside the code
+// page, a line break, an embedded NUL, a text that is no number).
+bool ReadTweakBackup(int tweak, TweakBackup& backup);
+// Writes the tweak's section into fileName.
+bool WriteTweakBackupIni(const std::string& fileName, const TweakBackup& backup, int tweak);
+// Reads, writes and reads back the back-up of one tweak in SpeedBackupFileName.
 TweakOutcome SaveTweakBackup(int tweak);
 // Writes the optimized values; false when a write was refused (keys that are
 // not created and missing are left alone and do not count).
@@ -84,10 +97,20 @@ bool ApplyTweak(int tweak);
 // Back-up, then apply.
 TweakOutcome BackUpAndApplyTweak(int tweak);
 
-// Restores every tweak whose section exists in fileName, in table order.
-// failedTitles gets the section of each tweak with a value that could not
-// be put back (a key that is no number, a refused write). False when there
-// is no such file.
-bool RestoreSpeedBackup(const std::string& fileName, std::vector<std::string>& failedTitles);
+struct SpeedRestoreResult {
+  bool isBackup = false;  // the file has a section named as a tweak
+  int restored = 0;       // values put back and created keys removed
+  std::vector<std::string> failedTitles;
+};
+// Restores every tweak whose section exists in fileName, in table order:
+// all of a tweak's lines are checked before any value is written, and a
+// line leaves the file only after its value is back. Then the keys that the
+// applies created are removed where they are empty.
+SpeedRestoreResult RestoreSpeedBackup(const std::string& fileName);
+
+// Tests: called before each change a restore makes (a value written or
+// removed, a key removed, a line dropped from the file); false ends the
+// restore there, as a kill would. An empty hook lets every change through.
+void SetRestoreStepHook(std::function<bool()> hook);
 
 }  // namespace tools

@@ -170,6 +170,9 @@ const char* const kChooseItemMessage = "You have to choose options from the list
 const char* const kDeletedMessage = "Deletion Completed";
 const char* const kBackupFailedMessage =
     "The backup file could not be written, so nothing was changed:";
+const char* const kBackupStoppedMessage = "The backup file could not be written, so the optimization stopped:";
+const char* const kNoBackupMessage = "This file is not a System Optimizer backup, so nothing was changed:";
+const char* const kNothingRestoredMessage = "This backup holds nothing left to restore, so nothing was changed:";
 
 namespace {
 
@@ -210,6 +213,12 @@ bool WriteServicesSection(const std::string& fileName) {
       return false;
   }
   return true;
+}
+
+// The services section, matched with its letter case.
+bool HasServicesSection(const win::TIniFile& ini) {
+  const std::vector<std::string> sections = ini.ReadSections();
+  return std::find(sections.begin(), sections.end(), kServicesSection) != sections.end();
 }
 
 const char* ListedService(const std::string& name) {
@@ -264,21 +273,35 @@ RunResult ApplyChoices(const ServiceTicks& services, const TweakTicks& tweaks) {
     const bool ok = services[i] ? EnableService(box.service) : DisableService(box.service);
     if (!ok) result.failed.push_back(box.caption);
   }
+  ApplyTweakBoxes(tweaks, result);
+  return result;
+}
+
+void ApplyTweakBoxes(const TweakTicks& tweaks, RunResult& result) {
   std::set<int> done;  // "Disable Default Share" and the board box share one tweak
   for (std::size_t i = 0; i < TweakBoxes.size(); ++i) {
     const TweakBox& box = TweakBoxes[i];
     if (!tweaks[i] || !done.insert(box.tweak).second) continue;
+    if (result.stopped) {
+      result.failed.push_back(box.caption);
+      continue;
+    }
     const TweakOutcome outcome = BackUpAndApplyTweak(box.tweak);
     if (outcome != TweakOutcome::Done) result.failed.push_back(box.caption);
-    if (outcome == TweakOutcome::BackupFailed) break;
+    if (outcome == TweakOutcome::BackupFailed) result.stopped = true;
   }
-  return result;
 }
 
-std::vector<std::string> RestoreChoices(const std::string& fileName) {
-  std::vector<std::string> failed;
-  if (!RestoreSpeedBackup(fileName, failed)) return failed;
+RestoreResult RestoreChoices(const std::string& fileName) {
+  RestoreResult result;
+  if (!win::FileExists(fileName)) return result;
+  const SpeedRestoreResult tweaks = RestoreSpeedBackup(fileName);
+  result.isBackup = tweaks.isBackup;
+  result.restored = tweaks.restored;
+  result.failed = tweaks.failedTitles;
   const win::TIniFile ini(fileName);
+  if (!HasServicesSection(ini)) return result;
+  result.isBackup = true;
   // Stops first, so that a service another one depends on is started after.
   std::vector<std::pair<const char*, std::string>> states;
   for (const std::string& key : ini.ReadSection(kServicesSection)) {
@@ -289,9 +312,11 @@ std::vector<std::string> RestoreChoices(const std::string& fileName) {
   std::stable_sort(states.begin(), states.end(), [](const auto& a, const auto& b) {
     return (a.second.size() > 1 && a.second.back() == '0') > (b.second.size() > 1 && b.second.back() == '0');
   });
-  for (const auto& [name, state] : states)
-    if (!RestoreServiceState(name, state)) failed.push_back(name);
-  return failed;
+  for (const auto& [name, state] : states) {
+    if (!RestoreServiceState(name, state)) result.failed.push_back(name);
+    else if (!state.empty()) ++result.restored;
+  }
+  return result;
 }
 
 int TellOptimizer(const std::string& text, unsigned flags) {
@@ -306,6 +331,27 @@ void TellOutcome(const char* success, const std::vector<std::string>& failed) {
   std::string text = kNotChangedMessage;
   for (const std::string& item : failed) text += "\r" + item;
   TellOptimizer(text, MB_ICONWARNING);
+}
+
+void TellRun(const char* success, const RunResult& result) {
+  if (!result.backupWritten) {
+    TellOptimizer(std::string(kBackupFailedMessage) + "\r" + SpeedBackupFileName, MB_ICONWARNING);
+    return;
+  }
+  if (!result.stopped) {
+    TellOutcome(success, result.failed);
+    return;
+  }
+  std::string text = std::string(kBackupStoppedMessage) + "\r" + SpeedBackupFileName + "\r" + kNotChangedMessage;
+  for (const std::string& item : result.failed) text += "\r" + item;
+  TellOptimizer(text, MB_ICONWARNING);
+}
+
+void TellRestore(const std::string& fileName, const RestoreResult& result) {
+  if (!result.isBackup) TellOptimizer(std::string(kNoBackupMessage) + "\r" + fileName, MB_ICONWARNING);
+  else if (result.failed.empty() && result.restored == 0)
+    TellOptimizer(std::string(kNothingRestoredMessage) + "\r" + fileName, MB_ICONWARNING);
+  else TellOutcome(kRestoredMessage, result.failed);
 }
 
 }  // namespace tools

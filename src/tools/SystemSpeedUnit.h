@@ -46,6 +46,9 @@ extern const char* const kNotChangedMessage;  // heading of the list of failures
 extern const char* const kChooseItemMessage;
 extern const char* const kDeletedMessage;
 extern const char* const kBackupFailedMessage;
+extern const char* const kBackupStoppedMessage;
+extern const char* const kNoBackupMessage;
+extern const char* const kNothingRestoredMessage;
 
 // "...\RepairBackup\speedRestore<yyyymmdd_hhnnss>.ini", with "_2", "_3"...
 // before ".ini" when that name is taken.
@@ -61,19 +64,30 @@ struct SpeedBackupRow {
 std::vector<SpeedBackupRow> ListSpeedBackups();
 
 struct RunResult {
-  bool backupWritten = false;
-  std::vector<std::string> failed;  // box captions
+  bool backupWritten = false;  // the "Services" section
+  bool stopped = false;        // a tweak's back-up failed and the run ended there
+  std::vector<std::string> failed;  // box captions, with every ticked one left out
 };
 // A run into SpeedBackupFileName: the "Services" section first (nothing
 // changes when it cannot be written), then every service box in order
 // (ticked enables, unticked disables), then each ticked tweak once.
 RunResult ApplyChoices(const ServiceTicks& services, const TweakTicks& tweaks);
-// Restores the tweaks and then the recorded services of a backup file;
-// failed gets tweak titles and service names.
-std::vector<std::string> RestoreChoices(const std::string& fileName);
+// The tweaks of a run: each ticked tweak once, in box order. A back-up that
+// cannot be written ends it, and every ticked tweak after it is failed too.
+void ApplyTweakBoxes(const TweakTicks& tweaks, RunResult& result);
 
-// Shows the message a run or restore ends with: success only when nothing
-// failed, else the warning with one failed item per line.
+struct RestoreResult {
+  bool isBackup = false;  // a tweak or the services section is there
+  int restored = 0;       // values, keys and services put back
+  std::vector<std::string> failed;  // tweak titles and service names
+};
+// Restores the tweaks and then the recorded services of a backup file.
+RestoreResult RestoreChoices(const std::string& fileName);
+
+// The message a run or a restore ends with: success only when something
+// was done and nothing failed, else a warning that says what happened.
+void TellRun(const char* success, const RunResult& result);
+void TellRestore(const std::string& fileName, const RestoreResult& result);
 void TellOutcome(const char* success, const std::vector<std::string>& failed);
 int TellOptimizer(const std::string& text, unsigned flags);
 

@@ -8,6 +8,7 @@
 #include "TestMachine.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "recovery/RegBackupUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"
@@ -135,6 +136,26 @@ TEST_F(OptimizeFormTest, FastOptimizeWithCustomizationDisablesEveryService) {
   EXPECT_EQ(reg.ReadInteger("Start"), 4);
   ASSERT_EQ(dialogs.messages().size(), 1u);
   EXPECT_EQ(dialogs.messages()[0].text, "System Optimizer runs successfully!");
+}
+
+// A damaged backup in the list: Restore says that nothing was restored and
+// changes nothing; a used one says that nothing was left.
+TEST_F(OptimizeFormTest, RestoringAFileThatIsNoBackupSaysSo) {
+  ASSERT_TRUE(win::ForceDirectories(recovery::RepairBackupFolder()));
+  const std::string damaged = recovery::RepairBackupFolder() + "speedDamaged.ini";
+  const std::string text = "\x01\x02[Best Vision\r\n\xff\xfe" "F1=1\r\n";
+  ASSERT_TRUE(win::WriteFileBytes(damaged, std::vector<std::uint8_t>(text.begin(), text.end())));
+  form->btnDefaultClick();
+  ASSERT_EQ(form->ListView1->topLevelItemCount(), 1);
+  form->ListView1->topLevelItem(0)->setSelected(true);
+  form->BtnRestore->click();
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(dialogs.messages()[0].text, std::string(tools::kNoBackupMessage) + "\r" + damaged);
+  EXPECT_EQ(dialogs.messages()[0].flags, 48u);
+  win::TRegistry reg(win::KEY_READ);
+  reg.SetRootKey(win::HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\" + tools::ServiceKeyPath("WZCSVC")));
+  EXPECT_EQ(reg.ReadInteger("Start"), 2);
 }
 
 // Nothing is trimmed here: Optimize goes to a fake.

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 
+#include "../recovery/RecoveryFixture.h"
 #include "OptimizerFixture.h"
 #include "TestMachine.h"
 #include "platform/IniFile.h"
@@ -11,6 +13,8 @@
 
 using namespace tools;
 using namespace optimizer_test;
+using recovery::test::Changes;
+using recovery::test::TakeSnapshot;
 
 namespace {
 
@@ -18,229 +22,313 @@ const char* const kNameSpace =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RemoteComputer\\NameSpace\\"
     "{D6277990-4C6A-11CF-8D87-00AA0060F5BF}";
 const char* const kAviClass = "CLSID\\{87D62D94-71B3-4b9a-9489-5FE6850DC73E}";
+const char* const kPolicies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
 
-std::string RootText(win::HKEY root) {
-  if (root == win::HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
-  if (root == win::HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
-  return "HKEY_LOCAL_MACHINE";
-}
+// Values that a careless restore changes: empty strings, blanks and quotes
+// at the ends, REG_EXPAND_SZ, numbers with blanks, fixed-restore values that
+// differ from the fixed ones, stock keys with contents of their own, and
+// keys the applies must create (and a restore remove again).
+const char* const kTrickyReg = R"(
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management\PrefetchParameters]
+"EnablePrefetcher"=dword:00000003
 
-// Every tweak value present with a value the tweaks never write, and the
-// NameSpace and CLSID keys with contents of their own.
-std::string AllPresentReg() {
-  std::string reg = "REGEDIT4\n";
-  int n = 7;
-  for (const TweakItem& item : TweakTable())
-    for (const TweakValue& value : item.values) {
-      if (item.restore == TweakRestore::Remove) continue;  // the stock key keeps its own values
-      reg += "\n[" + RootText(value.root) + "\\" + value.key + "]\n";
-      const std::string name = *value.name ? "\"" + std::string(value.name) + "\"" : "@";
-      if (value.type == TweakValueType::Dword) reg += name + "=dword:0000000" + std::to_string(n % 10) + "\n";
-      else if (value.type == TweakValueType::Number) reg += name + "=\"" + std::to_string(n) + "\"\n";
-      else reg += name + "=\"x" + std::to_string(n) + "\"\n";
-      ++n;
-    }
-  reg += "\n[HKEY_LOCAL_MACHINE\\" + std::string(kNameSpace) + "]\n@=\"Scheduled Tasks\"\n";
-  reg += "\n[HKEY_LOCAL_MACHINE\\" + std::string(kNameSpace) + "\\Sub]\n";
-  reg += "\n[HKEY_CLASSES_ROOT\\" + std::string(kAviClass) + "]\n@=\"Stock\"\n";
-  reg += "\n[HKEY_CLASSES_ROOT\\" + std::string(kAviClass) + "\\InprocServer32]\n@=\"x.dll\"\n";
-  return reg;
-}
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer]
+"AlwaysUnloadDLL"=""
 
-using Snapshot = std::map<std::pair<int, int>, RawValue>;
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\AlwaysUnloadDLL]
 
-Snapshot TakeSnapshot() {
-  Snapshot snapshot;
-  for (int t = 0; t < kTweakCount; ++t) {
-    const auto& values = TweakTable()[static_cast<std::size_t>(t)].values;
-    for (int v = 0; v < static_cast<int>(values.size()); ++v) {
-      const TweakValue& value = values[static_cast<std::size_t>(v)];
-      snapshot[{t, v}] = ReadRaw(value.root, value.key, value.name);
-    }
-  }
-  return snapshot;
-}
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control]
+"WaitToKillServiceTimeout"=" 20000 "
 
-// Values and subkey names of a key, to see that a stock key is untouched.
-std::string KeyContents(win::HKEY root, const std::string& key) {
-  win::TRegistry reg(win::KEY_READ);
-  reg.SetRootKey(root);
-  if (!reg.OpenKeyReadOnly("\\" + key)) return "(none)";
-  std::vector<std::string> names;
-  std::string text;
-  reg.GetKeyNames(names);
-  for (const auto& name : names) text += "[" + name + "]";
-  reg.GetValueNames(names);
-  for (const auto& name : names) text += name + "=" + reg.ReadString(name).value_or("?") + ";";
-  return text;
-}
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Dnscache\Parameters]
+"CacheHashTableSize"=dword:00000100
 
-RawValue Optimized(const TweakValue& value) {
-  return value.type == TweakValueType::Dword ? DwordValue(value.dword) : StringValue(value.text);
-}
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"MenuShowDelay"="\"400\""
+"AutoEndTasks"="'0'"
+"HungAppTimeout"=hex(2):25,48,55,4e,47,25,00
 
-// What a fixed or removing restore leaves; nullopt for values restored from
-// their keys.
-std::optional<RawValue> FixedResult(const TweakItem& item, int v) {
-  if (item.restore == TweakRestore::FromKeys) return std::nullopt;
-  const TweakValue& value = item.values[static_cast<std::size_t>(v)];
-  if (!KeyExists(value.root, value.key)) return RawValue{};
-  for (const FixedRestore& fixed : item.fixed)
-    if (fixed.value == v) {
-      if (fixed.remove) return RawValue{};
-      return fixed.text != nullptr ? StringValue(fixed.text) : DwordValue(fixed.dword);
-    }
-  return std::nullopt;
-}
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Dfrg\BootOptimizeFunction]
+"Enable"="Y"
 
-// Applies every tweak in box order into one backup, restores it, then
-// restores it again after the restored values were changed.
-void RoundTrip() {
-  const Snapshot before = TakeSnapshot();
-  std::map<std::pair<int, int>, bool> keyExisted;
-  for (const auto& [at, raw] : before) {
-    const TweakValue& value = TweakTable()[static_cast<std::size_t>(at.first)].values[static_cast<std::size_t>(at.second)];
-    keyExisted[at] = KeyExists(value.root, value.key);
-  }
-  const bool nameSpaceBefore = KeyExists(win::HKEY_LOCAL_MACHINE, kNameSpace);
-  const std::string nameSpaceContents = KeyContents(win::HKEY_LOCAL_MACHINE, kNameSpace);
-  const bool aviBefore = KeyExists(win::HKEY_CLASSES_ROOT, kAviClass);
-  const std::string aviContents = KeyContents(win::HKEY_CLASSES_ROOT, kAviClass);
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Policies\Explorer]
+"NoResolveTrack"=dword:00000000
+"ClearRecentDocsOnExit"=dword:00000005
+"NoCommonGroups"=dword:ffffffff
+"NoSaveSettings"=dword:00000002
 
-  SpeedBackupFileName = "C:\\speedRestore.ini";
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\VxD\MSTCP]
+"DefaultTTL"="64"
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Services\VxD\BIOS]
+"PCIConcur"=dword:00000000
+
+[HKEY_CLASSES_ROOT\CLSID\{87D62D94-71B3-4b9a-9489-5FE6850DC73E}]
+@="Stock"
+"LargeSystemCache"=dword:00000009
+
+[HKEY_CLASSES_ROOT\CLSID\{87D62D94-71B3-4b9a-9489-5FE6850DC73E}\InprocServer32]
+@="x.dll"
+
+[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]
+"MinAniMate"=" 1 "
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\explorer\Advanced]
+"StartMenuScrollPrograms"="true"
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Class\{4D36E96A-E325-11CE-BFC1-08002BE10318}\0000]
+"EnableUDMA66"=dword:00000007
+
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\FileSystem]
+"Other"="1"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Internet Settings]
+"MaxConnectionsPerServer"=dword:0000000a
+
+[HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon]
+"AllocateFloppies"="2"
+)";
+
+// Every tweak once, in the order of the boxes.
+void ApplyAll() {
   std::set<int> done;
   for (const TweakBox& box : TweakBoxes)
     if (done.insert(box.tweak).second) {
       EXPECT_EQ(BackUpAndApplyTweak(box.tweak), TweakOutcome::Done) << box.caption;
     }
-  for (const auto& [at, raw] : before) {
-    const TweakValue& value = TweakTable()[static_cast<std::size_t>(at.first)].values[static_cast<std::size_t>(at.second)];
-    if (value.createKey || keyExisted[at]) {
-      EXPECT_EQ(ReadRaw(value.root, value.key, value.name), Optimized(value)) << value.name;
-    }
-  }
-
-  std::vector<std::string> failed;
-  ASSERT_TRUE(RestoreSpeedBackup(SpeedBackupFileName, failed));
-  EXPECT_TRUE(failed.empty());
-  for (const auto& [at, raw] : before) {
-    const TweakItem& item = TweakTable()[static_cast<std::size_t>(at.first)];
-    const TweakValue& value = item.values[static_cast<std::size_t>(at.second)];
-    const auto fixed = FixedResult(item, at.second);
-    EXPECT_EQ(ReadRaw(value.root, value.key, value.name), fixed ? *fixed : raw)
-        << item.title << " / " << value.name;
-  }
-  EXPECT_EQ(KeyExists(win::HKEY_LOCAL_MACHINE, kNameSpace), nameSpaceBefore);
-  EXPECT_EQ(KeyContents(win::HKEY_LOCAL_MACHINE, kNameSpace), nameSpaceContents);
-  EXPECT_EQ(KeyExists(win::HKEY_CLASSES_ROOT, kAviClass), aviBefore);
-  EXPECT_EQ(KeyContents(win::HKEY_CLASSES_ROOT, kAviClass), aviContents);
-
-  // A second restore leaves the values restored from keys alone.
-  for (const auto& [at, raw] : before) {
-    const TweakItem& item = TweakTable()[static_cast<std::size_t>(at.first)];
-    const TweakValue& value = item.values[static_cast<std::size_t>(at.second)];
-    if (item.restore != TweakRestore::FromKeys || !KeyExists(value.root, value.key)) continue;
-    win::TRegistry reg;
-    reg.SetRootKey(value.root);
-    ASSERT_TRUE(reg.OpenKey("\\" + std::string(value.key), false));
-    ASSERT_TRUE(reg.WriteString(value.name, "changed"));
-  }
-  failed.clear();
-  ASSERT_TRUE(RestoreSpeedBackup(SpeedBackupFileName, failed));
-  EXPECT_TRUE(failed.empty());
-  for (const auto& [at, raw] : before) {
-    const TweakItem& item = TweakTable()[static_cast<std::size_t>(at.first)];
-    const TweakValue& value = item.values[static_cast<std::size_t>(at.second)];
-    const auto fixed = FixedResult(item, at.second);
-    if (fixed) {
-      EXPECT_EQ(ReadRaw(value.root, value.key, value.name), *fixed) << value.name;
-    } else if (KeyExists(value.root, value.key)) {
-      EXPECT_EQ(ReadRaw(value.root, value.key, value.name), StringValue("changed")) << value.name;
-    }
-  }
 }
 
-TEST(SpeedItemTest, RoundTripOnAnEmptyRegistry) {
-  TestMachine machine;
-  RoundTrip();
+// Apply then restore leaves the registry exactly as it was; a second
+// restore finds nothing left to do.
+void RoundTrip(const char* name) {
+  SCOPED_TRACE(name);
+  const auto before = TakeSnapshot();
+  SpeedBackupFileName = "C:\\speedRestore.ini";
+  ApplyAll();
+  EXPECT_FALSE(Changes(before, TakeSnapshot()).empty());
+  const SpeedRestoreResult first = RestoreSpeedBackup(SpeedBackupFileName);
+  EXPECT_TRUE(first.isBackup);
+  EXPECT_GT(first.restored, 0);
+  EXPECT_EQ(first.failedTitles, std::vector<std::string>{});
+  EXPECT_EQ(Changes(before, TakeSnapshot()), (std::map<std::string, std::string>{}));
+  // Every line has left the file.
+  const win::TIniFile ini(SpeedBackupFileName);
+  for (const std::string& section : ini.ReadSections())
+    EXPECT_EQ(ini.ReadSection(section), std::vector<std::string>{}) << section;
+
+  const SpeedRestoreResult second = RestoreSpeedBackup(SpeedBackupFileName);
+  EXPECT_TRUE(second.isBackup);
+  EXPECT_EQ(second.restored, 0);
+  EXPECT_EQ(Changes(before, TakeSnapshot()), (std::map<std::string, std::string>{}));
 }
 
-TEST(SpeedItemTest, RoundTripWithEveryValuePresent) {
-  TestMachine machine(AllPresentReg());
-  RoundTrip();
-}
-
-TEST(SpeedItemTest, RoundTripOnTheSampleMachine) {
+TEST(SpeedItemTest, ApplyThenRestoreLeavesTheRegistryAsItWas) {
+  {
+    TestMachine machine;
+    RoundTrip("empty registry");
+  }
+  {
+    TestMachine machine(kTrickyReg);
+    RoundTrip("tricky values");
+  }
   SampleMachine machine;
   ASSERT_TRUE(machine.Ready());
-  RoundTrip();
+  RoundTrip("sample machine");
 }
 
-TEST(SpeedItemTest, BackupSavesMissingValuesAsEmptyKeysAndNotesKeysItCreates) {
+TEST(SpeedItemTest, BackupKeepsTypesExactTextsAndCreatedKeys) {
   TestMachine machine(R"(
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management]
-"LargePageMinimum"=dword:ffffffff
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"MenuShowDelay"=" 10"
+"AutoEndTasks"="'1'"
+"HungAppTimeout"=hex(2):25,54,25,00
+
+[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]
+"MinAniMate"=" 1 "
 
 [HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Dnscache\Parameters]
 "CacheHashTableSize"=dword:00000100
 
-[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]
-"MinAniMate"=" 1 "
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\explorer\Advanced]
+"StartMenuScrollPrograms"=""
 )");
   SpeedBackupFileName = "C:\\b.ini";
-  for (const int tweak : {10, 3, 14, 15}) EXPECT_EQ(BackUpAndApplyTweak(tweak), TweakOutcome::Done);
+  for (const int tweak : {4, 5, 15, 3, 18, 16}) EXPECT_EQ(BackUpAndApplyTweak(tweak), TweakOutcome::Done);
+  // "F<n>" as older readers know it; the rest in keys of its own.
   EXPECT_EQ(FileText(SpeedBackupFileName),
-            "[Fix Problem with Athlon Hanging AGP Programs]\r\nF1=-1\r\n\r\n"
-            "[Optimize network speed]\r\nF1=\r\nF2=256\r\nF3=\r\nF4=\r\nKeyCreated=1\r\n\r\n"
-            "[Optimize AVI Media Files]\r\nF1=\r\nKeyCreated=1\r\n\r\n"
-            "[Best Vision Effect]\r\nF1=1\r\n");
-  std::vector<std::string> failed;
-  ASSERT_TRUE(RestoreSpeedBackup(SpeedBackupFileName, failed));
-  EXPECT_FALSE(KeyExists(win::HKEY_LOCAL_MACHINE, kNameSpace));
-  EXPECT_FALSE(KeyExists(win::HKEY_CLASSES_ROOT, kAviClass));
-  EXPECT_FALSE(ReadRaw(win::HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Dnscache\\Parameters",
-                       "CacheHashTableBucketSize").exists);
-  EXPECT_EQ(ReadRaw(win::HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Dnscache\\Parameters",
-                    "CacheHashTableSize"),
-            DwordValue(256));
-  // Keys restored from leave the file; the fixed restore's stay.
-  EXPECT_EQ(FileText(SpeedBackupFileName),
-            "[Fix Problem with Athlon Hanging AGP Programs]\r\n\r\n"
-            "[Optimize network speed]\r\n\r\n"
-            "[Optimize AVI Media Files]\r\n\r\n"
-            "[Best Vision Effect]\r\nF1=1\r\n");
+            "[Quicken menu display speed]\r\nF1Type=REG_SZ\r\nF1=\" 10\"\r\n\r\n"
+            "[Optimize the system to the wrong handle]\r\nF1Type=REG_SZ\r\nF1=\"'1'\"\r\n"
+            "F2Type=REG_EXPAND_SZ\r\nF2=%T%\r\nF3Type=missing\r\nF3=\r\n\r\n"
+            "[Best Vision Effect]\r\nF1Type=REG_SZ\r\nF1Text=\" 1 \"\r\nF1=1\r\n\r\n"
+            "[Optimize network speed]\r\nF1Type=missing\r\nF1=\r\nF2Type=REG_DWORD\r\nF2=256\r\n"
+            "F3Type=missing\r\nF3=\r\nF4Type=missing\r\nF4=\r\nKeyCreated=3\r\n\r\n"
+            "[Multi-page in START]\r\nF1Type=REG_SZ\r\nF1=\r\n\r\n"
+            "[Disable Recent File]\r\nF1Type=missing\r\nF1KeyCreated=6\r\nF1=\r\n");
 }
 
-TEST(SpeedItemTest, RestoreTakesOlderFilesAndSkipsKeysThatAreNoNumbers) {
+// Values whose type or bytes the backup cannot bring back: the tweak fails
+// before anything is written, and the file holds no section for it.
+TEST(SpeedItemTest, ValuesTheBackupCannotCarryChangeNothing) {
+  const char* const desktop = "Control Panel\\Desktop";
+  const char* const layout = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\OptimalLayout";
+  const struct {
+    int tweak;
+    win::HKEY root;
+    const char* key;
+    const char* name;
+    win::DWORD type;
+    std::vector<std::uint8_t> data;
+  } cases[] = {
+      {4, win::HKEY_CURRENT_USER, desktop, "MenuShowDelay", win::REG_SZ, {0xa9, 0x03, 0, 0}},  // omega
+      {4, win::HKEY_CURRENT_USER, desktop, "MenuShowDelay", win::REG_SZ, {'a', 0, '\r', 0, '\n', 0, 'b', 0, 0, 0}},
+      {4, win::HKEY_CURRENT_USER, desktop, "MenuShowDelay", win::REG_SZ, {'a', 0, 0, 0, 'b', 0, 0, 0}},
+      {4, win::HKEY_CURRENT_USER, desktop, "MenuShowDelay", win::REG_SZ, {'a', 0, 'b'}},
+      {4, win::HKEY_CURRENT_USER, desktop, "MenuShowDelay", win::REG_EXPAND_SZ, {'a', 0, 'b', 0}},
+      {4, win::HKEY_CURRENT_USER, desktop, "MenuShowDelay", win::REG_BINARY, {1, 2}},
+      {6, win::HKEY_LOCAL_MACHINE, layout, "EnableAutoLayout", win::REG_DWORD, {1, 2, 3}},
+      {6, win::HKEY_LOCAL_MACHINE, layout, "EnableAutoLayout", win::REG_SZ, {'1', 0, 0, 0}},
+      {15, win::HKEY_CURRENT_USER, "Control Panel\\Desktop\\WindowMetrics", "MinAniMate", win::REG_SZ,
+       {'a', 0, 'b', 0, 'c', 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " of " + std::to_string(c.data.size()) + " bytes, type " +
+                 std::to_string(c.type));
+    TestMachine machine;
+    win::TRegistry reg;
+    reg.SetRootKey(c.root);
+    ASSERT_TRUE(reg.OpenKey(std::string("\\") + c.key, true));
+    ASSERT_TRUE(reg.WriteRaw(c.name, c.type, c.data));
+    const auto before = TakeSnapshot();
+    SpeedBackupFileName = "C:\\b.ini";
+    EXPECT_EQ(BackUpAndApplyTweak(c.tweak), TweakOutcome::BadData);
+    EXPECT_EQ(Changes(before, TakeSnapshot()), (std::map<std::string, std::string>{}));
+    EXPECT_FALSE(win::FileExists(SpeedBackupFileName));
+  }
+}
+
+// Every line of a tweak is checked before its first value is written: one
+// damaged line keeps all its values and all its lines.
+TEST(SpeedItemTest, ADamagedLineFailsItsWholeTweakBeforeAnyWrite) {
+  const std::string dns = "SYSTEM\\CurrentControlSet\\Services\\Dnscache\\Parameters";
+  const char* const reg = R"(
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Dnscache\Parameters]
+"CacheHashTableBucketSize"=dword:00000001
+"CacheHashTableSize"=dword:00000180
+)";
+  const std::vector<std::vector<std::pair<const char*, const char*>>> sections = {
+      {{"F1", "5"}, {"F2", "abc"}, {"F3", "7"}, {"F4", "8"}},
+      {{"F1", "5"}, {"F2", "99999999999"}},
+      {{"F1Type", "REG_DWORD"}, {"F1", "5"}, {"F2Type", "REG_DWORD"}, {"F2", "12x"}},
+      {{"F1Type", "REG_DWORD"}, {"F1", "5"}, {"F2Type", "REG_SZ"}, {"F2", "7"}},
+      {{"F1Type", "REG_BINARY"}, {"F1", "5"}},
+      {{"F1Type", "REG_DWORD"}, {"F1", "5"}, {"KeyCreated", "abc"}},
+      {{"F1Type", "REG_DWORD"}, {"F1", "5"}, {"KeyCreated", "0"}},
+      {{"F1Type", "REG_DWORD"}, {"F1", "5"}, {"F2KeyCreated", "99"}},
+  };
+  for (const auto& lines : sections) {
+    TestMachine machine(reg);
+    const std::string file = "C:\\speedBad.ini";
+    win::TIniFile ini(file);
+    for (const auto& [key, text] : lines) ASSERT_TRUE(ini.WriteString("Optimize network speed", key, text));
+    const std::string fileBefore = FileText(file);
+    SCOPED_TRACE(fileBefore);
+    const auto before = TakeSnapshot();
+    const SpeedRestoreResult result = RestoreSpeedBackup(file);
+    EXPECT_EQ(result.failedTitles, std::vector<std::string>{"Optimize network speed"});
+    EXPECT_EQ(result.restored, 0);
+    EXPECT_EQ(Changes(before, TakeSnapshot()), (std::map<std::string, std::string>{}));
+    EXPECT_EQ(FileText(file), fileBefore);
+  }
+}
+
+TEST(SpeedItemTest, OlderFilesRestoreAsBeforeAndFixedRestoresTakeTheBackupsValues) {
   TestMachine machine(R"(
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Policies\Explorer]
 "NoResolveTrack"=dword:00000001
 
 [HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Policies\Explorer]
 "NoResolveTrack"=dword:00000001
+"ClearRecentDocsOnExit"=dword:00000001
+"NoCommonGroups"=dword:00000001
 
-[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Dnscache\Parameters]
-"CacheHashTableBucketSize"=dword:00000001
+[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]
+"MinAniMate"="0"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Internet Settings]
+"MaxConnectionsPerServer"=dword:00000005
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"MenuShowDelay"="400"
 )");
   const std::string file = "C:\\old.ini";
   win::TIniFile ini(file);
-  // An older file: "0" where a value was missing, one F1 for both policy values.
-  ASSERT_TRUE(ini.WriteString("Disable Tracking of Broken Shortcut Links", "F1", "0"));
-  ASSERT_TRUE(ini.WriteString("Optimize network speed", "F1", "abc"));
-  ASSERT_TRUE(ini.WriteString("Optimize network speed", "F2", "384"));
-  ASSERT_TRUE(ini.WriteString("Unknown", "F1", "1"));
-  std::vector<std::string> failed;
-  ASSERT_TRUE(RestoreSpeedBackup(file, failed));
-  EXPECT_EQ(failed, std::vector<std::string>{"Optimize network speed"});
-  const std::string policies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer";
-  EXPECT_EQ(ReadRaw(win::HKEY_LOCAL_MACHINE, policies, "NoResolveTrack"), DwordValue(0));
-  EXPECT_EQ(ReadRaw(win::HKEY_CURRENT_USER, policies, "NoResolveTrack"), DwordValue(0));
-  const std::string dns = "SYSTEM\\CurrentControlSet\\Services\\Dnscache\\Parameters";
-  EXPECT_EQ(ReadRaw(win::HKEY_LOCAL_MACHINE, dns, "CacheHashTableBucketSize"), DwordValue(1));
-  EXPECT_EQ(ReadRaw(win::HKEY_LOCAL_MACHINE, dns, "CacheHashTableSize"), DwordValue(384));
-  // The damaged key stays for a later try; the others are gone.
-  EXPECT_EQ(ini.ReadSection("Optimize network speed"), std::vector<std::string>{"F1"});
-  EXPECT_FALSE(RestoreSpeedBackup("C:\\missing.ini", failed));
+  // One F1 stood for both policy values; a blank line of a fixed restore is
+  // the fixed value, a number in it is what the backup holds.
+  for (const auto& [section, key, text] : std::vector<std::tuple<const char*, const char*, const char*>>{
+           {"Disable Tracking of Broken Shortcut Links", "F1", "0"},
+           {"Disable Recent File", "F1", ""},
+           {"Close Customized Menu", "F1", "3"},
+           {"Best Vision Effect", "F1", "2"},
+           {"IE Multi-thread Download", "F1", ""},
+           {"Quicken menu display speed", "F1", ""},
+           {"Unknown", "F1", "1"}})
+    ASSERT_TRUE(ini.WriteString(section, key, text));
+  const SpeedRestoreResult result = RestoreSpeedBackup(file);
+  EXPECT_TRUE(result.failedTitles.empty());
+  EXPECT_EQ(result.restored, 7);
+  EXPECT_EQ(ReadRaw(win::HKEY_LOCAL_MACHINE, kPolicies, "NoResolveTrack"), DwordValue(0));
+  EXPECT_EQ(ReadRaw(win::HKEY_CURRENT_USER, kPolicies, "NoResolveTrack"), DwordValue(0));
+  EXPECT_EQ(ReadRaw(win::HKEY_CURRENT_USER, kPolicies, "ClearRecentDocsOnExit"), DwordValue(0));
+  EXPECT_EQ(ReadRaw(win::HKEY_CURRENT_USER, kPolicies, "NoCommonGroups"), DwordValue(3));
+  EXPECT_EQ(ReadRaw(win::HKEY_CURRENT_USER, "Control Panel\\Desktop\\WindowMetrics", "MinAniMate"),
+            StringValue("2"));
+  EXPECT_EQ(ReadRaw(win::HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+                    "MaxConnectionsPerServer"),
+            DwordValue(1));
+  // A blank line of a tweak restored from its lines is a missing value.
+  EXPECT_FALSE(ReadRaw(win::HKEY_CURRENT_USER, "Control Panel\\Desktop", "MenuShowDelay").exists);
+  // Lines leave the file once their values are back; other sections stay.
+  EXPECT_EQ(ini.ReadSection("Disable Recent File"), std::vector<std::string>{});
+  EXPECT_EQ(ini.ReadSection("Unknown"), std::vector<std::string>{"F1"});
+  EXPECT_FALSE(RestoreSpeedBackup("C:\\missing.ini").isBackup);
+}
+
+// A restore ended after any one of its changes, as by a kill, and then run
+// again, leaves the registry as it was before the apply.
+TEST(SpeedItemTest, ARestoreCutShortAtAnyStepFinishesWhenRunAgain) {
+  TestMachine machine(R"(
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager\Memory Management\PrefetchParameters]
+"EnablePrefetcher"=dword:00000003
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Policies\Explorer]
+"NoResolveTrack"=dword:00000000
+)");
+  const auto before = TakeSnapshot();
+  // Keys that two tweaks create and share (the user's Policies\Explorer),
+  // the NameSpace key with its parents, and below one of them a key that
+  // another tweak creates.
+  const std::vector<int> tweaks = {16, 11, 3, 1};
+  SpeedBackupFileName = "C:\\speed.ini";
+  for (const int tweak : tweaks) ASSERT_EQ(BackUpAndApplyTweak(tweak), TweakOutcome::Done);
+  std::vector<std::uint8_t> backup;
+  ASSERT_TRUE(win::ReadFileBytes(SpeedBackupFileName, backup));
+  int stopAt = 1;
+  for (;; ++stopAt) {
+    SCOPED_TRACE("stopped at step " + std::to_string(stopAt));
+    if (stopAt > 1) {  // the applied state again, with its backup
+      ASSERT_TRUE(win::WriteFileBytes(SpeedBackupFileName, backup));
+      for (const int tweak : tweaks) ASSERT_TRUE(ApplyTweak(tweak));
+    }
+    int step = 0;
+    SetRestoreStepHook([&] { return ++step < stopAt; });
+    RestoreSpeedBackup(SpeedBackupFileName);
+    SetRestoreStepHook({});
+    const SpeedRestoreResult again = RestoreSpeedBackup(SpeedBackupFileName);
+    EXPECT_EQ(again.failedTitles, std::vector<std::string>{});
+    ASSERT_EQ(Changes(before, TakeSnapshot()), (std::map<std::string, std::string>{}));
+    if (step < stopAt) break;  // not cut short: every step has had its turn
+  }
+  EXPECT_GT(stopAt, 20);
 }
 
 TEST(SpeedItemTest, ReadOnlyKeysAndUnwritableBackupsAreFailures) {
@@ -249,7 +337,7 @@ TEST(SpeedItemTest, ReadOnlyKeysAndUnwritableBackupsAreFailures) {
                           "\n[ReadOnlyKeys]\n1=HKEY_CURRENT_USER\\Control Panel\\Desktop\n");
   SpeedBackupFileName = "C:\\r.ini";
   EXPECT_EQ(BackUpAndApplyTweak(4), TweakOutcome::WriteFailed);
-  EXPECT_EQ(FileText(SpeedBackupFileName), "[Quicken menu display speed]\r\nF1=100\r\n");
+  EXPECT_EQ(FileText(SpeedBackupFileName), "[Quicken menu display speed]\r\nF1Type=REG_SZ\r\nF1=100\r\n");
   SpeedBackupFileName = "C:\\No Such Folder\\r.ini";
   EXPECT_EQ(BackUpAndApplyTweak(2), TweakOutcome::BackupFailed);
   EXPECT_FALSE(KeyExists(win::HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control"));

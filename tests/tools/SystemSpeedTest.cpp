@@ -113,7 +113,7 @@ TEST(SystemSpeedTest, RestorePutsEveryServiceBackAsRecorded) {
   EXPECT_EQ(Start("Themes"), 2);
   EXPECT_TRUE(Running("Themes"));
 
-  EXPECT_EQ(RestoreChoices(SpeedBackupFileName), std::vector<std::string>{});
+  EXPECT_EQ(RestoreChoices(SpeedBackupFileName).failed, std::vector<std::string>{});
   EXPECT_EQ(ServiceStates(), before);
   EXPECT_EQ(win::OpenServiceHandleCount(), 0u);
 }
@@ -140,9 +140,10 @@ TEST(SystemSpeedTest, OneRunWritesServicesFirstThenEachTickedTweakOnce) {
             "W32Time=\r\nThemes=4,0\r\nsrservice=\r\nhelpsvc=\r\nALG=\r\nImapiService=\r\n"
             "mnmsrvc=\r\nMessenger=\r\nBrowser=\r\nTermService=\r\nwuauserv=\r\nUPS=\r\n"
             "ShellHWDetection=\r\nwscsvc=\r\nWZCSVC=\r\nIrmon=\r\n\r\n"
-            "[System Board and Memory Optimizations]\r\nF1=0\r\nF2=\r\nF3=\r\n\r\n"
-            "[Optimize AVI Media Files]\r\nF1=\r\nKeyCreated=1\r\n\r\n"
-            "[Fix Problem with Athlon Hanging AGP Programs]\r\nF1=-1\r\n");
+            "[System Board and Memory Optimizations]\r\nF1Type=REG_DWORD\r\nF1=0\r\nF2Type=missing\r\n"
+            "F2=\r\nF3Type=missing\r\nF3=\r\n\r\n"
+            "[Optimize AVI Media Files]\r\nF1Type=missing\r\nF1=\r\nKeyCreated=2\r\n\r\n"
+            "[Fix Problem with Athlon Hanging AGP Programs]\r\nF1Type=REG_DWORD\r\nF1=-1\r\n");
 }
 
 TEST(SystemSpeedTest, WrongTypesSkipOnlyTheirTweaksAndKeepTheValues) {
@@ -189,7 +190,7 @@ TEST(SystemSpeedTest, DamagedServiceRecordsAreSkippedAndReported) {
   for (const auto& [name, state] : std::vector<std::pair<std::string, std::string>>{
            {"Eventlog", "abc"}, {"Spooler", "4"}, {"Themes", "2,7"}, {"upnphost", "4,0"}, {"SSDPSRV", "2,1"}})
     ASSERT_TRUE(ini.WriteString("Services", name, state));
-  EXPECT_EQ(RestoreChoices(file), (std::vector<std::string>{"Eventlog", "Spooler", "Themes"}));
+  EXPECT_EQ(RestoreChoices(file).failed, (std::vector<std::string>{"Eventlog", "Spooler", "Themes"}));
   EXPECT_EQ(Start("Eventlog"), 2);
   EXPECT_EQ(Start("Themes"), 4);
   EXPECT_EQ(Start("upnphost"), 2);  // not a listed service: left alone
@@ -270,6 +271,109 @@ TEST(SystemSpeedTest, OutcomeMessages) {
   EXPECT_EQ(dialogs.messages()[1].flags, 48u);
 }
 
+// Start types outside 2, 3 and 4 are reported and not written; an empty
+// one stands for a service without "Start", which gets none.
+TEST(SystemSpeedTest, ServiceRecordsPutBackOnlyTheStartTypesTheyMayHold) {
+  const struct {
+    const char* state;
+    bool ok;
+    std::int64_t start;  // -1: no "Start" value
+    bool running;
+  } cases[] = {
+      {"99,0", false, 3, false}, {"1,0", false, 3, false}, {"5,1", false, 3, false},
+      {"-2,0", false, 3, false}, {"2,2", false, 3, false}, {"4,0", true, 4, false},
+      {"2,1", true, 2, true},    {",1", true, -1, true},   {",0", true, -1, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.state);
+    TestMachine machine(kServicesReg);
+    EXPECT_EQ(RestoreServiceState("Spooler", c.state), c.ok);
+    EXPECT_EQ(Start("Spooler"), c.start);
+    EXPECT_EQ(Running("Spooler"), c.running);
+  }
+}
+
+TEST(SystemSpeedTest, AServiceWithoutStartGetsNoneAfterARestore) {
+  TestMachine machine(R"(
+[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\Spooler]
+"Type"=dword:00000110
+)");
+  SpeedBackupFileName = SpeedBackupName(TDateTime{2026, 12, 10, 15, 4, 5});
+  const RunResult run = ApplyChoices(ServiceTicks{}, TweakTicks{});
+  EXPECT_TRUE(run.failed.empty());
+  EXPECT_EQ(Start("Spooler"), 4);
+  EXPECT_EQ(win::TIniFile(SpeedBackupFileName).ReadString("Services", "Spooler", "?"), ",0");
+  const RestoreResult restored = RestoreChoices(SpeedBackupFileName);
+  EXPECT_EQ(restored.failed, std::vector<std::string>{});
+  EXPECT_EQ(restored.restored, 1);
+  EXPECT_EQ(Start("Spooler"), -1);
+}
+
+// A backup that cannot be written once the run has begun ends it there and
+// names every ticked tweak left out.
+TEST(SystemSpeedTest, ABackupThatFailsMidwayNamesEveryTweakLeftOut) {
+  TestMachine machine("", "C:\\speed.ini | attr=R | text=[Services]\n");
+  SpeedBackupFileName = "C:\\speed.ini";
+  TweakTicks tweaks{};
+  for (const int box : {2, 13, 27, 24}) tweaks[static_cast<std::size_t>(box - 1)] = true;
+  RunResult run;
+  run.backupWritten = true;
+  ApplyTweakBoxes(tweaks, run);
+  EXPECT_TRUE(run.stopped);
+  EXPECT_EQ(run.failed, (std::vector<std::string>{"Optimize Menu Display", "Disable Default Share",
+                                                  "Accelerate Turn Off Speed"}));
+  EXPECT_FALSE(KeyExists(win::HKEY_CURRENT_USER, "Control Panel\\Desktop"));
+  ScriptedDialogs dialogs;
+  TellRun(kRunMessage, run);
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(dialogs.messages()[0].text,
+            "The backup file could not be written, so the optimization stopped:\rC:\\speed.ini\r"
+            "These items could not be changed:\rOptimize Menu Display\rDisable Default Share\rAccelerate Turn Off Speed");
+  EXPECT_EQ(dialogs.messages()[0].flags, 48u);
+}
+
+// Files that are no backup, or hold nothing left to restore, change nothing
+// and say so; a used backup still puts its services back.
+TEST(SystemSpeedTest, FilesThatAreNoBackupRestoreNothingAndSaySo) {
+  std::string garbage;
+  std::uint32_t seed = 12345;
+  for (int i = 0; i < 4096; ++i) {
+    seed = seed * 1103515245 + 12345;
+    garbage += static_cast<char>(seed >> 24);
+  }
+  const struct {
+    std::string text;
+    const char* message;
+  } cases[] = {
+      {garbage, kNoBackupMessage},
+      {"[Settings]\r\nF1=1\r\n", kNoBackupMessage},
+      {"[best vision effect]\r\nF1=1\r\n[services]\r\nEventlog=4,0\r\n", kNoBackupMessage},
+      {"[Best Vision Effect]\r\n", kNothingRestoredMessage},
+      {"[Services]\r\nEventlog=4,0\r\n", kRestoredMessage},
+  };
+  for (const auto& c : cases) {
+    TestMachine machine(std::string(kServicesReg) +
+                        "\n[HKEY_CURRENT_USER\\Control Panel\\Desktop\\WindowMetrics]\n\"MinAniMate\"=\"1\"\n");
+    const std::string file = recovery::RepairBackupFolder() + "speedRestore1.ini";
+    ASSERT_TRUE(win::ForceDirectories(recovery::RepairBackupFolder()));
+    ASSERT_TRUE(win::WriteFileBytes(file, std::vector<std::uint8_t>(c.text.begin(), c.text.end())));
+    const auto services = ServiceStates();
+    const RawValue animate = ReadRaw(win::HKEY_CURRENT_USER, "Control Panel\\Desktop\\WindowMetrics", "MinAniMate");
+    ScriptedDialogs dialogs;
+    TellRestore(file, RestoreChoices(file));
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text.substr(0, std::string(c.message).size()), c.message);
+    EXPECT_EQ(ReadRaw(win::HKEY_CURRENT_USER, "Control Panel\\Desktop\\WindowMetrics", "MinAniMate"), animate);
+    if (c.message != kRestoredMessage) {
+      EXPECT_EQ(dialogs.messages()[0].flags, 48u);
+      EXPECT_EQ(dialogs.messages()[0].text, std::string(c.message) + "\r" + file);
+      EXPECT_EQ(ServiceStates(), services);
+    } else {
+      EXPECT_EQ(Start("Eventlog"), 4);
+    }
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -307,7 +411,7 @@ TEST(SystemSpeedTest, SampleMachineRunAndRestore) {
   EXPECT_TRUE(run.backupWritten);
   EXPECT_EQ(run.failed, std::vector<std::string>{});
   EXPECT_NE(ServiceStates(), before);
-  EXPECT_EQ(RestoreChoices(SpeedBackupFileName), std::vector<std::string>{});
+  EXPECT_EQ(RestoreChoices(SpeedBackupFileName).failed, std::vector<std::string>{});
   EXPECT_EQ(ServiceStates(), before);
   EXPECT_EQ(win::OpenServiceHandleCount(), 0u);
 }

@@ -252,12 +252,7 @@ void TOptimizeForm::Run(const char* success) {
   if (IsBusy()) return;
   BusyGuard busy;
   tools::SpeedBackupFileName = tools::SpeedBackupName(Clock());
-  const tools::RunResult result = tools::ApplyChoices(ServiceTicks(), TweakTicks());
-  if (!result.backupWritten) {
-    tools::TellOptimizer(std::string(tools::kBackupFailedMessage) + "\r" + tools::SpeedBackupFileName, 48);
-    return;
-  }
-  tools::TellOutcome(success, result.failed);
+  tools::TellRun(success, tools::ApplyChoices(ServiceTicks(), TweakTicks()));
 }
 
 void TOptimizeForm::btnExeClick() {
@@ -318,7 +313,7 @@ void TOptimizeForm::BtnRestoreClick() {
   }
   if (!win::FileExists(file) || IsBusy()) return;
   BusyGuard busy;
-  tools::TellOutcome(tools::kRestoredMessage, tools::RestoreChoices(file));
+  tools::TellRestore(file, tools::RestoreChoices(file));
 }
 
 void TOptimizeForm::btndeleteClick() {
