@@ -109,6 +109,20 @@ std::optional<std::uint64_t> ProcField(const std::string& text, const std::strin
   return std::nullopt;
 }
 
+std::optional<std::uint64_t> ProcStatField(const std::string& text, const std::string& name) {
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string first, number;
+    if (!(fields >> first) || first != name) continue;
+    fields >> number;
+    std::uint64_t result = 0;
+    if (ParseNumber(number, result)) return result;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
 std::uint64_t HostClockTicks() {
   static const long ticks = sysconf(_SC_CLK_TCK);
   return ticks > 0 ? static_cast<std::uint64_t>(ticks) : 100;

@@ -40,6 +40,9 @@ std::optional<HostProcStat> ReadHostProcStat(std::uint32_t pid);
 // "Name:   value" lines of a status or meminfo file: the number of the named
 // field (kB figures stay in kB); nullopt when missing.
 std::optional<std::uint64_t> ProcField(const std::string& text, const std::string& name);
+// "name value" lines of /proc/stat ("btime 1700000000"): the number after
+// the name; nullopt when missing.
+std::optional<std::uint64_t> ProcStatField(const std::string& text, const std::string& name);
 
 // Clock ticks per second of the stat figures.
 std::uint64_t HostClockTicks();

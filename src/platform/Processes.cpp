@@ -109,6 +109,27 @@ std::vector<Range> PrivateRanges(const std::string& maps) {
   return ranges;
 }
 
+std::optional<PageOutSupport>& SupportOverride() {
+  static std::optional<PageOutSupport> support;
+  return support;
+}
+
+// MADV_PAGEOUT on a page of our own: EINVAL where the kernel does not know it.
+bool KernelKnowsPageOut() {
+  const long page = sysconf(_SC_PAGESIZE);
+  void* area = mmap(nullptr, static_cast<std::size_t>(page), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (area == MAP_FAILED) return false;
+  static_cast<volatile char*>(area)[0] = 1;
+  const bool known = madvise(area, static_cast<std::size_t>(page), MADV_PAGEOUT) == 0 || errno != EINVAL;
+  munmap(area, static_cast<std::size_t>(page));
+  return known;
+}
+
+// process_madvise on no process: ENOSYS where the kernel has no such call.
+bool KernelHasProcessMadvise() {
+  return syscall(SYS_process_madvise, -1, nullptr, 0, MADV_PAGEOUT, 0) == 0 || errno != ENOSYS;
+}
+
 bool PageOutSelf() {
   const auto maps = ReadHostProcFile("self/maps");
   if (!maps) {
@@ -135,8 +156,10 @@ bool PageOutOther(const Process& process) {
     for (std::size_t i = first; i < std::min(ranges.size(), first + kBatch); ++i)
       vectors.push_back({reinterpret_cast<void*>(ranges[i].start), ranges[i].end - ranges[i].start});
     if (syscall(SYS_process_madvise, process.pidfd, vectors.data(), vectors.size(), MADV_PAGEOUT, 0) < 0 &&
-        (errno == EPERM || errno == EACCES || errno == ESRCH)) {
-      SetLastError(errno == ESRCH ? ERROR_INVALID_PARAMETER : ERROR_ACCESS_DENIED);
+        (errno == EPERM || errno == EACCES || errno == ESRCH || errno == ENOSYS)) {
+      SetLastError(errno == ESRCH    ? ERROR_INVALID_PARAMETER
+                   : errno == ENOSYS ? ERROR_CALL_NOT_IMPLEMENTED
+                                     : ERROR_ACCESS_DENIED);
       return false;
     }
   }
@@ -145,6 +168,19 @@ bool PageOutOther(const Process& process) {
 }
 
 }  // namespace
+
+PageOutSupport HostPageOutSupport() {
+  if (SupportOverride()) return *SupportOverride();
+  static const PageOutSupport support = [] {
+    PageOutSupport found;
+    found.self = KernelKnowsPageOut();
+    found.others = found.self && KernelHasProcessMadvise();
+    return found;
+  }();
+  return support;
+}
+
+void SetPageOutSupportForTests(std::optional<PageOutSupport> support) { SupportOverride() = support; }
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
@@ -237,7 +273,7 @@ bool GetProcessTimes(HANDLE handle, FileTime& creation, FileTime& exit, FileTime
   if (!process) return false;
   const auto stat = ReadHostProcStat(process->pid);
   const auto procStat = ReadHostProcFile("stat");
-  const auto boot = procStat ? ProcField(*procStat, "btime") : std::nullopt;
+  const auto boot = procStat ? ProcStatField(*procStat, "btime") : std::nullopt;
   if (!stat) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
@@ -270,7 +306,13 @@ bool SetProcessWorkingSetSize(HANDLE handle, SIZE_T minimum, SIZE_T maximum) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return false;
   }
-  return process->pid == GetCurrentProcessId() ? PageOutSelf() : PageOutOther(*process);
+  const bool own = process->pid == GetCurrentProcessId();
+  const PageOutSupport support = HostPageOutSupport();
+  if (!(own ? support.self : support.others)) {
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+  }
+  return own ? PageOutSelf() : PageOutOther(*process);
 }
 
 }  // namespace win

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/KernelHandles.h"
@@ -56,6 +57,17 @@ DWORD GetPriorityClass(HANDLE process);
 // pages now (anonymous ones only where there is swap; clean file pages are
 // dropped). Needs PROCESS_SET_QUOTA. Other sizes: ERROR_CALL_NOT_IMPLEMENTED.
 bool SetProcessWorkingSetSize(HANDLE process, SIZE_T minimum, SIZE_T maximum);
+
+// Whether the kernel can page out memory: MADV_PAGEOUT for this process,
+// process_madvise as well for others. Where it cannot, trimming fails with
+// ERROR_CALL_NOT_IMPLEMENTED. Tests may set what is found; nullopt goes
+// back to what the kernel said.
+struct PageOutSupport {
+  bool self = true;
+  bool others = true;
+};
+PageOutSupport HostPageOutSupport();
+void SetPageOutSupportForTests(std::optional<PageOutSupport> support);
 
 // Whether this process holds CAP_SYS_NICE (needed to trim other processes).
 bool HoldsSysNice();

@@ -185,6 +185,27 @@ TEST_F(FakeProcFiles, ProcessorTimesFromStat) {
   EXPECT_FALSE(QueryProcessorTimes(times));
 }
 
+// Creation times count from the boot time of /proc/stat's "btime" line.
+TEST_F(FakeProcFiles, CreationTimeCountsFromTheBootTime) {
+  const DWORD pid = 4242;
+  fs::create_directory(folder_ + "/4242");
+  Write("4242/stat", "4242 (app) S 1 1 1 0 -1 0 10 0 2 0 7 3 0 0 20 0 1 0 " +
+                         std::to_string(250 * HostClockTicks()) + " 1000 10 0\n");
+  Write("stat", "cpu  10 0 10 700 50 0 0 0 0 0\nintr 1\nbtime 1700000000\nprocesses 9\n");
+  const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, false, pid);
+  ASSERT_NE(process, 0u);
+  FileTime creation = 0, exit = 1, kernel = 0, user = 0;
+  ASSERT_TRUE(GetProcessTimes(process, creation, exit, kernel, user));
+  constexpr FileTime kUnixEpoch = 116444736000000000ULL;
+  EXPECT_EQ(creation, kUnixEpoch + (1700000000ULL + 250) * 10000000ULL);
+  EXPECT_EQ(exit, 0u);
+  EXPECT_EQ(user, 7 * (10000000 / HostClockTicks()));
+  EXPECT_EQ(ProcStatField("btime 12\n", "btime"), 12u);
+  EXPECT_EQ(ProcStatField("btime: 12\n", "btime"), std::nullopt);
+  EXPECT_EQ(ProcStatField("cpu 1\n", "btime"), std::nullopt);
+  EXPECT_TRUE(CloseHandle(process));
+}
+
 TEST(ProcessesTest, HostFiguresAreThere) {
   MEMORYSTATUSEX status;
   ASSERT_TRUE(GlobalMemoryStatusEx(status));

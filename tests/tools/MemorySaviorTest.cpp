@@ -197,33 +197,84 @@ TEST(MemorySaviorTest, OptimizeOpensWithFallbackTrimsAndClosesEverything) {
   EXPECT_EQ(dialogs.messages()[1].flags, 48u);
 }
 
+// A child running sleep, killed and reaped at the end.
+class SleepingChild {
+ public:
+  SleepingChild() {
+    pid_ = fork();
+    if (pid_ == 0) {
+      execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 300 && pid_ > 0; ++i) {
+      const auto stat = win::ReadHostProcStat(static_cast<std::uint32_t>(pid_));
+      if (stat && stat->comm == "sleep") break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ~SleepingChild() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  SleepingChild(const SleepingChild&) = delete;
+  SleepingChild& operator=(const SleepingChild&) = delete;
+  win::DWORD pid() const { return static_cast<win::DWORD>(pid_); }
+
+ private:
+  pid_t pid_ = -1;
+};
+
 // The host's calls on a list of our own process and a child: the child is
 // trimmed only with CAP_SYS_NICE. No other process is touched.
 TEST(MemorySaviorTest, HostCallsTrimThisProcessAndAChild) {
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  for (int i = 0; i < 300; ++i) {
-    const auto stat = win::ReadHostProcStat(static_cast<std::uint32_t>(child));
-    if (stat && stat->comm == "sleep") break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  SleepingChild child;
+  ASSERT_GT(child.pid(), 0u);
   win::SetProcessListForTests(std::vector<win::ProcessListEntry>{
-      {win::GetCurrentProcessId(), 1, 1, 8, "test_tools"}, {static_cast<win::DWORD>(child), 1, 1, 8, "sleep"}});
+      {win::GetCurrentProcessId(), 1, 1, 8, "test_tools"}, {child.pid(), 1, 1, 8, "sleep"}});
   ScriptedDialogs dialogs;
   RecordingGauge gauge;
   const std::size_t handles = win::OpenKernelHandleCount();
   const int emptied = OptimizeMemory(HostProcessCalls(), gauge);
   win::SetProcessListForTests(std::nullopt);
-  kill(child, SIGKILL);
-  waitpid(child, nullptr, 0);
   EXPECT_EQ(emptied, win::HoldsSysNice() ? 2 : 1);
   EXPECT_EQ(win::OpenKernelHandleCount(), handles);
   ASSERT_EQ(dialogs.messages().size(), 1u);
   EXPECT_EQ(dialogs.messages()[0].text, "Memory Optimizes Successfully!");
+}
+
+// A kernel that cannot page out (no MADV_PAGEOUT, no process_madvise)
+// empties no working set, and Optimize says so.
+TEST(MemorySaviorTest, AKernelThatCannotPageOutTrimsNothingAndSaysSo) {
+  SleepingChild child;
+  ASSERT_GT(child.pid(), 0u);
+  win::SetProcessListForTests(std::vector<win::ProcessListEntry>{
+      {win::GetCurrentProcessId(), 1, 1, 8, "test_tools"}, {child.pid(), 1, 1, 8, "sleep"}});
+  const struct {
+    win::PageOutSupport support;
+    int emptied;
+    const char* message;
+  } cases[] = {
+      {{false, false}, 0, "No working set could be emptied."},
+      {{true, false}, 1, "Memory Optimizes Successfully!"},
+  };
+  for (const auto& c : cases) {
+    win::SetPageOutSupportForTests(c.support);
+    ScriptedDialogs dialogs;
+    RecordingGauge gauge;
+    EXPECT_EQ(OptimizeMemory(HostProcessCalls(), gauge), c.emptied);
+    ASSERT_EQ(dialogs.messages().size(), 1u);
+    EXPECT_EQ(dialogs.messages()[0].text, c.message);
+    EXPECT_EQ(gauge.log, "show 2;step;step;hide;");
+  }
+  win::SetPageOutSupportForTests(std::nullopt);
+  win::SetProcessListForTests(std::nullopt);
+  const win::HANDLE self = win::OpenProcess(win::PROCESS_ALL_ACCESS, false, win::GetCurrentProcessId());
+  win::SetPageOutSupportForTests(win::PageOutSupport{false, false});
+  EXPECT_FALSE(win::SetProcessWorkingSetSize(self, static_cast<win::SIZE_T>(-1), static_cast<win::SIZE_T>(-1)));
+  EXPECT_EQ(win::GetLastError(), win::ERROR_CALL_NOT_IMPLEMENTED);
+  win::SetPageOutSupportForTests(std::nullopt);
+  win::CloseHandle(self);
 }
 
 }  // namespace
