@@ -126,7 +126,14 @@ void TSysDiskCleaner::NextBtnClick() {
     view_.ButtonsChanged();
     return;
   }
+  // Moving needs a destination: without one, the folder is asked for and
+  // the wizard stays where it is unless one is chosen.
+  if (page_ == kCleanupOptionsPage && Mode == CleanMode::Move && regclean::Trim(MoveFolder).empty() &&
+      !AskMoveFolder())
+    return;
   SetPage(page_ + 1);
+  // The buttons change once the page's work is done.
+  EnterPage(page_);
   if (page_ == kCleanupPage) {
     backEnabled_ = false;
     nextCaption_ = "Finish";
@@ -134,7 +141,6 @@ void TSysDiskCleaner::NextBtnClick() {
     backEnabled_ = true;
   }
   view_.ButtonsChanged();
-  EnterPage(page_);
 }
 
 void TSysDiskCleaner::EnterPage(int page) {
@@ -221,11 +227,15 @@ void TSysDiskCleaner::SetReportChecked(int row, bool checked) {
 
 void TSysDiskCleaner::ChooseMoveMode() {
   Mode = CleanMode::Move;
+  AskMoveFolder();
+}
+
+bool TSysDiskCleaner::AskMoveFolder() {
   std::string folder = MoveFolder;
-  if (CurrentDialogs().BrowseForFolder(kSelectDirectoryTitle, folder)) {
-    MoveFolder = folder;
-    view_.MoveFolderChanged();
-  }
+  if (!CurrentDialogs().BrowseForFolder(kSelectDirectoryTitle, folder) || regclean::Trim(folder).empty()) return false;
+  MoveFolder = folder;
+  view_.MoveFolderChanged();
+  return true;
 }
 
 void TSysDiskCleaner::ChooseDeleteMode() {

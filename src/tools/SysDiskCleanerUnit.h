@@ -166,6 +166,8 @@ class TSysDiskCleaner {
   // "Move all files in one folder": the folder browser; a chosen folder
   // becomes the destination. "Permanently delete files" empties it.
   void ChooseMoveMode();
+  // The folder browser; true when a folder was chosen.
+  bool AskMoveFolder();
   void ChooseDeleteMode();
   void ChooseRecycleMode();
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QHeaderView>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <map>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "GuiTestApp.h"
+#include "TestMachine.h"
 #include "ToolWindowTest.h"
 #include "platform/FileSystem.h"
 #include "platform/Machine.h"
@@ -319,6 +321,112 @@ TEST_F(JunkCleanerWindow, TypeDialogNeedsAMask) {
   dialogs.setNextAnswer(IDYES);
   junk.DelBtnClick();
   EXPECT_EQ(junk.JunkFilesListView->topLevelItemCount(), 47);
+}
+
+// Back and Next as a user sees them on each page, while the page works and
+// after it; "Move all files in one folder" without a folder; the widths of
+// the list of types.
+class JunkWindowStates : public ToolWindowTest {
+ protected:
+  JunkWindowStates()
+      : machine("", "C:\\Program Files\\Fernwick\\\nC:\\Temp\\a.tmp | text=one\n"
+                    "C:\\Temp\\b.bak | text=two\nC:\\Dest\\\n") {}
+  void SetUp() override {
+    ToolWindowTest::SetUp();
+    junk = std::make_unique<TSysDiskCleanerForm>();
+    junk->show();
+    QCoreApplication::processEvents();
+  }
+  void TearDown() override {
+    junk.reset();
+    ToolWindowTest::TearDown();
+  }
+  // "B+ Next>": Back enabled or not (B-), Next's caption, "(off)" when disabled.
+  std::string Buttons() const {
+    return std::string(junk->BackBtn->isEnabled() ? "B+ " : "B- ") + junk->NextBtn->text().toStdString() +
+           (junk->NextBtn->isEnabled() ? "" : "(off)");
+  }
+  int Page() const { return junk->DataNotebook->currentIndex(); }
+
+  TestMachine machine;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<TSysDiskCleanerForm> junk;
+};
+
+TEST_F(JunkWindowStates, BackAndNextChangeAfterEachPagesWork) {
+  std::string during;  // the buttons at the first message pump of a page's work
+  SetProcessMessagesHook([&] {
+    if (during.empty()) during = Buttons();
+  });
+  const struct {
+    const char* press;
+    int page;
+    const char* during;
+    const char* after;
+  } steps[] = {
+      {"next", 1, "", "B+ Next>"},          {"next", 2, "B+ Next>", "B+ Next>"},
+      {"back", 1, "", "B+ Next>"},          {"back", 0, "", "B- Next>"},
+      {"next", 1, "", "B+ Next>"},          {"next", 2, "B+ Next>", "B+ Next>"},
+      {"next", 3, "", "B+ Next>"},          {"next", 4, "", "B+ Next>"},
+      {"next", 5, "B+ Next>", "B- Finish"}, {"back", 5, "", "B- Finish"},
+      {"next", 0, "", "B- Next>"},
+  };
+  EXPECT_EQ(Buttons(), "B- Next>");
+  for (const auto& step : steps) {
+    SCOPED_TRACE(std::string(step.press) + " to page " + std::to_string(step.page));
+    during.clear();
+    (std::string(step.press) == "next" ? junk->NextBtn : junk->BackBtn)->click();
+    EXPECT_EQ(Page(), step.page);
+    EXPECT_EQ(during, step.during);
+    EXPECT_EQ(Buttons(), step.after);
+  }
+  EXPECT_TRUE(dialogs.messages().empty());
+  EXPECT_FALSE(win::FileExists("C:\\Temp\\a.tmp"));  // recycled on the way
+}
+
+TEST_F(JunkWindowStates, MovingWithoutAFolderAsksForOneAndMovesNothing) {
+  for (int page = 1; page <= tools::kCleanupOptionsPage; ++page) junk->NextBtn->click();
+  ASSERT_EQ(Page(), tools::kCleanupOptionsPage);
+  dialogs.setNextFileName(std::nullopt);  // the browser of the radio button
+  junk->RadioButton3->click();
+  EXPECT_EQ(junk->panJunkMoveFolder->text(), "");
+  dialogs.setNextFileName(std::nullopt);  // asked again by Next
+  junk->NextBtn->click();
+  EXPECT_EQ(Page(), tools::kCleanupOptionsPage);
+  EXPECT_EQ(Buttons(), "B+ Next>");
+  EXPECT_EQ(junk->CleanerListView->topLevelItemCount(), 0);
+  ASSERT_EQ(dialogs.fileRequests().size(), 2u);
+  EXPECT_EQ(dialogs.fileRequests()[1].request.Title, "Select Directory");
+  EXPECT_TRUE(win::FileExists("C:\\Temp\\a.tmp"));
+  EXPECT_TRUE(dialogs.messages().empty());
+
+  dialogs.setNextFileName("C:\\Dest");
+  junk->NextBtn->click();
+  EXPECT_EQ(Page(), tools::kCleanupPage);
+  EXPECT_EQ(junk->panJunkMoveFolder->text(), "C:\\Dest");
+  ASSERT_EQ(junk->CleanerListView->topLevelItemCount(), 2);
+  for (int row = 0; row < 2; ++row) EXPECT_EQ(junk->CleanerListView->topLevelItem(row)->text(1), "File Moved");
+  EXPECT_TRUE(win::FileExists("C:\\Dest\\a.tmp"));
+}
+
+// "Type" keeps 120 pixels and "Description" takes the rest, at any width,
+// so that no description of the defaults is cut.
+TEST_F(JunkWindowStates, TypesListGivesTheDescriptionTheRest) {
+  junk->NextBtn->click();
+  QTreeWidget* list = junk->JunkFilesListView;
+  ASSERT_EQ(list->topLevelItemCount(), 47);
+  for (const QSize size : {QSize(590, 440), QSize(800, 500), QSize(700, 400)}) {
+    junk->resize(size);
+    QCoreApplication::processEvents();
+    SCOPED_TRACE(std::to_string(size.width()));
+    EXPECT_EQ(list->header()->sectionSize(0), 120);
+    EXPECT_EQ(list->header()->sectionSize(1), list->width() - 120 - 23);
+    const QFontMetrics metrics(list->font());
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+      const QString text = list->topLevelItem(row)->text(1);
+      EXPECT_LT(metrics.horizontalAdvance(text) + 12, list->header()->sectionSize(1)) << text.toStdString();
+    }
+  }
 }
 
 }  // namespace

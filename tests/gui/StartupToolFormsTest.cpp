@@ -254,4 +254,47 @@ TEST_F(InstalledManageFormTest, UninstallRunsScriptsAndChangesNothingElse) {
   EXPECT_TRUE(dialogs.messages().empty());
 }
 
+// The details panel after each action: name, version, publisher and home
+// page of the program whose row is selected, or the instructions.
+TEST_F(InstalledManageFormTest, DetailsShowTheSelectedProgramAfterEachAction) {
+  const auto details = [this] {
+    if (form->abInstruct1->isVisibleTo(form.get())) return std::string("instructions");
+    return form->abProgramName->text().toStdString() + "|" + form->abVersion->text().toStdString() + "|" +
+           form->abPublisher->text().toStdString() + "|" + form->abHomePage->text().toStdString();
+  };
+  const auto selected = [this] {
+    const QList<QTreeWidgetItem*> rows = form->ListInstalled->selectedItems();
+    return rows.isEmpty() ? std::string("-") : rows.front()->text(0).toStdString();
+  };
+  const struct {
+    const char* action;
+    int row;
+    const char* selected;
+    const char* details;
+  } steps[] = {
+      {"select", 1, "Beta", "Beta|NOT AVAILABLE|b|http://beta.invalid"},
+      {"remove", -1, "Gamma", "Gamma|NOT AVAILABLE|a|NOT AVAILABLE"},  // the list selects the next row
+      {"select", 0, "Alpha", "Alpha|NOT AVAILABLE|A|NOT AVAILABLE"},
+      {"remove", -1, "Gamma", "Gamma|NOT AVAILABLE|a|NOT AVAILABLE"},
+      {"select", 0, "Gamma", "Gamma|NOT AVAILABLE|a|NOT AVAILABLE"},
+      {"refresh", -1, "-", "instructions"},
+  };
+  EXPECT_EQ(details(), "instructions");
+  for (const auto& step : steps) {
+    SCOPED_TRACE(std::string(step.action) + " " + std::to_string(step.row));
+    const std::string action = step.action;
+    if (action == "select") {
+      Select(step.row);
+    } else if (action == "remove") {
+      dialogs.setNextAnswer(IDYES);
+      form->TbrRemove->click();
+    } else {
+      form->TbtRefresh->click();
+    }
+    EXPECT_EQ(selected(), step.selected);
+    EXPECT_EQ(details(), step.details);
+  }
+  EXPECT_EQ(Column(0), (QStringList{"Gamma"}));
+}
+
 }  // namespace

@@ -194,7 +194,14 @@ TEST_F(JunkWizard, MovingWithoutADestinationMovesNothing) {
   dialogs.setNextFileName(std::nullopt);  // the browser is cancelled
   cleaner.ChooseMoveMode();
   EXPECT_EQ(cleaner.MoveFolder, "");
+  // Next asks for the folder again; cancelled, the wizard stays.
+  dialogs.setNextFileName(std::nullopt);
   cleaner.NextBtnClick();
+  EXPECT_EQ(dialogs.fileRequests().size(), 2u);
+  EXPECT_EQ(cleaner.Page(), tools::kCleanupOptionsPage);
+  EXPECT_TRUE(cleaner.CleanRows.empty());
+  EXPECT_EQ(Text("C:\\Temp\\a.tmp"), "one");
+  cleaner.CleanJunkFiles();  // even when called, nothing goes to no folder
   ASSERT_EQ(cleaner.CleanRows.size(), 5u);
   for (const std::string& line : CleanLines(cleaner)) EXPECT_NE(line.find(" Moved Error"), std::string::npos) << line;
   EXPECT_EQ(Text("C:\\Temp\\a.tmp"), "one");

@@ -274,9 +274,15 @@ void TInstalledManageForm::TbrRemoveClick() {
       "uninstalling operation before carrying out this operation.";
   if (CurrentDialogs().MessageBox(question, "Fernwick", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) return;
   if (!tools::RemoveUninstallEntry(contents_.GetItem(row).Content)) return;
+  // Row, item and picture go together; then the details follow whatever
+  // the list has selected now.
+  {
+    const QSignalBlocker block(ListInstalled);
+    delete ListInstalled->takeTopLevelItem(row);
+  }
   contents_.Delete(row);
   rowIcons_.erase(rowIcons_.begin() + row);
-  delete ListInstalled->takeTopLevelItem(row);
+  ListInstalledSelectItem();
 }
 
 TInstalledManageForm* CreateInstalledManageForm(QWidget* parent) {

@@ -90,7 +90,7 @@ TSysDiskCleanerForm::TSysDiskCleanerForm(QWidget* owner) : QWidget(owner) {
                            {"Check the types of Junk Files for searching. You can Add, Edit or Remove the types if needed."});
   auto* categories = NewLabel(types, QStringLiteral("Junk Files Catagories:"));
   categories->setObjectName(QStringLiteral("abCategories"));
-  JunkFilesListView = NewList(types, "JunkFilesListView", {"Type", "Description"}, {120});
+  JunkFilesListView = NewList(types, "JunkFilesListView", {"Type", "Description"}, {120}, 1);
   cbJunkFileSelectAll = new QCheckBox(QStringLiteral("Select All"), types);
   cbJunkFileSelectAll->setObjectName(QStringLiteral("cbJunkFileSelectAll"));
   cbJunkFileSelectAll->setChecked(true);
@@ -213,7 +213,7 @@ QWidget* TSysDiskCleanerForm::NewPage(const char* name, const char* title, const
 }
 
 QTreeWidget* TSysDiskCleanerForm::NewList(QWidget* page, const char* name, const QStringList& columns,
-                                          const std::vector<int>& widths) {
+                                          const std::vector<int>& widths, int fillColumn) {
   auto* list = new QTreeWidget(page);
   list->setObjectName(QString::fromLatin1(name));
   list->setColumnCount(static_cast<int>(columns.size()));
@@ -225,18 +225,22 @@ QTreeWidget* TSysDiskCleanerForm::NewList(QWidget* page, const char* name, const
   list->setUniformRowHeights(true);
   list->header()->setStretchLastSection(false);
   list->header()->setSectionsMovable(false);
-  // Column 0 takes what the others leave (FitColumns); an empty last
-  // caption is the hidden drive column.
-  for (std::size_t i = 0; i < widths.size(); ++i) list->setColumnWidth(static_cast<int>(i) + 1, widths[i]);
+  // The fill column takes what the others leave (FitColumns); the others
+  // get widths in order. An empty last caption is the hidden drive column.
+  list->setProperty("fillColumn", fillColumn);
+  std::size_t next = 0;
+  for (int column = 0; column < list->columnCount() && next < widths.size(); ++column)
+    if (column != fillColumn) list->setColumnWidth(column, widths[next++]);
   if (columns.back().isEmpty()) list->setColumnHidden(static_cast<int>(columns.size()) - 1, true);
   return list;
 }
 
 void TSysDiskCleanerForm::FitColumns(QTreeWidget* list) {
+  const int fill = list->property("fillColumn").toInt();
   int others = 0;
-  for (int column = 1; column < list->columnCount(); ++column)
-    if (!list->isColumnHidden(column)) others += list->columnWidth(column);
-  list->setColumnWidth(0, std::max(40, list->width() - others - kHiddenColumnSlack));
+  for (int column = 0; column < list->columnCount(); ++column)
+    if (column != fill && !list->isColumnHidden(column)) others += list->columnWidth(column);
+  list->setColumnWidth(fill, std::max(40, list->width() - others - kHiddenColumnSlack));
 }
 
 void TSysDiskCleanerForm::FormResize() {

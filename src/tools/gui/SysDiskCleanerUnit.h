@@ -102,7 +102,9 @@ class TSysDiskCleanerForm : public QWidget, public tools::JunkCleanerView {
 
  private:
   QWidget* NewPage(const char* name, const char* title, const std::vector<const char*>& lines);
-  QTreeWidget* NewList(QWidget* page, const char* name, const QStringList& columns, const std::vector<int>& widths);
+  // widths: of the columns other than fillColumn, in order.
+  QTreeWidget* NewList(QWidget* page, const char* name, const QStringList& columns, const std::vector<int>& widths,
+                       int fillColumn = 0);
   void FillDriveList();
   void FitColumns(QTreeWidget* list);
   void CheckChanged(QTreeWidgetItem* item, int column);
