@@ -1,9 +1,13 @@
 #pragma once
 // What every benchmark shares: best-of timing, the command line, a temporary
-// folder, and the plain walk that reads keys and values through the registry
-// class.
+// folder, the plain walk that reads keys and values through the registry
+// class, and the floors the program is held against: a direct read of the
+// registry tables and one statx of each host path a run asks about.
 
+#include <fcntl.h>
+#include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,11 +15,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/MachineBuilder.h"
+#include "platform/PathResolver.h"
 #include "platform/Registry.h"
 #include "platform/SyntheticMachine.h"
 
@@ -142,6 +149,68 @@ inline WalkCounts WalkWholeRegistry(win::TRegistry& registry) {
     ReadTree(registry, "\\", -1, counts);
   }
   return counts;
+}
+
+// The floor of a walk: every row of both tables of the machine's registry.db
+// read once with SQLite directly; seconds, or -1 when a read fails.
+inline double DirectTableRead(const std::string& machineFolder) {
+  const auto readTable = [](sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) return false;
+    int step = SQLITE_ROW;
+    while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+      for (int column = 0; column < sqlite3_column_count(statement); ++column) sqlite3_column_blob(statement, column);
+    }
+    sqlite3_finalize(statement);
+    return step == SQLITE_DONE;
+  };
+  sqlite3* db = nullptr;
+  const auto start = std::chrono::steady_clock::now();
+  const bool ok =
+      sqlite3_open_v2((machineFolder + "/registry.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      readTable(db, "SELECT id, parent, name FROM keys") && readTable(db, "SELECT key, name, type, data FROM vals");
+  sqlite3_close(db);
+  return ok ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() : -1;
+}
+
+// The distinct host paths whose metadata the machine's file layer answers
+// with while `run` runs, in the order first asked.
+inline std::vector<std::string> HostPathsAskedBy(const std::function<void()>& run) {
+  std::unordered_set<std::string> seen;
+  std::vector<std::string> paths;
+  win::fs_detail::SetHostPathLog([&](const std::string& path) {
+    if (seen.insert(path).second) paths.push_back(path);
+  });
+  run();
+  win::fs_detail::SetHostPathLog(nullptr);
+  return paths;
+}
+
+inline bool WritePathList(const std::string& file, const std::vector<std::string>& paths) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  for (const std::string& path : paths) out << path << '\n';
+  return static_cast<bool>(out);
+}
+
+inline std::vector<std::string> ReadPathList(const std::string& file) {
+  std::vector<std::string> paths;
+  std::ifstream in(file, std::ios::binary);
+  for (std::string line; std::getline(in, line);) paths.push_back(line);
+  return paths;
+}
+
+// The stat floor: one statx of each path as the file layer asks (a link in
+// the last part not followed), after one pass that warms the caches; the best
+// of three passes, in seconds. `found` gets how many exist.
+inline double StatFloor(const std::vector<std::string>& paths, std::size_t& found) {
+  const auto pass = [&] {
+    found = 0;
+    struct statx stx;
+    for (const std::string& path : paths)
+      found += statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &stx) == 0;
+  };
+  pass();
+  return BestOf(3, pass);
 }
 
 }  // namespace bench

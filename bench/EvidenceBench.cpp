@@ -1,8 +1,10 @@
 // Times the Evidence Cleaner's nine Internet Explorer items and "RecycleBin"
 // on a large generated machine with many URL-cache entries (each with its
 // file) and many recycled files, against a raw enumeration of the same cache
-// and folders; then "Clean" of everything and "Finish", with peak memory.
-// Times are reported, never judged.
+// and folders past the program's own file layer (the cache rows read with
+// SQLite and one statx of each file, a plain listing of the recycled files);
+// then "Clean" of everything and "Finish", with peak memory. Times are
+// reported, never judged.
 //
 // EvidenceBench [--machine DIR] [--keys N] [--rounds R] [--entries E] [--recycled F]
 //   DIR holding a machine is reused (the cache entries and recycled files are
@@ -81,13 +83,11 @@ struct RawCounts {
 // size, every recycled file, and the registry values read once.
 RawCounts RawEnumeration() {
   RawCounts counts;
-  bench::WalkUrlCache(counts.entries, counts.bytes);
-  win::FindData data;
-  if (auto finder = win::FindFirstFile("C:\\Recycled\\*.*", data)) {
-    do {
-      if (data.name != "." && data.name != "..") ++counts.recycled;
-    } while (finder->Next(data));
-  }
+  bench::RawUrlCache(counts.entries, counts.bytes);
+  bench::HostListing recycled;
+  bench::PlainListing(HostPath("C:\\Recycled"), false, recycled);
+  counts.recycled = recycled.entries;
+  counts.bytes += recycled.bytes;
   ForEachUserValue("Software\\Microsoft\\Internet Explorer\\TypedURLs",
                    [](win::TRegistry&, const std::string&, const std::string&) {});
   ForEachUserValue("Software\\Microsoft\\Internet Explorer\\Main",

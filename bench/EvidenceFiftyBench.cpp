@@ -1,8 +1,10 @@
 // Times the Evidence Cleaner's scan of all fifty items on a large generated
 // machine with many files in the Firefox cache, Recent and Send To, a large
 // application-data tree outside the browser profiles and long MRU lists,
-// against a raw walk of the same cache, folders and keys; with peak memory.
-// Times are reported, never judged.
+// against a raw walk of the same cache, folders and keys past the program's
+// own file layer (the cache rows read with SQLite and one statx of each file,
+// plain host listings with sizes); with peak memory. Times are reported,
+// never judged.
 //
 // EvidenceFiftyBench [--machine DIR] [--keys N] [--rounds R] [--files F]
 //                    [--appdata A] [--mru M] [--entries E]
@@ -122,29 +124,19 @@ struct RawCounts {
   std::uint64_t values = 0;
 };
 
-// Every entry of `folder` with its size, down to all subfolders when `deep`.
-void WalkFolder(const std::string& folder, bool deep, RawCounts& counts) {
-  win::FindData data;
-  auto finder = win::FindFirstFile(folder + "\\*.*", data);
-  if (!finder) return;
-  do {
-    if (data.name == "." || data.name == "..") continue;
-    ++counts.files;
-    counts.bytes += data.size;
-    if (deep && (data.attributes & win::FILE_ATTRIBUTE_DIRECTORY) != 0) WalkFolder(folder + "\\" + data.name, deep, counts);
-  } while (finder->Next(data));
-}
-
 // What the items cannot do without: the URL cache with its files' sizes, the
 // cache, Recent, Send To and recycled folders listed, the Firefox profile
 // read to its history and cookies, every value of the MRU keys read once.
 RawCounts RawWalk() {
   RawCounts counts;
-  bench::WalkUrlCache(counts.entries, counts.bytes);
+  bench::RawUrlCache(counts.entries, counts.bytes);
   const std::string user = kUser;
+  bench::HostListing listed;
   for (const std::string& folder : {user + kFirefoxCache, user + "Recent", user + "SendTo", std::string("C:\\Recycled"),
                                     user + kFirefoxProfile})
-    WalkFolder(folder, false, counts);
+    bench::PlainListing(HostPath(folder), false, listed);
+  counts.files = listed.entries;
+  counts.bytes += listed.bytes;
   for (const char* name : {"\\history.dat", "\\cookies.txt"}) {
     std::ifstream in(HostPath(user + kFirefoxProfile + name), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -207,11 +199,12 @@ bool Run(const bench::BenchArgs& args, const Sizes& sizes) {
 
   RawCounts raw = RawWalk();  // once first, so that both timings find the files cached
   const double rawSeconds = bench::BestOf(args.rounds, [&] { raw = RawWalk(); });
-  RawCounts tree;
-  WalkFolder(std::string(kUser) + kAppDataTree, true, tree);
+  const std::string treeFolder = HostPath(std::string(kUser) + kAppDataTree);
+  bench::HostListing tree;
+  bench::PlainListing(treeFolder, true, tree);
   const double treeSeconds = bench::BestOf(args.rounds, [&] {
     tree = {};
-    WalkFolder(std::string(kUser) + kAppDataTree, true, tree);
+    bench::PlainListing(treeFolder, true, tree);
   });
 
   TEvidenceCleaner cleaner;
@@ -224,7 +217,7 @@ bool Run(const bench::BenchArgs& args, const Sizes& sizes) {
               static_cast<unsigned long long>(raw.files), static_cast<unsigned long long>(raw.entries),
               static_cast<unsigned long long>(raw.values));
   std::printf("  %-34s %8.3f s  (%llu entries, not the items' to read)\n", "application-data tree walk", treeSeconds,
-              static_cast<unsigned long long>(tree.files));
+              static_cast<unsigned long long>(tree.entries));
   std::printf("  %-34s %8.3f s  (%d findings)\n", "scan", scanSeconds, cleaner.FoundCount);
   std::printf("  %-34s %8.2fx\n", "scan / raw walk", scanSeconds / rawSeconds);
   std::printf("  %-34s %8.2fx\n", "scan / (raw walk + tree walk)", scanSeconds / (rawSeconds + treeSeconds));

@@ -137,12 +137,14 @@ std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& 
   std::vector<FindData> dots;
   if (everyName || WildcardMatch(mask, ".")) {
     const HostEntry here = StatHost(folderHost);
+    LogHostPath(folderHost);
     dots.push_back(MakeFindData(".", here, AttributesOf(here, recordOf(folderWindows))));
   }
   if (everyName || WildcardMatch(mask, "..")) {
     const std::string upHost = UpOne(folderHost, '/', resolved.hostRoot.size());
     const std::string upWindows = UpOne(folderWindows, '\\', 2);
     const HostEntry up = StatHost(upHost);
+    LogHostPath(upHost);
     dots.push_back(MakeFindData("..", up, AttributesOf(up, recordOf(upWindows))));
   }
 
@@ -163,6 +165,7 @@ std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& 
     std::string upper = UpperName(name);
     if (!everyName && !DosMatch(maskTokens, Utf8ToUtf16(upper))) continue;
     const HostEntry entry = StatHostAt(folderFd, item->d_name);
+    if (HostPathLogOn()) LogHostPath(folderHost + "/" + name);
     if (entry.kind == EntryKind::Missing) continue;
     const auto record = records.empty() ? records.end() : records.find(upper);
     const std::optional<DWORD> stored =

@@ -155,6 +155,18 @@ std::string FindHostName(const std::string& dirHost, const std::string& name, Ho
 
 }  // namespace
 
+namespace {
+HostPathLog g_hostPathLog;
+}  // namespace
+
+void SetHostPathLog(HostPathLog log) { g_hostPathLog = std::move(log); }
+
+bool HostPathLogOn() { return static_cast<bool>(g_hostPathLog); }
+
+void LogHostPath(const std::string& hostPath) {
+  if (g_hostPathLog) g_hostPathLog(hostPath);
+}
+
 std::string ResolvedPath::Key() const { return UpperName(windows); }
 
 std::string ResolvedPath::ParentWindows() const {
@@ -241,6 +253,8 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     out.entry = found ? entry : HostEntry();
     inRealFolder = out.entry.kind == EntryKind::Folder;
   }
+  if (g_hostPathLog && !(allowWildcards && !parts.empty() && HasWildcard(parts.back())))
+    g_hostPathLog(out.host);
   return true;
 }
 

@@ -3,6 +3,7 @@
 // to host entries, host metadata, attribute words. Used by FileSystem*.cpp.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +63,13 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
 bool ResolveExisting(const std::string& windowsPath, ResolvedPath& out);
 // ResolvePath plus: the parent folder must exist.
 bool ResolveInExistingFolder(const std::string& windowsPath, ResolvedPath& out);
+
+// Benchmarks: while set, every host path whose metadata a call answers with
+// (the end of a resolution, each entry of a listing) is handed to it.
+using HostPathLog = std::function<void(const std::string& hostPath)>;
+void SetHostPathLog(HostPathLog log);
+bool HostPathLogOn();
+void LogHostPath(const std::string& hostPath);
 
 // "name", then "name (2).ext", "name (3).ext"... whichever is free in the
 // folder.
