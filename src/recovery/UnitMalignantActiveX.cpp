@@ -2,7 +2,9 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 
 #include "platform/Registry.h"
 #include "shell/Dialogs.h"
@@ -17,6 +19,7 @@ const char* const kLockedText = "Locked";
 const char* const kUnlockedText = "Unlocked";
 const char* const kLockedMessage = "Successfully lock the malignant ActiveX controls!";
 const char* const kUnlockedMessage = "Successfully unlock the selected ActiveX controls!";
+const char* const kEmptyListMessage = "There are no ActiveX items in the list!";
 
 namespace {
 
@@ -28,39 +31,54 @@ std::string ClassKey(const std::string& clsid) {
   return std::string("\\") + kActiveXCompatibilityKey + "\\" + clsid;
 }
 
-bool IsLockValue(win::TRegistry& registry) {
-  const auto info = registry.GetDataInfo(kFlagsValue);
-  if (!info || info->type != win::REG_DWORD) return false;
+// The "Compatibility Flags" DWORD of the open class key; none when the value
+// is missing or is not a 4-byte REG_DWORD.
+std::optional<std::uint32_t> Flags(win::TRegistry& registry) {
   const auto flags = registry.ReadInteger(kFlagsValue);
-  return flags && *flags == kKillBitFlags;
+  if (!flags) return std::nullopt;
+  return static_cast<std::uint32_t>(*flags);
 }
 
+// Sets the kill bit, keeping the value's other bits. A value that is not a
+// DWORD is not the tool's to replace: the class stays unblocked.
 bool Block(const std::string& clsid) {
   if (!IsWellFormedClsid(clsid)) return false;
   if (IsClassLocked(clsid)) return true;
   win::TRegistry registry;
   registry.SetRootKey(win::HKEY_LOCAL_MACHINE);
-  return registry.OpenKey(ClassKey(clsid), true) && registry.WriteInteger(kFlagsValue, kKillBitFlags);
+  if (!registry.OpenKey(ClassKey(clsid), true)) return false;
+  std::uint32_t flags = 0;
+  if (registry.ValueExists(kFlagsValue)) {
+    const auto current = Flags(registry);
+    if (!current) return false;
+    flags = *current;
+  }
+  return registry.WriteInteger(kFlagsValue, static_cast<std::int32_t>(flags | kKillBit));
 }
 
-// Removes what Block sets: the flag when it is 1024, then the class key when
-// nothing else is left in it. True when no block of this tool is left.
-bool Unblock(const std::string& clsid) {
-  if (!IsWellFormedClsid(clsid)) return true;
-  win::TRegistry reader(win::KEY_READ);
-  reader.SetRootKey(win::HKEY_LOCAL_MACHINE);
-  if (!reader.OpenKeyReadOnly(ClassKey(clsid))) return true;
-  if (!IsLockValue(reader)) return true;
+enum class Unblocked { Removed, NotBlocked, Failed };
 
+// Clears the kill bit; the value goes only when no other bit is left, the
+// class key only when it then holds nothing else.
+Unblocked Unblock(const std::string& clsid) {
+  if (!IsClassLocked(clsid)) return Unblocked::NotBlocked;
   win::TRegistry registry;
   registry.SetRootKey(win::HKEY_LOCAL_MACHINE);
-  if (!registry.OpenKey(ClassKey(clsid), false) || !registry.DeleteValue(kFlagsValue)) return false;
+  if (!registry.OpenKey(ClassKey(clsid), false)) return Unblocked::Failed;
+  const auto flags = Flags(registry);
+  if (!flags) return Unblocked::Failed;
+  const std::uint32_t rest = *flags & ~kKillBit;
+  if (rest != 0) {
+    return registry.WriteInteger(kFlagsValue, static_cast<std::int32_t>(rest)) ? Unblocked::Removed
+                                                                               : Unblocked::Failed;
+  }
+  if (!registry.DeleteValue(kFlagsValue)) return Unblocked::Failed;
   std::vector<std::string> values;
   if (registry.GetValueNames(values) && values.empty() && !registry.HasSubKeys()) {
     registry.CloseKey();
     registry.DeleteKey(ClassKey(clsid));  // the block is gone either way
   }
-  return true;
+  return Unblocked::Removed;
 }
 
 int Percent(std::size_t done, std::size_t all) {
@@ -73,10 +91,7 @@ std::string Formatted(const char* format, int count) {
   return text;
 }
 
-void TellOutcome(int failed, const char* success, const char* failure) {
-  if (failed == 0) CurrentDialogs().MessageBox(success, "Fernwick", MB_OK);
-  else CurrentDialogs().MessageBox(Formatted(failure, failed), "Fernwick", MB_OK | MB_ICONWARNING);
-}
+void Tell(const std::string& text, unsigned flags) { CurrentDialogs().MessageBox(text, "Fernwick", flags); }
 
 }  // namespace
 
@@ -113,7 +128,9 @@ bool IsClassLocked(const std::string& clsid) {
   if (!IsWellFormedClsid(clsid)) return false;
   win::TRegistry registry(win::KEY_READ);
   registry.SetRootKey(win::HKEY_LOCAL_MACHINE);
-  return registry.OpenKeyReadOnly(ClassKey(clsid)) && IsLockValue(registry);
+  if (!registry.OpenKeyReadOnly(ClassKey(clsid))) return false;
+  const auto flags = Flags(registry);
+  return flags && (*flags & kKillBit) != 0;
 }
 
 bool EnsureCodeFile(win::HttpClient& http, ListDownloadView* view) {
@@ -149,17 +166,12 @@ int LockRows(std::vector<MalignantRow>& rows, const GaugeStep& step) {
   int failed = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     MalignantRow& row = rows[i];
-    if (row.Checked) {
-      if (Block(row.Clsid)) row.Locked = true;
-      else ++failed;
-    } else if (Unblock(row.Clsid)) {
-      row.Locked = false;
-    } else {
-      ++failed;
-    }
+    const bool done = IsWellFormedClsid(row.Clsid) &&
+                      (row.Checked ? Block(row.Clsid) : Unblock(row.Clsid) != Unblocked::Failed);
+    if (!done) ++failed;
+    row.Locked = IsClassLocked(row.Clsid);
     if (step) step(Percent(i + 1, rows.size()));
   }
-  TellOutcome(failed, kLockedMessage, "Failed to lock %d of the malignant ActiveX controls!");
   return failed;
 }
 
@@ -167,16 +179,25 @@ int UnlockRows(std::vector<MalignantRow>& rows, const GaugeStep& step) {
   int failed = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     MalignantRow& row = rows[i];
-    if (Unblock(row.Clsid)) {
-      row.Checked = false;
-      row.Locked = false;
-    } else {
-      ++failed;
-    }
+    const Unblocked outcome = IsWellFormedClsid(row.Clsid) ? Unblock(row.Clsid) : Unblocked::Failed;
+    if (outcome == Unblocked::Failed) ++failed;
+    if (outcome == Unblocked::Removed) row.Checked = false;
+    row.Locked = IsClassLocked(row.Clsid);
     if (step) step(Percent(i + 1, rows.size()));
   }
-  TellOutcome(failed, kUnlockedMessage, "Failed to unlock %d of the selected ActiveX controls!");
   return failed;
+}
+
+void TellLockOutcome(const std::vector<MalignantRow>& rows, int failed) {
+  if (rows.empty()) Tell(kEmptyListMessage, MB_OK | MB_ICONWARNING);
+  else if (failed == 0) Tell(kLockedMessage, MB_OK);
+  else Tell(Formatted("Failed to lock %d of the malignant ActiveX controls!", failed), MB_OK | MB_ICONWARNING);
+}
+
+void TellUnlockOutcome(const std::vector<MalignantRow>& rows, int failed) {
+  if (rows.empty()) Tell(kEmptyListMessage, MB_OK | MB_ICONWARNING);
+  else if (failed == 0) Tell(kUnlockedMessage, MB_OK);
+  else Tell(Formatted("Failed to unlock %d of the selected ActiveX controls!", failed), MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace recovery

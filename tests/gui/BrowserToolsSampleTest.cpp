@@ -183,33 +183,97 @@ TEST_F(BrowserToolsSample, RemoveOneAddOnOfEachKindAndBringThemBack) {
               HasKey(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects"));
 }
 
+// Each message box of the ActiveX blocker, with what the window showed at
+// that moment.
+class MalignantDialogs : public ScriptedDialogs {
+ public:
+  explicit MalignantDialogs(const TFormMalignant& form) : form_(form) {}
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags) override {
+    shown.push_back(Shown());
+    return ScriptedDialogs::MessageBox(text, caption, flags);
+  }
+  // Status and tick of every row, the warning and the "Select All" box.
+  std::string Shown() const {
+    std::string text;
+    for (int i = 0; i < form_.ListActiveX->topLevelItemCount(); ++i) {
+      const QTreeWidgetItem* item = form_.ListActiveX->topLevelItem(i);
+      text += item->text(2).toStdString() + (item->checkState(0) == Qt::Checked ? "+ " : "- ");
+    }
+    text += form_.LabelWarning->isHidden() ? "|no warning" : "|" + form_.LabelWarning->text().toStdString();
+    return text + (form_.ChkList->isChecked() ? "|all" : "|some");
+  }
+  std::vector<std::string> shown;
+
+ private:
+  const TFormMalignant& form_;
+};
+
 TEST_F(BrowserToolsSample, LockAndUnlock) {
   TFormMalignant form;
+  MalignantDialogs dialogs(form);
   form.show();
   ASSERT_EQ(20, form.ListActiveX->topLevelItemCount());
   EXPECT_EQ("(20 objects)", form.LabelList->text().toStdString());
-  EXPECT_EQ("17 ActiveX items could cause potential threats to your PC!", form.LabelWarning->text().toStdString());
+  EXPECT_EQ("16 ActiveX items could cause potential threats to your PC!", form.LabelWarning->text().toStdString());
   EXPECT_FALSE(form.LabelWarning->isHidden());
-  EXPECT_EQ("Unlocked", form.ListActiveX->topLevelItem(3)->text(2).toStdString());  // 0x401
+  EXPECT_EQ("Locked", form.ListActiveX->topLevelItem(3)->text(2).toStdString());    // 0x401
   EXPECT_EQ("Unlocked", form.ListActiveX->topLevelItem(5)->text(2).toStdString());  // text "1024"
+  EXPECT_FALSE(form.ChkList->isChecked());
 
-  form.ChkList->setChecked(true);
+  // The label flips "Select All"; the box follows the rows.
   SendClick(form.Label3);
+  EXPECT_TRUE(form.ChkList->isChecked());
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(Qt::Checked, form.ListActiveX->topLevelItem(i)->checkState(0)) << i;
+  form.ListActiveX->topLevelItem(7)->setCheckState(0, Qt::Unchecked);
+  EXPECT_FALSE(form.ChkList->isChecked());
+  form.ListActiveX->topLevelItem(7)->setCheckState(0, Qt::Checked);
+  EXPECT_TRUE(form.ChkList->isChecked());
+
+  // The "1024" text is not the tool's to replace: that row fails and is told,
+  // once the list shows the outcome.
   SendClick(form.ImmunizeBtn);
-  EXPECT_EQ(std::string(recovery::kLockedMessage), dialogs_.messages().back().text);
-  EXPECT_TRUE(form.LabelWarning->isHidden());
+  ASSERT_EQ(1u, dialogs.messages().size());
+  EXPECT_EQ("Failed to lock 1 of the malignant ActiveX controls!", dialogs.messages().back().text);
+  EXPECT_EQ(dialogs.Shown(), dialogs.shown.back());
+  EXPECT_EQ("1 ActiveX items could cause potential threats to your PC!", form.LabelWarning->text().toStdString());
   EXPECT_TRUE(form.ProtectGauge->isHidden());
-  for (int i = 0; i < 20; ++i) EXPECT_EQ("Locked", form.ListActiveX->topLevelItem(i)->text(2).toStdString()) << i;
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(i == 5 ? "Unlocked" : "Locked", form.ListActiveX->topLevelItem(i)->text(2).toStdString()) << i;
 
   SendClick(form.UnImmunizeBtn);
-  EXPECT_EQ(std::string(recovery::kUnlockedMessage), dialogs_.messages().back().text);
+  ASSERT_EQ(2u, dialogs.messages().size());
+  EXPECT_EQ(std::string(recovery::kUnlockedMessage), dialogs.messages().back().text);
+  EXPECT_EQ(dialogs.Shown(), dialogs.shown.back());
   EXPECT_EQ("20 ActiveX items could cause potential threats to your PC!", form.LabelWarning->text().toStdString());
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(Qt::Unchecked, form.ListActiveX->topLevelItem(i)->checkState(0)) << i;
+  // Only the rows whose block went are unticked.
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(i == 5 ? Qt::Checked : Qt::Unchecked, form.ListActiveX->topLevelItem(i)->checkState(0)) << i;
+  EXPECT_FALSE(form.ChkList->isChecked());
   const std::string withOther = std::string(kCompat) + "{0A1B2C3D-1004-4A5B-8C6D-7E8F90A1B2C4}";
   EXPECT_TRUE(HasValue(win::HKEY_LOCAL_MACHINE, withOther, "AlternateCLSID"));
+  EXPECT_EQ(1, Number(win::HKEY_LOCAL_MACHINE, withOther, "Compatibility Flags"));
+  EXPECT_EQ("1024", Text(win::HKEY_LOCAL_MACHINE, std::string(kCompat) + "{0A1B2C3D-1006-4A5B-8C6D-7E8F90A1B2C6}",
+                         "Compatibility Flags"));
   EXPECT_FALSE(HasKey(win::HKEY_LOCAL_MACHINE, std::string(kCompat) + "{0A1B2C3D-1001-4A5B-8C6D-7E8F90A1B2C1}"));
   EXPECT_EQ(1024, Number(win::HKEY_LOCAL_MACHINE, std::string(kCompat) + "{D27CDB6E-AE6D-11CF-96B8-444553540000}",
                          "Compatibility Flags"));
+}
+
+TEST_F(BrowserToolsSample, LockAndUnlockOfAnEmptyListTellNoSuccess) {
+  const std::string lineEnds = "\r\n\r\n";
+  ASSERT_TRUE(win::WriteFileBytes("C:\\Program Files\\Fernwick\\Code",
+                                  std::vector<std::uint8_t>(lineEnds.begin(), lineEnds.end())));
+  TFormMalignant form;
+  form.show();
+  EXPECT_EQ(0, form.ListActiveX->topLevelItemCount());
+  SendClick(form.Label3);
+  EXPECT_FALSE(form.ChkList->isChecked());
+  SendClick(form.ImmunizeBtn);
+  SendClick(form.UnImmunizeBtn);
+  ASSERT_EQ(2u, dialogs_.messages().size());
+  EXPECT_EQ(std::string(recovery::kEmptyListMessage), dialogs_.messages()[0].text);
+  EXPECT_EQ(std::string(recovery::kEmptyListMessage), dialogs_.messages()[1].text);
+  EXPECT_TRUE(form.ProtectGauge->isHidden());
 }
 
 }  // namespace

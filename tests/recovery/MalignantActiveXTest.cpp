@@ -24,6 +24,17 @@ const char* const kC = "{0a0b0c0d-1111-2222-3333-444444444444}";
 
 std::string ClassKey(const std::string& clsid) { return kCompat + "\\" + clsid; }
 
+// The class's "Compatibility Flags" as ValueText, "<none>" or "<no key>".
+std::string FlagsText(const std::string& clsid) {
+  win::TRegistry registry(win::KEY_READ);
+  registry.SetRootKey(win::HKEY_LOCAL_MACHINE);
+  if (!registry.OpenKeyReadOnly("\\" + ClassKey(clsid).substr(19))) return "<no key>";
+  win::RegFileValue value;
+  value.name = "Compatibility Flags";
+  if (!registry.ReadRaw(value.name, value.type, value.data)) return "<none>";
+  return ValueText(value);
+}
+
 std::string Dword(const std::string& clsid, const char* hex) {
   return "[" + ClassKey(clsid) + "]\n\"Compatibility Flags\"=dword:" + hex + "\n";
 }
@@ -92,17 +103,21 @@ TEST(CodeLine, OnlyWellFormedClassIdentifiersAreTouched) {
   }
 }
 
-TEST_F(BlockActiveX, LockedOnlyForTheDwordTenTwentyFour) {
+TEST_F(BlockActiveX, LockedWhenTheKillBitIsSet) {
   struct Case {
     const char* what;
     std::string reg;
     bool locked;
   };
   const Case cases[] = {
-      {"dword 1024", Dword(kA, "00000400"), true},
-      {"dword 1025", Dword(kA, "00000401"), false},
+      {"dword 0x400", Dword(kA, "00000400"), true},
+      {"dword 0x401", Dword(kA, "00000401"), true},
+      {"dword 0xffffffff", Dword(kA, "ffffffff"), true},
+      {"dword 0x001", Dword(kA, "00000001"), false},
+      {"dword 0xfffffbff", Dword(kA, "fffffbff"), false},
       {"text 1024", "[" + ClassKey(kA) + "]\n\"Compatibility Flags\"=\"1024\"\n", false},
       {"binary", "[" + ClassKey(kA) + "]\n\"Compatibility Flags\"=hex:00,04,00,00\n", false},
+      {"dword of 2 bytes", "[" + ClassKey(kA) + "]\n\"Compatibility Flags\"=hex(4):00,04\n", false},
       {"key without flags", "[" + ClassKey(kA) + "]\n\"AlternateCLSID\"=\"x\"\n", false},
       {"missing", "", false},
   };
@@ -114,6 +129,55 @@ TEST_F(BlockActiveX, LockedOnlyForTheDwordTenTwentyFour) {
     ASSERT_EQ(1u, rows.size());
     EXPECT_EQ(c.locked, rows[0].Checked);
     EXPECT_EQ(c.locked, rows[0].Locked);
+  }
+}
+
+// Lock of a ticked row, then Unlock: only the kill bit comes and goes; other
+// bits, values that are not DWORDs, other values and subkeys stay as they were.
+TEST_F(BlockActiveX, LockThenUnlockKeepsWhatTheToolDidNotSet) {
+  const std::string key = "[" + ClassKey(kA) + "]\n";
+  const std::string sub = "[" + ClassKey(kA) + "\\Sub]\n\"x\"=\"y\"\n";
+  struct Case {
+    const char* what;
+    std::string reg;
+    int lockFailures;
+    const char* flagsLocked;    // "Compatibility Flags" after Lock
+    const char* flagsUnlocked;  // and after Unlock; "<no key>" when the class key went
+  };
+  const Case cases[] = {
+      {"no key", "", 0, "dword:00000400", "<no key>"},
+      {"other bits", Dword(kA, "00000001"), 0, "dword:00000401", "dword:00000001"},
+      {"other bits and a value", Dword(kA, "00020001") + "\"Note\"=\"kept\"\n", 0, "dword:00020401",
+       "dword:00020001"},
+      {"kill bit and others set elsewhere", Dword(kA, "00000401"), 0, "dword:00000401", "dword:00000001"},
+      {"kill bit and a value", Dword(kA, "00000400") + "\"Note\"=\"kept\"\n", 0, "dword:00000400", "<none>"},
+      {"another value only", key + "\"AlternateCLSID\"=\"x\"\n", 0, "dword:00000400", "<none>"},
+      {"a subkey only", key + sub, 0, "dword:00000400", "<none>"},
+      {"empty key", key, 0, "dword:00000400", "<no key>"},
+      {"text 1024", key + "\"Compatibility Flags\"=\"1024\"\n", 1, "sz:1024", "sz:1024"},
+      {"binary", key + "\"Compatibility Flags\"=hex:00,04,00,00\n", 1, "3:00040000", "3:00040000"},
+      {"dword of 2 bytes", key + "\"Compatibility Flags\"=hex(4):00,04\n", 1, "4:0004", "4:0004"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use("[" + kCompat + "]\n" + c.reg, std::string("A") + kA + "\r\n");  // the parent is always there
+    const Snapshot before = TakeSnapshot();
+    auto rows = Rows();
+    ASSERT_EQ(1u, rows.size());
+    rows[0].Checked = true;
+    EXPECT_EQ(c.lockFailures, LockRows(rows, nullptr));
+    EXPECT_EQ(FlagsText(kA), c.flagsLocked);
+    EXPECT_EQ(rows[0].Locked, c.lockFailures == 0);
+    EXPECT_EQ(0, UnlockRows(rows, nullptr));
+    EXPECT_EQ(FlagsText(kA), c.flagsUnlocked);
+    EXPECT_FALSE(rows[0].Locked);
+    EXPECT_EQ(rows[0].Checked, c.lockFailures != 0);  // unticked only where a block was removed
+    // Nothing else changed: the class key's other values and subkeys, the
+    // parent key.
+    auto changes = Changes(before, TakeSnapshot());
+    changes.erase(ClassKey(kA) + "|Compatibility Flags");
+    if (std::string(c.flagsUnlocked) == "<no key>") changes.erase(ClassKey(kA));
+    EXPECT_TRUE(changes.empty()) << changes.begin()->first << " " << changes.begin()->second;
   }
 }
 
@@ -147,46 +211,74 @@ TEST_F(BlockActiveX, LockAndUnlockTouchOneClassKeyAndOnlyWhatTheToolSets) {
   ASSERT_EQ(6u, rows.size());
   for (auto& row : rows) row.Checked = true;  // blank and brace-less rows too
   std::vector<int> gauge;
-  EXPECT_EQ(3, LockRows(rows, [&](int percent) { gauge.push_back(percent); }));
+  const int lockFailures = LockRows(rows, [&](int percent) { gauge.push_back(percent); });
+  EXPECT_EQ(3, lockFailures);
   EXPECT_EQ((std::vector<int>{17, 33, 50, 67, 83, 100}), gauge);
+  EXPECT_TRUE(dialogs_.messages().empty());  // told by the caller once the rows show it
+  TellLockOutcome(rows, lockFailures);
   EXPECT_EQ((std::vector<std::string>{"Failed to lock 3 of the malignant ActiveX controls!"}), Texts(dialogs_.messages()));
   EXPECT_TRUE(IsClassLocked(kA));
   EXPECT_TRUE(IsClassLocked(kB));
   EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, ClassKey(kB).substr(19), "AlternateCLSID"));
   EXPECT_EQ(3, UnlockedCount(rows));
 
+  // The rows without a class identifier cannot be unlocked either: no success.
   dialogs_.clear();
-  EXPECT_EQ(0, UnlockRows(rows, nullptr));
-  EXPECT_EQ((std::vector<std::string>{kUnlockedMessage}), Texts(dialogs_.messages()));
+  const int unlockFailures = UnlockRows(rows, nullptr);
+  EXPECT_EQ(3, unlockFailures);
+  TellUnlockOutcome(rows, unlockFailures);
+  EXPECT_EQ((std::vector<std::string>{"Failed to unlock 3 of the selected ActiveX controls!"}), Texts(dialogs_.messages()));
+  std::vector<bool> ticked;
   for (const auto& row : rows) {
-    EXPECT_FALSE(row.Checked);
+    ticked.push_back(row.Checked);
     EXPECT_FALSE(row.Locked);
   }
-  // A's key was made by Lock and goes; B keeps AlternateCLSID; C keeps Note;
-  // the unlisted kill bit stays.
+  EXPECT_EQ((std::vector<bool>{false, true, true, false, false, true}), ticked);
+  // A's key was made by Lock and goes; B keeps AlternateCLSID and its other
+  // flag bit; C keeps Note; the unlisted kill bit stays.
   EXPECT_FALSE(KeyExists(win::HKEY_LOCAL_MACHINE, ClassKey(kA).substr(19)));
   EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, ClassKey(kB).substr(19), "AlternateCLSID"));
-  EXPECT_FALSE(ValueExists(win::HKEY_LOCAL_MACHINE, ClassKey(kB).substr(19), "Compatibility Flags"));
+  EXPECT_EQ("dword:00000001", FlagsText(kB));
   EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, ClassKey(kC).substr(19), "Note"));
   EXPECT_FALSE(ValueExists(win::HKEY_LOCAL_MACHINE, ClassKey(kC).substr(19), "Compatibility Flags"));
   EXPECT_TRUE(IsClassLocked(other));
   EXPECT_TRUE(KeyExists(win::HKEY_LOCAL_MACHINE, kCompat.substr(19)));
 }
 
-TEST_F(BlockActiveX, LockOfUntickedRowsRemovesOnlyTheirBlocks) {
+TEST_F(BlockActiveX, LockOfUntickedRowsClearsOnlyTheirKillBits) {
   const std::string reg = Dword(kA, "00000400") + "[" + ClassKey(kB) +
                           "]\n\"Compatibility Flags\"=dword:00000401\n\"AlternateCLSID\"=\"x\"\n";
   Use(reg, std::string("A") + kA + "\\r\\nB" + kB + "\\r\\n\\r\\n  \\r\\nNoBrace\\r\\n");
-  const std::string bBefore = DumpTree(ClassKey(kB));
   auto rows = Rows();
+  ASSERT_EQ(4u, rows.size());
   for (auto& row : rows) row.Checked = false;
-  EXPECT_EQ(0, LockRows(rows, nullptr));
-  EXPECT_EQ((std::vector<std::string>{kLockedMessage}), Texts(dialogs_.messages()));
+  const int failed = LockRows(rows, nullptr);
+  EXPECT_EQ(2, failed);  // the rows without a class identifier
+  TellLockOutcome(rows, failed);
+  EXPECT_EQ((std::vector<std::string>{"Failed to lock 2 of the malignant ActiveX controls!"}),
+            Texts(dialogs_.messages()));
   EXPECT_FALSE(KeyExists(win::HKEY_LOCAL_MACHINE, ClassKey(kA).substr(19)));
-  // B (0x401, another value) and the key itself are as they were.
-  EXPECT_EQ(bBefore, DumpTree(ClassKey(kB)));
+  // B keeps its other bit and value; the parent key stays.
+  EXPECT_EQ("dword:00000001", FlagsText(kB));
+  EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, ClassKey(kB).substr(19), "AlternateCLSID"));
   EXPECT_TRUE(KeyExists(win::HKEY_LOCAL_MACHINE, kCompat.substr(19)));
   EXPECT_EQ(4, UnlockedCount(rows));
+}
+
+TEST_F(BlockActiveX, AnEmptyListGetsNoSuccessMessage) {
+  for (const std::string& code : {std::string(), std::string("\\r\\n\\r\\n")}) {
+    SCOPED_TRACE(code);
+    Use("", code);
+    dialogs_.clear();
+    auto rows = Rows();
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(dialogs_.messages().size(), code.empty() ? 1u : 0u);  // a missing list is told at once
+    dialogs_.clear();
+    TellLockOutcome(rows, LockRows(rows, nullptr));
+    TellUnlockOutcome(rows, UnlockRows(rows, nullptr));
+    EXPECT_EQ((std::vector<std::string>{kEmptyListMessage, kEmptyListMessage}), Texts(dialogs_.messages()));
+    EXPECT_EQ(dialogs_.messages()[0].flags, MB_OK | MB_ICONWARNING);
+  }
 }
 
 TEST_F(BlockActiveX, OddListsAreListedButTouchNothing) {
@@ -202,8 +294,8 @@ TEST_F(BlockActiveX, OddListsAreListedButTouchNothing) {
   for (auto& row : rows) row.Checked = true;
   EXPECT_EQ(4, LockRows(rows, nullptr));
   for (auto& row : rows) row.Checked = false;
-  EXPECT_EQ(0, LockRows(rows, nullptr));
-  EXPECT_EQ(0, UnlockRows(rows, nullptr));
+  EXPECT_EQ(4, LockRows(rows, nullptr));
+  EXPECT_EQ(4, UnlockRows(rows, nullptr));
   EXPECT_TRUE(Changes(before, TakeSnapshot()).empty());
 }
 
@@ -218,6 +310,7 @@ TEST_F(BlockActiveX, ReadOnlyKeyGivesTheFailureMessages) {
   EXPECT_TRUE(rows[0].Locked);  // ticked and still blocked
   dialogs_.clear();
   EXPECT_EQ(1, UnlockRows(rows, nullptr));
+  TellUnlockOutcome(rows, 1);
   EXPECT_EQ((std::vector<std::string>{"Failed to unlock 1 of the selected ActiveX controls!"}),
             Texts(dialogs_.messages()));
   EXPECT_TRUE(rows[0].Checked);

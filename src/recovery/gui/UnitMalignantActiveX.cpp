@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QStyle>
 
 #include "recovery/gui/ToolWidgets.h"
@@ -63,7 +64,8 @@ TFormMalignant::TFormMalignant(QWidget* owner) : QWidget(owner) {
   ChkList = new QCheckBox(this);
   ChkList->setObjectName(QStringLiteral("ChkList"));
   connect(ChkList, &QCheckBox::clicked, this, [this] { ChkListClick(); });
-  Label3 = NewToolLabel(this, "Label3", QStringLiteral("Select All"), [this] { ChkListClick(); });
+  Label3 = NewToolLabel(this, "Label3", QStringLiteral("Select All"), [this] { Label3Click(); });
+  connect(ListActiveX, &QTreeWidget::itemChanged, this, [this] { ShowSelectAll(); });
   ImmunizeBtn = NewToolButton(this, "ImmunizeBtn", QStringLiteral("Lock"), [this] { ImmunizeBtnClick(); });
   UnImmunizeBtn = NewToolButton(this, "UnImmunizeBtn", QStringLiteral("Unlock"), [this] { UnImmunizeBtnClick(); });
   resize(590, 440);
@@ -110,6 +112,7 @@ void TFormMalignant::FormResize() {
 void TFormMalignant::FormShow() {
   FormResize();
   rows_ = recovery::LoadMalignantRows();
+  const QSignalBlocker quiet(ListActiveX);
   ListActiveX->clear();
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     auto* item = new QTreeWidgetItem({QString::fromStdString(rows_[i].Name), QString::fromStdString(rows_[i].Clsid), QString()});
@@ -122,6 +125,7 @@ void TFormMalignant::FormShow() {
 }
 
 void TFormMalignant::ShowRows() {
+  const QSignalBlocker quiet(ListActiveX);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     QTreeWidgetItem* item = ListActiveX->topLevelItem(static_cast<int>(i));
     if (!item) continue;
@@ -129,6 +133,14 @@ void TFormMalignant::ShowRows() {
     item->setText(2, QString::fromLatin1(rows_[i].Locked ? recovery::kLockedText : recovery::kUnlockedText));
   }
   ShowWarning();
+  ShowSelectAll();
+}
+
+void TFormMalignant::ShowSelectAll() {
+  const int count = ListActiveX->topLevelItemCount();
+  bool all = count > 0;
+  for (int i = 0; i < count && all; ++i) all = IsRowTicked(ListActiveX, i);
+  ChkList->setChecked(all);
 }
 
 void TFormMalignant::ShowWarning() {
@@ -142,25 +154,37 @@ void TFormMalignant::TakeTicks() {
   for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i].Checked = IsRowTicked(ListActiveX, static_cast<int>(i));
 }
 
-void TFormMalignant::ChkListClick() { TickAllRows(ListActiveX, ChkList->isChecked()); }
+void TFormMalignant::ChkListClick() {
+  {
+    const QSignalBlocker quiet(ListActiveX);
+    TickAllRows(ListActiveX, ChkList->isChecked());
+  }
+  ShowSelectAll();
+}
 
-void TFormMalignant::RunWithGauge(int (*action)(std::vector<recovery::MalignantRow>&, const recovery::GaugeStep&)) {
+void TFormMalignant::Label3Click() {
+  ChkList->setChecked(!ChkList->isChecked());
+  ChkListClick();
+}
+
+void TFormMalignant::RunWithGauge(Action action, Outcome tell) {
   TakeTicks();
   ProtectGauge->setValue(0);
   ProtectGauge->show();
   ShowAndPaint(ProtectGauge);
-  action(rows_, [this](int percent) {
+  const int failed = action(rows_, [this](int percent) {
     ProtectGauge->setValue(percent);
     ProtectGauge->repaint();
   });
   ShowRows();
+  tell(rows_, failed);
   ProtectGauge->setValue(0);
   ProtectGauge->hide();
 }
 
-void TFormMalignant::ImmunizeBtnClick() { RunWithGauge(recovery::LockRows); }
+void TFormMalignant::ImmunizeBtnClick() { RunWithGauge(recovery::LockRows, recovery::TellLockOutcome); }
 
-void TFormMalignant::UnImmunizeBtnClick() { RunWithGauge(recovery::UnlockRows); }
+void TFormMalignant::UnImmunizeBtnClick() { RunWithGauge(recovery::UnlockRows, recovery::TellUnlockOutcome); }
 
 void TFormMalignant::ShowWait(const std::string& title, const std::string& message) {
   waitForm_ = std::make_unique<THintForm>(title, message, this);

@@ -38,7 +38,10 @@ class TFormMalignant : public QWidget, public recovery::ListDownloadView {
 
   void FormShow();
   void FormResize();
+  // The check box ticks or unticks every row; the label flips it first. It
+  // shows ticked exactly while every row is.
   void ChkListClick();
+  void Label3Click();
   void ImmunizeBtnClick();
   void UnImmunizeBtnClick();
 
@@ -53,8 +56,12 @@ class TFormMalignant : public QWidget, public recovery::ListDownloadView {
  private:
   void ShowRows();
   void ShowWarning();
+  void ShowSelectAll();
   void TakeTicks();
-  void RunWithGauge(int (*action)(std::vector<recovery::MalignantRow>&, const recovery::GaugeStep&));
+  using Action = int (*)(std::vector<recovery::MalignantRow>&, const recovery::GaugeStep&);
+  using Outcome = void (*)(const std::vector<recovery::MalignantRow>&, int);
+  // The outcome is told once the rows, statuses, ticks and warning show it.
+  void RunWithGauge(Action action, Outcome tell);
 
   std::vector<recovery::MalignantRow> rows_;
   std::unique_ptr<THintForm> waitForm_;
