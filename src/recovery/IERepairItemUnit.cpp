@@ -211,6 +211,12 @@ bool RunStep(const Step& step) {
   const bool deleting = step.op == Op::DeleteValues || step.op == Op::DeleteSubkeys;
   if (deleting && !ListDoomed(step, doomed)) return false;
   win::TRegistry registry;
+  if (deleting && doomed.empty()) {
+    // Nothing to delete is already so, on a read-only key too; a missing key
+    // is still made.
+    OpenForWrite(registry, step.root, step.key, true);
+    return true;
+  }
   if (!OpenForWrite(registry, step.root, step.key, true)) return false;
   bool ok = true;
   switch (step.op) {

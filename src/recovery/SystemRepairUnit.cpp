@@ -8,6 +8,7 @@
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"
+#include "shell/PublicFunctionUnit.h"
 
 namespace recovery {
 
@@ -29,13 +30,14 @@ int ReRegisterSystemFiles(RegDllView& view, std::uint8_t& running, const Command
   BusyGuard busy;
   const std::string folder = win::GetSystemDirectory();
   running = 1;
+  ScanState = 0;  // a stop left by an earlier Abort must not end this run
   view.ClearRows();
   int failures = 0;
   win::FindData entry;
   const auto finder = win::FindFirstFile(folder + "\\*.*", entry);
   for (bool more = finder != nullptr; more; more = finder->Next(entry)) {
     ProcessMessages();
-    if (running != 1) break;
+    if (running != 1 || ScanState == 2) break;  // "Stop", or a quit from the tray
     const std::string path = folder + "\\" + entry.name;
     if (!IsRegistrationCandidate(path, entry.attributes)) continue;
     win::DWORD exitCode = 1;

@@ -38,8 +38,9 @@ bool IsRegistrationCandidate(const std::string& path, win::DWORD attributes);
 std::string RegisterCommandLine(const std::string& path);
 
 // "Re-register": walks the system folder while running stays 1 (the window's
-// "Stop" sets it to 0; it is tested before each entry, after messages were
-// let through) and ends with the closing message. Returns the number of
+// "Stop" sets it to 0) and no quit asked the scans to stop (ScanState 2);
+// both are tested before each entry, after messages were let through. Ends
+// with the closing message. Returns the number of
 // files that failed. Refused (-1, nothing told) while another long
 // operation runs.
 int ReRegisterSystemFiles(RegDllView& view, std::uint8_t& running, const CommandRunner& run = {});

@@ -131,7 +131,7 @@ FixOutcome ApplyRegistryFix(const std::string& keyPath, const std::string& value
   if (!registry.KeyExists("\\" + subKey)) return FixOutcome::Skipped;
   if (!registry.OpenKey("\\" + subKey, false)) return FixOutcome::Failed;
   if (action == 2) {
-    if (!registry.ValueExists(valueName)) return FixOutcome::Skipped;
+    if (!registry.ValueExists(valueName)) return FixOutcome::AlreadySo;
     return registry.DeleteValue(valueName) ? FixOutcome::Applied : FixOutcome::Failed;
   }
   const bool written = type == 0 ? registry.WriteInteger(valueName, number)
@@ -203,22 +203,29 @@ std::string ErrorRowDescription(const ErrorRow& row, const TErrorContents& conte
   return row.Mark != kFileMark ? row.Description : GetErrorDescription(contents, row.Caption);
 }
 
-int RepairSelectedErrors(const std::vector<ErrorRow>& rows, const TErrorContents& contents) {
-  int failures = 0;
+RepairTally RepairSelectedErrors(const std::vector<ErrorRow>& rows, const TErrorContents& contents) {
+  RepairTally tally;
   for (const ErrorRow& row : rows) {
-    if (row.State != 1 || row.Mark != kFileMark) continue;
-    for (std::int32_t i = 0; i < contents.Count(); ++i) {
-      const TContent& content = contents.GetItem(i).Content;
-      if (!SameTitleIgnoringCase(content.Title, row.Caption)) continue;
-      for (const RegistryFix& fix : ParseFixes(content.SpecList)) {
-        if (ApplyRegistryFix(content.KeyPath, fix.Name, fix.Data, fix.Action, fix.Type) ==
-            FixOutcome::Failed) {
-          ++failures;
+    if (row.State != 1) continue;
+    int fixes = 0;
+    if (row.Mark == kFileMark) {
+      for (std::int32_t i = 0; i < contents.Count(); ++i) {
+        const TContent& content = contents.GetItem(i).Content;
+        if (!SameTitleIgnoringCase(content.Title, row.Caption)) continue;
+        for (const RegistryFix& fix : ParseFixes(content.SpecList)) {
+          ++fixes;
+          switch (ApplyRegistryFix(content.KeyPath, fix.Name, fix.Data, fix.Action, fix.Type)) {
+            case FixOutcome::Applied:
+            case FixOutcome::AlreadySo: ++tally.changed; break;
+            case FixOutcome::Skipped: ++tally.notApplied; break;
+            case FixOutcome::Failed: ++tally.failed; break;
+          }
         }
       }
     }
+    if (fixes == 0) ++tally.notApplied;  // a built-in error, or one without fixes
   }
-  return failures;
+  return tally;
 }
 
 bool RepairErrors(const std::vector<ErrorRow>& rows, const TErrorContents& contents) {
@@ -228,13 +235,13 @@ bool RepairErrors(const std::vector<ErrorRow>& rows, const TErrorContents& conte
     CurrentDialogs().MessageBox(kSelectErrorMessage, kCaption, MB_OK | MB_ICONWARNING);
     return false;
   }
-  const int failures = RepairSelectedErrors(rows, contents);
-  if (failures == 0) {
+  const RepairTally tally = RepairSelectedErrors(rows, contents);
+  if (tally.failed == 0 && tally.changed > 0) {
     CurrentDialogs().MessageBox(kErrorsRepairedMessage, kCaption, MB_OK | MB_ICONINFORMATION);
     return true;
   }
   char text[96];
-  std::snprintf(text, sizeof(text), kFixesFailedMessage, failures);
+  std::snprintf(text, sizeof(text), kFixesFailedMessage, tally.failed > 0 ? tally.failed : tally.notApplied);
   CurrentDialogs().MessageBox(text, kCaption, MB_OK | MB_ICONWARNING);
   return false;
 }

@@ -38,7 +38,16 @@ struct RegistryFix {
   int Type = 0;
 };
 
-enum class FixOutcome { Applied, Skipped, Failed };
+// Applied changed the registry; AlreadySo found it as the fix wants it (a
+// value to delete already gone); Skipped had nothing to act on.
+enum class FixOutcome { Applied, AlreadySo, Skipped, Failed };
+
+// What the fixes of the ticked rows did.
+struct RepairTally {
+  int changed = 0;     // applied or already so
+  int failed = 0;      // refused or bad data
+  int notApplied = 0;  // skipped fixes, and ticked rows without any fix
+};
 
 // Title, key path, fix list and description of a line. False (no item) when
 // the line has no ")" or no "||" after it.
@@ -53,9 +62,9 @@ int StrToIntOrZero(const std::string& text);
 std::vector<RegistryFix> ParseFixes(const std::string& specList);
 // One fix on the key at keyPath, which is not created. Action 1 writes Name
 // as REG_DWORD (type 0, data a signed 32-bit decimal) or REG_SZ (type 1);
-// action 2 deletes Name. A missing key, an unknown root, or a value already
-// gone is Skipped; bad DWORD data, a refused write or delete and a path that
-// names only a root are Failed.
+// action 2 deletes Name (AlreadySo when it is gone). A missing key, an
+// unknown root or another action is Skipped; bad DWORD data, a refused write
+// or delete and a path that names only a root are Failed.
 FixOutcome ApplyRegistryFix(const std::string& keyPath, const std::string& valueName,
                             const std::string& data, int action, int type);
 
@@ -81,10 +90,12 @@ void SelectAllErrorRows(std::vector<ErrorRow>& rows, bool checked);
 // The memo's text for a selected row.
 std::string ErrorRowDescription(const ErrorRow& row, const TErrorContents& contents);
 
-// All fixes of the ticked rows from the file; the number that failed.
-int RepairSelectedErrors(const std::vector<ErrorRow>& rows, const TErrorContents& contents);
-// "Repair": asks for a tick first, repairs and tells the outcome. True when
-// something was repaired without a failure.
+// All fixes of the ticked rows from the file.
+RepairTally RepairSelectedErrors(const std::vector<ErrorRow>& rows, const TErrorContents& contents);
+// "Repair": asks for a tick first, repairs and tells the outcome: success
+// only when some fix changed something or was already so and none failed;
+// otherwise the number of failed fixes, or when none failed, of those that
+// did nothing (a built-in row counts one). True on success.
 bool RepairErrors(const std::vector<ErrorRow>& rows, const TErrorContents& contents);
 
 }  // namespace recovery

@@ -243,6 +243,42 @@ TEST_F(Restorer, AnEmptyReadOnlyKeyIsNoFailure) {
   EXPECT_FALSE(RunRepair(0));
 }
 
+// Rows 10 to 12 on a read-only key: "Completed" when it holds nothing to
+// delete, "Failed" when something stays.
+TEST_F(Restorer, DeletingRowsOnAReadOnlyKeyFailOnlyWhenSomethingStays) {
+  const std::string menuExt = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\MenuExt";
+  const std::string typed = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\TypedUrls";
+  const std::string ext = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
+  struct Case {
+    int row;
+    std::string readOnly;
+    std::string reg;
+    const char* status;
+  };
+  const Case cases[] = {
+      {10, menuExt, "[" + menuExt + "\\&Send]\n@=\"C:\\\\send.htm\"\n", kCompletedText},
+      {10, menuExt, "[" + menuExt + "]\n\"Stray\"=\"x\"\n", kFailedText},
+      {11, typed, "[" + typed + "]\n", kCompletedText},
+      {11, "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer",
+       "[HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer]\n", kCompletedText},  // cannot be made
+      {11, typed, "[" + typed + "]\n\"url1\"=\"http://a/\"\n", kFailedText},
+      {12, ext, "[" + ext + "]\n\"Value\"=\"kept\"\n", kCompletedText},
+      {12, ext, "[" + ext + "\\{A}]\n", kFailedText},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.row) + " " + c.reg);
+    Use(c.reg, MachineConfigWith("[ReadOnlyKeys]\r\n1=" + c.readOnly + "\r\n"));
+    ScriptedDialogs dialogs;
+    dialogs.setNextAnswer(IDYES);
+    RepairList list;
+    list.checked[c.row] = true;
+    const Snapshot before = TakeSnapshot();
+    EXPECT_TRUE(RestoreBrowserSettings(list));
+    EXPECT_EQ(c.status, list.statuses[c.row]);
+    EXPECT_TRUE(Changes(before, TakeSnapshot()).empty());
+  }
+}
+
 TEST_F(Restorer, PageSwitchIsRefusedWhileRestoring) {
   Use();
   ScriptedDialogs dialogs;

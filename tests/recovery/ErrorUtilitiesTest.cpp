@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "LocalHttpServer.h"
 #include "RecoveryFixture.h"
 #include "platform/FileSystem.h"
@@ -32,7 +34,8 @@ std::vector<std::string> Texts(const ScriptedDialogs& dialogs) {
 
 class ErrorUtilities : public RegcleanTest {
  protected:
-  ErrorUtilities() {
+  ErrorUtilities() { UseTestKeys(); }
+  void UseTestKeys() {
     UseMachine("[HKEY_CURRENT_USER\\Software\\Test]\n"
                "\"Keep\"=\"stay\"\n"
                "\"Dword\"=dword:00000001\n"
@@ -130,7 +133,7 @@ TEST_F(ErrorUtilities, EachFixKindDoesItsOwnThing) {
       {kKey, "Dword", "-1", 1, 0, FixOutcome::Applied, "dword:-1"},
       {kKey, "Text", "new", 1, 1, FixOutcome::Applied, "sz:new"},
       {kKey, "Gone", "", 2, 7, FixOutcome::Applied, "<none>"},
-      {kKey, "Missing", "", 2, 0, FixOutcome::Skipped, "<none>"},
+      {kKey, "Missing", "", 2, 0, FixOutcome::AlreadySo, "<none>"},
       {kKey, "Keep", "x", 3, 0, FixOutcome::Skipped, "sz:stay"},
       {kKey, "Keep", "x", 1, 5, FixOutcome::Skipped, "sz:stay"},
       {kKey, "Bad", "12abc", 1, 0, FixOutcome::Failed, "<none>"},
@@ -185,6 +188,54 @@ TEST_F(ErrorUtilities, RepairRunsEveryFixAndCountsTheFailures) {
   EXPECT_TRUE(RepairErrors(rows, contents));
   EXPECT_EQ(Value("Dword"), "dword:7");
   EXPECT_EQ(Texts(dialogs_), std::vector<std::string>{"The error(s) has been repaired successfully!"});
+}
+
+// What was ticked, the message, and what changed in the registry.
+TEST_F(ErrorUtilities, RepairTellsSuccessOnlyWhenSomethingWasRepaired) {
+  const std::vector<std::string> lines = {
+      "Write)" + kKey + "||New#5$1@0##",
+      "Gone)" + kKey + "||Absent#$2@0##the value is already gone",
+      "NoKey)HKEY_CURRENT_USER\\Software\\NoSuchKey||New#5$1@0##",
+      "Mixed)" + kKey + "||Bad#x$1@0,Good#ok$1@1##",
+      "Locked)HKEY_CURRENT_USER\\Software\\Locked||Gone#$2@0##",
+      "Nothing)" + kKey + "||Keep#x$3@0##",
+  };
+  constexpr std::size_t kBuiltIn = 6;
+  const std::string kNew = kKey + "|New";
+  struct Case {
+    std::vector<std::size_t> ticked;
+    const char* message;
+    std::map<std::string, std::string> changes;
+  };
+  const Case cases[] = {
+      {{0}, kErrorsRepairedMessage, {{kNew, "dword:00000005"}}},
+      {{1}, kErrorsRepairedMessage, {}},
+      {{0, kBuiltIn}, kErrorsRepairedMessage, {{kNew, "dword:00000005"}}},
+      {{kBuiltIn}, "1 registry fix(es) could not be applied!", {}},
+      {{kBuiltIn, kBuiltIn + 3}, "2 registry fix(es) could not be applied!", {}},
+      {{2}, "1 registry fix(es) could not be applied!", {}},
+      {{2, kBuiltIn}, "2 registry fix(es) could not be applied!", {}},
+      {{5}, "1 registry fix(es) could not be applied!", {}},
+      {{3}, "1 registry fix(es) could not be applied!", {{kKey + "|Good", "sz:ok"}}},
+      {{4, 0}, "1 registry fix(es) could not be applied!", {{kNew, "dword:00000005"}}},
+  };
+  for (const Case& c : cases) {
+    std::string what;
+    for (std::size_t row : c.ticked) what += std::to_string(row) + " ";
+    SCOPED_TRACE(what);
+    UseTestKeys();
+    TErrorContents contents;
+    std::vector<ErrorRow> rows;
+    ParseErrorList(lines, contents, rows);
+    AddBuiltInErrors(rows);
+    ASSERT_EQ(rows.size(), kBuiltIn + 4);
+    for (std::size_t row : c.ticked) rows[row].State = 1;
+    const recovery::test::Snapshot before = recovery::test::TakeSnapshot();
+    dialogs_.clear();
+    EXPECT_EQ(RepairErrors(rows, contents), std::string(c.message) == kErrorsRepairedMessage);
+    EXPECT_EQ(Texts(dialogs_), std::vector<std::string>{c.message});
+    EXPECT_EQ(recovery::test::Changes(before, recovery::test::TakeSnapshot()), c.changes);
+  }
 }
 
 TEST_F(ErrorUtilities, FirstTwoRowsAreTickedOnlyAfterTheWarning) {
@@ -267,7 +318,10 @@ TEST_F(ErrorListDownload, DamagedListsGiveNoFixesAndNoCrash) {
     rows_.clear();
     LoadErrorList(http_, nullptr, contents_, rows_);
     for (ErrorRow& row : rows_) row.State = row.Mark.empty() ? 0 : 1;
-    RepairSelectedErrors(rows_, contents_);
+    dialogs_.clear();
+    EXPECT_FALSE(RepairErrors(rows_, contents_));
+    ASSERT_EQ(dialogs_.messages().size(), 1u);
+    EXPECT_NE(dialogs_.messages()[0].text, kErrorsRepairedMessage);
     EXPECT_EQ(DumpTree(kKey).find("Keep=1:"), std::string::npos);
   }
 }

@@ -6,7 +6,9 @@
 #include "platform/FileSystem.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
+#include "shell/DMUnit.h"
 #include "shell/MessagePump.h"
+#include "shell/PublicFunctionUnit.h"
 
 namespace {
 
@@ -81,14 +83,17 @@ TEST(ReRegister, RunsOneCommandPerFileInOrderAndTellsFailures) {
   EXPECT_FALSE(IsBusy());
 }
 
-TEST(ReRegister, StopDuringTheSecondFileEndsTheWalkBeforeTheThird) {
-  TestMachine machine("", kSystemFiles);
-  ScriptedDialogs dialogs;
-  RowRecorder view;
-  std::uint8_t running = 0;
+// A run whose registrations let messages through; press runs while the
+// second file is registered. The commands that ran.
+std::vector<std::string> RunPressingDuringTheSecondFile(RowRecorder& view, std::uint8_t& running,
+                                                        const std::function<void()>& press) {
   int started = 0;
+  bool pressed = false;
   SetProcessMessagesHook([&] {
-    if (started == 2) running = 0;  // "Stop" pressed while the second file runs
+    if (started == 2 && !pressed) {
+      pressed = true;
+      press();
+    }
   });
   std::vector<std::string> commands;
   ReRegisterSystemFiles(view, running,
@@ -101,10 +106,46 @@ TEST(ReRegister, StopDuringTheSecondFileEndsTheWalkBeforeTheThird) {
                           return true;
                         });
   SetProcessMessagesHook(nullptr);
+  return commands;
+}
+
+TEST(ReRegister, StopDuringTheSecondFileEndsTheWalkBeforeTheThird) {
+  TestMachine machine("", kSystemFiles);
+  ScriptedDialogs dialogs;
+  RowRecorder view;
+  std::uint8_t running = 0;
+  const auto commands = RunPressingDuringTheSecondFile(view, running, [&] { running = 0; });  // "Stop"
   EXPECT_EQ(commands.size(), 2u);
   EXPECT_EQ(view.rows.size(), 2u);
   ASSERT_EQ(dialogs.messages().size(), 1u);
   EXPECT_EQ(dialogs.messages()[0].text, "Re-registering ActiveX and .Dll objects run successfully!");
+}
+
+TEST(ReRegister, TrayQuitDuringTheSecondFileEndsTheWalkAndThenTheProgram) {
+  TestMachine machine("", kSystemFiles);
+  ScriptedDialogs dialogs;
+  RowRecorder view;
+  ResetSharedState();
+  ResetTerminateRequest();
+  ScanState = 2;  // left by an earlier Abort: no reason to stop this run
+  int terminations = 0;
+  bool terminatedWhileBusy = false;
+  SetTerminateHandler([&] {
+    ++terminations;
+    terminatedWhileBusy = IsBusy();
+  });
+  std::uint8_t running = 0;
+  const auto commands = RunPressingDuringTheSecondFile(view, running, [&] {
+    QuitWhenIdle();  // "Exit" from the tray
+    EXPECT_EQ(terminations, 0);
+  });
+  SetTerminateHandler(nullptr);
+  EXPECT_EQ(commands.size(), 2u);  // the file in hand ran to its end
+  EXPECT_EQ(view.rows.size(), 2u);
+  EXPECT_EQ(terminations, 1);
+  EXPECT_FALSE(terminatedWhileBusy);
+  ResetTerminateRequest();
+  ResetSharedState();
 }
 
 TEST(ReRegister, TheMachinesRegsvr32JudgesEachFile) {
