@@ -20,8 +20,8 @@ int main(int argc, char* argv[]) {
 
   QtDialogs dialogs;
   std::string error;
-  std::unique_ptr<win::Machine> machine =
-      win::OpenOrCreateMachine(win::DefaultMachineFolder(), error);
+  MachineMessageServer messages;
+  std::unique_ptr<win::Machine> machine = OpenMachineAtStart(win::DefaultMachineFolder(), messages, error);
   if (!machine) {
     dialogs.MessageBox(error, "Fernwick", MB_ICONERROR);
     return 1;
@@ -45,8 +45,6 @@ int main(int argc, char* argv[]) {
 
   {
     QtStartupSteps steps(app);
-    MachineMessageServer messages;
-    messages.Listen(machineFolder);
     ConnectMachineMessages(messages, steps);
     RunStartup(steps);
   }

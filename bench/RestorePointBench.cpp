@@ -1,6 +1,6 @@
 // Times System Restore on a large generated machine: making a restore point
-// (a snapshot of registry.db) and putting one in place at the next opening of
-// the machine, each against a plain file copy of registry.db.
+// (a snapshot of registry.db) and putting one in place at the program's next
+// start, each against a plain file copy of registry.db.
 //
 // RestorePointBench [--machine DIR] [--keys N] [--rounds R]
 //   DIR holding a machine is reused; otherwise a machine of N generated keys
@@ -22,7 +22,7 @@ namespace {
 
 std::unique_ptr<win::Machine> OpenCurrent(const std::string& folder) {
   std::string error;
-  auto machine = win::Machine::Open(folder, error);
+  auto machine = win::Machine::Open(folder, error, win::PendingRestore::Apply);
   if (!machine) std::fprintf(stderr, "cannot open %s: %s\n", folder.c_str(), error.c_str());
   win::SetCurrentMachine(machine.get());
   return machine;

@@ -31,7 +31,7 @@ bool ReadHostText(const std::string& path, std::string& text) {
 
 }  // namespace
 
-std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& error) {
+std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& error, PendingRestore restore) {
   std::error_code ec;
   const std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
   if (ec || !std::filesystem::is_directory(absolute, ec)) {
@@ -51,7 +51,7 @@ std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& e
 
   // A restore asked for in the last session goes in before the registry opens.
   std::string restoreError;
-  if (!ApplyPendingRestore(absolute, machine->config_.userSid, restoreError))
+  if (restore == PendingRestore::Apply && !ApplyPendingRestore(absolute, machine->config_.userSid, restoreError))
     machine->restoreError_ = restoreError.empty() ? "the restore point could not be read" : restoreError;
 
   RegistryOptions options;

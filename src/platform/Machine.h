@@ -13,11 +13,17 @@ namespace win {
 class RegistryStore;
 class StateStore;
 
+// Whether an opening puts a pending System Restore point in place. Only the
+// program does, at its start, while no other copy of it has the machine
+// open; every other opening (fwmachine, tools, tests) leaves it pending.
+enum class PendingRestore { Leave, Apply };
+
 class Machine {
  public:
   // Opens an existing machine folder. Null with a message naming the damaged
   // file (and line) when it cannot be opened.
-  static std::unique_ptr<Machine> Open(const std::string& folder, std::string& error);
+  static std::unique_ptr<Machine> Open(const std::string& folder, std::string& error,
+                                       PendingRestore restore = PendingRestore::Leave);
   ~Machine();
 
   const std::string& Folder() const { return folder_; }
@@ -63,6 +69,8 @@ struct MachineRecipe {
 bool CreateMachine(const std::string& folder, const MachineRecipe& recipe, std::string& error);
 // The built-in sample machine (resources/machine/).
 MachineRecipe SampleMachineRecipe();
+// Makes the machine at folder from the sample when the folder holds none.
+bool EnsureMachine(const std::string& folder, std::string& error);
 // Opens the machine at folder, creating it from the sample first when missing.
 std::unique_ptr<Machine> OpenOrCreateMachine(const std::string& folder, std::string& error);
 

@@ -756,12 +756,14 @@ MachineRecipe SampleMachineRecipe() {
   return recipe;
 }
 
-std::unique_ptr<Machine> OpenOrCreateMachine(const std::string& folder, std::string& error) {
+bool EnsureMachine(const std::string& folder, std::string& error) {
   // Another process may create the machine at the same moment: whoever loses
-  // the race opens the winner's machine.
-  if (!HoldsMachine(folder) && !CreateMachine(folder, SampleMachineRecipe(), error) &&
-      !HoldsMachine(folder))
-    return nullptr;
+  // the race uses the winner's machine.
+  return HoldsMachine(folder) || CreateMachine(folder, SampleMachineRecipe(), error) || HoldsMachine(folder);
+}
+
+std::unique_ptr<Machine> OpenOrCreateMachine(const std::string& folder, std::string& error) {
+  if (!EnsureMachine(folder, error)) return nullptr;
   return Machine::Open(folder, error);
 }
 

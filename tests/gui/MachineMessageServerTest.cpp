@@ -7,6 +7,8 @@
 
 #include "GuiTestApp.h"
 #include "TestMachine.h"
+#include "platform/Registry.h"
+#include "platform/SystemRestore.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/MachineMessageServer.h"
 #include "shell/gui/ProgramStartGui.h"
@@ -49,6 +51,45 @@ TEST(MachineMessages, OneListenerPerMachine) {
   first.reset();
   MachineMessageServer third;
   EXPECT_TRUE(third.Listen(folder.path()));
+}
+
+// A restore asked for in the last session is put in place only by the copy
+// that starts alone; a copy started while another runs leaves it pending.
+TEST(MachineMessages, OnlyACopyStartingAloneRestoresThePendingPoint) {
+  GuiApp();
+  TestMachine machine(
+      "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\srservice]\n\"Type\"=dword:00000020\n\"Start\"=dword:00000002\n"
+      "[HKEY_CURRENT_USER\\Software\\Test]\n\"Value\"=\"before\"\n");
+  const auto value = [](win::Machine& opened) {
+    win::TRegistry registry(opened.Registry(), win::KEY_READ);
+    registry.SetRootKey(win::HKEY_CURRENT_USER);
+    return registry.OpenKeyReadOnly("\\Software\\Test") ? registry.ReadString("Value").value_or("") : "";
+  };
+  ASSERT_EQ(win::CreateRestorePoint("Before", 0, 100), 0u);
+  {
+    win::TRegistry registry;
+    registry.SetRootKey(win::HKEY_CURRENT_USER);
+    ASSERT_TRUE(registry.OpenKey("\\Software\\Test", false));
+    ASSERT_TRUE(registry.WriteString("Value", "after"));
+  }
+  ASSERT_EQ(win::RestoreToPoint(1), 0u);
+
+  auto running = std::make_unique<MachineMessageServer>();
+  ASSERT_TRUE(running->Listen(QString::fromStdString(machine.folder())));
+  std::string error;
+  {
+    MachineMessageServer messages;
+    auto second = OpenMachineAtStart(machine.folder(), messages, error);
+    ASSERT_TRUE(second) << error;
+    EXPECT_EQ(value(*second), "after");
+    EXPECT_EQ(second->RestoreError(), "");
+  }
+  running.reset();  // the running copy ends
+  MachineMessageServer messages;
+  auto next = OpenMachineAtStart(machine.folder(), messages, error);
+  ASSERT_TRUE(next) << error;
+  EXPECT_EQ(value(*next), "before");
+  EXPECT_FALSE(messages.SocketName().isEmpty());
 }
 
 TEST(MachineMessages, TitleLeavesWindowCaptionsAlone) {

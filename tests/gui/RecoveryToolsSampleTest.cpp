@@ -82,7 +82,7 @@ class RecoveryToolsSample : public ::testing::Test {
     win::SetCurrentMachine(nullptr);
     machine_.reset();
     std::string error;
-    machine_ = win::Machine::Open(folder_, error);
+    machine_ = win::Machine::Open(folder_, error, win::PendingRestore::Apply);  // as the program starts
     ASSERT_TRUE(machine_) << error;
     win::SetCurrentMachine(machine_.get());
     LoadSettings();

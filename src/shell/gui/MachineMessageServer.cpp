@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 
 QString MachineSocketName(const QString& machineFolder) {
   QFileInfo info(machineFolder);
@@ -21,6 +22,10 @@ MachineMessageServer::MachineMessageServer(QObject* parent)
 
 bool MachineMessageServer::Listen(const QString& machineFolder) {
   const QString name = MachineSocketName(machineFolder);
+  // Without turns, two copies could each find no listener, and the second
+  // would remove the first one's socket.
+  QLockFile turn(QDir::temp().filePath(name + ".lock"));
+  if (!turn.tryLock(5000)) return false;
   QLocalSocket probe;
   probe.connectToServer(name);
   if (probe.waitForConnected(200)) return false;  // another copy serves it
@@ -60,4 +65,11 @@ bool SendMachineMessage(const QString& machineFolder, unsigned message, int time
   socket.disconnectFromServer();
   if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
   return true;
+}
+
+std::unique_ptr<win::Machine> OpenMachineAtStart(const std::string& folder, MachineMessageServer& messages,
+                                                 std::string& error) {
+  if (!win::EnsureMachine(folder, error)) return nullptr;
+  const bool alone = messages.Listen(QString::fromStdString(folder));
+  return win::Machine::Open(folder, error, alone ? win::PendingRestore::Apply : win::PendingRestore::Leave);
 }

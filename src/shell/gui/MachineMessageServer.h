@@ -5,6 +5,10 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
+#include <string>
+
+#include "platform/Machine.h"
 
 class QLocalServer;
 class QLocalSocket;
@@ -19,7 +23,8 @@ class MachineMessageServer : public QObject {
   explicit MachineMessageServer(QObject* parent = nullptr);
 
   // Listens on the machine's socket, taking over one that no running copy
-  // serves any more. False when another running copy already listens.
+  // serves any more. False when another running copy already listens. Copies
+  // starting at once take turns, so only one of them listens.
   bool Listen(const QString& machineFolder);
   QString SocketName() const;
 
@@ -36,3 +41,10 @@ class MachineMessageServer : public QObject {
 // Sends one message to the copy of the program serving that machine; false
 // when none answers within timeoutMs.
 bool SendMachineMessage(const QString& machineFolder, unsigned message, int timeoutMs = 1000);
+
+// The program's start: makes the machine from the sample when the folder
+// holds none, listens on its socket and opens it. A pending restore point is
+// put in place only by the copy that listens, the one copy with the machine
+// open; a copy started while another runs leaves it pending.
+std::unique_ptr<win::Machine> OpenMachineAtStart(const std::string& folder, MachineMessageServer& messages,
+                                                 std::string& error);
