@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "platform/PathResolver.h"
 #include "platform/StateStore.h"
 #include "platform/TextCodec.h"
@@ -167,6 +168,8 @@ std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& 
     const HostEntry entry = StatHostAt(folderFd, item->d_name);
     if (HostPathLogOn()) LogHostPath(folderHost + "/" + name);
     if (entry.kind == EntryKind::Missing) continue;
+    // The program's own temporary files are never shown.
+    if (entry.kind != EntryKind::Folder && IsTemporaryFileName(name)) continue;
     const auto record = records.empty() ? records.end() : records.find(upper);
     const std::optional<DWORD> stored =
         record == records.end() ? std::nullopt : std::optional<DWORD>(record->second);

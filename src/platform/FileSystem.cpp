@@ -296,11 +296,6 @@ bool AppendFileBytes(const std::string& path, const std::vector<std::uint8_t>& d
   return true;
 }
 
-void RemoveStaleTemporaryFiles(const std::string& folder) {
-  const std::string host = HostPath(folder);
-  if (!host.empty()) RemoveStaleTempFiles(host, std::chrono::minutes(10));
-}
-
 FileTime CurrentFileTime() {
   const auto since = std::chrono::system_clock::now().time_since_epoch();
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(since).count();

@@ -85,7 +85,9 @@ bool RenameFile(const std::string& from, const std::string& to);  // fails when 
 bool SetFileTime(const std::string& path, FileTime lastWrite);
 
 bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& data);
-// Written through a temporary file and a rename.
+// Written through a temporary file and a rename. A temporary file is never
+// listed; one that a killed process left behind goes at the next write
+// through a temporary file into its folder.
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& data);
 bool AppendFileBytes(const std::string& path, const std::vector<std::uint8_t>& data);
 // Files too large to hold: one piece at a time, in order. A sink stops the
@@ -98,10 +100,6 @@ bool ReadFileChunks(const std::string& path, const ByteSink& take);
 // Written through a temporary file and a rename, as WriteFileBytes: produce
 // hands every piece to its sink; the file is replaced only when it gives true.
 bool WriteFileWith(const std::string& path, const std::function<bool(const ByteSink& write)>& produce);
-// Removes the temporary files that a write through a temporary file left in
-// the folder when its process was killed before the rename (untouched for
-// ten minutes, so a write still running keeps its own).
-void RemoveStaleTemporaryFiles(const std::string& folder);
 
 // Recycle bin: moves a file or folder into X:\Recycled\ of its drive.
 bool DeleteToRecycleBin(const std::string& path);

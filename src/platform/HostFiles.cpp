@@ -1,14 +1,16 @@
 #include "platform/HostFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <chrono>
 #include <filesystem>
+#include <memory>
 
 namespace win::fs_detail {
 
@@ -43,10 +45,47 @@ unsigned DefaultFileMode() {
 }
 
 constexpr char kTempPrefix[] = ".fw-";
+constexpr std::size_t kTempNameLength = sizeof kTempPrefix - 1 + 6;  // mkostemp's six
+
+std::string FolderOf(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  return slash == std::string::npos ? std::string(".") : target.substr(0, slash == 0 ? 1 : slash);
+}
 
 std::string TempTemplate(const std::string& target) {
   const std::size_t slash = target.rfind('/');
   return target.substr(0, slash == std::string::npos ? 0 : slash + 1) + kTempPrefix + "XXXXXX";
+}
+
+bool SameInode(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A temporary file beside target, locked for as long as it is open: the lock
+// tells a write in progress from one whose process has died. -1 on failure.
+int CreateLockedTemp(const std::string& target, std::string& temp) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    temp = TempTemplate(target);
+    const int fd = mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+      FailFromErrno(errno);
+      return -1;
+    }
+    int locked;
+    while ((locked = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    // A file system without locks: nothing can be told stale there either.
+    if (locked != 0) return fd;
+    // Between creating and locking, a cleaner may have taken the name away.
+    struct stat opened;
+    struct stat named;
+    if (fstat(fd, &opened) == 0 && lstat(temp.c_str(), &named) == 0 && SameInode(opened, named)) {
+      return fd;
+    }
+    close(fd);
+  }
+  Fail(ERROR_WRITE_FAULT);
+  return -1;
 }
 
 // Opens a host file for reading without following a link; regular files only.
@@ -145,21 +184,26 @@ bool ReadHostFileChunks(const std::string& hostPath,
   return fd.get() >= 0 && ReadChunks(fd.get(), take);
 }
 
+bool IsTemporaryFileName(const std::string& name) {
+  return name.size() == kTempNameLength && name.compare(0, sizeof kTempPrefix - 1, kTempPrefix) == 0;
+}
+
 bool ReplaceHostFile(const std::string& target, std::optional<unsigned> mode,
                      const std::function<bool(int fd)>& fill) {
-  std::string temp = TempTemplate(target);
-  Fd fd(mkostemp(temp.data(), O_CLOEXEC));
-  if (fd.get() < 0) return FailFromErrno(errno);
+  RemoveStaleTempFiles(FolderOf(target));
+  std::string temp;
+  Fd fd(CreateLockedTemp(target, temp));
+  if (fd.get() < 0) return false;
   const auto abandon = [&temp] {
     unlink(temp.c_str());
     return false;
   };
   if (!fill(fd.get())) return abandon();
-  if (fchmod(fd.get(), mode.value_or(DefaultFileMode()) & 07777) != 0 || fsync(fd.get()) != 0 ||
-      !fd.Close()) {
+  if (fchmod(fd.get(), mode.value_or(DefaultFileMode()) & 07777) != 0 || fsync(fd.get()) != 0) {
     FailFromErrno(errno);
     return abandon();
   }
+  // Renamed while still open and locked, so that no cleaner takes it first.
   if (rename(temp.c_str(), target.c_str()) != 0) {
     FailFromErrno(errno);
     return abandon();
@@ -222,18 +266,21 @@ bool RemoveHostTree(const std::string& hostPath) {
   return true;
 }
 
-void RemoveStaleTempFiles(const std::string& hostFolder, std::chrono::seconds age) {
-  std::error_code ec;
-  const auto now = std::filesystem::file_time_type::clock::now();
-  for (std::filesystem::directory_iterator it(hostFolder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    // Only names the template gives: the prefix and six characters.
-    if (name.size() != sizeof kTempPrefix - 1 + 6 || name.rfind(kTempPrefix, 0) != 0) continue;
-    std::error_code entryError;
-    if (!it->is_regular_file(entryError) || it->is_symlink(entryError)) continue;
-    const auto written = it->last_write_time(entryError);
-    if (entryError || now - written < age) continue;
-    std::filesystem::remove(it->path(), entryError);
+void RemoveStaleTempFiles(const std::string& hostFolder) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(hostFolder.c_str()), closedir);
+  if (!dir) return;
+  const int folder = dirfd(dir.get());
+  while (const dirent* item = readdir(dir.get())) {
+    if (!IsTemporaryFileName(item->d_name)) continue;
+    Fd fd(openat(folder, item->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat opened;
+    if (fd.get() < 0 || fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
+    // Locked: a write still running; no lock to be had at all: cannot tell.
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;
+    struct stat named;
+    if (fstatat(folder, item->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameInode(opened, named)) {
+      unlinkat(folder, item->d_name, 0);
+    }
   }
 }
 

@@ -3,7 +3,6 @@
 // replacement through a temporary file, copies and moves that never follow a
 // link. Failures set GetLastError() and return false.
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,7 +19,8 @@ bool ReadHostFile(const std::string& hostPath, std::vector<std::uint8_t>& data);
 bool ReadHostFileChunks(const std::string& hostPath,
                         const std::function<bool(const char*, std::size_t)>& take);
 // Writes a temporary file beside target with fill, gives it mode (the
-// default for new files when none) and renames it over target.
+// default for new files when none) and renames it over target. The stale
+// temporary files of that folder go first.
 bool ReplaceHostFile(const std::string& target, std::optional<unsigned> mode,
                      const std::function<bool(int fd)>& fill);
 bool AppendHostFile(const std::string& hostPath, const std::vector<std::uint8_t>& data);
@@ -33,8 +33,10 @@ bool SetHostWriteTime(const std::string& hostPath, FileTime lastWrite);
 // Removes a file, link or folder with its contents; links are removed, never
 // followed.
 bool RemoveHostTree(const std::string& hostPath);
-// Removes the temporary files of ReplaceHostFile in hostFolder that were not
-// written for `age`: left by a process that ended before its rename.
-void RemoveStaleTempFiles(const std::string& hostFolder, std::chrono::seconds age);
+// Names of the temporary files of ReplaceHostFile: never shown in a listing.
+bool IsTemporaryFileName(const std::string& name);
+// Removes the temporary files of ReplaceHostFile in hostFolder that no write
+// holds any more: left by a process that ended before its rename.
+void RemoveStaleTempFiles(const std::string& hostFolder);
 
 }  // namespace win::fs_detail

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "platform/FileSystem.h"
+#include "platform/LineFile.h"
 #include "platform/TextCodec.h"
 
 namespace win {
@@ -83,24 +84,25 @@ IniText::Line ParseIniLine(const std::string& text) {
 }
 
 IniText::IniText(const std::string& text) {
-  const std::size_t firstBreak = text.find('\n');
-  if (firstBreak != npos) newline_ = (firstBreak > 0 && text[firstBreak - 1] == '\r') ? "\r\n" : "\n";
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines_.push_back(ParseIniLine(line));
-    start = end + 1;
+  for (const TextLine& span : SplitTextLines(text)) {
+    lines_.push_back(ParseIniLine(text.substr(span.begin, span.end - span.begin)));
+    lines_.back().ending = text.substr(span.end, span.next - span.end);
   }
+  if (!lines_.empty() && !lines_.front().ending.empty()) newline_ = lines_.front().ending;
+}
+
+IniText::Line IniText::NewLine(const std::string& text) const {
+  Line line = ParseIniLine(text);
+  line.ending = newline_;
+  return line;
 }
 
 std::string IniText::Text() const {
   std::string text;
-  for (const auto& line : lines_) {
-    text += line.text;
-    text += newline_;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    text += lines_[i].text;
+    // A last line without its end gets one when lines follow it.
+    text += lines_[i].ending.empty() && i + 1 < lines_.size() ? newline_ : lines_[i].ending;
   }
   return text;
 }
@@ -193,20 +195,21 @@ bool IniText::WriteString(const std::string& section, const std::string& key,
   }
   std::size_t header = FindSection(section);
   if (header == npos) {
-    if (!lines_.empty() && lines_.back().kind != LineKind::Blank) lines_.push_back(ParseIniLine(""));
-    lines_.push_back(ParseIniLine("[" + section + "]"));
-    lines_.push_back(ParseIniLine(key + "=" + value));
+    lines_.push_back(NewLine("[" + section + "]"));
+    lines_.push_back(NewLine(key + "=" + value));
     return true;
   }
   const std::size_t line = FindKey(header, key);
   if (line != npos) {
+    const std::string ending = lines_[line].ending;
     lines_[line] = ParseIniLine(lines_[line].name + "=" + value);
+    lines_[line].ending = ending;
     return true;
   }
   // After the last line of the section that is not blank.
   std::size_t at = SectionEnd(header);
   while (at > header + 1 && lines_[at - 1].kind == LineKind::Blank) --at;
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), ParseIniLine(key + "=" + value));
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), NewLine(key + "=" + value));
   return true;
 }
 
@@ -228,44 +231,76 @@ bool IniText::EraseSection(const std::string& section) {
 bool IniText::DeleteKey(const std::string& section, const std::string& key) {
   const std::size_t header = FindSection(section);
   if (header == npos) return false;
-  bool deleted = false;
-  for (std::size_t line = FindKey(header, key); line != npos; line = FindKey(header, key)) {
-    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
-    deleted = true;
-  }
-  return deleted;
+  const std::size_t line = FindKey(header, key);
+  if (line == npos) return false;
+  lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+  return true;
 }
 
 // --- TIniFile ---------------------------------------------------------------
 
-bool TIniFile::Load(IniText& text) const {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadFileBytes(path_, bytes)) {
-    text = IniText();
-    return GetLastError() == ERROR_FILE_NOT_FOUND;  // a missing file is empty
+namespace {
+
+// A file that starts with the UTF-16LE byte-order mark is Unicode, as
+// Windows reads and rewrites it; any other is ANSI.
+enum class IniEncoding { Ansi, Utf16 };
+
+IniEncoding EncodingOf(const std::vector<std::uint8_t>& bytes) {
+  return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE ? IniEncoding::Utf16 : IniEncoding::Ansi;
+}
+
+std::string DecodeIni(const std::vector<std::uint8_t>& bytes, IniEncoding encoding) {
+  if (encoding == IniEncoding::Ansi) return AnsiToUtf8(std::string(bytes.begin(), bytes.end()));
+  std::u16string units;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+    units.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  return Utf16ToUtf8(units);
+}
+
+std::vector<std::uint8_t> EncodeIni(const std::string& text, IniEncoding encoding) {
+  if (encoding == IniEncoding::Ansi) {
+    const std::string ansi = Utf8ToAnsi(text);
+    return std::vector<std::uint8_t>(ansi.begin(), ansi.end());
   }
-  text = IniText(AnsiToUtf8(std::string(bytes.begin(), bytes.end())));
+  std::vector<std::uint8_t> bytes{0xFF, 0xFE};
+  const std::vector<std::uint8_t> units = Utf8ToUtf16LeBytes(text, false);
+  bytes.insert(bytes.end(), units.begin(), units.end());
+  return bytes;
+}
+
+}  // namespace
+
+struct TIniFile::Loaded {
+  IniText text;
+  IniEncoding encoding = IniEncoding::Ansi;
+};
+
+bool TIniFile::Load(Loaded& loaded) const {
+  std::vector<std::uint8_t> bytes;
+  loaded = Loaded();
+  if (!ReadFileBytes(path_, bytes)) return GetLastError() == ERROR_FILE_NOT_FOUND;  // a missing file is empty
+  loaded.encoding = EncodingOf(bytes);
+  loaded.text = IniText(DecodeIni(bytes, loaded.encoding));
   return true;
 }
 
 IniText TIniFile::Load() const {
-  IniText text;
-  Load(text);
-  return text;
+  Loaded loaded;
+  Load(loaded);
+  return loaded.text;
 }
 
-bool TIniFile::Store(const IniText& text) {
-  const std::string ansi = Utf8ToAnsi(text.Text());
-  return WriteFileBytes(path_, std::vector<std::uint8_t>(ansi.begin(), ansi.end()));
+bool TIniFile::Store(const Loaded& loaded) {
+  return WriteFileBytes(path_, EncodeIni(loaded.text.Text(), loaded.encoding));
 }
 
 template <typename Change>
 bool TIniFile::Modify(Change change) {
-  IniText text;
+  Loaded loaded;
   // A file that exists but cannot be read is never overwritten.
-  if (!Load(text)) return false;
-  if (!change(text)) return true;  // nothing to change: already so
-  return Store(text);
+  if (!Load(loaded)) return false;
+  if (!change(loaded.text)) return true;  // nothing to change: already so
+  return Store(loaded);
 }
 
 bool TIniFile::SectionExists(const std::string& section) const {
@@ -298,13 +333,13 @@ std::vector<std::string> TIniFile::ReadSectionValues(const std::string& section)
 
 bool TIniFile::WriteString(const std::string& section, const std::string& key,
                            const std::string& value) {
-  IniText text;
-  if (!Load(text)) return false;
-  if (!text.WriteString(section, key, value)) {
+  Loaded loaded;
+  if (!Load(loaded)) return false;
+  if (!loaded.text.WriteString(section, key, value)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
-  return Store(text);
+  return Store(loaded);
 }
 
 bool TIniFile::WriteInteger(const std::string& section, const std::string& key,

@@ -7,18 +7,32 @@
 
 namespace win {
 
+std::vector<TextLine> SplitTextLines(std::string_view text) {
+  std::vector<TextLine> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    TextLine line;
+    line.begin = start;
+    line.end = text.find_first_of("\r\n", start);
+    if (line.end == std::string_view::npos) line.end = text.size();
+    line.next = line.end;
+    if (line.next < text.size()) {
+      const bool crlf = text[line.next] == '\r' && line.next + 1 < text.size() && text[line.next + 1] == '\n';
+      line.next += crlf ? 2 : 1;
+    }
+    lines.push_back(line);
+    start = line.next;
+  }
+  return lines;
+}
+
 bool ReadLineFile(const std::string& path, std::vector<std::string>& lines) {
   lines.clear();
   std::vector<std::uint8_t> bytes;
   if (!ReadFileBytes(path, bytes)) return false;
   const std::string text = AnsiToUtf8(std::string(bytes.begin(), bytes.end()));
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    if (end > start) lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-    if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') ++start;
+  for (const TextLine& line : SplitTextLines(text)) {
+    if (line.end > line.begin) lines.push_back(text.substr(line.begin, line.end - line.begin));
   }
   return true;
 }

@@ -8,8 +8,10 @@
 #include <map>
 #include <memory>
 
+#include "platform/CodePageTables.h"
 #include "platform/Machine.h"
 #include "platform/TextCodec.h"
+#include "platform/Utf8Sequence.h"
 
 namespace win {
 
@@ -116,6 +118,31 @@ bool IsAscii(const std::string& text) {
   return true;
 }
 
+std::string EncodeSingleByte(const SingleByteCodePage& page, const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t length = utf8::Decode(text, i, cp);
+    if (length == 0) {
+      out += '?';
+      i += Utf8SequenceLength(text.data() + i, text.size() - i);
+      continue;
+    }
+    const auto byte = page.ByteOf(cp);
+    out += byte ? static_cast<char>(*byte) : '?';
+    i += length;
+  }
+  return out;
+}
+
+std::string DecodeSingleByte(const SingleByteCodePage& page, const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 2);
+  for (const char c : text) utf8::Append(out, page.CodePointOf(static_cast<unsigned char>(c)));
+  return out;
+}
+
 }  // namespace
 
 bool IsSupportedCodePage(unsigned codePage) {
@@ -124,13 +151,17 @@ bool IsSupportedCodePage(unsigned codePage) {
 
 std::string Utf8ToAnsi(const std::string& text, unsigned codePage) {
   if (IsAscii(text)) return text;
-  Converter* converter = ConverterFor(Resolve(codePage), true);
+  const unsigned page = Resolve(codePage);
+  if (const SingleByteCodePage* table = FindSingleByteCodePage(page)) return EncodeSingleByte(*table, text);
+  Converter* converter = ConverterFor(page, true);
   return converter ? converter->Run(text, "?", Utf8SequenceLength) : text;
 }
 
 std::string AnsiToUtf8(const std::string& text, unsigned codePage) {
   if (IsAscii(text)) return text;
-  Converter* converter = ConverterFor(Resolve(codePage), false);
+  const unsigned page = Resolve(codePage);
+  if (const SingleByteCodePage* table = FindSingleByteCodePage(page)) return DecodeSingleByte(*table, text);
+  Converter* converter = ConverterFor(page, false);
   return converter ? converter->Run(text, kReplacementUtf8, OneByte) : text;
 }
 

@@ -16,7 +16,9 @@ std::vector<std::uint8_t> Utf8ToUtf16LeBytes(const std::string& text, bool termi
 // Decodes UTF-16LE bytes up to the first zero code unit (or the end).
 std::string Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data);
 
-// ANSI code page conversion through iconv. codePage 0 means the current
+// ANSI code page conversion, through iconv or the program's own table of
+// the page (windows-1252, whose five undefined bytes Windows maps to U+0081,
+// U+008D, U+008F, U+0090 and U+009D and back). codePage 0 means the current
 // machine's code page (windows-1252 without a machine). Characters that the
 // page cannot hold become '?'; bytes that do not decode become U+FFFD.
 std::string Utf8ToAnsi(const std::string& text, unsigned codePage = 0);

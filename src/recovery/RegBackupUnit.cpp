@@ -111,7 +111,6 @@ bool CreateFullBackup(RegBackupView& view, const TDateTime& now) {
     view.ShowWait("Registry Backup", "Please wait until the backup operation is finished.");
     const std::string folder = FullBackupFolder();
     if (!win::DirectoryExists(folder)) win::CreateDirectory(folder);
-    win::RemoveStaleTemporaryFiles(folder);
     fileName = FreeFullBackupName(folder, now);
     exported = RunRegedit("Regedit /E \"" + fileName + "\"") && IsCompleteRegFile(fileName);
     view.CloseWait();

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/FileSystem.h"
+#include "platform/LineFile.h"
 #include "platform/TextCodec.h"
 #include "regclean/SectionContractUnit.h"
 
@@ -14,20 +15,38 @@ std::string IgnoreFilePath() {
   return win::IncludeTrailingBackslash(win::ProgramFolder()) + kIgnoreFileName;
 }
 
-bool ReadIgnoreFileLines(std::vector<std::string>& lines) {
-  std::vector<std::uint8_t> bytes;
-  if (!win::ReadFileBytes(IgnoreFilePath(), bytes)) return false;
-  const std::string text = win::AnsiToUtf8(std::string(bytes.begin(), bytes.end()));
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
+namespace {
+
+// The file's bytes and their lines; false when it cannot be read.
+bool ReadIgnoreFile(std::string& bytes, std::vector<win::TextLine>& lines) {
+  std::vector<std::uint8_t> data;
+  if (!win::ReadFileBytes(IgnoreFilePath(), data)) return false;
+  bytes.assign(data.begin(), data.end());
+  lines = win::SplitTextLines(bytes);
   return true;
+}
+
+std::string LineText(const std::string& bytes, const win::TextLine& line) {
+  return win::AnsiToUtf8(bytes.substr(line.begin, line.end - line.begin));
+}
+
+}  // namespace
+
+bool ReadIgnoreFileLines(std::vector<std::string>& lines) {
+  std::string bytes;
+  std::vector<win::TextLine> spans;
+  if (!ReadIgnoreFile(bytes, spans)) return false;
+  for (const win::TextLine& span : spans) lines.push_back(LineText(bytes, span));
+  return true;
+}
+
+bool RemoveIgnoreFileLine(std::size_t index, const std::string& text) {
+  std::string bytes;
+  std::vector<win::TextLine> spans;
+  if (!ReadIgnoreFile(bytes, spans) || index >= spans.size() || LineText(bytes, spans[index]) != text)
+    return false;
+  bytes.erase(spans[index].begin, spans[index].next - spans[index].begin);
+  return win::WriteFileBytes(IgnoreFilePath(), std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 TIgnoreContent ParseIgnoreLine(const std::string& line) {
@@ -84,7 +103,8 @@ bool AppendIgnoreLine(const std::string& section, const std::string& keyPath,
   // A last line left without its line end (a hand-edited file) must not be
   // joined with the new one.
   std::vector<std::uint8_t> existing;
-  if (win::ReadFileBytes(path, existing) && !existing.empty() && existing.back() != '\n')
+  if (win::ReadFileBytes(path, existing) && !existing.empty() && existing.back() != '\n' &&
+      existing.back() != '\r')
     line.insert(0, "\r\n");
   return win::AppendFileBytes(path, std::vector<std::uint8_t>(line.begin(), line.end()));
 }

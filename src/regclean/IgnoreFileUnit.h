@@ -14,9 +14,12 @@ extern const char* const kIgnoreFileName;  // "FernwickIgnores.dat"
 // Windows path of the file in the program's folder.
 std::string IgnoreFilePath();
 
-// The file's lines as text (CR LF or LF endings removed). A missing or
-// unreadable file gives no lines and false.
+// The file's lines as text (a line ends at CR LF, LF or a CR alone; empty
+// lines kept). A missing or unreadable file gives no lines and false.
 bool ReadIgnoreFileLines(std::vector<std::string>& lines);
+// Removes line `index` of ReadIgnoreFileLines, with its line end, when it
+// still reads `text`; every other byte of the file stays as it was.
+bool RemoveIgnoreFileLine(std::size_t index, const std::string& text);
 
 // Splits one line: section before the first "|", key path up to the second,
 // value name the rest (it may hold "|"). A line without "|" is all value name.

@@ -143,7 +143,6 @@ BackupResult BackupCheckedProblems(ScanSession& session) {
   result.fileName = folderReady ? FreeBackupName(result.folder, stamp)
                                 : result.folder + "Repair_" + stamp + ".reg";
   if (lines.size() <= 1) return result;
-  if (folderReady) win::RemoveStaleTemporaryFiles(result.folder);
   // A file regedit refuses (no header) or reads back with other names is no
   // backup.
   result.ok = folderReady && RegLinesReadBackAsWritten(lines) &&

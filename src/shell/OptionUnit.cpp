@@ -161,12 +161,7 @@ void TIgnoreListPage::Fill() {
 bool TIgnoreListPage::RemoveRow(int row) {
   if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return false;
   const std::size_t line = rowLines_[static_cast<std::size_t>(row)];
-  std::string text;
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (i != line) text += lines_[i] + "\r\n";
-  }
-  const std::string bytes = win::Utf8ToAnsi(text);
-  if (!win::WriteFileBytes(regclean::IgnoreFilePath(), std::vector<std::uint8_t>(bytes.begin(), bytes.end()))) {
+  if (!regclean::RemoveIgnoreFileLine(line, lines_[line])) {
     CurrentDialogs().MessageBox(kIgnoreListNotWrittenMessage, kCaption, MB_OK | MB_ICONWARNING);
     return false;
   }

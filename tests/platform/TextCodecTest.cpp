@@ -18,6 +18,8 @@ TEST(TextCodec, RoundTripsThroughTheCodePages) {
       {1252, "plain ASCII \\ ~", "plain ASCII \\ ~"},
       {1252, "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xC5\xA0", "Gr\xFC\xDF" "e \x80 \x8A"},
       {1252, "caf\xC3\xA9\r\n", "caf\xE9\r\n"},
+      // The five bytes 1252 leaves undefined are the C1 controls, as Windows has them.
+      {1252, "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D", "\x81\x8D\x8F\x90\x9D"},
       // Japanese: "テスト表示"; the trail byte of 表 is a backslash.
       {932, "\xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\xE8\xA1\xA8\xE7\xA4\xBA",
        "\x83" "e\x83X\x83g\x95\\\x8E\xA6"},
@@ -40,6 +42,7 @@ TEST(TextCodec, UnmappableAndUndecodableText) {
       {1252, "a\xE3\x83\x86z", "a?z"},                  // テ has no place in 1252
       {1252, "\xF0\x9F\x98\x80!", "?!"},                // one character, one '?'
       {1252, "bad \xFF utf-8 \xC3", "bad ? utf-8 ?"},   // broken UTF-8
+      {1252, "\xC2\x80\xC2\x9F\xED\xA0\x80", "???"},     // other C1 controls, a surrogate
       {932, "\xC3\xA9t\xC3\xA9", "?t?"},                // é has no place in 932
   };
   for (const auto& c : toAnsi) EXPECT_EQ(Utf8ToAnsi(c.utf8, c.codePage), c.ansi) << c.utf8;
@@ -49,11 +52,20 @@ TEST(TextCodec, UnmappableAndUndecodableText) {
     const char* ansi;
     const char* utf8;
   } toUtf8[] = {
-      {1252, "x\x81y", "x\xEF\xBF\xBDy"},              // 0x81 is not in 1252
       {932, "A\x83", "A\xEF\xBF\xBD"},                  // lead byte cut off at the end
       {932, "\xFF" "B", "\xEF\xBF\xBD" "B"},
   };
   for (const auto& c : toUtf8) EXPECT_EQ(AnsiToUtf8(c.ansi, c.codePage), c.utf8) << c.ansi;
+}
+
+// Every byte of 1252 comes back from a round trip, so that a rewrite never
+// changes a line it did not touch.
+TEST(TextCodec, EveryByteOf1252SurvivesARoundTrip) {
+  std::string bytes;
+  for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b);
+  const std::string text = AnsiToUtf8(bytes, 1252);
+  EXPECT_EQ(text.find("\xEF\xBF\xBD"), std::string::npos);
+  EXPECT_EQ(Utf8ToAnsi(text, 1252), bytes);
 }
 
 TEST(TextCodec, LeadBytesOfDoubleByteCodePages) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -141,16 +144,20 @@ TEST_F(RegBackupTest, CreateBackupExportsTheWholeRegistryIntoANewFolder) {
 
 // A process killed between writing a backup's temporary file and renaming
 // it leaves the file behind; the next backup into that folder removes it,
-// but not a temporary file that another write is still filling.
+// but not a temporary file that another write is still filling (it holds the
+// file's lock).
 TEST_F(RegBackupTest, BackupsRemoveStaleTemporaryFilesOfTheirFolder) {
   UseMachine("[HKEY_LOCAL_MACHINE\\" + std::string(kDlls) + "]\r\n\"C:\\\\Gone\\\\a.dll\"=dword:00000001\r\n",
              std::string(kRepairFolder) + ".fw-Ab12Cd | text=stale\n" + kRepairFolder + ".fw-Xy34Zw | text=busy\n" +
                  kRepairFolder + ".fw-notes.txt | text=not ours\n" + kFullFolder + ".fw-Qq99Rr | text=stale\n");
   const auto host = [](const std::string& path) { return std::filesystem::path(win::HostPath(path)); };
-  const auto hourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-  std::filesystem::last_write_time(host(std::string(kRepairFolder) + ".fw-Ab12Cd"), hourAgo);
-  std::filesystem::last_write_time(host(std::string(kRepairFolder) + ".fw-notes.txt"), hourAgo);
-  std::filesystem::last_write_time(host(std::string(kFullFolder) + ".fw-Qq99Rr"), hourAgo);
+  const int busy = open(host(std::string(kRepairFolder) + ".fw-Xy34Zw").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(busy, 0);
+  ASSERT_EQ(flock(busy, LOCK_EX), 0);
+  struct CloseAtEnd {
+    int fd;
+    ~CloseAtEnd() { close(fd); }
+  } closeBusy{busy};
 
   RepairSharedDlls();
   EXPECT_FALSE(std::filesystem::exists(host(std::string(kRepairFolder) + ".fw-Ab12Cd")));

@@ -74,18 +74,20 @@ TEST(IgnoreLineTest, MatchesSectionAndKeyPathInAnyCaseAndTheValueNameExactly) {
   EXPECT_FALSE(IsIgnoredItem(list, "s", "hkey_current_user\\ä", "v"));
 }
 
-TEST_F(IgnoreFileTest, LoadsCrLfAndLfLinesAndSkipsEmptyOnes) {
-  WriteIgnoreFile("A|K1|v1\r\n\r\nB|K2|v2\nC|K3|v3\n\nD|K4|v4");
+TEST_F(IgnoreFileTest, LoadsCrLfLfAndCrLinesAndSkipsEmptyOnes) {
+  WriteIgnoreFile("A|K1|v1\r\n\r\nB|K2|v2\nC|K3|v3\n\nD|K4|v4\rE|K5|v5\r\rF|K6|v6");
   TIgnoreContents list;
   list.Add();  // loading appends
   LoadIgnoreList(list);
-  ASSERT_EQ(list.Count(), 5);
+  ASSERT_EQ(list.Count(), 7);
   EXPECT_EQ(list.GetItem(1).Content.Section, "A");
   EXPECT_EQ(list.GetItem(1).Content.ValueName, "v1");
   EXPECT_EQ(list.GetItem(2).Content.ValueName, "v2");
   EXPECT_EQ(list.GetItem(3).Content.ValueName, "v3");
   EXPECT_EQ(list.GetItem(4).Content.Section, "D");
   EXPECT_EQ(list.GetItem(4).Content.ValueName, "v4");
+  EXPECT_EQ(list.GetItem(5).Content.KeyPath, "K5");
+  EXPECT_EQ(list.GetItem(6).Content.ValueName, "v6");
 }
 
 TEST_F(IgnoreFileTest, ReadsAndWritesTheAnsiCodePage) {
@@ -125,6 +127,9 @@ TEST_F(IgnoreFileTest, AppendCreatesTheFileAndNeverJoinsLines) {
   WriteIgnoreFile("A|K|hand-edited, no line end");
   ASSERT_TRUE(AppendIgnoreLine("B", "K", "V"));
   EXPECT_EQ(IgnoreFileBytes(), "A|K|hand-edited, no line end\r\nB|K|V\r\n");
+  WriteIgnoreFile("A|K|ended by a CR alone\r");
+  ASSERT_TRUE(AppendIgnoreLine("B", "K", "V"));
+  EXPECT_EQ(IgnoreFileBytes(), "A|K|ended by a CR alone\rB|K|V\r\n");
   TIgnoreContents list;
   LoadIgnoreList(list);
   ASSERT_EQ(list.Count(), 2);

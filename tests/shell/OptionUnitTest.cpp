@@ -245,6 +245,20 @@ TEST_F(OptionsTest, IgnorePageKeepsAnsiTextAndALastLineWithoutItsEnd) {
   EXPECT_EQ(FileBytes(kIgnoreFile), "Sounds Section|HKEY_CURRENT_USER\\Caf\xE9|x\r\n");
 }
 
+TEST_F(OptionsTest, IgnorePageReadsCrOnlyLinesAndLeavesTheOtherLinesByteForByte) {
+  TestMachine machine("", kProgramLine);
+  const std::string rest = "Sounds Section|HKEY_CURRENT_USER\\K\x81\x8D\x8F\x90\x9D|b\nHelp Section|HKEY_LOCAL_MACHINE\\Help|c\r";
+  WriteFile(kIgnoreFile, "Font Entries|HKEY_LOCAL_MACHINE\\Fonts|a\r" + rest);
+  TIgnoreListPage page;
+  page.Fill();
+  ASSERT_EQ(page.Rows().size(), 3u);
+  EXPECT_EQ(page.Rows()[2].Category, "Help Section");
+  ASSERT_TRUE(page.RemoveRow(0));
+  EXPECT_EQ(FileBytes(kIgnoreFile), rest);
+  ASSERT_TRUE(page.RemoveRow(1));
+  EXPECT_EQ(FileBytes(kIgnoreFile), "Sounds Section|HKEY_CURRENT_USER\\K\x81\x8D\x8F\x90\x9D|b\n");
+}
+
 TEST_F(OptionsTest, IgnoreRowStaysWhenTheFileCannotBeWritten) {
   TestMachine machine("", kProgramLine);
   WriteFile(kIgnoreFile, kIgnoreText);

@@ -156,13 +156,13 @@ TEST(SpeedItemTest, BackupKeepsTypesExactTextsAndCreatedKeys) {
   for (const int tweak : {4, 5, 15, 3, 18, 16}) EXPECT_EQ(BackUpAndApplyTweak(tweak), TweakOutcome::Done);
   // "F<n>" as older readers know it; the rest in keys of its own.
   EXPECT_EQ(FileText(SpeedBackupFileName),
-            "[Quicken menu display speed]\r\nF1Type=REG_SZ\r\nF1=\" 10\"\r\n\r\n"
+            "[Quicken menu display speed]\r\nF1Type=REG_SZ\r\nF1=\" 10\"\r\n"
             "[Optimize the system to the wrong handle]\r\nF1Type=REG_SZ\r\nF1=\"'1'\"\r\n"
-            "F2Type=REG_EXPAND_SZ\r\nF2=%T%\r\nF3Type=missing\r\nF3=\r\n\r\n"
-            "[Best Vision Effect]\r\nF1Type=REG_SZ\r\nF1Text=\" 1 \"\r\nF1=1\r\n\r\n"
+            "F2Type=REG_EXPAND_SZ\r\nF2=%T%\r\nF3Type=missing\r\nF3=\r\n"
+            "[Best Vision Effect]\r\nF1Type=REG_SZ\r\nF1Text=\" 1 \"\r\nF1=1\r\n"
             "[Optimize network speed]\r\nF1Type=missing\r\nF1=\r\nF2Type=REG_DWORD\r\nF2=256\r\n"
-            "F3Type=missing\r\nF3=\r\nF4Type=missing\r\nF4=\r\nKeyCreated=3\r\n\r\n"
-            "[Multi-page in START]\r\nF1Type=REG_SZ\r\nF1=\r\n\r\n"
+            "F3Type=missing\r\nF3=\r\nF4Type=missing\r\nF4=\r\nKeyCreated=3\r\n"
+            "[Multi-page in START]\r\nF1Type=REG_SZ\r\nF1=\r\n"
             "[Disable Recent File]\r\nF1Type=missing\r\nF1KeyCreated=6\r\nF1=\r\n");
 }
 

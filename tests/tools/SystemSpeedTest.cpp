@@ -139,10 +139,10 @@ TEST(SystemSpeedTest, OneRunWritesServicesFirstThenEachTickedTweakOnce) {
             "[Services]\r\nEventlog=2,1\r\nSpooler=3,0\r\nWinDHCPsvc=\r\nSSDPSRV=3,0\r\nSENS=\r\n"
             "W32Time=\r\nThemes=4,0\r\nsrservice=\r\nhelpsvc=\r\nALG=\r\nImapiService=\r\n"
             "mnmsrvc=\r\nMessenger=\r\nBrowser=\r\nTermService=\r\nwuauserv=\r\nUPS=\r\n"
-            "ShellHWDetection=\r\nwscsvc=\r\nWZCSVC=\r\nIrmon=\r\n\r\n"
+            "ShellHWDetection=\r\nwscsvc=\r\nWZCSVC=\r\nIrmon=\r\n"
             "[System Board and Memory Optimizations]\r\nF1Type=REG_DWORD\r\nF1=0\r\nF2Type=missing\r\n"
-            "F2=\r\nF3Type=missing\r\nF3=\r\n\r\n"
-            "[Optimize AVI Media Files]\r\nF1Type=missing\r\nF1=\r\nKeyCreated=2\r\n\r\n"
+            "F2=\r\nF3Type=missing\r\nF3=\r\n"
+            "[Optimize AVI Media Files]\r\nF1Type=missing\r\nF1=\r\nKeyCreated=2\r\n"
             "[Fix Problem with Athlon Hanging AGP Programs]\r\nF1Type=REG_DWORD\r\nF1=-1\r\n");
 }
 
