@@ -23,6 +23,7 @@
 #include "shell/gui/FormPlacement.h"
 #include "privacy/gui/AdvancedShredUnit.h"
 #include "shell/BusyGuard.h"
+#include "shell/gui/GridLines.h"
 
 namespace {
 
@@ -341,6 +342,7 @@ QWidget* TEvidenceCleanerForm::NewResultPage() {
   ResultListView->verticalHeader()->setDefaultSectionSize(18);
   ResultListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   ResultListView->setWordWrap(false);
+  ShowGridLines(ResultListView);
   ResultListView->setColumnWidth(0, 140);
   ResultListView->setColumnWidth(1, 500);
   ResultListView->setColumnWidth(2, 60);
@@ -659,6 +661,7 @@ QWidget* TEvidenceCleanerForm::NewExcludePage() {
   ExcludeListView->installEventFilter(this);
   ExcludeListView->setSelectionBehavior(QAbstractItemView::SelectRows);
   ExcludeListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ShowGridLines(ExcludeListView);
   layout->addWidget(ExcludeListView, 1);
 
   auto* bottom = new QWidget(page);

@@ -6,6 +6,7 @@
 #include "recovery/IERepairItemUnit.h"
 #include "recovery/gui/ToolWidgets.h"
 #include "shell/gui/FormPlacement.h"
+#include "shell/gui/GridLines.h"
 #include "shell/gui/ImageExUnit.h"
 
 namespace {
@@ -23,6 +24,7 @@ TBrowserRepairForm::TBrowserRepairForm(QWidget* owner) : QWidget(owner) {
   setObjectName(QStringLiteral("BrowserRepairForm"));
   SetWhiteBackground(this);
   IERepairListView = NewReportList(this, "IERepairListView", {QString(), QStringLiteral("Name"), QStringLiteral("Status")});
+  ShowGridLines(IERepairListView);
   IERepairListView->setColumnWidth(0, kCheckColumn);
   IERepairListView->setColumnWidth(2, kStatusColumn);
   cbSelectAll = new QCheckBox(this);

@@ -6,6 +6,7 @@
 
 #include "recovery/gui/ToolWidgets.h"
 #include "shell/gui/FormPlacement.h"
+#include "shell/gui/GridLines.h"
 #include "shell/gui/ImageExUnit.h"
 
 namespace {
@@ -47,11 +48,13 @@ TFormIePlugins::TFormIePlugins(QWidget* owner) : QWidget(owner) {
   CkExplorerBars = NewKindBox(Display, "CkExplorerBars", "Explorer Bars");
   IEItemListView = NewReportList(ListPage, "IEItemListView",
                                  {QString(), QStringLiteral("Name"), QStringLiteral("Registry Entries")});
+  ShowGridLines(IEItemListView);
   IEItemListView->setColumnWidth(0, kCheckColumn);
   IEItemListView->setColumnWidth(1, kNameColumn);
 
   IEBackupListView = NewReportList(RestorePage, "IEBackupListView",
                                    {QStringLiteral("Backup Time"), QStringLiteral("Backup File Name")});
+  ShowGridLines(IEBackupListView);
   IEBackupListView->setColumnWidth(0, kTimeColumn);
   connect(IEBackupListView, &QTreeWidget::itemSelectionChanged, this, [this] { IEBackupListViewSelectItem(); });
   connect(IEBackupListView, &QTreeWidget::itemDoubleClicked, this, [this] { IEBackupListViewDblClick(); });

@@ -7,6 +7,7 @@
 #include "recovery/gui/ToolWidgets.h"
 #include "shell/BusyGuard.h"
 #include "shell/gui/FormPlacement.h"
+#include "shell/gui/GridLines.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ TSysRestoreForm::TSysRestoreForm(QWidget* owner) : QWidget(owner) {
 
   RestoreListView = NewReportList(this, "RestoreListView",
                                   {QStringLiteral("Description"), QStringLiteral("Backup Date"), QString()});
+  ShowGridLines(RestoreListView);
   RestoreListView->setColumnWidth(0, 200);
   RestoreListView->setColumnWidth(1, kDateColumn);
   RestoreListView->setColumnHidden(kSequenceColumn, true);

@@ -75,9 +75,6 @@ QTreeWidget* NewReportList(QWidget* parent, const char* name, const QStringList&
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list->header()->setStretchLastSection(false);
   list->header()->setSectionsMovable(false);
-  list->setStyleSheet(QStringLiteral(
-      "QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }"
-      "QTreeView::item:selected { background: #316ac5; color: white; }"));
   return list;
 }
 

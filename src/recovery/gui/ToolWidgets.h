@@ -16,8 +16,8 @@ class TImageEx;
 TImageEx* NewToolButton(QWidget* parent, const char* name, const QString& caption, std::function<void()> click);
 void SetToolButtonCaption(TImageEx* button, const QString& caption);
 
-// A read-only report list with whole-row selection and grid lines; its
-// first column carries check boxes when checkable.
+// A read-only report list with whole-row selection; its first column
+// carries check boxes when checkable.
 QTreeWidget* NewReportList(QWidget* parent, const char* name, const QStringList& headers);
 
 // A plain-text label; click (when given) runs on a left click.

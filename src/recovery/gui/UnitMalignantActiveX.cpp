@@ -10,6 +10,7 @@
 #include "recovery/gui/ToolWidgets.h"
 #include "shell/gui/DMUnit.h"
 #include "shell/gui/FormPlacement.h"
+#include "shell/gui/GridLines.h"
 #include "shell/gui/HintUnit.h"
 #include "shell/gui/ImageExUnit.h"
 
@@ -51,6 +52,7 @@ TFormMalignant::TFormMalignant(QWidget* owner) : QWidget(owner) {
 
   ListActiveX = NewReportList(this, "ListActiveX",
                               {QStringLiteral("Object Name"), QStringLiteral("CLSID"), QStringLiteral("Status")});
+  ShowGridLines(ListActiveX);
   ListActiveX->setColumnWidth(0, kNameColumn);
   ListActiveX->setColumnWidth(2, kStatusColumn);
   ListActiveX->headerItem()->setTextAlignment(2, Qt::AlignCenter);

@@ -8,6 +8,7 @@
 #include "shell/BusyGuard.h"
 #include "shell/gui/DMUnit.h"
 #include "shell/gui/FormPlacement.h"
+#include "shell/gui/GridLines.h"
 #include "shell/gui/HintUnit.h"
 #include "shell/gui/UnitMail.h"
 
@@ -36,6 +37,7 @@ TErrorFixForm::TErrorFixForm(QWidget* owner) : QWidget(owner) {
   PanelCaption = NewPanel(this, "PanelCaption",
                           "Select the error options from the list below, and click button 'Repair' to proceed. ");
   listerror = NewReportList(this, "listerror", {QStringLiteral("Error Info")});
+  ShowGridLines(listerror);
   listerror->setColumnWidth(0, 300);
   listerror->viewport()->installEventFilter(this);
   PanelDescription = NewPanel(this, "PanelDescription", "  Error description");

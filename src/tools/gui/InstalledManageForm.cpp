@@ -12,6 +12,7 @@
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/gui/FormPlacement.h"
+#include "shell/gui/GridLines.h"
 #include "shell/gui/ShellIconUnit.h"
 
 namespace {
@@ -51,6 +52,7 @@ TInstalledManageForm::TInstalledManageForm(QWidget* owner) : QWidget(owner) {
   ListInstalled->setSelectionMode(QAbstractItemView::SingleSelection);
   ListInstalled->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListInstalled->setAllColumnsShowFocus(true);
+  ShowGridLines(ListInstalled);
   ListInstalled->setIconSize(QSize(16, 16));
   ListInstalled->setColumnWidth(0, 240);
   ListInstalled->setColumnWidth(1, 90);

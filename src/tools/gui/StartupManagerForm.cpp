@@ -12,6 +12,7 @@
 #include "shell/BusyGuard.h"
 #include "shell/gui/DMUnit.h"
 #include "shell/gui/FormPlacement.h"
+#include "shell/gui/GridLines.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ QTreeWidget* NewList(QWidget* parent, const QStringList& columns) {
   list->setAllColumnsShowFocus(true);
   list->header()->setStretchLastSection(false);
   list->header()->setSectionsMovable(false);
+  ShowGridLines(list);
   return list;
 }
 

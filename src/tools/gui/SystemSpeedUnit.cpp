@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "shell/BusyGuard.h"
 #include "shell/gui/FormPlacement.h"
+#include "shell/gui/GridLines.h"
 #include "tools/SpeedItemUnit.h"
 
 namespace {
@@ -153,6 +154,7 @@ TOptimizeForm::TOptimizeForm(QWidget* owner) : QWidget(owner) {
   ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
   ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ShowGridLines(ListView1);
   ListView1->setGeometry(0, 0, inner, pageHeight - kButtonHeight - kBorder);
   BtnRestore = NewButton(pages[3], "BtnRestore", "Restore");
   btndelete = NewButton(pages[3], "btndelete", "Delete Item");
