@@ -25,7 +25,16 @@ std::function<void(const std::string&)>& FlushHook() {
   return hook;
 }
 
+std::function<void(const std::string&)>& ReplaceHook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
 }  // namespace
+
+void SetAfterReplaceHook(std::function<void(const std::string& hostPath)> hook) {
+  ReplaceHook() = std::move(hook);
+}
 
 void SetBeforeUnlinkHook(std::function<void(const std::string& hostPath)> hook) {
   UnlinkHook() = std::move(hook);
@@ -38,6 +47,9 @@ void SetAfterFlushHook(std::function<void(const std::string& hostPath)> hook) {
 namespace fs_detail {
 void BeforeUnlink(const std::string& hostPath) {
   if (UnlinkHook()) UnlinkHook()(hostPath);
+}
+void AfterReplace(const std::string& hostPath) {
+  if (ReplaceHook()) ReplaceHook()(hostPath);
 }
 }  // namespace fs_detail
 

@@ -34,14 +34,18 @@ class InPlaceFile {
   std::string host_;
 };
 
-// Test hooks: called with the host path just before a file is unlinked, and
-// after every Flush.
+// Test hooks: called with the host path just before a file is unlinked,
+// after every Flush, and after a file written through a temporary file is
+// renamed into place.
 void SetBeforeUnlinkHook(std::function<void(const std::string& hostPath)> hook);
 void SetAfterFlushHook(std::function<void(const std::string& hostPath)> hook);
+void SetAfterReplaceHook(std::function<void(const std::string& hostPath)> hook);
 
 namespace fs_detail {
 // Runs the unlink hook (DeleteFile calls it).
 void BeforeUnlink(const std::string& hostPath);
+// Runs the replace hook (WriteFileBytes and WriteFileWith call it).
+void AfterReplace(const std::string& hostPath);
 }  // namespace fs_detail
 
 }  // namespace win

@@ -257,6 +257,7 @@ bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& da
     return false;
   }
   MarkWritten(resolved, existed);
+  AfterReplace(resolved.host);
   return true;
 }
 
@@ -284,6 +285,7 @@ bool WriteFileWith(const std::string& path, const std::function<bool(const ByteS
     return false;
   }
   MarkWritten(resolved, existed);
+  AfterReplace(resolved.host);
   return true;
 }
 

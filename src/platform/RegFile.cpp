@@ -167,68 +167,78 @@ Applier SkippingApplier(RegistryStore& store, RegFileContent& content, DWORD& fi
 
 }  // namespace
 
-bool EachRegistryKey(RegistryStore& store, const std::string& keyPath, const RegKeyHandler& take,
-                     std::string& error) {
-  struct Pending {
-    std::int64_t id;
-    std::string path;
-  };
-  std::vector<Pending> stack;
+RegistryKeyWalk::RegistryKeyWalk(RegistryStore& store, const std::string& keyPath) : store_(store) {
   if (keyPath.empty()) {
     // The other three roots are views of these two trees.
     for (HKEY root : {HKEY_USERS, HKEY_LOCAL_MACHINE}) {
-      if (const auto id = store.RootId(root)) stack.push_back({*id, RootName(root)});
+      if (const auto id = store.RootId(root)) stack_.push_back({*id, RootName(root)});
     }
-  } else {
-    KeySteps steps;
-    if (!SplitKeyPath(keyPath, steps, true)) {
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      error = "bad key path \"" + keyPath + "\"";
-      return false;
-    }
-    std::optional<std::int64_t> id = store.RootId(steps.root);
-    std::string path = RootName(steps.root);
-    for (const std::string& name : steps.names) {
-      if (!id) break;
-      std::string stored = name;
-      for (const std::string& child : store.ChildNames(*id)) {
-        if (SameName(child, name)) stored = child;
-      }
-      id = store.FindChild(*id, name);
-      path += '\\';
-      path += stored;
-    }
-    if (!id) {
-      if (!ReadFailed(keyPath, error)) error = "key " + keyPath + " does not exist";
-      return false;
-    }
-    stack.push_back({*id, std::move(path)});
+    return;
   }
-  while (!stack.empty()) {
-    Pending key = std::move(stack.back());
-    stack.pop_back();
-    RegFileKey entry;
-    entry.path = key.path;
-    SetLastError(ERROR_SUCCESS);
-    std::vector<RegValue> values = store.Values(key.id);
-    if (values.empty() && ReadFailed(key.path, error)) return false;
-    for (RegValue& value : values) {
-      entry.values.push_back({std::move(value.name), false, value.type, std::move(value.data), 0});
+  KeySteps steps;
+  if (!SplitKeyPath(keyPath, steps, true)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    startError_ = "bad key path \"" + keyPath + "\"";
+    return;
+  }
+  std::optional<std::int64_t> id = store.RootId(steps.root);
+  std::string path = RootName(steps.root);
+  for (const std::string& name : steps.names) {
+    if (!id) break;
+    std::string stored = name;
+    for (const std::string& child : store.ChildNames(*id)) {
+      if (SameName(child, name)) stored = child;
     }
-    SetLastError(ERROR_SUCCESS);
-    const std::vector<std::string> children = store.ChildNames(key.id);
-    if (children.empty() && ReadFailed(key.path, error)) return false;
-    if (!take(entry)) return false;
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-      const std::string path = key.path + '\\' + *it;
-      if (const auto child = store.FindChild(key.id, *it)) {
-        stack.push_back({*child, path});
-      } else if (ReadFailed(path, error)) {
-        return false;
-      }
+    id = store.FindChild(*id, name);
+    path += '\\';
+    path += stored;
+  }
+  if (!id) {
+    if (!ReadFailed(keyPath, startError_)) startError_ = "key " + keyPath + " does not exist";
+    return;
+  }
+  stack_.push_back({*id, std::move(path)});
+}
+
+bool RegistryKeyWalk::Next(RegFileKey& entry, std::string& error) {
+  if (!startError_.empty()) {
+    error = std::exchange(startError_, std::string());
+    return false;
+  }
+  if (stack_.empty()) return false;
+  Pending key = std::move(stack_.back());
+  stack_.pop_back();
+  entry = RegFileKey();
+  entry.path = key.path;
+  SetLastError(ERROR_SUCCESS);
+  std::vector<RegValue> values = store_.Values(key.id);
+  if (values.empty() && ReadFailed(key.path, error)) return false;
+  for (RegValue& value : values) {
+    entry.values.push_back({std::move(value.name), false, value.type, std::move(value.data), 0});
+  }
+  SetLastError(ERROR_SUCCESS);
+  const std::vector<std::string> children = store_.ChildNames(key.id);
+  if (children.empty() && ReadFailed(key.path, error)) return false;
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    const std::string path = key.path + '\\' + *it;
+    if (const auto child = store_.FindChild(key.id, *it)) {
+      stack_.push_back({*child, path});
+    } else if (ReadFailed(path, error)) {
+      return false;
     }
   }
   return true;
+}
+
+bool EachRegistryKey(RegistryStore& store, const std::string& keyPath, const RegKeyHandler& take,
+                     std::string& error) {
+  RegistryKeyWalk walk(store, keyPath);
+  RegFileKey key;
+  error.clear();
+  while (walk.Next(key, error)) {
+    if (!take(key)) return false;
+  }
+  return error.empty();
 }
 
 bool ReadRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileContent& content,
@@ -260,13 +270,21 @@ bool WriteRegistryTree(RegistryStore& store, const std::string& keyPath, RegFile
     bytes.clear();
     return written;
   };
+  std::string refusal;
   const bool read = EachRegistryKey(store, keyPath,
                                     [&](RegFileKey& key) {
+                                      refusal = RegFileCannotHold(key, format, codePage);
+                                      if (!refusal.empty()) return false;
                                       formatter.Key(key);
                                       ++keys;
                                       return flush(kPiece);
                                     },
                                     error);
+  if (!refusal.empty()) {
+    SetLastError(ERROR_INVALID_DATA);
+    error = "a .reg file cannot hold " + refusal;
+    return false;
+  }
   if (read) {
     formatter.End();
     flush(0);
@@ -368,6 +386,37 @@ bool ExportRegFile(const std::string& windowsPath, const std::string& keyPath,
     return false;
   }
   return true;
+}
+
+bool ProveRegistryExport(const std::string& windowsPath, const std::string& keyPath,
+                         RegFileFormat format, std::string& difference) {
+  RegistryStore* store = CurrentRegistry();
+  if (store == nullptr) {
+    difference = windowsPath + ": no machine is open";
+    return false;
+  }
+  const ScopedRowReads rowReads(*store);
+  RegistryKeyWalk walk(*store, keyPath);
+  std::string readError;
+  const RegKeyPull expected = [&walk, &readError](RegFileKey& key) { return walk.Next(key, readError); };
+  const ByteSource source = [&windowsPath](const ByteSink& take) { return ReadFileChunks(windowsPath, take); };
+  const bool proven = ProveRegFile(source, windowsPath, format, expected, difference);
+  if (!readError.empty()) difference = windowsPath + ": " + readError;
+  return proven && readError.empty();
+}
+
+std::string RegistryTreeRefusal(const std::string& keyPath, RegFileFormat format) {
+  RegistryStore* store = CurrentRegistry();
+  if (store == nullptr) return {};
+  const ScopedRowReads rowReads(*store);
+  RegistryKeyWalk walk(*store, keyPath);
+  RegFileKey key;
+  std::string error;
+  while (walk.Next(key, error)) {
+    std::string refusal = RegFileCannotHold(key, format, 0);
+    if (!refusal.empty()) return refusal;
+  }
+  return {};
 }
 
 bool ImportRegFile(const std::string& windowsPath, std::string& error) {

@@ -105,13 +105,33 @@ class RegFileFormatter {
   std::vector<std::uint8_t> bytes_;
 };
 
+// The keys of a key's subtree (keyPath = full path) or, with an empty path,
+// of the whole registry, one at a time in file order.
+class RegistryKeyWalk {
+ public:
+  RegistryKeyWalk(RegistryStore& store, const std::string& keyPath);
+  // The next key; false at the end, or (error set) when reading failed or
+  // the key does not exist.
+  bool Next(RegFileKey& key, std::string& error);
+
+ private:
+  struct Pending {
+    std::int64_t id;
+    std::string path;
+  };
+  RegistryStore& store_;
+  std::vector<Pending> stack_;
+  std::string startError_;
+};
+
 // Hands a key with its subtree (keyPath = full path) or, with an empty path,
 // the whole registry to take, one key at a time in file order.
 bool EachRegistryKey(RegistryStore& store, const std::string& keyPath, const RegKeyHandler& take,
                      std::string& error);
 // Writes what EachRegistryKey reads as a .reg file to write, a piece at a
 // time, without loading the store's image of the whole registry. keys gets
-// the number of keys written.
+// the number of keys written. A key that RegFileCannotHold refuses stops it
+// (ERROR_INVALID_DATA, error naming it).
 bool WriteRegistryTree(RegistryStore& store, const std::string& keyPath, RegFileFormat format,
                        unsigned codePage, const ByteSink& write, std::size_t& keys, std::string& error);
 // Reads a key with its subtree (keyPath = full path) or, with an empty path,
@@ -134,12 +154,44 @@ RegImport ImportRegFileStream(RegistryStore& store, const ByteSource& source, co
                               unsigned codePage, RegFileContent& content, std::size_t& keys,
                               std::string& error);
 
+// What a .reg file of the form cannot bring back of a key: its path or a
+// value name holding CR, LF or NUL, or not valid text; an empty or too long
+// name; and in REGEDIT4 names or string data that the code page (0 = the
+// machine's) cannot hold, and string data of odd length or with a lone
+// surrogate. Empty when the file holds it all; otherwise what and why, as
+// "the value \"x<CR>\" of the key \"...\": <why>".
+std::string RegFileCannotHold(const RegFileKey& key, RegFileFormat format, unsigned codePage);
+// A registry name or path for a message: CR, LF and NUL shown as <CR>, <LF>
+// and <NUL>, and cut after 300 bytes with "...".
+std::string ShownRegName(const std::string& name);
+// True when importing brings back `meant` as `read`: the same name, type
+// and bytes; string data without its terminator may come back with it.
+bool SameRegValue(const RegFileValue& meant, const RegFileValue& read);
+// Pulls the next key that a file must bring back; false when none is left.
+using RegKeyPull = std::function<bool(RegFileKey& key)>;
+// Proves a .reg file: reads it in pieces with the reader that imports it
+// (the machine's code page) and compares what an import would apply with
+// the keys `expected` pulls, in order: a file of the form, the same key
+// paths and no others, no deletion lines, no skipped lines, and every
+// value's name, type and data (SameRegValue). False, with the first
+// difference in `difference`, when anything differs.
+bool ProveRegFile(const ByteSource& source, const std::string& fileName, RegFileFormat format,
+                  const RegKeyPull& expected, std::string& difference);
+
 // Whole operations on files of the current machine (Windows paths): the
-// "Regedit /E file [key]" and "Regedit /s file" commands. An import with
+// "Regedit /E file [key]" and "Regedit /s file" commands. An export that
+// fails changes no file. An import with
 // skipped lines keeps what it applied and fails with ERROR_INVALID_DATA (or
 // the code of a failed write) and SkippedLinesMessage.
 bool ExportRegFile(const std::string& windowsPath, const std::string& keyPath,
                    RegFileFormat format, std::string& error);
 bool ImportRegFile(const std::string& windowsPath, std::string& error);
+// Proves an export of ExportRegFile against the registry as it is now.
+bool ProveRegistryExport(const std::string& windowsPath, const std::string& keyPath,
+                         RegFileFormat format, std::string& difference);
+// The first key or value of the tree (as ExportRegFile walks it) that a
+// file of the form cannot hold, as RegFileCannotHold tells it; empty when
+// there is none.
+std::string RegistryTreeRefusal(const std::string& keyPath, RegFileFormat format);
 
 }  // namespace win

@@ -71,6 +71,24 @@ std::optional<Bytes> StringDataList(bool ansi, const Bytes& data, unsigned codeP
   return list;
 }
 
+std::optional<Bytes> StringHexList(bool ansi, const Bytes& data, unsigned codePage) {
+  if (auto exact = StringDataList(ansi, data, codePage)) return exact;
+  if (data.size() % 2 != 0 || EndsWithZeroUnit(data)) return std::nullopt;
+  Bytes terminated = data;
+  terminated.insert(terminated.end(), {0, 0});
+  auto list = StringDataList(ansi, terminated, codePage);
+  // The list without its last zero: regedit puts it back.
+  if (list && ansi) list->pop_back();
+  if (list && !ansi) list->resize(list->size() - 2);
+  return list;
+}
+
+bool SameStringData(const Bytes& meant, const Bytes& read) {
+  if (read == meant) return true;
+  return meant.size() % 2 == 0 && !EndsWithZeroUnit(meant) && read.size() == meant.size() + 2 &&
+         std::equal(meant.begin(), meant.end(), read.begin()) && EndsWithZeroUnit(read);
+}
+
 void AppendUtf16Le(Bytes& out, std::string_view text) {
   std::size_t ascii = 0;
   while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) ++ascii;

@@ -24,6 +24,16 @@ std::optional<std::vector<std::uint8_t>> StringDataList(bool ansi,
                                                         const std::vector<std::uint8_t>& data,
                                                         unsigned codePage);
 
+// The hex list to write for string data: the one StringDataList gives, or
+// for data without its terminator the one that reads back with the
+// terminator regedit adds (which counts as the same data); none when no
+// list brings the text back.
+std::optional<std::vector<std::uint8_t>> StringHexList(bool ansi, const std::vector<std::uint8_t>& data,
+                                                       unsigned codePage);
+// True when `read` is string data `meant` as a hex list brings it back:
+// the same bytes, or data without a terminator with the one regedit adds.
+bool SameStringData(const std::vector<std::uint8_t>& meant, const std::vector<std::uint8_t>& read);
+
 // Appends UTF-8 text as UTF-16LE (no terminator); quick for ASCII, which
 // most .reg text is.
 void AppendUtf16Le(std::vector<std::uint8_t>& out, std::string_view text);

@@ -112,8 +112,8 @@ void AppendValue(std::string& out, const RegFileValue& value, RegFileFormat form
     for (int shift = 28; shift >= 0; shift -= 4) out += kHexDigits[(number >> shift) & 0xF];
   } else if (format == RegFileFormat::Regedit4 && regfile::IsStringType(value.type)) {
     // ANSI bytes, as the 9x editor writes them; data that no list carries
-    // exactly goes out as it is.
-    const auto ansi = regfile::StringDataList(true, value.data, codePage);
+    // goes out as it is (a registry export refuses it first).
+    const auto ansi = regfile::StringHexList(true, value.data, codePage);
     AppendHexValue(out, lineStart, value.type, ansi ? *ansi : value.data);
   } else {
     AppendHexValue(out, lineStart, value.type, value.data);

@@ -165,6 +165,10 @@ std::string AnsiToUtf8(const std::string& text, unsigned codePage) {
   return converter ? converter->Run(text, kReplacementUtf8, OneByte) : text;
 }
 
+bool FitsCodePage(const std::string& text, unsigned codePage) {
+  return IsAscii(text) || AnsiToUtf8(Utf8ToAnsi(text, codePage), codePage) == text;
+}
+
 bool IsDBCSLeadByte(std::uint8_t byte, unsigned codePage) {
   switch (Resolve(codePage)) {
     case 932:

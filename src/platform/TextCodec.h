@@ -23,6 +23,9 @@ std::string Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data);
 // page cannot hold become '?'; bytes that do not decode become U+FFFD.
 std::string Utf8ToAnsi(const std::string& text, unsigned codePage = 0);
 std::string AnsiToUtf8(const std::string& text, unsigned codePage = 0);
+// True when the code page holds every character of the text, so that it
+// comes back unchanged through the page.
+bool FitsCodePage(const std::string& text, unsigned codePage = 0);
 // True when the byte starts a double-byte character in the code page.
 bool IsDBCSLeadByte(std::uint8_t byte, unsigned codePage = 0);
 unsigned CurrentAnsiCodePage();

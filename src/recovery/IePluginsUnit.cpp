@@ -1,15 +1,17 @@
 #include "recovery/IePluginsUnit.h"
 
-#include <set>
+#include <map>
+#include <optional>
 
 #include "platform/FileSystem.h"
 #include "platform/ProgramRunner.h"
-#include "platform/Registry.h"
+#include "platform/RegFile.h"
 #include "platform/RegFileText.h"
+#include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "recovery/IERepairItemUnit.h"
 #include "recovery/ServerListUnit.h"
-#include "regclean/RegValueExportUnit.h"
+#include "regclean/ProvenRegBackupUnit.h"
 #include "regclean/RepairDriverUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
@@ -21,6 +23,9 @@ const char* const kIeBackupFolderName = "IEBackUp";
 const char* const kBackupNotWrittenMessage = "The backup file could not be written, nothing was removed!";
 const char* const kSelectBackupMessage = "Please select one backup file!";
 const char* const kBackupRemoveFailedMessage = "Backup file was remove failed!";
+const char* const kAddOnsNotBackedUpMessage =
+    "These add-ons were not removed, because a backup file cannot hold their registry entries:";
+const char* const kAddOnsNotRemovedMessage = "These add-ons could not be removed:";
 
 namespace {
 
@@ -30,21 +35,78 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// Every value of one key, each under its key line.
-void ExportKeyValues(const std::string& keyPath, std::vector<std::string>& lines) {
-  const std::size_t slash = keyPath.find('\\');
-  if (slash == std::string::npos) return;
-  win::TRegistry registry(win::KEY_READ);
-  registry.SetRootKey(RootKeyFromName(keyPath.substr(0, slash)));
-  std::vector<std::string> names;
-  if (!registry.OpenKeyReadOnly("\\" + keyPath.substr(slash + 1)) || !registry.GetValueNames(names)) return;
-  for (const std::string& name : names) regclean::ExportRegValue(keyPath, name, lines);
+// The backup of the ticked rows: an entry for the key of each menu
+// extension and explorer bar, and one for every value of a ticked toolbar's
+// key. Blocks are read once, before anything is removed.
+struct AddOnBackupPlan {
+  std::vector<regclean::RegBackupEntry> entries;
+  std::vector<std::vector<win::RegFileKey>> blocks;
+  // Per entry: the rows that put it in the backup, and the row whose removal
+  // deletes it (none for a toolbar value that no ticked row names).
+  std::vector<std::vector<std::size_t>> owners;
+  std::vector<std::optional<std::size_t>> deletedBy;
+};
+
+AddOnBackupPlan PlanAddOnBackup(const std::vector<AddOnRow>& rows) {
+  AddOnBackupPlan plan;
+  std::map<std::string, std::vector<std::size_t>> toolbarEntries;  // upper key path -> entries
+  const auto add = [&plan](regclean::RegBackupEntry entry) {
+    plan.entries.push_back(std::move(entry));
+    plan.owners.emplace_back();
+    plan.deletedBy.emplace_back();
+    return plan.entries.size() - 1;
+  };
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const AddOnRow& row = rows[r];
+    if (!row.Checked) continue;
+    if (row.Kind != kToolbarKind) {
+      const std::size_t e = add({regclean::RegBackupEntry::Kind::Key, row.KeyPath, ""});
+      plan.owners[e].push_back(r);
+      plan.deletedBy[e] = r;
+      continue;
+    }
+    const std::string key = win::UpperName(row.KeyPath);
+    if (!toolbarEntries.count(key)) {
+      std::vector<std::size_t>& entries = toolbarEntries[key];
+      const std::size_t slash = row.KeyPath.find('\\');
+      win::TRegistry registry(win::KEY_READ);
+      std::vector<std::string> names;
+      if (slash != std::string::npos) {
+        registry.SetRootKey(RootKeyFromName(row.KeyPath.substr(0, slash)));
+        if (registry.OpenKeyReadOnly("\\" + row.KeyPath.substr(slash + 1))) registry.GetValueNames(names);
+      }
+      for (std::string& name : names)
+        entries.push_back(add({regclean::RegBackupEntry::Kind::Value, row.KeyPath, std::move(name)}));
+    }
+    const std::string target = row.UnnamedValue ? std::string() : row.Target;
+    for (std::size_t e : toolbarEntries[key]) {
+      plan.owners[e].push_back(r);
+      if (!plan.deletedBy[e] && win::SameName(plan.entries[e].valueName, target)) plan.deletedBy[e] = r;
+    }
+  }
+  for (const regclean::RegBackupEntry& entry : plan.entries) plan.blocks.push_back(regclean::RegBackupBlocks(entry));
+  return plan;
 }
 
-// The file holds exactly bytes.
-bool WrittenAndChecked(const std::string& fileName, const std::vector<std::uint8_t>& bytes) {
-  std::vector<std::uint8_t> back;
-  return win::WriteFileBytes(fileName, bytes) && win::ReadFileBytes(fileName, back) && back == bytes;
+// Writes and proves the plan's entries that `keep` names.
+regclean::ProvenRegBackup WritePlan(const std::string& fileName, const AddOnBackupPlan& plan,
+                                    const std::vector<bool>& keep) {
+  return regclean::WriteProvenRegBackup(fileName, plan.entries.size(),
+                                        [&](std::size_t e, std::vector<win::RegFileKey>& blocks) {
+                                          if (keep[e]) blocks = plan.blocks[e];
+                                        });
+}
+
+// One line per row: its name, or its registry entry when it has none.
+std::string RowList(const std::vector<AddOnRow>& rows, const std::vector<std::size_t>& which) {
+  std::string list;
+  for (std::size_t r : which) {
+    const AddOnRow& row = rows[r];
+    std::string line = row.Name.empty() ? row.KeyPath : row.Name + " (" + row.KeyPath + ")";
+    if (row.Kind == kToolbarKind) line += " \"" + (row.UnnamedValue ? std::string("@") : row.Target) + "\"";
+    list += "\r" + win::ShownRegName(line);
+  }
+  return list;
 }
 
 bool RemoveRow(const AddOnRow& row) {
@@ -92,17 +154,6 @@ std::string FreeIeBackupName(const std::string& folder, const TDateTime& now) {
   return name;
 }
 
-std::vector<std::string> AddOnBackupLines(const std::vector<AddOnRow>& rows) {
-  std::vector<std::string> lines{regclean::RegFileHeaderLine()};
-  std::set<std::string> written;
-  for (const AddOnRow& row : rows) {
-    if (!row.Checked || !written.insert(win::UpperName(row.KeyPath)).second) continue;
-    if (row.Kind == kToolbarKind) ExportKeyValues(row.KeyPath, lines);
-    else regclean::ExportRegKey(row.KeyPath, lines);
-  }
-  return lines;
-}
-
 std::string RemoveCheckedAddOns(const std::vector<AddOnRow>& rows, const TDateTime& now) {
   const std::string folder = IeBackupFolder();
   if (!win::DirectoryExists(folder)) win::CreateDirectory(folder);
@@ -110,16 +161,65 @@ std::string RemoveCheckedAddOns(const std::vector<AddOnRow>& rows, const TDateTi
   for (const AddOnRow& row : rows) any = any || row.Checked;
   if (!any) return {};
 
-  const std::vector<std::string> lines = AddOnBackupLines(rows);
-  const std::string fileName = FreeIeBackupName(folder, now);
-  if (!regclean::RegLinesReadBackAsWritten(lines) ||
-      !WrittenAndChecked(fileName, regclean::RegLinesToFileBytes(lines))) {
-    if (win::FileExists(fileName)) win::DeleteFile(fileName);
+  const AddOnBackupPlan plan = PlanAddOnBackup(rows);
+  std::vector<bool> keep(plan.entries.size(), true);
+  std::string fileName = FreeIeBackupName(folder, now);
+  const regclean::ProvenRegBackup backup = WritePlan(fileName, plan, keep);
+  if (!backup.ok) {
     CurrentDialogs().MessageBox(kBackupNotWrittenMessage, "Warning", MB_OK | MB_ICONWARNING);
     return {};
   }
-  for (const AddOnRow& row : rows) {
-    if (row.Checked) RemoveRow(row);
+
+  // A row is kept whole when its backup left out what removing it deletes.
+  std::vector<bool> refusedRow(rows.size(), false);
+  for (std::size_t e = 0; e < plan.entries.size(); ++e) {
+    if (backup.refused[e] && plan.deletedBy[e]) refusedRow[*plan.deletedBy[e]] = true;
+  }
+  std::vector<std::size_t> refused, failed;
+  std::vector<bool> removed(rows.size(), false), failedRow(rows.size(), false);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (!rows[r].Checked) continue;
+    if (refusedRow[r]) {
+      refused.push_back(r);
+    } else if (RemoveRow(rows[r])) {
+      removed[r] = true;
+    } else {
+      failedRow[r] = true;
+      failed.push_back(r);
+    }
+  }
+
+  // The backup keeps only what was removed, and what came with it.
+  bool anyKept = false;
+  bool anyDropped = false;
+  for (std::size_t e = 0; e < plan.entries.size(); ++e) {
+    bool ownerRemoved = false;
+    for (std::size_t r : plan.owners[e]) ownerRemoved = ownerRemoved || removed[r];
+    keep[e] = ownerRemoved && !(plan.deletedBy[e] && failedRow[*plan.deletedBy[e]]);
+    if (backup.refused[e] || plan.blocks[e].empty()) continue;
+    anyKept = anyKept || keep[e];
+    anyDropped = anyDropped || !keep[e];
+  }
+  if (!backup.written) {
+    fileName.clear();
+  } else if (!anyKept) {
+    win::DeleteFile(fileName);
+    fileName.clear();
+  } else if (anyDropped) {
+    // The smaller backup takes the place of the first once it is proven.
+    const std::string smaller = FreeIeBackupName(folder, now);
+    if (WritePlan(smaller, plan, keep).written) {
+      if (!win::DeleteFile(fileName)) win::DeleteFile(smaller);
+      else if (!win::RenameFile(smaller, fileName)) fileName = smaller;
+    }
+  }
+  if (!refused.empty()) {
+    CurrentDialogs().MessageBox(kAddOnsNotBackedUpMessage + RowList(rows, refused), "Warning",
+                                MB_OK | MB_ICONWARNING);
+  }
+  if (!failed.empty()) {
+    CurrentDialogs().MessageBox(kAddOnsNotRemovedMessage + RowList(rows, failed), "Warning",
+                                MB_OK | MB_ICONWARNING);
   }
   return fileName;
 }

@@ -13,6 +13,9 @@ namespace recovery {
 
 extern const char* const kIeBackupFolderName;  // "IEBackUp"
 extern const char* const kBackupNotWrittenMessage;
+// Followed by one line per add-on.
+extern const char* const kAddOnsNotBackedUpMessage;
+extern const char* const kAddOnsNotRemovedMessage;
 extern const char* const kSelectBackupMessage;
 extern const char* const kBackupRemoveFailedMessage;
 
@@ -34,15 +37,14 @@ std::string IeBackupFolder();
 // "Backup_<stamp>_IE.reg" in the folder, or with "_2", "_3", ... added when
 // that name is taken.
 std::string FreeIeBackupName(const std::string& folder, const TDateTime& now);
-// The .reg lines that back up the ticked rows: the header, a menu extension's
-// or explorer bar's key with its subtree, every value of a toolbar's key;
-// each key once.
-std::vector<std::string> AddOnBackupLines(const std::vector<AddOnRow>& rows);
 
-// "Remove Checked": writes the backup, checks it, then removes the ticked
-// entries. When the backup cannot be written and read back as written,
-// nothing is removed and the user is warned. Returns the backup's file name
-// (empty when nothing was removed).
+// "Remove Checked": writes the backup of the ticked rows (a menu extension's
+// or explorer bar's key with its subtree, every value of a toolbar's key)
+// and proves it, then removes the ticked entries. When the backup cannot be
+// written and proven, nothing is removed and the user is warned. A row
+// whose entries a .reg file cannot hold is not removed, and one whose
+// removal fails stays; the user is told which, and the backup keeps neither.
+// Returns the backup's file name (empty when nothing was removed).
 std::string RemoveCheckedAddOns(const std::vector<AddOnRow>& rows, const TDateTime& now);
 
 // The backups of "IEBackUp" (none when the folder is missing), captioned

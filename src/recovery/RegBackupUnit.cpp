@@ -16,6 +16,7 @@ const char* const kFullBackupFolderName = "FullBackup";
 
 const char* const kBackupCreatedMessage = "The registry backup was created successfully!";
 const char* const kBackupFailedMessage = "Creating registry backup was failed.";
+const char* const kCannotHoldMessage = "A .reg file cannot hold ";
 const char* const kSelectItemMessage = "Please select the specific item for this operation!";
 const char* const kRestoreQuestion = "Would you like to restore the registry now?";
 const char* const kRestoredMessage = "The registry was restored successfully!";
@@ -53,21 +54,9 @@ bool RunRegedit(const std::string& commandLine) {
   return win::RunAndWait(commandLine, exitCode, ProcessMessages) && exitCode == 0;
 }
 
-// The export is whole: it is there and reads as a .reg file.
-// Read in pieces: a backup of the whole registry is large.
-bool IsCompleteRegFile(const std::string& fileName) {
-  const win::ByteSource source = [&fileName](const win::ByteSink& take) {
-    return win::ReadFileChunks(fileName, take);
-  };
-  win::RegFileContent content;
-  std::size_t keys = 0;
-  std::string error;
-  const win::RegKeyHandler count = [&keys](win::RegFileKey&) {
-    ++keys;
-    return true;
-  };
-  return win::ReadRegFileStream(source, fileName, 0, content, count, error) == win::RegFileRead::Done &&
-         content.skippedCount == 0 && keys > 0;
+// The form "Regedit /E" writes on this machine.
+win::RegFileFormat ExportFormat() {
+  return PlatformCode == 2 ? win::RegFileFormat::Regedit4 : win::RegFileFormat::Version5;
 }
 
 }  // namespace
@@ -106,13 +95,19 @@ bool CreateFullBackup(RegBackupView& view, const TDateTime& now) {
   if (IsBusy()) return false;
   bool exported = false;
   std::string fileName;
+  std::string refusal;
   {
     BusyGuard busy;
     view.ShowWait("Registry Backup", "Please wait until the backup operation is finished.");
     const std::string folder = FullBackupFolder();
     if (!win::DirectoryExists(folder)) win::CreateDirectory(folder);
     fileName = FreeFullBackupName(folder, now);
-    exported = RunRegedit("Regedit /E \"" + fileName + "\"") && IsCompleteRegFile(fileName);
+    // Complete means it brings back the registry as it is, key by key.
+    std::string difference;
+    const bool ran = RunRegedit("Regedit /E \"" + fileName + "\"");
+    exported = ran && win::ProveRegistryExport(fileName, "", ExportFormat(), difference);
+    if (!exported && win::FileExists(fileName)) win::DeleteFile(fileName);
+    if (!ran) refusal = win::RegistryTreeRefusal("", ExportFormat());
     view.CloseWait();
   }
   BackupFileRow row;
@@ -121,7 +116,12 @@ bool CreateFullBackup(RegBackupView& view, const TDateTime& now) {
     Tell(kBackupCreatedMessage, MB_OK);
     return true;
   }
-  Tell(kBackupFailedMessage, MB_OK);
+  if (refusal.empty()) {
+    Tell(kBackupFailedMessage, MB_OK);
+  } else {
+    const std::string text = std::string(kBackupFailedMessage) + "\r" + kCannotHoldMessage + refusal + ".";
+    CurrentDialogs().MessageBox(text, kCaption, MB_OK);
+  }
   return false;
 }
 

@@ -16,6 +16,9 @@ extern const char* const kFullBackupFolderName;  // "FullBackup"
 
 extern const char* const kBackupCreatedMessage;
 extern const char* const kBackupFailedMessage;
+// After kBackupFailedMessage and a line break, followed by what it cannot
+// hold and a full stop.
+extern const char* const kCannotHoldMessage;
 extern const char* const kSelectItemMessage;
 extern const char* const kRestoreQuestion;
 extern const char* const kRestoredMessage;
@@ -60,9 +63,11 @@ class RegBackupView {
 };
 
 // "Create Backup": exports the whole registry into a new file of
-// "FullBackup\" (made when missing). True when the export succeeded and the
-// file reads back as a complete .reg file; the view then gets its row before
-// the success is told; a failure is told too. Refused (false, nothing told)
+// "FullBackup\" (made when missing). True when the export succeeded and,
+// read back, the file brings back every key and value the registry holds;
+// the view then gets its row before the success is told. A failure is told
+// too, naming the first key or value a .reg file cannot hold when that was
+// the cause, and leaves no file. Refused (false, nothing told)
 // while another long operation runs.
 bool CreateFullBackup(RegBackupView& view, const TDateTime& now);
 // "Restore": fileName is the selected row's file, empty without a selection.

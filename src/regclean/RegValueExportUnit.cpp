@@ -1,7 +1,5 @@
 #include "regclean/RegValueExportUnit.h"
 
-#include <algorithm>
-
 #include "platform/RegFileStrings.h"
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
@@ -63,26 +61,40 @@ std::string HexTypeTag(std::uint32_t type) {
   return "hex(" + digits + "):";
 }
 
-std::string KeyLine(win::HKEY root, const std::string& subKey) {
-  return "[" + JoinKeyPath(RootKeyToName(root), subKey) + "]";
+// "HKEY_CURRENT_USER\Software\x" with the root's own spelling; false for
+// an unknown root.
+bool BlockPath(const std::string& keyPath, win::HKEY& root, std::string& subKey, std::string& path) {
+  if (!SplitFullKeyPath(keyPath, root, subKey)) return false;
+  path = JoinKeyPath(RootKeyToName(root), subKey);
+  return true;
 }
 
-void ExportKeyTree(win::HKEY root, const std::string& subKey, std::vector<std::string>& lines) {
+void ReadKeyTree(win::HKEY root, const std::string& subKey, std::vector<win::RegFileKey>& blocks) {
   win::TRegistry registry(win::KEY_READ);
   registry.SetRootKey(root);
   if (!registry.OpenKeyReadOnly("\\" + subKey)) return;
-  lines.push_back(KeyLine(root, subKey));
+  win::RegFileKey block;
+  block.path = JoinKeyPath(RootKeyToName(root), subKey);
   std::vector<std::string> names;
   registry.GetValueNames(names);
-  for (const std::string& name : names) {
-    win::DWORD type = win::REG_NONE;
-    Bytes data;
-    if (registry.ReadRaw(name, type, data)) lines.push_back(FormatRegValueLine(name, type, data));
+  for (std::string& name : names) {
+    win::RegFileValue value;
+    if (!registry.ReadRaw(name, value.type, value.data)) continue;
+    value.name = std::move(name);
+    block.values.push_back(std::move(value));
   }
+  blocks.push_back(std::move(block));
   std::vector<std::string> subKeys;
   registry.GetKeyNames(subKeys);
   registry.CloseKey();
-  for (const std::string& name : subKeys) ExportKeyTree(root, JoinKeyPath(subKey, name), lines);
+  for (const std::string& name : subKeys) ReadKeyTree(root, JoinKeyPath(subKey, name), blocks);
+}
+
+void AppendIfHeld(const std::vector<win::RegFileKey>& blocks, std::vector<std::string>& lines) {
+  for (const win::RegFileKey& block : blocks) {
+    if (!RegBlockRefusal(block).empty()) return;
+  }
+  for (const win::RegFileKey& block : blocks) AppendRegBlockLines(block, lines);
 }
 
 }  // namespace
@@ -110,32 +122,57 @@ std::string FormatRegValueLine(const std::string& valueName, std::uint32_t type,
   // An ANSI file's string lists are read as ANSI bytes, so they go out so
   // where the code page holds the text.
   if (!UnicodeFile() && win::regfile::IsStringType(type)) {
-    if (const auto ansi = win::regfile::StringDataList(true, data, 0)) {
+    if (const auto ansi = win::regfile::StringHexList(true, data, 0)) {
       return line + HexTypeTag(type) + HexList(*ansi);
     }
   }
   return line + HexTypeTag(type) + HexList(data);
 }
 
-void ExportRegValue(const std::string& keyPath, const std::string& valueName,
-                    std::vector<std::string>& lines) {
+win::RegFileFormat RegBackupFormat() {
+  return UnicodeFile() ? win::RegFileFormat::Version5 : win::RegFileFormat::Regedit4;
+}
+
+bool ReadRegValueBlock(const std::string& keyPath, const std::string& valueName, win::RegFileKey& block) {
   win::HKEY root = 0;
   std::string subKey;
-  if (!SplitFullKeyPath(keyPath, root, subKey)) return;
+  block = win::RegFileKey();
+  if (!BlockPath(keyPath, root, subKey, block.path)) return false;
   win::TRegistry registry(win::KEY_READ);
   registry.SetRootKey(root);
-  if (!registry.OpenKeyReadOnly("\\" + subKey)) return;
-  win::DWORD type = win::REG_NONE;
-  Bytes data;
-  if (!registry.ReadRaw(valueName, type, data)) return;
-  lines.push_back(KeyLine(root, subKey));
-  lines.push_back(FormatRegValueLine(valueName, type, data));
+  if (!registry.OpenKeyReadOnly("\\" + subKey)) return false;
+  win::RegFileValue value;
+  if (!registry.ReadRaw(valueName, value.type, value.data)) return false;
+  value.name = valueName;
+  block.values.push_back(std::move(value));
+  return true;
+}
+
+void ReadRegKeyBlocks(const std::string& keyPath, std::vector<win::RegFileKey>& blocks) {
+  win::HKEY root = 0;
+  std::string subKey;
+  if (SplitFullKeyPath(keyPath, root, subKey)) ReadKeyTree(root, subKey, blocks);
+}
+
+std::string RegBlockRefusal(const win::RegFileKey& block) {
+  return win::RegFileCannotHold(block, RegBackupFormat(), 0);
+}
+
+void AppendRegBlockLines(const win::RegFileKey& block, std::vector<std::string>& lines) {
+  lines.push_back("[" + block.path + "]");
+  for (const win::RegFileValue& value : block.values) lines.push_back(FormatRegValueLine(value.name, value.type, value.data));
+}
+
+void ExportRegValue(const std::string& keyPath, const std::string& valueName,
+                    std::vector<std::string>& lines) {
+  win::RegFileKey block;
+  if (ReadRegValueBlock(keyPath, valueName, block)) AppendIfHeld({block}, lines);
 }
 
 void ExportRegKey(const std::string& keyPath, std::vector<std::string>& lines) {
-  win::HKEY root = 0;
-  std::string subKey;
-  if (SplitFullKeyPath(keyPath, root, subKey)) ExportKeyTree(root, subKey, lines);
+  std::vector<win::RegFileKey> blocks;
+  ReadRegKeyBlocks(keyPath, blocks);
+  AppendIfHeld(blocks, lines);
 }
 
 std::string DbcsCharToRegHex(const std::string& ansiCharacter) {
@@ -145,21 +182,16 @@ std::string DbcsCharToRegHex(const std::string& ansiCharacter) {
          HexPair(static_cast<std::uint8_t>(unit >> 8)) + ",";
 }
 
-bool RegLinesReadBackAsWritten(const std::vector<std::string>& lines) {
-  if (lines.empty() || lines.front().empty()) return false;
-  return UnicodeFile() || std::all_of(lines.begin(), lines.end(), FitsAnsiCodePage);
-}
-
-Bytes RegLinesToFileBytes(const std::vector<std::string>& lines) {
+Bytes RegLinesToFileBytes(const std::vector<std::string>& lines, bool fileStart) {
   std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
+  for (const std::string& line : lines) text.append(line).append("\r\n");
   if (!UnicodeFile()) {
     const std::string ansi = win::Utf8ToAnsi(text);
     return Bytes(ansi.begin(), ansi.end());
   }
-  Bytes bytes{0xFF, 0xFE};
-  const Bytes body = win::Utf8ToUtf16LeBytes(text, false);
-  bytes.insert(bytes.end(), body.begin(), body.end());
+  Bytes bytes;
+  if (fileStart) bytes = {0xFF, 0xFE};
+  win::regfile::AppendUtf16Le(bytes, text);
   return bytes;
 }
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "regclean/RegValueExportUnit.h"
+#include "regclean/ProvenRegBackupUnit.h"
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/SectionContractUnit.h"
 #include "shell/BusyGuard.h"
@@ -87,27 +87,13 @@ std::string FreeBackupName(const std::string& folder, const std::string& stamp) 
   return name;
 }
 
-void AppendTargetBackup(const RepairTarget& target, std::vector<std::string>& lines) {
-  win::HKEY root = 0;
-  std::string subKey;
-  switch (target.kind) {
-    case RepairTarget::Kind::Value:
-      ExportRegValue(target.path, target.valueName, lines);
-      break;
-    case RepairTarget::Kind::Key:
-      // A root is never deleted, so it is not exported either.
-      if (SplitFullKeyPath(target.path, root, subKey) && !subKey.empty())
-        ExportRegKey(target.path, lines);
-      break;
-    case RepairTarget::Kind::File:
-      break;
-  }
-}
-
-bool WriteWholeFile(const std::string& fileName, const std::vector<std::uint8_t>& bytes) {
-  std::vector<std::uint8_t> readBack;
-  return win::WriteFileBytes(fileName, bytes) && win::ReadFileBytes(fileName, readBack) &&
-         readBack == bytes;
+// What repairing a target deletes, as a backup entry; false for files.
+bool BackupEntryOf(const RepairTarget& target, RegBackupEntry& entry) {
+  if (target.kind == RepairTarget::Kind::File) return false;
+  entry.kind = target.kind == RepairTarget::Kind::Key ? RegBackupEntry::Kind::Key : RegBackupEntry::Kind::Value;
+  entry.keyPath = target.path;
+  entry.valueName = target.valueName;
+  return true;
 }
 
 }  // namespace
@@ -127,31 +113,50 @@ BackupResult BackupCheckedProblems(ScanSession& session) {
   result.folder = win::IncludeTrailingBackslash(
       win::IncludeTrailingBackslash(win::ProgramFolder()) + kBackupFolderName);
 
-  std::vector<std::string> lines{RegFileHeaderLine()};
+  // The ticked problems whose repair deletes registry entries, in grid order.
+  struct Problem {
+    int section;
+    std::int32_t index;
+  };
+  std::vector<Problem> problems;
   for (const ResultRow& row : session.ResultRows) {
     if (row.section < 1 || row.section > kSectionCount) continue;
     const RegistrySection& section = SectionImplementation(row.section);
     const TRegistryContents& contents = *session.Collection(row.section);
+    RegBackupEntry entry;
     for (std::int32_t i = 0; i < contents.Count(); ++i) {
       const TRegistryContent& item = contents.GetItem(i).Content;
-      if (item.Checked && section.target) AppendTargetBackup(section.target(item), lines);
+      if (item.Checked && section.target && BackupEntryOf(section.target(item), entry))
+        problems.push_back({row.section, i});
     }
   }
+  const RegBackupBlocksOf blocksOf = [&session, &problems](std::size_t i, std::vector<win::RegFileKey>& blocks) {
+    const Problem& problem = problems[i];
+    const TRegistryContent& item = session.Collection(problem.section)->GetItem(problem.index).Content;
+    RegBackupEntry entry;
+    BackupEntryOf(SectionImplementation(problem.section).target(item), entry);
+    blocks = RegBackupBlocks(entry);
+  };
 
   const bool folderReady =
       win::DirectoryExists(result.folder) || win::ForceDirectories(result.folder);
   result.fileName = folderReady ? FreeBackupName(result.folder, stamp)
                                 : result.folder + "Repair_" + stamp + ".reg";
-  if (lines.size() <= 1) return result;
-  // A file regedit refuses (no header) or reads back with other names is no
-  // backup.
-  result.ok = folderReady && RegLinesReadBackAsWritten(lines) &&
-              WriteWholeFile(result.fileName, RegLinesToFileBytes(lines));
-  result.written = result.ok;
+  if (problems.empty()) return result;
+  const ProvenRegBackup backup = WriteProvenRegBackup(result.fileName, problems.size(), blocksOf);
+  result.ok = backup.ok;
+  result.written = backup.written;
+  result.difference = backup.difference;
+  for (std::size_t i = 0; i < problems.size(); ++i) {
+    if (!backup.refused[i]) continue;
+    std::vector<bool>& kept = result.kept[static_cast<std::size_t>(problems[i].section)];
+    kept.resize(static_cast<std::size_t>(session.Collection(problems[i].section)->Count()), false);
+    kept[static_cast<std::size_t>(problems[i].index)] = true;
+  }
   return result;
 }
 
-void RunRegistryRepair(ScanSession& session, ScanPageView& view) {
+void RunRegistryRepair(ScanSession& session, ScanPageView& view, const KeptProblems* kept) {
   session.RepairLog.Clear();
   view.RepairLogChanged();
   StatusCaption status(view);
@@ -164,6 +169,8 @@ void RunRegistryRepair(ScanSession& session, ScanPageView& view) {
     context.finishList = &finishList;
     context.collection = session.Collection(row.section);
     context.repairLog = &session.RepairLog;
+    if (kept && !(*kept)[static_cast<std::size_t>(row.section)].empty())
+      context.kept = &(*kept)[static_cast<std::size_t>(row.section)];
     RunSectionRepairer(context, SectionImplementation(row.section));
   }
 }
@@ -174,8 +181,9 @@ RepairOutcome RepairCheckedProblems(ScanSession& session, ScanPageView& view) {
   RepairRun run(session);
   if (ScanState == 4) ScanState = 0;  // a Cancel left from an earlier repair
 
+  BackupResult backup;
   if (!Settings.NotAutoBackup) {
-    const BackupResult backup = BackupCheckedProblems(session);
+    backup = BackupCheckedProblems(session);
     if (backup.ok) {
       CurrentDialogs().MessageBox(WithFolder(kBackedUpMessage, backup.folder), kBackedUpCaption,
                                   MB_ICONINFORMATION | MB_OK);
@@ -187,7 +195,7 @@ RepairOutcome RepairCheckedProblems(ScanSession& session, ScanPageView& view) {
   }
   {
     RepairDialogShown dialog(view);
-    RunRegistryRepair(session, view);
+    RunRegistryRepair(session, view, backup.ok ? &backup.kept : nullptr);
   }
   SetScanStep(session, view, 3);
   return RepairOutcome::Repaired;

@@ -3,7 +3,9 @@
 // delete, the section repairers in grid order with Cancel, the repair log;
 // and "Finish".
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "regclean/ScanSessionUnit.h"
 #include "shell/PublicFunctionUnit.h"
@@ -21,25 +23,34 @@ extern const char* const kRepairDialogLabel;    // "Repair", before the first ke
 // A log result shown in red (else green) in the Finish list's "Status" column.
 bool IsErrorResult(const std::string& result);
 
+// Per section number, the indexes of the problems that a repair keeps:
+// a .reg backup cannot hold what they would delete.
+using KeptProblems = std::array<std::vector<bool>, kSectionCount + 1>;
+
 struct BackupResult {
-  // Nothing to back up, or the file is written and read back whole; false
-  // also when regedit would not read it back as written.
+  // Nothing to back up, or the file is written and proven: read back, it
+  // brings back every value and key the repair deletes.
   bool ok = true;
   bool written = false;   // a file was written
   std::string folder;     // the backup folder, ending in a backslash
   std::string fileName;   // full name of the file (also when none was needed)
+  KeptProblems kept;      // left out of the backup, so not to be deleted
+  std::string difference;  // why the proof failed
 };
 
 // "yyyymmdd_hhnnss".
 std::string BackupTimeStamp(const TDateTime& time);
 // Writes the backup of the ticked problems of the listed sections, in grid
 // order: header line, then what each problem's target deletes (a value under
-// its key line, or a whole key with its subtree). No file when there is
-// nothing to write. A name already taken in the folder gets a number added.
+// its key line, or a whole key with its subtree), and proves it. A problem
+// whose target the file cannot hold is left out and listed in `kept`. No
+// file when there is nothing to write. A name already taken in the folder
+// gets a number added.
 BackupResult BackupCheckedProblems(ScanSession& session);
 // The repairers of the listed sections, in grid order; stops when ScanState
-// is 4. Empties the repair log first.
-void RunRegistryRepair(ScanSession& session, ScanPageView& view);
+// is 4. Empties the repair log first. Kept problems are logged as not
+// repaired and left alone.
+void RunRegistryRepair(ScanSession& session, ScanPageView& view, const KeptProblems* kept = nullptr);
 
 enum class RepairOutcome {
   NothingToRepair,  // no result rows

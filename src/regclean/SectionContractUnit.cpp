@@ -107,9 +107,7 @@ std::string Concat(std::initializer_list<std::string_view> parts) {
   return text;
 }
 
-bool FitsAnsiCodePage(const std::string& text) {
-  return win::AnsiToUtf8(win::Utf8ToAnsi(text)) == text;
-}
+bool FitsAnsiCodePage(const std::string& text) { return win::FitsCodePage(text); }
 
 bool PassesLocalPathRule(const std::string& path) {
   return !Contains(path, "\\\\") && !ContainsNoCase(path, "A:") &&
@@ -250,7 +248,9 @@ void RepairCheckedItems(RepairContext& context, const RegistrySection& section) 
     if (context.status) context.status->SetCaption(target.logText);
     TRepairRec& line = context.repairLog->GetItem(context.repairLog->Add()).Content;
     line.KeyPath = target.logText;
-    line.Result = RemoveTarget(target) ? kRepairedText : kNotRepairedText;
+    const bool kept = context.kept && static_cast<std::size_t>(i) < context.kept->size() &&
+                      (*context.kept)[static_cast<std::size_t>(i)];
+    line.Result = !kept && RemoveTarget(target) ? kRepairedText : kNotRepairedText;
     if (context.finishList) context.finishList->SetRowCount(context.repairLog->Count());
   }
 }

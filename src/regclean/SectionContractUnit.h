@@ -57,6 +57,9 @@ struct RepairContext {
   RowCountSink* finishList = nullptr;  // FinishListView
   TRegistryContents* collection = nullptr;
   TRepairContents* repairLog = nullptr;
+  // By item index: true for an item the repair keeps (its backup could not
+  // hold it); it is logged as not repaired. Null: none.
+  const std::vector<bool>* kept = nullptr;
 };
 
 // What repairing one item deletes.
@@ -171,8 +174,8 @@ extern const char* const kRepairedText;      // "Repaired Successfully"
 extern const char* const kNotRepairedText;   // contains "Error"
 
 // The common repairer: for each ticked item in collection order, shows and
-// logs the target's text, removes the target and records the result; stops
-// before an item when ScanState is 4.
+// logs the target's text, removes the target (unless the context keeps the
+// item) and records the result; stops before an item when ScanState is 4.
 void RepairCheckedItems(RepairContext& context, const RegistrySection& section);
 // The section's repairer, or the common one.
 void RunSectionRepairer(RepairContext& context, const RegistrySection& section);

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "AdversarialRegistry.h"
 #include "GuiTestApp.h"
 #include "MouseEvents.h"
 #include "platform/FileSystem.h"
@@ -41,6 +42,14 @@ bool HasKey(win::HKEY root, const std::string& key) {
   win::TRegistry registry(win::KEY_READ);
   registry.SetRootKey(root);
   return registry.KeyExists("\\" + key);
+}
+
+// The keys at and below a path, with their values.
+adversarial::Snapshot KeysBelow(const adversarial::Snapshot& registry, const std::string& path) {
+  adversarial::Snapshot part;
+  for (const auto& [key, values] : registry)
+    if (key.rfind(path, 0) == 0) part[key] = values;
+  return part;
 }
 
 std::optional<std::int32_t> Number(win::HKEY root, const std::string& key, const std::string& name) {
@@ -141,6 +150,12 @@ TEST_F(BrowserToolsSample, RemoveOneAddOnOfEachKindAndBringThemBack) {
   form.Clock = [] { return TDateTime{2009, 3, 5, 10, 0, 0}; };
   form.show();
   ASSERT_EQ(11, form.IEItemListView->topLevelItemCount());
+  // The manager lists no Browser Helper Objects: they stay as they are.
+  const std::string helpers =
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+  const adversarial::Snapshot before = adversarial::TakeSnapshot();
+  const adversarial::Snapshot helpersBefore = KeysBelow(before, helpers);
+  ASSERT_GE(helpersBefore.size(), 2u);
   const std::string bars = "SOFTWARE\\Microsoft\\Internet Explorer\\Explorer Bars\\{5D7E8A10-6B2C-4F3D-9E1A-2B3C4D5E6F71}";
   const std::string toolbar = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
   const std::string ext = "Software\\Microsoft\\Internet Explorer\\MenuExt\\E&xport to TuneBox";
@@ -179,8 +194,9 @@ TEST_F(BrowserToolsSample, RemoveOneAddOnOfEachKindAndBringThemBack) {
   SendClick(form.BackBtn);
   EXPECT_FALSE(form.OnRestorePage());
   EXPECT_EQ(11, form.IEItemListView->topLevelItemCount());
-  EXPECT_TRUE(HasKey(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects") ==
-              HasKey(win::HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects"));
+  const adversarial::Snapshot after = adversarial::TakeSnapshot();
+  EXPECT_EQ(KeysBelow(after, helpers), helpersBefore);
+  EXPECT_EQ(adversarial::Differences(before, after), std::vector<std::string>{});
 }
 
 // Each message box of the ActiveX blocker, with what the window showed at

@@ -9,11 +9,15 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <map>
 #include <regex>
 
 #include "../regclean/RegcleanFixture.h"
+#include "AdversarialRegistry.h"
 #include "SampleMachineCopy.h"
+#include "platform/FileInPlace.h"
 #include "platform/FileSystem.h"
 #include "platform/Machine.h"
 #include "platform/RegFile.h"
@@ -187,6 +191,89 @@ TEST_F(RegBackupTest, AFailedExportSaysSo) {
   EXPECT_EQ(MessageTexts(dialogs), (std::vector<std::string>{recovery::kBackupFailedMessage}));
   EXPECT_FALSE(page.open);
   EXPECT_FALSE(IsBusy());
+}
+
+// The files left in a folder of the machine, temporary ones included.
+std::vector<std::string> HostFilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(win::HostPath(folder), error))
+    names.push_back(entry.path().filename().string());
+  return names;
+}
+
+// Every case in both forms: the full backup holds it and brings it back
+// exactly, or fails, names it, and leaves no file.
+TEST_F(RegBackupTest, FullBackupHoldsEveryCaseOrNamesTheOneItCannot) {
+  const std::vector<adversarial::Case> cases = adversarial::Cases();
+  const std::string parent = "Software\\Adversarial";
+  for (const bool version5 : {true, false}) {
+    std::string config = TestMachine::DefaultConfigText();
+    if (!version5) config.replace(config.find("PlatformId=2"), 12, "PlatformId=1");
+    UseMachine("[HKEY_CURRENT_USER\\Victim]\r\n\"keep\"=\"me\"\r\n", "", config);
+    PlatformCode = version5 ? 4 : 2;
+    for (const adversarial::Case& c : cases) {
+      SCOPED_TRACE(c.what + (version5 ? " / version 5" : " / REGEDIT4"));
+      ASSERT_TRUE(adversarial::WriteCase(win::HKEY_CURRENT_USER, parent, c));
+      const adversarial::Snapshot before = adversarial::TakeSnapshot();
+      dialogs.clear();
+      page.created.clear();
+      const bool held = adversarial::Held(c, version5);
+      EXPECT_EQ(recovery::CreateFullBackup(page, now), held);
+      ASSERT_EQ(dialogs.messages().size(), 1u);
+      const std::string told = dialogs.messages()[0].text;
+      win::TRegistry registry;
+      registry.SetRootKey(win::HKEY_CURRENT_USER);
+      if (held) {
+        EXPECT_EQ(told, recovery::kBackupCreatedMessage);
+        ASSERT_EQ(page.created.size(), 1u);
+        ASSERT_TRUE(registry.DeleteKey("\\" + parent));
+        dialogs.setNextAnswer(IDYES);
+        EXPECT_TRUE(recovery::RestoreBackupFile(page.created[0].FileName));
+        EXPECT_EQ(adversarial::Differences(before, adversarial::TakeSnapshot()), std::vector<std::string>{});
+        EXPECT_TRUE(win::DeleteFile(page.created[0].FileName));
+      } else {
+        EXPECT_EQ(told.rfind(std::string(recovery::kBackupFailedMessage) + "\r" + recovery::kCannotHoldMessage, 0), 0u)
+            << told;
+        // The first key that the file cannot hold is the one named.
+        const std::string named = c.keyName ? c.name.substr(0, c.name.find('\\')) : c.name;
+        EXPECT_NE(told.find(win::ShownRegName(named)), std::string::npos) << told;
+        EXPECT_TRUE(page.created.empty());
+      }
+      EXPECT_EQ(HostFilesIn(kFullFolder), std::vector<std::string>{});
+      ASSERT_TRUE(registry.DeleteKey("\\" + parent));
+    }
+  }
+}
+
+// A full backup changed after it was written, or cut short by a full disk,
+// is no backup: the failure is told and no file stays.
+TEST_F(RegBackupTest, ADamagedOrShortFullBackupFails) {
+  for (const bool full : {false, true}) {
+    SCOPED_TRACE(full ? "the folder fills up" : "a byte changed");
+    UseMachine("[HKEY_CURRENT_USER\\Software\\Test]\r\n\"Name\"=\"value\"\r\n", "");
+    ASSERT_TRUE(regclean::test::WriteValue(win::HKEY_CURRENT_USER, "Software\\Test", "big", win::REG_BINARY,
+                                           std::vector<std::uint8_t>(1 << 20, 0x5A)));
+    dialogs.clear();
+    int damaged = 0;
+    win::SetAfterReplaceHook([&](const std::string& host) {
+      if (full || host.find("/FullBackup/") == std::string::npos) return;
+      std::fstream file(host, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(1 << 20);
+      file.put('Z');
+      ++damaged;
+    });
+    {
+      std::unique_ptr<adversarial::FileSizeLimit> limit;
+      if (full) limit = std::make_unique<adversarial::FileSizeLimit>(256 * 1024);
+      EXPECT_FALSE(recovery::CreateFullBackup(page, now));
+    }
+    win::SetAfterReplaceHook(nullptr);
+    EXPECT_EQ(damaged, full ? 0 : 1);
+    EXPECT_EQ(MessageTexts(dialogs), (std::vector<std::string>{recovery::kBackupFailedMessage}));
+    EXPECT_TRUE(page.created.empty());
+    EXPECT_EQ(HostFilesIn(kFullFolder), std::vector<std::string>{});
+  }
 }
 
 TEST_F(RegBackupTest, NothingStartsWhileAnotherOperationRuns) {

@@ -131,10 +131,16 @@ TEST_F(RegValueExportTest, HeaderAndFileFormFollowTheWindowsFamily) {
   PlatformCode = 2;
   EXPECT_EQ(RegFileHeaderLine(), "REGEDIT4");
   EXPECT_EQ(RegLinesToFileBytes({"A\xE2\x82\xAC", "B"}), (Bytes{'A', 0x80, '\r', '\n', 'B', '\r', '\n'}));
-  // An ANSI file carries only the code page's characters as quoted text.
+  // An ANSI file carries only the code page's characters: other text is
+  // not written at all, not even as hex bytes it would bring back as other
+  // characters.
   ASSERT_TRUE(WriteValue(win::HKEY_LOCAL_MACHINE, kKey, "v", win::REG_SZ,
                          win::Utf8ToUtf16LeBytes("\xE6\x97\xA5")));
-  EXPECT_EQ(Export("v").back(), "\"v\"=hex(1):E5,65,00,00");
+  EXPECT_TRUE(Export("v").empty());
+  // Text without its terminator goes as the code page's bytes, which come
+  // back with the terminator.
+  ASSERT_TRUE(WriteValue(win::HKEY_LOCAL_MACHINE, kKey, "v", win::REG_SZ, {0xE9, 0x00, 0x41, 0x00}));
+  EXPECT_EQ(Export("v").back(), "\"v\"=hex(1):E9,41");
   ASSERT_TRUE(WriteValue(win::HKEY_LOCAL_MACHINE, kKey, "v", win::REG_SZ,
                          win::Utf8ToUtf16LeBytes("caf\xC3\xA9")));
   EXPECT_EQ(Export("v").back(), "\"v\"=\"caf\xC3\xA9\"");

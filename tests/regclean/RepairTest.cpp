@@ -140,8 +140,9 @@ TEST_F(RepairTest, WindowsNineFamilyWritesTheOlderHeader) {
 }
 
 // The older file form holds the code page only: a name outside it would be
-// restored as another name, so the backup counts as failed.
-TEST_F(RepairTest, OlderFileFormThatCannotHoldANameIsNoBackup) {
+// restored as another name, so that problem is left out of the backup and
+// kept; the rest is backed up and repaired as usual.
+TEST_F(RepairTest, OlderFileFormKeepsAProblemWhoseNameItCannotHold) {
   PlatformCode = 2;
   UseMachine(ProblemMachine(1, 0), "");
   const std::string name = "C:\\Gone\\\xE6\x97\xA5.dll";
@@ -151,19 +152,14 @@ TEST_F(RepairTest, OlderFileFormThatCannotHoldANameIsNoBackup) {
   ASSERT_EQ(ScanNow(session, view), ScanOutcome::ProblemsFound);
   ASSERT_EQ(session.GetTotalProblemCount(), 2);
 
-  EXPECT_FALSE(BackupCheckedProblems(session).ok);
-  EXPECT_EQ(RepairCheckedProblems(session, view), RepairOutcome::Declined);
-  ASSERT_EQ(dialogs.messages().size(), 1u);
-  EXPECT_EQ(dialogs.messages()[0].flags, 308u);
-  EXPECT_TRUE(BackupFiles().empty());
-  EXPECT_TRUE(DllPresent(0));
-  EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, kDlls, name));
-
-  // Unticked, the rest fits and is backed up as usual.
-  for (int i = 0; i < ProblemCount(session, 10); ++i)
-    if (Problem(session, 10, i)->ValueName == name) SetProblemChecked(session, 10, i, false);
   EXPECT_EQ(RepairCheckedProblems(session, view), RepairOutcome::Repaired);
-  EXPECT_EQ(BackupFiles().size(), 1u);
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  EXPECT_EQ(dialogs.messages()[0].caption, kBackedUpCaption);
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{kDllsPath + " | Repaired Successfully",
+                                                  kDllsPath + " | Error: Not Repaired"}));
+  ASSERT_EQ(BackupFiles().size(), 1u);
+  EXPECT_EQ(FileText(kBackupFolder + BackupFiles()[0]),
+            "REGEDIT4\r\n[" + kDllsPath + "]\r\n\"C:\\\\Gone\\\\0.dll\"=dword:00000001\r\n");
   EXPECT_FALSE(DllPresent(0));
   EXPECT_TRUE(ValueExists(win::HKEY_LOCAL_MACHINE, kDlls, name));
 }
