@@ -89,7 +89,9 @@ ProvenRegBackup WriteProvenRegBackup(const std::string& fileName, std::size_t en
   if (!produced) {
     // The file could not even be started: it fails only when it had
     // something to hold.
+    const win::DWORD code = win::GetLastError();
     result.ok = !TakeHeldEntries(entries, blocksOf, result, [](const auto&) { return false; });
+    if (!result.ok) result.difference = fileName + ": cannot write the file (error " + std::to_string(code) + ")";
     return result;
   }
   if (!written) {
