@@ -97,11 +97,17 @@ regclean::ProvenRegBackup WritePlan(const std::string& fileName, const AddOnBack
                                         });
 }
 
-// One line per row: its name, or its registry entry when it has none.
+// One line per row: its name, or its registry entry when it has none; the
+// first 20 rows and the count of the others.
 std::string RowList(const std::vector<AddOnRow>& rows, const std::vector<std::size_t>& which) {
+  constexpr std::size_t kListed = 20;
   std::string list;
-  for (std::size_t r : which) {
-    const AddOnRow& row = rows[r];
+  for (std::size_t i = 0; i < which.size(); ++i) {
+    if (i == kListed) {
+      list += "\rand " + std::to_string(which.size() - kListed) + " more";
+      break;
+    }
+    const AddOnRow& row = rows[which[i]];
     std::string line = row.Name.empty() ? row.KeyPath : row.Name + " (" + row.KeyPath + ")";
     if (row.Kind == kToolbarKind) line += " \"" + (row.UnnamedValue ? std::string("@") : row.Target) + "\"";
     list += "\r" + win::ShownRegName(line);

@@ -262,6 +262,25 @@ TEST_F(AddOns, EveryCaseComesBackExactlyOrIsKeptAndTold) {
   }
 }
 
+TEST_F(AddOns, AMessageListsTwentyAddOnsAndCountsTheRest) {
+  Use("");
+  for (int i = 0; i < 25; ++i)
+    ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\MenuExt\\" +
+                                                      std::to_string(100 + i) + "\r\n", "", "x"));
+  auto rows = RefreshIEAddOnList(true, false, false);
+  ASSERT_EQ(rows.size(), 25u);
+  for (AddOnRow& row : rows) row.Checked = true;
+  ScriptedDialogs dialogs;
+  EXPECT_EQ("", RemoveCheckedAddOns(rows, kNow));
+  ASSERT_EQ(dialogs.messages().size(), 1u);
+  const std::string told = dialogs.messages()[0].text;
+  EXPECT_EQ(std::count(told.begin(), told.end(), '\r'), 21);
+  EXPECT_NE(told.find("\r119<CR><LF> ("), std::string::npos) << told;
+  EXPECT_EQ(told.find("\r120<CR><LF>"), std::string::npos) << told;
+  EXPECT_EQ(told.substr(told.rfind('\r')), "\rand 5 more");
+  EXPECT_EQ(RefreshIEAddOnList(true, false, false).size(), 25u);
+}
+
 // A removal that fails (the key is read-only) is told, keeps its row and
 // leaves no backup of it; the rest is removed and backed up.
 TEST_F(AddOns, ARemovalThatFailsIsToldAndKeptOutOfTheBackup) {
