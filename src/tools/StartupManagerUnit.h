@@ -8,8 +8,14 @@
 //   del.txt             "startup path#copy path", "|E" added while disabled
 //   del\                the copies of disabled and removed Startup-folder files
 // Every row carries its own entry; the lists are rebuilt at each listing.
+// An action backs an entry up as it is at that moment and reads the backup
+// back before deleting anything; an entry that could not come back exactly
+// stays, and one message names what stayed. Each listing first mends what
+// a kill between two steps of an action left.
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -77,6 +83,9 @@ bool SplitDelLine(const std::string& line, std::string& startupPath, std::string
 // The registry command of a value: text, the decimal of a DWORD, else empty.
 std::string RunValueCommand(win::DWORD type, const std::vector<std::uint8_t>& data);
 
+// Test hook: runs before each change that an action or a listing makes.
+void SetStartupStepHook(std::function<void()> hook);
+
 class TStartupManager {
  public:
   TStartupManager();
@@ -95,7 +104,8 @@ class TStartupManager {
   // The row's state picture 2 <-> 3, opening or closing its seven detail rows.
   void ToggleEntryDetails(int row);
 
-  // The three actions on the chosen rows, each ending with a new listing.
+  // The three actions on the chosen rows, each ending with a new listing;
+  // nothing is done when a backup file they use is there but cannot be read.
   void DisableSelected();
   void EnableSelected();
   // Asks first; on No nothing changes.
@@ -115,11 +125,20 @@ class TStartupManager {
   void ListDisabledRegistryEntries();
   bool IsPathListed(const std::string& path) const;
 
-  bool DisableFolderFile(const TStartupRow& row, bool keepEnabledMark);
-  bool DisableRunValue(const TStartupRow& row, const char* fileName);
+  void MendBackups();
+  // Null when done, else why the entry stayed.
+  const char* DisableFolderFile(const TStartupRow& row, bool keepEnabledMark);
+  const char* DisableRunValue(const TStartupRow& row, const char* fileName);
+  const char* RemoveDisabled(const TStartupRow& row);
   bool DeleteWinIniKey(const TStartupRow& row);
-  bool EnableFolderFile(const std::string& startupPath, const std::string& copyPath, const std::string& line);
-  bool WriteBackLine(const std::string& line, const char* fileName);
+  const char* EnableFolderFile(const std::string& startupPath, const std::string& copyPath, const char* fileName,
+                               const std::string& line);
+  const char* WriteBackLine(const std::string& line, const char* fileName);
+  // False, telling the user, when one of the files is there but cannot be read.
+  bool BackupFilesReadable(std::initializer_list<const char*> fileNames);
+  void Stay(const std::string& caption, const char* reason);
+  // One message with every row that stayed, if any.
+  void TellStayed();
 
   std::vector<std::string> startupFolders_;  // common first, then the user's
   std::vector<TStartupRow> rows_;
@@ -127,6 +146,7 @@ class TStartupManager {
   TAppObj reader_;
   TFileContents details_;
   std::vector<std::string> startupLines_;  // read once per listing
+  std::vector<std::string> stayed_;
 };
 
 }  // namespace tools

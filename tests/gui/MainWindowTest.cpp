@@ -2,9 +2,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontInfo>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -269,6 +274,37 @@ TEST_F(MainWindowTest, LaunchersOpenToolsOnceAndPageSwitchesFreeThemAll) {
   form->AdvancedBtnClick();
   form->ImageExClick(7);
   EXPECT_NE(form->ToolForm(ToolWindow::SysDiskCleanerForm), nullptr);
+}
+
+// Measured in the Tools page's panel: each line of the Startup Manager's
+// memo ends inside it, below one another, none cut or wrapped.
+TEST_F(MainWindowTest, StartupManagerMemoShowsItsFourLinesWhole) {
+  ShowForm();
+  form->AdvancedBtnClick();
+  SendClick(form->Launchers[9]);
+  QWidget* tool = form->ToolForm(ToolWindow::StartupManagerForm);
+  ASSERT_NE(tool, nullptr);
+  QCoreApplication::processEvents();
+  auto* memo = tool->findChild<QPlainTextEdit*>("Memo");
+  ASSERT_NE(memo, nullptr);
+  EXPECT_EQ(memo->width(), form->AdvancePanel->width() - 16);
+  const QTextDocument* text = memo->document();
+  ASSERT_EQ(text->blockCount(), 4);
+  int lastBottom = 0;
+  for (QTextBlock block = text->begin(); block.isValid(); block = block.next()) {
+    QTextCursor start(block);
+    QTextCursor end(block);
+    end.movePosition(QTextCursor::EndOfBlock);
+    const QRect first = memo->cursorRect(start);
+    const QRect last = memo->cursorRect(end);
+    EXPECT_EQ(first.top(), last.top()) << block.text().toStdString();  // one line
+    EXPECT_GE(first.left(), 0);
+    EXPECT_LE(last.right(), memo->viewport()->width()) << block.text().toStdString();
+    EXPECT_GE(first.top(), lastBottom);
+    lastBottom = last.bottom();
+  }
+  EXPECT_LE(lastBottom, memo->viewport()->height());
+  EXPECT_GE(QFontInfo(memo->font()).pixelSize(), 9);  // still readable
 }
 
 TEST_F(MainWindowTest, SystemRestoreLauncherFollowsThePlatform) {

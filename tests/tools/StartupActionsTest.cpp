@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
@@ -24,53 +25,38 @@ const std::string kHkcuRun = "HKEY_CURRENT_USER\\" + std::string(kRun);
 const std::string kHklmRun = "HKEY_LOCAL_MACHINE\\" + std::string(kRun);
 const char* const kProgram = "C:\\Program Files\\Fernwick\\Fernwick.exe\n";
 
-std::string FileText(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!win::ReadFileBytes(path, bytes)) return "<missing>";
-  return std::string(bytes.begin(), bytes.end());
-}
-
-void Choose(TStartupManager& manager, const std::string& caption, const std::string& status) {
-  const int row = FindRow(manager, caption, status);
-  ASSERT_GE(row, 0) << caption << " " << status;
-  manager.ToggleChosen(row);
-}
-
-struct RegValue {
-  win::DWORD type;
-  std::vector<std::uint8_t> data;
-  bool operator==(const RegValue&) const = default;
-};
-
-std::map<std::string, RegValue> RunValues() {
-  std::map<std::string, RegValue> values;
-  for (win::HKEY root : {win::HKEY_LOCAL_MACHINE, win::HKEY_CURRENT_USER}) {
-    for (const char* key : {"Run", "RunOnce"}) {
-      win::TRegistry registry(win::KEY_READ);
-      registry.SetRootKey(root);
-      if (!registry.OpenKeyReadOnly(std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\") + key)) continue;
-      std::vector<std::string> names;
-      registry.GetValueNames(names);
-      for (const std::string& name : names) {
-        RegValue value;
-        registry.ReadRaw(name, value.type, value.data);
-        values[std::to_string(root) + key + "\\" + name] = value;
-      }
+// Twelve random actions on random rows; the removal question is answered
+// No a quarter of the time when sometimesNo.
+void RandomActions(TStartupManager& manager, std::mt19937& random, ScriptedDialogs& dialogs, bool sometimesNo) {
+  for (int step = 0; step < 12; ++step) {
+    const int action = static_cast<int>(random() % 4);
+    if (action == 3) {
+      manager.ListRemovedEntries();
+      for (std::size_t i = 0; i < manager.RestoreRows().size(); ++i)
+        manager.SetRestoreChecked(static_cast<int>(i), random() % 2 == 0);
+      manager.RestoreItems();
+      continue;
+    }
+    for (std::size_t i = 0; i < manager.Rows().size(); ++i)
+      if (random() % 2 == 0) manager.ToggleChosen(static_cast<int>(i));
+    if (action == 0) manager.DisableSelected();
+    else if (action == 1) manager.EnableSelected();
+    else {
+      dialogs.setNextAnswer(sometimesNo && random() % 4 == 0 ? IDNO : IDYES);
+      manager.RemoveSelected();
     }
   }
-  return values;
 }
 
-std::map<std::string, std::string> StartupFiles() {
-  std::map<std::string, std::string> files;
-  for (const char* folder : {kCommonStartup, kUserStartup}) {
-    win::FindData data;
-    auto finder = win::FindFirstFile(std::string(folder) + "\\*.*", data);
-    for (bool more = finder != nullptr; more; more = finder->Next(data))
-      if (data.name != "." && data.name != "..")
-        files[std::string(folder) + "\\" + data.name] = FileText(std::string(folder) + "\\" + data.name);
-  }
-  return files;
+// Enables every disabled row and restores every removed entry.
+void EnableAndRestoreAll(TStartupManager& manager) {
+  for (std::size_t i = 0; i < manager.Rows().size(); ++i)
+    if (manager.Rows()[i].SubItems.size() > 1 && manager.Rows()[i].SubItems[1] == "Disable")
+      manager.ToggleChosen(static_cast<int>(i));
+  manager.EnableSelected();
+  manager.ListRemovedEntries();
+  for (std::size_t i = 0; i < manager.RestoreRows().size(); ++i) manager.SetRestoreChecked(static_cast<int>(i), true);
+  manager.RestoreItems();
 }
 
 TEST(StartupActionsTest, DisableAndEnableWriteTheExactLines) {
@@ -295,38 +281,111 @@ TEST(StartupActionsTest, AnySequenceRoundTrips) {
     const auto startupFiles = StartupFiles();
     ASSERT_EQ(values.size(), 10u);
 
-    for (int step = 0; step < 12; ++step) {
-      const int action = static_cast<int>(random() % 4);
-      if (action == 3) {
-        manager.ListRemovedEntries();
-        for (std::size_t i = 0; i < manager.RestoreRows().size(); ++i)
-          manager.SetRestoreChecked(static_cast<int>(i), random() % 2 == 0);
-        manager.RestoreItems();
-        continue;
-      }
-      for (std::size_t i = 0; i < manager.Rows().size(); ++i)
-        if (random() % 2 == 0) manager.ToggleChosen(static_cast<int>(i));
-      if (action == 0) manager.DisableSelected();
-      else if (action == 1) manager.EnableSelected();
-      else {
-        dialogs.setNextAnswer(random() % 4 == 0 ? IDNO : IDYES);
-        manager.RemoveSelected();
-      }
-    }
-    for (int round = 0; round < 2; ++round) {
-      for (std::size_t i = 0; i < manager.Rows().size(); ++i)
-        if (manager.Rows()[i].SubItems.size() > 1 && manager.Rows()[i].SubItems[1] == "Disable")
-          manager.ToggleChosen(static_cast<int>(i));
-      manager.EnableSelected();
-      manager.ListRemovedEntries();
-      for (std::size_t i = 0; i < manager.RestoreRows().size(); ++i) manager.SetRestoreChecked(static_cast<int>(i), true);
-      manager.RestoreItems();
-    }
+    RandomActions(manager, random, dialogs, true);
+    for (int round = 0; round < 2; ++round) EnableAndRestoreAll(manager);
     EXPECT_EQ(RunValues(), values);
     EXPECT_EQ(StartupFiles(), startupFiles);
     EXPECT_EQ(FileText(StartupBackupPath(kStartupFileName)), "");
     EXPECT_EQ(FileText(StartupBackupPath(kRemoveStartupFileName)), "");
     EXPECT_EQ(FileText(StartupBackupPath(kDelFileName)), "");
+  }
+}
+
+// Random Run values of every type under both roots, with "#", "|", "%",
+// line breaks and text outside the code page in names and data, DWORDs of
+// every length, NULs and odd lengths, through random action sequences:
+// afterwards each value is back exactly (a number as its decimal text) or
+// was refused and never left its key.
+TEST(StartupActionsTest, RandomValuesComeBackOrStayLive) {
+  struct Generated {
+    win::HKEY root;
+    std::string name;
+    RegValue value;
+    bool comesBack;
+    RegValue back;  // what it comes back as
+  };
+  const std::vector<std::string> pieces = {"a", "Z", " ", "#", "|", "%", "\\", ".", "\xC3\xA9", "x%y%"};
+  for (unsigned seed = 1; seed <= 8; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    auto pick = [&random](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+    auto text = [&] {
+      std::string t;
+      for (std::size_t i = 0, n = 1 + pick(6); i < n; ++i) t += pieces[pick(pieces.size())];
+      const std::size_t odd = pick(12);
+      if (odd == 0) t += "\n";
+      if (odd == 1) t += "\xE6\x97\xA5";
+      return t;
+    };
+    TestMachine machine(StartupRegText(), kProgram);
+    std::vector<Generated> values;
+    for (win::HKEY root : {win::HKEY_LOCAL_MACHINE, win::HKEY_CURRENT_USER}) {
+      win::TRegistry registry;
+      registry.SetRootKey(root);
+      ASSERT_TRUE(registry.OpenKey(kRun, true));
+      for (int i = 0; i < 8; ++i) {
+        Generated g{root, "V" + std::to_string(i) + text(), {}, false, {}};
+        const bool nameFits = g.name.find_first_of("|\n") == std::string::npos && g.name.find("\xE6") == std::string::npos;
+        const win::DWORD types[] = {win::REG_SZ, win::REG_EXPAND_SZ, win::REG_DWORD, win::REG_BINARY,
+                                    win::REG_MULTI_SZ, win::REG_NONE, win::REG_QWORD, 0x1234};
+        g.value.type = types[pick(4) == 0 ? pick(8) : pick(3)];
+        if (g.value.type == win::REG_SZ || g.value.type == win::REG_EXPAND_SZ) {
+          const std::string command = text();
+          g.value.data = win::Utf8ToUtf16LeBytes(command);
+          const std::size_t damage = pick(8);
+          if (damage == 0) g.value.data.insert(g.value.data.begin() + 2, {0, 0});  // an embedded NUL
+          if (damage == 1) g.value.data.pop_back();                              // odd length
+          if (damage == 2) g.value.data.resize(g.value.data.size() - 2);         // no terminator
+          const bool pair = command.find('%') != std::string::npos &&
+                            command.find('%', command.find('%') + 1) != std::string::npos;
+          g.comesBack = nameFits && damage > 2 && command.find_first_of("\n") == std::string::npos &&
+                        command.find("\xE6") == std::string::npos && pair == (g.value.type == win::REG_EXPAND_SZ);
+          g.back = g.value;
+        } else if (g.value.type == win::REG_DWORD) {
+          const std::size_t size = pick(3) == 0 ? pick(9) : 4;
+          for (std::size_t b = 0; b < size; ++b) g.value.data.push_back(static_cast<std::uint8_t>(random()));
+          g.comesBack = nameFits && size == 4;
+          if (size == 4) {
+            std::int32_t number = 0;
+            std::memcpy(&number, g.value.data.data(), 4);
+            g.back = {win::REG_SZ, win::Utf8ToUtf16LeBytes(std::to_string(number))};
+          }
+        } else {
+          for (std::size_t b = 0, n = pick(7); b < n; ++b) g.value.data.push_back(static_cast<std::uint8_t>(random()));
+        }
+        ASSERT_TRUE(registry.WriteRaw(g.name, g.value.type, g.value.data));
+        values.push_back(g);
+      }
+    }
+    auto live = [](const Generated& g) {
+      win::TRegistry registry(win::KEY_READ);
+      registry.SetRootKey(g.root);
+      RegValue value{0xFFFF, {}};
+      if (registry.OpenKeyReadOnly(kRun)) registry.ReadRaw(g.name, value.type, value.data);
+      return value;
+    };
+    ScriptedDialogs dialogs;
+    TStartupManager manager;
+    manager.Prepare();
+    manager.RefreshStartupList();
+    // Disabling everything disables exactly what can come back and names the rest once.
+    ChooseAll(manager, false);
+    manager.DisableSelected();
+    std::size_t refused = 0;
+    for (const Generated& g : values) {
+      refused += g.comesBack ? 0 : 1;
+      EXPECT_EQ(live(g).type == 0xFFFF, g.comesBack) << g.name;
+    }
+    ASSERT_EQ(dialogs.messages().size(), refused ? 1u : 0u);
+    if (refused) {
+      EXPECT_EQ(SplitMessageLines(dialogs.messages()[0].text).size(), refused + 1);
+    }
+
+    RandomActions(manager, random, dialogs, false);
+    EnableAndRestoreAll(manager);
+    for (const Generated& g : values) EXPECT_EQ(live(g), g.comesBack ? g.back : g.value) << g.name;
+    for (const char* name : {kStartupFileName, kRemoveStartupFileName})
+      EXPECT_EQ(FileText(StartupBackupPath(name)), "") << name;
   }
 }
 

@@ -185,15 +185,20 @@ TEST(StartupListingTest, DisabledEntriesAndTheirLines) {
   const Row gone{user + "gone#1.lnk", del + "gone#1.lnk", "Disable", "Startup Folder", ""};
   EXPECT_EQ(std::count(rows.begin(), rows.end(), gone), 1);
   EXPECT_EQ(count(user + "removed.lnk"), 0);
-  // The live DWORD whose whole line is in startup.dat shows as disabled.
-  EXPECT_NE(std::find(rows.begin(), rows.end(), Row{"Number", "5", "Disable", "Registration", kHklmRun}), rows.end());
-  const std::vector<Row> tail(rows.end() - 3, rows.end());
+  // The live DWORD whose whole line is in startup.dat is listed once, live:
+  // the line, which would bring back only what is there, is dropped.
+  EXPECT_EQ(count("Number"), 1);
+  EXPECT_NE(std::find(rows.begin(), rows.end(), Row{"Number", "5", "Enable", "Registration", kHklmRun}), rows.end());
+  const std::vector<Row> tail(rows.end() - 2, rows.end());
   const std::vector<Row> disabled = {
       {"Old", "C:\\old.exe /x", "Disable", "Registration", kHkcuRun + "#Old|C:\\old.exe /x"},
-      {"Number", "5", "Disable", "Registration", kHklmRun + "#Number|5"},
       {"Odd", "C:\\odd.exe", "Disable", "Registration", "HKEY_USERS\\x#Odd|C:\\odd.exe"},
   };
   EXPECT_EQ(tail, disabled);
+  std::vector<std::string> lines;
+  ASSERT_TRUE(win::ReadLineFile(StartupBackupPath(kStartupFileName), lines));
+  EXPECT_EQ(lines, (std::vector<std::string>{kHkcuRun + "#Old|C:\\old.exe /x", "broken line",
+                                             "HKEY_USERS\\x#Odd|C:\\odd.exe"}));
 }
 
 TEST(StartupListingTest, MissingSourcesAndBadFilesGiveNoRows) {

@@ -1,5 +1,6 @@
 #include "tools/gui/StartupManagerForm.h"
 
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,6 +9,8 @@
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <algorithm>
+#include <cmath>
 
 #include "shell/BusyGuard.h"
 #include "shell/gui/DMUnit.h"
@@ -43,6 +46,25 @@ QIcon RowIcon(int stateIndex, int imageIndex) {
   return QIcon(QPixmap::fromImage(image));
 }
 
+// The largest font, up to the window's own, in which every line of the memo
+// fits its width unwrapped and all of them its height.
+void FitMemoFont(QPlainTextEdit* memo, const QFont& base) {
+  const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
+  const int margin = static_cast<int>(std::ceil(memo->document()->documentMargin()));
+  const QRect inside = memo->contentsRect();  // the viewport, before it is laid out
+  const int width = inside.width() - 2 * margin - memo->cursorWidth();
+  const int height = inside.height() - 2 * margin;
+  QFont font = base;
+  for (int pixels = QFontInfo(base).pixelSize(); pixels > 6; --pixels) {
+    font.setPixelSize(pixels);
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+    if (widest <= width && metrics.lineSpacing() * static_cast<int>(lines.size()) <= height) break;
+  }
+  if (font != memo->font()) memo->setFont(font);
+}
+
 QTreeWidget* NewList(QWidget* parent, const QStringList& columns) {
   auto* list = new QTreeWidget(parent);
   list->setColumnCount(static_cast<int>(columns.size()));
@@ -69,6 +91,13 @@ TStartupManagerForm::TStartupManagerForm(QWidget* owner) : QWidget(owner) {
   Memo->setFrameShape(QFrame::NoFrame);
   Memo->setEnabled(false);
   Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Out of reach, not greyed: its text and background as an enabled memo's.
+  QPalette memoColours = Memo->palette();
+  for (QPalette::ColorRole role : {QPalette::Text, QPalette::Base})
+    memoColours.setColor(QPalette::Disabled, role, memoColours.color(QPalette::Active, role));
+  Memo->setPalette(memoColours);
   Memo->setPlainText(QStringLiteral(
       "You can choose which applications are launched when you start the computer. Select the item\n"
       "(s) below within the Startup List tab and click a button to enable, disable or remove. In case \n"
@@ -156,6 +185,7 @@ void TStartupManagerForm::FormShow() {
 void TStartupManagerForm::FormResize() {
   const int inner = width() - 2 * kBorder;
   Memo->setGeometry(kBorder, kBorder, inner, kMemoHeight);
+  FitMemoFont(Memo, font());
   const int buttonsTop = height() - kBorder - kButtonHeight;
   const int pageTop = kBorder + kMemoHeight + 4;
   PageCIndex->setGeometry(kBorder, pageTop, inner, std::max(0, buttonsTop - 6 - pageTop));
