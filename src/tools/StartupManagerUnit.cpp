@@ -121,7 +121,7 @@ bool HoldsVariable(const std::string& text) {
 
 // The code page of the line files holds the text, and it has no line break.
 bool FitsLineFile(const std::string& text) {
-  return text.find_first_of("\r\n") == std::string::npos && win::AnsiToUtf8(win::Utf8ToAnsi(text)) == text;
+  return text.find_first_of("\r\n") == std::string::npos && win::FitsCodePage(text);
 }
 
 std::string LineOf(const TRunEntry& entry) { return entry.Location + "#" + entry.ValueName + "|" + entry.Command; }
