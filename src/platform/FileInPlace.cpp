@@ -1,7 +1,6 @@
 #include "platform/FileInPlace.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -61,21 +60,12 @@ std::unique_ptr<InPlaceFile> InPlaceFile::Open(const std::string& path) {
     Fail(ERROR_ACCESS_DENIED);
     return nullptr;
   }
-  // O_NOFOLLOW: a link put in its place since the lookup is refused too.
-  const int fd = open(resolved.host.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    FailFromErrno(errno == ELOOP ? EACCES : errno);
-    return nullptr;
-  }
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    Fail(ERROR_ACCESS_DENIED);
-    return nullptr;
-  }
+  std::uint64_t size = 0;
+  const int fd = OpenRegularHostFile(resolved.host, O_WRONLY, &size);
+  if (fd < 0) return nullptr;
   std::unique_ptr<InPlaceFile> file(new InPlaceFile());
   file->fd_ = fd;
-  file->size_ = static_cast<std::uint64_t>(info.st_size);
+  file->size_ = size;
   file->host_ = resolved.host;
   return file;
 }

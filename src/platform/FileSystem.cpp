@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "platform/FileInPlace.h"
+#include "platform/FileRecords.h"
 #include "platform/HostFiles.h"
 #include "platform/Machine.h"
 #include "platform/PathResolver.h"
@@ -161,17 +162,15 @@ bool RemoveDirectory(const std::string& path) {
     case EntryKind::File:
       return Fail(ERROR_DIRECTORY);
     case EntryKind::Link:  // the link goes, never what it points at
-      if (unlink(resolved.host.c_str()) != 0) return FailFromErrno(errno);
-      break;
+      return ChangeWithRecords(resolved.Key(), "", [&] {
+        return unlink(resolved.host.c_str()) == 0 || FailFromErrno(errno);
+      });
     default:
       if (IsReadOnly(resolved)) return Fail(ERROR_ACCESS_DENIED);
-      if (rmdir(resolved.host.c_str()) != 0) {
-        return FailFromErrno(errno == EEXIST ? ENOTEMPTY : errno);
-      }
-      break;
+      return ChangeWithRecords(resolved.Key(), "", [&] {
+        return rmdir(resolved.host.c_str()) == 0 || FailFromErrno(errno == EEXIST ? ENOTEMPTY : errno);
+      });
   }
-  ForgetStaleRecord(resolved);
-  return true;
 }
 
 bool DeleteFile(const std::string& path) {
@@ -180,10 +179,10 @@ bool DeleteFile(const std::string& path) {
   if (resolved.entry.kind == EntryKind::Folder || IsReadOnly(resolved)) {
     return Fail(ERROR_ACCESS_DENIED);
   }
-  BeforeUnlink(resolved.host);
-  if (unlink(resolved.host.c_str()) != 0) return FailFromErrno(errno);
-  ForgetStaleRecord(resolved);
-  return true;
+  return ChangeWithRecords(resolved.Key(), "", [&] {
+    BeforeUnlink(resolved.host);
+    return unlink(resolved.host.c_str()) == 0 || FailFromErrno(errno);
+  });
 }
 
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
@@ -224,9 +223,8 @@ bool MoveFile(const std::string& from, const std::string& to) {
   }
   const std::string sourceKey = source.Key();
   if (targetKey.rfind(sourceKey + "\\", 0) == 0) return Fail(ERROR_ACCESS_DENIED);
-  if (!MoveHostEntry(source.host, source.entry, targetHost)) return false;
-  if (StateStore* state = State()) state->MoveFileAttributes(sourceKey, targetKey);
-  return true;
+  return ChangeWithRecords(sourceKey, targetKey,
+                           [&] { return MoveHostEntry(source.host, source.entry, targetHost); });
 }
 
 bool RenameFile(const std::string& from, const std::string& to) { return MoveFile(from, to); }

@@ -101,9 +101,18 @@ bool ReadFileChunks(const std::string& path, const ByteSink& take);
 // hands every piece to its sink; the file is replaced only when it gives true.
 bool WriteFileWith(const std::string& path, const std::function<bool(const ByteSink& write)>& produce);
 
-// Recycle bin: moves a file or folder into X:\Recycled\ of its drive.
+// Recycle bin: moves a file or folder into X:\Recycled\ of its drive, as
+// "D" + the drive letter + its number + its extension ("Dc1.txt"), after
+// appending its record (original path, time, size) to the bin's INFO2.
+// Fails, leaving the item where it is, when its name in the bin would be too
+// long, when INFO2 is of a kind the program cannot read
+// (ERROR_FILE_CORRUPT), or when a record of the Windows 9x family could not
+// name it (ERROR_NO_UNICODE_TRANSLATION). An item inside a bin goes for good.
 bool DeleteToRecycleBin(const std::string& path);
-// Empties X:\Recycled\ of one drive ("C:\") or of every drive (empty root).
+// "X:\Recycled" of a drive letter.
+std::string RecycleBinFolder(char drive);
+// Empties X:\Recycled\ of one drive ("C:\") or of every drive (empty root);
+// the bin's INFO2 then keeps its header only.
 bool EmptyRecycleBin(const std::string& rootPath);
 
 std::string GetWindowsDirectory();  // "C:\WINDOWS"

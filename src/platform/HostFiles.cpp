@@ -88,21 +88,7 @@ int CreateLockedTemp(const std::string& target, std::string& temp) {
   return -1;
 }
 
-// Opens a host file for reading without following a link; regular files only.
-int OpenRegularForRead(const std::string& hostPath) {
-  const int fd = open(hostPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    FailFromErrno(errno);
-    return -1;
-  }
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    Fail(ERROR_ACCESS_DENIED);
-    return -1;
-  }
-  return fd;
-}
+int OpenRegularForRead(const std::string& hostPath) { return OpenRegularHostFile(hostPath, O_RDONLY); }
 
 // Reads fd to its end, handing each chunk to take.
 bool ReadChunks(int fd, const std::function<bool(const char*, std::size_t)>& take) {
@@ -153,6 +139,23 @@ bool CopyLink(const std::string& source, const std::string& target) {
 }
 
 }  // namespace
+
+int OpenRegularHostFile(const std::string& hostPath, int flags, std::uint64_t* size) {
+  // O_NOFOLLOW: a link put in the file's place is refused.
+  const int fd = open(hostPath.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    FailFromErrno(errno == ELOOP ? EACCES : errno);
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    Fail(ERROR_ACCESS_DENIED);
+    return -1;
+  }
+  if (size) *size = static_cast<std::uint64_t>(st.st_size);
+  return fd;
+}
 
 bool WriteAll(int fd, const void* data, std::size_t size) {
   const auto* p = static_cast<const char*>(data);

@@ -14,6 +14,9 @@
 namespace win::fs_detail {
 
 bool WriteAll(int fd, const void* data, std::size_t size);
+// Opens a regular host file with flags (O_RDONLY, O_WRONLY), never through a
+// link; -1 with GetLastError() set otherwise. size gets the file's size.
+int OpenRegularHostFile(const std::string& hostPath, int flags, std::uint64_t* size = nullptr);
 bool ReadHostFile(const std::string& hostPath, std::vector<std::uint8_t>& data);
 // Reads the file to its end piece by piece; take stops it by returning false.
 bool ReadHostFileChunks(const std::string& hostPath,

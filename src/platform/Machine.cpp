@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/FileRecords.h"
+#include "platform/MachineBuilder.h"
 #include "platform/RegistryStore.h"
 #include "platform/StateStore.h"
 #include "platform/SystemRestore.h"
@@ -61,6 +63,11 @@ std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& e
   if (!machine->registry_) return nullptr;
   machine->state_ = StateStore::Open(JoinHostPath(absolute, "state.db"), error);
   if (!machine->state_) return nullptr;
+  // Moves and deletions that a killed process left halfway.
+  if (!machine->state_->PendingFileChanges().empty()) {
+    CurrentMachineScope scope(*machine);
+    fs_detail::EndAbandonedFileChanges();
+  }
   return machine;
 }
 

@@ -15,6 +15,13 @@ const char* const kSchema =
     " path TEXT PRIMARY KEY NOT NULL,"
     " attributes INTEGER NOT NULL)";
 
+const char* const kChangesSchema =
+    "CREATE TABLE IF NOT EXISTS file_changes ("
+    " id INTEGER PRIMARY KEY,"
+    " from_path TEXT NOT NULL,"
+    " to_path TEXT NOT NULL,"
+    " owner TEXT NOT NULL)";
+
 class Statement {
  public:
   Statement(sqlite3* db, const std::string& sql) {
@@ -79,6 +86,9 @@ class Statement {
 
 // Below-path condition on column "path": the path itself or anything under it.
 const char* const kPathOrBelow = "(path = ?1 OR substr(path, 1, length(?1) + 1) = ?1 || '\\')";
+// The same as a key range: '\\' and ']' are neighbours, so everything below
+// ?1 sorts from ?1 || '\\' up to ?1 || ']'.
+const char* const kPathOrBelowRange = "(path = ?1 OR (path >= ?1 || '\\' AND path < ?1 || ']'))";
 
 }  // namespace
 
@@ -102,7 +112,7 @@ std::unique_ptr<StateStore> StateStore::Open(const std::string& dbPath, std::str
     return nullptr;
   }
   sqlite3_busy_timeout(store->db_, kBusyTimeoutMs);
-  if (!store->Execute(kSchema)) {
+  if (!store->Execute(kSchema) || !store->Execute(kChangesSchema)) {
     error = dbPath + ": damaged or not a state database (" + sqlite3_errmsg(store->db_) + ")";
     return nullptr;
   }
@@ -194,6 +204,53 @@ bool StateStore::MoveFileAttributes(const std::string& fromUpper, const std::str
               {fromUpper, toUpper});
   if (!ok) Execute("ROLLBACK TO move_attributes");
   return Execute("RELEASE move_attributes") && ok;
+}
+
+bool StateStore::HasFileAttributes(const std::string& upperPath) {
+  std::vector<StateRow> rows;
+  return Query(std::string("SELECT 1 FROM file_attributes WHERE ") + kPathOrBelowRange + " LIMIT 1",
+               {upperPath}, rows) &&
+         !rows.empty();
+}
+
+std::int64_t StateStore::BeginFileChange(const std::string& fromUpper, const std::string& toUpper,
+                                         const std::string& owner) {
+  if (!Execute("SAVEPOINT begin_file_change")) return 0;
+  bool ok = true;
+  if (!toUpper.empty()) {
+    ok = ForgetFileAttributes(toUpper) &&
+         Execute(std::string("INSERT OR REPLACE INTO file_attributes (path, attributes)"
+                             " SELECT ?2 || substr(path, length(?1) + 1), attributes FROM file_attributes WHERE ") +
+                     kPathOrBelowRange,
+                 {fromUpper, toUpper});
+  }
+  ok = ok && Execute("INSERT INTO file_changes (from_path, to_path, owner) VALUES (?1, ?2, ?3)",
+                     {fromUpper, toUpper, owner});
+  const std::int64_t id = ok ? sqlite3_last_insert_rowid(db_) : 0;
+  if (!ok) Execute("ROLLBACK TO begin_file_change");
+  return Execute("RELEASE begin_file_change") ? id : 0;
+}
+
+bool StateStore::EndFileChange(std::int64_t id, bool happened) {
+  std::vector<StateRow> rows;
+  if (!Query("SELECT from_path, to_path FROM file_changes WHERE id = ?1", {id}, rows)) return false;
+  if (rows.empty()) return true;  // ended already
+  const std::string from = StateText(rows[0][0]);
+  const std::string to = StateText(rows[0][1]);
+  if (!Execute("SAVEPOINT end_file_change")) return false;
+  const bool ok = (happened ? ForgetFileAttributes(from) : to.empty() || ForgetFileAttributes(to)) &&
+                  Execute("DELETE FROM file_changes WHERE id = ?1", {id});
+  if (!ok) Execute("ROLLBACK TO end_file_change");
+  return Execute("RELEASE end_file_change") && ok;
+}
+
+std::vector<StateStore::FileChange> StateStore::PendingFileChanges() {
+  std::vector<FileChange> changes;
+  std::vector<StateRow> rows;
+  if (!Query("SELECT id, from_path, to_path, owner FROM file_changes ORDER BY id", {}, rows)) return changes;
+  for (const auto& row : rows)
+    changes.push_back({StateInteger(row[0]), StateText(row[1]), StateText(row[2]), StateText(row[3])});
+  return changes;
 }
 
 }  // namespace win

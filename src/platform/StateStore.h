@@ -65,6 +65,26 @@ class StateStore {
   bool ForgetFileAttributes(const std::string& upperPath);
   // Moves the records of a path and of everything below it to a new path.
   bool MoveFileAttributes(const std::string& fromUpper, const std::string& toUpper);
+  // True when the path or anything below it has a record.
+  bool HasFileAttributes(const std::string& upperPath);
+
+  // A move (toUpper set) or deletion (toUpper empty) of a path with records,
+  // noted so that a process killed halfway leaves the records with the
+  // entry: BeginFileChange copies the records of the path and below to
+  // toUpper and notes the change as owner's; EndFileChange drops the records
+  // of the place the entry has left (fromUpper when the change happened,
+  // toUpper when not) and the note. Begin gives 0 when nothing was noted.
+  std::int64_t BeginFileChange(const std::string& fromUpper, const std::string& toUpper,
+                               const std::string& owner);
+  bool EndFileChange(std::int64_t id, bool happened);
+  struct FileChange {
+    std::int64_t id = 0;
+    std::string fromUpper;
+    std::string toUpper;
+    std::string owner;
+  };
+  // The changes begun and not ended, oldest first.
+  std::vector<FileChange> PendingFileChanges();
 
  private:
   StateStore() = default;

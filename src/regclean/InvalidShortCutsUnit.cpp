@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ShellLink.h"
+#include "platform/TextCodec.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
@@ -81,6 +82,8 @@ bool ScanShortcutFolder(ScanContext& context, const std::string& folder) {
     if (ScanStopRequested()) return false;
     const std::string path = folder + "\\" + entry.name;
     if (ContainsNoCase(path, "Recent")) continue;
+    // What the recycle bin holds is deleted, repaired shortcuts among it.
+    if (win::SameName(path, win::RecycleBinFolder(path[0]))) continue;
     if (IsWalkedAttributeWord(entry.attributes)) {
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context, path);
       IncItemsProcessed();

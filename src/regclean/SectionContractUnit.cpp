@@ -216,7 +216,7 @@ bool RemoveTarget(const RepairTarget& target) {
   if (TargetGone(target)) return true;
   switch (target.kind) {
     case RepairTarget::Kind::File:
-      win::DeleteFile(target.path);
+      win::DeleteToRecycleBin(target.path);
       break;
     case RepairTarget::Kind::Key: {
       win::HKEY root = 0;

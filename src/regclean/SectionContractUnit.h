@@ -67,7 +67,7 @@ struct RepairTarget {
   enum class Kind {
     Value,  // the value `valueName` (real name; empty = unnamed) under `path`
     Key,    // the key `path` with all its values and subkeys
-    File,   // the file `path`
+    File,   // the file `path`, sent to the recycle bin of its drive
   };
   Kind kind = Kind::Value;
   std::string path;       // full key path (root name first) or a file path
@@ -166,8 +166,8 @@ RegistrySection KeyRepairSection(std::vector<SectionScanner> scanners);
 
 // True when the target no longer exists.
 bool TargetGone(const RepairTarget& target);
-// Deletes the target unless it is already gone; true when it is gone
-// afterwards.
+// Deletes the target (a file goes to its drive's recycle bin) unless it is
+// already gone; true when it is gone afterwards.
 bool RemoveTarget(const RepairTarget& target);
 
 extern const char* const kRepairedText;      // "Repaired Successfully"

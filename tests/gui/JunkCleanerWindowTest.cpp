@@ -13,6 +13,7 @@
 #include <string>
 
 #include "GuiTestApp.h"
+#include "RecycleBinRecords.h"
 #include "TestMachine.h"
 #include "ToolWindowTest.h"
 #include "platform/FileSystem.h"
@@ -150,14 +151,24 @@ TEST_F(JunkCleanerWindow, LauncherRunsTheWizardAndOnlyFindingsAreTouched) {
     EXPECT_EQ(junk->CleanerListView->topLevelItem(i)->text(1), "File Deleted");
   EXPECT_TRUE(dialogs.messages().empty());
 
-  // The findings went to C:\Recycled; nothing else moved or changed.
+  // The findings went to C:\Recycled, each with its record there; nothing
+  // else moved or changed.
   const std::map<std::string, std::uintmax_t> after = machine.Files();
   std::size_t gone = 0;
   for (const auto& [path, size] : before) {
     const auto now = after.find(path);
-    if (now == after.end()) ++gone;
-    else EXPECT_EQ(now->second, size) << path;
+    if (now == after.end()) {
+      ++gone;
+    } else if (path != "C/Recycled/INFO2") {
+      EXPECT_EQ(now->second, size) << path;
+    }
   }
+  std::set<std::string> putBack;
+  for (const RecycledItem& item : ReadInfo2('C').items) {
+    EXPECT_TRUE(win::FileExists(item.inBin)) << item.inBin;
+    putBack.insert(item.originalPath);
+  }
+  EXPECT_EQ(putBack, found);
   EXPECT_EQ(gone, found.size());
   std::size_t recycled = 0;
   for (const auto& [path, size] : after) {

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "GuiTestApp.h"
+#include "RecycleBinRecords.h"
 #include "MouseEvents.h"
 #include "platform/FileSystem.h"
 #include "platform/Machine.h"
@@ -120,18 +122,25 @@ TEST(ScanPageSample, ScanRepairScanAgainAndRestore) {
       EXPECT_FALSE(again.count(problem)) << std::get<1>(problem);
     }
 
-    // Importing the backup restores everything the repair deleted: the next
+    // Importing the backup restores every value the repair deleted, and the
+    // shortcuts come back from the recycle bin by their records: the next
     // scan finds what the first one found, less the ignored problem.
     const std::vector<std::string> backups =
         FilesIn(win::IncludeTrailingBackslash(win::ProgramFolder()) + "RepairBackup\\");
     ASSERT_EQ(backups.size(), 1u);
     ASSERT_TRUE(win::ImportRegFile(backups[0], error)) << error;
+    std::size_t shortcuts = 0;
+    for (const RecycledItem& item : ReadInfo2('C').items) {
+      ASSERT_TRUE(win::MoveFile(item.inBin, item.originalPath)) << item.originalPath;
+      ++shortcuts;
+    }
+    EXPECT_EQ(shortcuts, static_cast<std::size_t>(std::count_if(first.begin(), first.end(), [](const ProblemKey& problem) {
+                return std::get<0>(problem) == "Invalid Shortcuts";
+              })));
     if (form.FinishBtn->isVisible()) SendClick(form.FinishBtn);
     SendClick(form.ScanNowBtn);
     std::set<ProblemKey> expected = first;
     expected.erase(KeyOf(excluded));
-    // Repaired shortcut files are gone for good: a registry backup holds no files.
-    std::erase_if(expected, [](const ProblemKey& problem) { return std::get<0>(problem) == "Invalid Shortcuts"; });
     EXPECT_EQ(Problems(*page), expected);
   }
   win::SetCurrentMachine(nullptr);

@@ -174,20 +174,20 @@ TEST_F(FileOpsTest, NewFileDoesNotInheritAttributesOfAnOldOne) {
 }
 
 TEST_F(FileOpsTest, RecycleBinTakesItemsOfEachDrive) {
-  m.File("Recycled/Report.txt", "older");  // a name already taken in the bin
+  m.File("Recycled/Report.txt", "older");  // an item of an older bin
   m.File("Recycled/INFO2");
   ASSERT_TRUE(SetFileAttributes("C:\\Docs\\Report.txt", FILE_ATTRIBUTE_READONLY));
   EXPECT_TRUE(DeleteToRecycleBin("C:\\Docs\\Report.txt"));
-  EXPECT_EQ(m.Content("Recycled/Report (2).txt"), "report");
-  EXPECT_EQ(GetFileAttributes("C:\\Recycled\\Report (2).txt"), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(m.Content("Recycled/Dc1.txt"), "report");
+  EXPECT_EQ(GetFileAttributes("C:\\Recycled\\Dc1.txt"), FILE_ATTRIBUTE_READONLY);
   EXPECT_TRUE(DeleteToRecycleBin("C:\\Docs\\Sub"));
-  EXPECT_EQ(m.Content("Recycled/Sub/inner.txt"), "inner");
+  EXPECT_EQ(m.Content("Recycled/Dc2/inner.txt"), "inner");
   EXPECT_FALSE(m.HostExists("Docs/Sub"));
 
   // Drive E: gets a bin of its own, made hidden and system.
   std::ofstream(m.folder() + "/drives/E/e.txt") << "e";
   EXPECT_TRUE(DeleteToRecycleBin("E:\\e.txt"));
-  EXPECT_TRUE(FileExists("E:\\Recycled\\e.txt"));
+  EXPECT_TRUE(FileExists("E:\\Recycled\\De1.txt"));
   EXPECT_EQ(GetFileAttributes("E:\\Recycled"),
             FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
 
@@ -198,7 +198,7 @@ TEST_F(FileOpsTest, RecycleBinTakesItemsOfEachDrive) {
 
   // Emptying one drive, then all of them.
   EXPECT_TRUE(EmptyRecycleBin("E:\\"));
-  EXPECT_FALSE(FileExists("E:\\Recycled\\e.txt"));
+  EXPECT_FALSE(FileExists("E:\\Recycled\\De1.txt"));
   EXPECT_TRUE(FileExists("C:\\Recycled\\Report.txt"));
   EXPECT_TRUE(EmptyRecycleBin(""));  // D: has no disc; it is passed over
   // The bin's own INFO2 stays; everything recycled goes.
@@ -207,7 +207,7 @@ TEST_F(FileOpsTest, RecycleBinTakesItemsOfEachDrive) {
     left.push_back(item.path().filename().string());
   EXPECT_EQ(left, std::vector<std::string>{"INFO2"});
   EXPECT_TRUE(DirectoryExists("C:\\Recycled"));
-  EXPECT_FALSE(m.machine().State().FileAttributes("C:\\RECYCLED\\REPORT (2).TXT").has_value());
+  EXPECT_FALSE(m.machine().State().FileAttributes("C:\\RECYCLED\\DC1.TXT").has_value());
   EXPECT_EQ(GetFileAttributes("E:\\Recycled"),
             FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   EXPECT_TRUE(EmptyRecycleBin("R:\\"));  // never used

@@ -50,8 +50,8 @@ TEST(ShellFileOperation, RecycledFilesGoToTheBinOfTheirDrive) {
   EXPECT_EQ(FileOp(win::FO_DELETE, two), 0);
   EXPECT_FALSE(win::FileExists("C:\\Temp\\a.tmp"));
   EXPECT_FALSE(win::FileExists("C:\\Temp\\b.tmp"));
-  EXPECT_EQ(Text("C:\\Recycled\\a.tmp"), "first");
-  EXPECT_EQ(Text("C:\\Recycled\\b.tmp"), "second");
+  EXPECT_EQ(Text("C:\\Recycled\\Dc1.tmp"), "first");
+  EXPECT_EQ(Text("C:\\Recycled\\Dc2.tmp"), "second");
   // A folder is not a file: it stays.
   EXPECT_NE(FileOp(win::FO_DELETE, "C:\\Temp\\Sub"), 0);
   EXPECT_TRUE(win::DirectoryExists("C:\\Temp\\Sub"));

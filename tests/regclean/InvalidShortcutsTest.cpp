@@ -1,6 +1,9 @@
 #include "regclean/InvalidShortCutsUnit.h"
 
+#include <map>
+
 #include "AbortProbe.h"
+#include "RecycleBinRecords.h"
 #include "SectionScanFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/ShellLinkWriter.h"
@@ -37,6 +40,7 @@ const std::string kFiles =
     kPrograms + "\\Old\\Folder.lnk | lnk=C:\\Gone Folder\n" +
     "C:\\Documents and Settings\\Owner\\Recent\\Gone.lnk | lnk=C:\\Gone\\recent.exe\n"
     "C:\\Data\\recently used\\x.lnk | lnk=C:\\Gone\\recently.exe\n"
+    "C:\\Recycled\\Dc9.lnk | lnk=C:\\Gone\\recycled.exe\n"  // deleted already: never reported
     "C:\\Data\\Shown\\ | attr=HS\n"
     "C:\\Data\\Shown\\in.lnk | lnk=C:\\Gone\\system.exe\n"
     "C:\\Data\\Hidden\\ | attr=H\n"
@@ -100,21 +104,45 @@ TEST_F(InvalidShortcutsTest, IgnoredShortcutIsSkipped) {
   for (int i = 0; i < found.Count(); ++i) EXPECT_NE(found.GetItem(i).Content.KeyName, kDesktop + "\\Gone.lnk");
 }
 
-TEST_F(InvalidShortcutsTest, RepairDeletesTheShortcutFileOnly) {
+// Each shortcut goes to the bin of its drive with its record, so that the
+// repair can be undone; the target and its folder are left alone.
+TEST_F(InvalidShortcutsTest, RepairSendsEachShortcutToTheBinOfItsDrive) {
   Scan(kSection);
-  ASSERT_TRUE(win::ForceDirectories("C:\\Gone"));  // the target's folder is left alone
+  ASSERT_EQ(found.Count(), 5);
+  ASSERT_TRUE(win::ForceDirectories("C:\\Gone"));
+  // F:'s bin keeps an index of another kind: nothing can be recorded there.
+  const std::string foreign = "not an INFO2 index of any Windows";
+  ASSERT_TRUE(win::ForceDirectories("F:\\Recycled"));
+  ASSERT_TRUE(win::WriteFileBytes("F:\\Recycled\\INFO2", std::vector<std::uint8_t>(foreign.begin(), foreign.end())));
+  std::map<std::string, std::vector<std::uint8_t>> links;
+  for (int i = 0; i < found.Count(); ++i) {
+    const std::string link = found.GetItem(i).Content.KeyName;
+    if (link[0] == 'C') {
+      ASSERT_TRUE(win::ReadFileBytes(link, links[link]));
+    }
+  }
   Repair(kSection);
-  EXPECT_FALSE(win::FileExists(kDesktop + "\\Gone.lnk"));
-  EXPECT_FALSE(win::FileExists(kPrograms + "\\Old\\Folder.lnk"));
+
+  std::map<std::string, std::vector<std::uint8_t>> recycled;
+  for (const RecycledItem& item : ReadInfo2('C').items) {
+    ASSERT_TRUE(win::ReadFileBytes(item.inBin, recycled[item.originalPath]));
+    if (item.originalPath == kDesktop + "\\Locked.lnk") {
+      EXPECT_NE(win::GetFileAttributes(item.inBin) & win::FILE_ATTRIBUTE_READONLY, 0u);
+    }
+  }
+  EXPECT_EQ(recycled, links);
+  for (const auto& entry : links) EXPECT_FALSE(win::FileExists(entry.first)) << entry.first;
   EXPECT_TRUE(win::DirectoryExists(kPrograms + "\\Old"));
   EXPECT_TRUE(win::DirectoryExists("C:\\Gone"));
   EXPECT_TRUE(win::FileExists(kDesktop + "\\Good.lnk"));
   ASSERT_EQ(log.Count(), 5);
   EXPECT_EQ(log.GetItem(1).Content.KeyPath, kDesktop + "\\Gone.lnk");
   EXPECT_EQ(log.GetItem(1).Content.Result, "Repaired Successfully");
-  // The read-only shortcut cannot be deleted, and the log says so.
-  EXPECT_TRUE(win::FileExists(kDesktop + "\\Locked.lnk"));
-  EXPECT_EQ(log.GetItem(2).Content.Result, "Error: Not Repaired");
+  EXPECT_EQ(log.GetItem(2).Content.Result, "Repaired Successfully");  // read-only, recycled all the same
+  // The shortcut that could not be recycled stays, and the log says so.
+  EXPECT_TRUE(win::FileExists("F:\\Links\\f.lnk"));
+  EXPECT_EQ(log.GetItem(4).Content.KeyPath, "F:\\Links\\f.lnk");
+  EXPECT_EQ(log.GetItem(4).Content.Result, "Error: Not Repaired");
   EXPECT_EQ(SectionImplementation(kSection).target(found.GetItem(0).Content).kind, RepairTarget::Kind::File);
 }
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "JunkCleanerFixture.h"
+#include "RecycleBinRecords.h"
 #include "TestMachine.h"
 #include "platform/FileSystem.h"
 #include "shell/BusyGuard.h"
@@ -160,10 +162,14 @@ TEST_F(JunkWizard, RecycledFilesLandInTheBinOfTheDrive) {
   cleaner.NextBtnClick();
   EXPECT_TRUE(dialogs.messages().empty());
   for (const std::string& line : CleanLines(cleaner)) EXPECT_NE(line.find(" File Deleted"), std::string::npos) << line;
-  EXPECT_EQ(Text("C:\\Recycled\\a.tmp"), "already here");
-  EXPECT_EQ(Text("C:\\Recycled\\a (2).tmp"), "four");
-  EXPECT_EQ(Text("C:\\Recycled\\a (3).tmp"), "one");
-  EXPECT_EQ(Text("C:\\Recycled\\locked.old"), "three");
+  // Each can be put back by its record.
+  std::map<std::string, std::string> recycled;
+  for (const RecycledItem& item : ReadInfo2('C').items) recycled[item.originalPath] = Text(item.inBin);
+  EXPECT_EQ(recycled, (std::map<std::string, std::string>{{"C:\\Dest\\a.tmp", "already here"},
+                                                          {"C:\\Other\\a.tmp", "four"},
+                                                          {"C:\\Temp\\a.tmp", "one"},
+                                                          {"C:\\Temp\\b.bak", "two"},
+                                                          {"C:\\Temp\\locked.old", "three"}}));
   EXPECT_FALSE(win::FileExists("C:\\Temp\\b.bak"));
 }
 
