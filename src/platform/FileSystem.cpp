@@ -245,6 +245,18 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& data) {
   return ReadHostFile(resolved.host, data);
 }
 
+std::optional<std::uint64_t> ReadableFileSize(const std::string& path) {
+  ResolvedPath resolved;
+  std::uint64_t size = 0;
+  if (!ResolveExisting(path, resolved)) return std::nullopt;
+  if (resolved.entry.kind != EntryKind::File) {
+    Fail(ERROR_ACCESS_DENIED);
+    return std::nullopt;
+  }
+  if (!HostFileSizeForRead(resolved.host, size)) return std::nullopt;
+  return size;
+}
+
 bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& data) {
   ResolvedPath resolved;
   if (!ResolveInExistingFolder(path, resolved) || !CheckWritableFile(resolved)) return false;

@@ -85,6 +85,9 @@ bool RenameFile(const std::string& from, const std::string& to);  // fails when 
 bool SetFileTime(const std::string& path, FileTime lastWrite);
 
 bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& data);
+// The length of a file as it is opened for reading; none when it cannot be
+// opened (missing, a folder, a host link, no access).
+std::optional<std::uint64_t> ReadableFileSize(const std::string& path);
 // Written through a temporary file and a rename. A temporary file is never
 // listed; one that a killed process left behind goes at the next write
 // through a temporary file into its folder.

@@ -181,6 +181,14 @@ bool ReadHostFile(const std::string& hostPath, std::vector<std::uint8_t>& data) 
   });
 }
 
+bool HostFileSizeForRead(const std::string& hostPath, std::uint64_t& size) {
+  Fd fd(OpenRegularForRead(hostPath));
+  struct stat st;
+  if (fd.get() < 0 || fstat(fd.get(), &st) != 0) return false;
+  size = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
 bool ReadHostFileChunks(const std::string& hostPath,
                         const std::function<bool(const char*, std::size_t)>& take) {
   Fd fd(OpenRegularForRead(hostPath));

@@ -18,6 +18,8 @@ bool WriteAll(int fd, const void* data, std::size_t size);
 // link; -1 with GetLastError() set otherwise. size gets the file's size.
 int OpenRegularHostFile(const std::string& hostPath, int flags, std::uint64_t* size = nullptr);
 bool ReadHostFile(const std::string& hostPath, std::vector<std::uint8_t>& data);
+// The length of a plain file, taken from the file opened for reading.
+bool HostFileSizeForRead(const std::string& hostPath, std::uint64_t& size);
 // Reads the file to its end piece by piece; take stops it by returning false.
 bool ReadHostFileChunks(const std::string& hostPath,
                         const std::function<bool(const char*, std::size_t)>& take);

@@ -129,16 +129,118 @@ void CleanSharedTarget(TResultContents& Results, const std::vector<std::int32_t>
     if (below(Results.GetItem(i))) done(Results.GetItem(i));
 }
 
+// Where a registry finding points: a key, or a value of a key (upper-cased
+// full paths).
+struct TRegistrySpot {
+  std::string Key;
+  std::string Value;
+  bool IsKey = true;
+};
+
+bool SpotOf(const TResultContentItem& item, TRegistrySpot& spot) {
+  if (item.EntryType != "Reg") return false;
+  spot.Key = win::UpperName(item.Path);
+  spot.Value.clear();
+  spot.IsKey = true;
+  if (item.Shared && item.Shared->Part != TSharedTarget::TPart::Whole) {
+    const std::string& entry = item.*item.Shared->Entry;
+    if (item.Shared->Part == TSharedTarget::TPart::SubKey) {
+      spot.Key += "\\" + win::UpperName(entry);
+    } else {
+      spot.Value = win::UpperName(entry);
+      spot.IsKey = false;
+    }
+  } else if (item.Kind == kKindValue && !item.KeyName.empty()) {
+    spot.Key += "\\" + win::UpperName(item.KeyName);
+  } else if (item.Kind == kKindValue || item.Kind == kKindValueData) {
+    spot.Value = win::UpperName(item.Name);
+    spot.IsKey = false;
+  }
+  return true;
+}
+
+// Whether removing spot takes what a finding points at: the key itself or
+// anything at or below it, or that very value.
+bool Takes(const TRegistrySpot& spot, const TRegistrySpot& other) {
+  if (spot.IsKey) return AtOrBelow(other.Key, spot.Key);
+  return !other.IsKey && other.Key == spot.Key && other.Value == spot.Value;
+}
+
+// True when spot takes no unticked registry finding of Results and, for a
+// key, nothing an exclusion names.
+bool NothingKeptIn(const TResultContents& Results, const TExcludeContents* Excludes, const TRegistrySpot& spot) {
+  TRegistrySpot other;
+  for (std::int32_t i = 0; i < Results.Count(); ++i) {
+    const TResultContentItem& item = Results.GetItem(i);
+    if (item.Checked != 1 && SpotOf(item, other) && Takes(spot, other)) return false;
+  }
+  if (spot.IsKey && Excludes) {
+    for (std::int32_t i = 0; i < Excludes->Count(); ++i)
+      if (AtOrBelow(win::UpperName(Excludes->GetItem(i).Key), spot.Key)) return false;
+  }
+  return true;
+}
+
+// Marks the ticked registry findings that spot took as cleaned.
+void MarkTaken(TResultContents& Results, const TRegistrySpot& spot, TCleanProgress& Progress) {
+  TRegistrySpot other;
+  for (std::int32_t i = 0; i < Results.Count(); ++i) {
+    TResultContentItem& item = Results.GetItem(i);
+    if (item.Checked != 1 || item.Cleaned == 1 || !SpotOf(item, other) || !Takes(spot, other)) continue;
+    item.Cleaned = 1;
+    Progress.Removed();
+  }
+}
+
+// One finding of a shared key: its own subkey or value goes (unless that
+// takes an unticked finding), then the key once nothing is left in it.
+void CleanKeyEntry(TResultContents& Results, const TExcludeContents* Excludes, TResultContentItem& item,
+                   TCleanProgress& Progress) {
+  win::HKEY root = 0;
+  std::string subKey;
+  TRegistrySpot spot;
+  if (!SpotOf(item, spot) || !regclean::SplitFullKeyPath(item.Path, root, subKey) ||
+      subKey.find_first_not_of('\\') == std::string::npos || !NothingKeptIn(Results, Excludes, spot))
+    return;
+  const std::string& entry = item.*item.Shared->Entry;
+  if (Progress.View) Progress.View->ShowStepName(entry);
+  win::TRegistry registry;
+  registry.SetRootKey(root);
+  const std::string key = "\\" + subKey;
+  const bool removed = spot.IsKey ? !entry.empty() && registry.DeleteKey(key + "\\" + entry)
+                                  : registry.OpenKey(key, false) && registry.DeleteValue(entry);
+  if (!removed) return;
+  MarkTaken(Results, spot, Progress);
+  std::vector<std::string> keys;
+  std::vector<std::string> values;
+  {
+    win::TRegistry left(win::KEY_READ);
+    left.SetRootKey(root);
+    if (!left.OpenKeyReadOnly(key) || !left.GetKeyNames(keys) || !left.GetValueNames(values)) return;
+  }
+  const TRegistrySpot whole{win::UpperName(item.Path), "", true};
+  if (!keys.empty() || !values.empty() || !NothingKeptIn(Results, Excludes, whole) || !registry.DeleteKey(key))
+    return;
+  MarkTaken(Results, whole, Progress);
+}
+
 }  // namespace
 
 void CleanEvidences(TResultContents& Results, TCleanProgress& Progress,
-                    const std::function<bool(const TResultContentItem&)>& skip) {
+                    const std::function<bool(const TResultContentItem&)>& skip, const TExcludeContents* Excludes) {
+  const auto whole = [](const TResultContentItem& item) {
+    return item.Shared && item.Shared->Part == TSharedTarget::TPart::Whole;
+  };
   std::map<std::string, std::vector<std::int32_t>> shared;
   for (std::int32_t i = 0; i < Results.Count(); ++i)
-    if (Results.GetItem(i).Shared) shared[TargetOf(Results.GetItem(i))].push_back(i);
+    if (whole(Results.GetItem(i))) shared[TargetOf(Results.GetItem(i))].push_back(i);
   for (std::int32_t i = 0; i < Results.Count(); ++i) {
     TResultContentItem& item = Results.GetItem(i);
     if (item.Checked != 1 || item.Cleaned == 1 || (skip && skip(item))) continue;
+    if (item.Shared && !whole(item)) {
+      CleanKeyEntry(Results, Excludes, item, Progress);
+      continue;
+    }
     if (item.Shared) {
       // Each target is decided once, at its first ticked finding.
       const auto group = shared.find(TargetOf(item));

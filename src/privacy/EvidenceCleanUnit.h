@@ -37,9 +37,11 @@ struct TCleanProgress {
 bool CleanFinding(const TResultContentItem& Item);
 
 // Removes every ticked finding of Results (skip says which to pass over) and
-// marks the removed ones Cleaned.
+// marks the removed ones Cleaned. A registry key that holds what an entry of
+// Excludes names (its Key at or below the key) is never deleted.
 void CleanEvidences(TResultContents& Results, TCleanProgress& Progress,
-                    const std::function<bool(const TResultContentItem&)>& skip = {});
+                    const std::function<bool(const TResultContentItem&)>& skip = {},
+                    const TExcludeContents* Excludes = nullptr);
 
 // Overwrites the file Passes + 1 times with "01" repeated, flushing after
 // each pass, renames it to a free random number in its folder and deletes

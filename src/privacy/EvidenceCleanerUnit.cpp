@@ -485,7 +485,7 @@ void TEvidenceCleaner::CleanBtnClick() {
     if (node.Level != 1) continue;
     const int category = node.Rec->Category;
     if (category != 2) {
-      CleanEvidences(Results[category], progress);
+      CleanEvidences(Results[category], progress, {}, &ExcludeList);
       continue;
     }
     // The bins are emptied as a whole only when the user let every recycled
@@ -503,9 +503,10 @@ void TEvidenceCleaner::CleanBtnClick() {
     for (std::int32_t i = 0; i < ExcludeList.Count(); ++i)
       excluded = excluded || ExcludeList.GetItem(i).ItemName == "RecycleBin";
     const bool emptyBins = any && allTicked && !excluded;
-    CleanEvidences(results, progress, [emptyBins](const TResultContentItem& finding) {
-      return emptyBins && IsRecycleBinFinding(finding);
-    });
+    CleanEvidences(
+        results, progress,
+        [emptyBins](const TResultContentItem& finding) { return emptyBins && IsRecycleBinFinding(finding); },
+        &ExcludeList);
     if (!emptyBins) continue;
     std::vector<std::string> folders;
     ListRecycledFolders(folders);

@@ -83,16 +83,10 @@ void RecordValueTexts(TFindingRecorder& recorder, const TRegistryItem& item, win
   });
 }
 
-std::shared_ptr<const TSharedTarget> SharedUserKey(const std::string& subKey, bool subKeys,
-                                                   std::string TResultContentItem::*entry) {
+std::shared_ptr<const TSharedTarget> SharedKey(bool subKeys, std::string TResultContentItem::*entry) {
   auto target = std::make_shared<TSharedTarget>();
+  target->Part = subKeys ? TSharedTarget::TPart::SubKey : TSharedTarget::TPart::Value;
   target->Entry = entry;
-  target->List = [subKey, subKeys](std::vector<std::string>& entries) {
-    win::TRegistry registry(win::KEY_READ);
-    registry.SetRootKey(win::HKEY_CURRENT_USER);
-    if (!registry.OpenKeyReadOnly(subKey)) return false;
-    return subKeys ? registry.GetKeyNames(entries) : registry.GetValueNames(entries);
-  };
   return target;
 }
 

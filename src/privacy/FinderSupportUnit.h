@@ -79,11 +79,9 @@ void RecordValueTexts(TFindingRecorder& recorder, const TRegistryItem& item, win
                       const std::string& subKey, const TExcludeContents& ExcludeList,
                       const std::function<bool(win::TRegistry& registry, const std::string& name)>& take = {});
 
-// A key of the current user shared by several findings, listed at clean
-// time by its subkey names (subKeys) or its value names; entry is the field
-// of each finding that holds that name.
-std::shared_ptr<const TSharedTarget> SharedUserKey(const std::string& subKey, bool subKeys,
-                                                   std::string TResultContentItem::*entry);
+// A key shared by findings that each name one of its subkeys (subKeys) or
+// values; entry is the field of each finding that holds that name.
+std::shared_ptr<const TSharedTarget> SharedKey(bool subKeys, std::string TResultContentItem::*entry);
 
 // True while a scan may go on: lets messages through, then tests ScanState.
 bool ContinueScan();

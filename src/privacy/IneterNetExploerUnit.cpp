@@ -69,7 +69,8 @@ void ScanUrlCache(bool cookies, TEvidenceTree& Tree, int NodeIndex, TResultConte
       item.ItemName = itemName;
       item.Name = url;
       item.Path = entry.LocalFileName;
-      if (!item.Path.empty()) item.Size = FileSizeOf(item.Path);
+      // The size of the file as opened for reading; 0 when it cannot be.
+      if (!item.Path.empty()) item.Size = static_cast<std::int64_t>(win::ReadableFileSize(item.Path).value_or(0));
       TotalEvidenceSize += item.Size;
       recorder.Recorded();
     }

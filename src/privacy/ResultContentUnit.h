@@ -47,15 +47,22 @@ struct TResultContentItem {
   std::string NetscapeCookie;
   std::string NetscapeCacheFile;
   std::int64_t Size = 0;
-  // Set when the key or file at Path holds several findings and goes as a
-  // whole (the clean engine removes it only with all of them).
+  // Set when the key or file at Path holds several findings (see
+  // TSharedTarget for how the clean engine removes them).
   std::shared_ptr<const TSharedTarget> Shared;
 };
 
-// How a finder lists a shared target at clean time.
+// What several findings share. A file (Whole) goes as a whole, only when
+// every entry List gives at clean time is a ticked finding. A key whose
+// findings each name one of its subkeys (SubKey) or values (Value) loses
+// the entry of each ticked finding, and the key itself goes once nothing
+// else is left in it.
 struct TSharedTarget {
-  // The entries the finder would list there now, excluded ones included,
-  // each as Entry of its finding; false when the target cannot be read.
+  enum class TPart { Whole, SubKey, Value };
+  TPart Part = TPart::Whole;
+  // Whole: the entries the finder would list there now, excluded ones
+  // included, each as Entry of its finding; false when the target cannot
+  // be read.
   std::function<bool(std::vector<std::string>& Entries)> List;
   // The field of a finding that names its entry.
   std::string TResultContentItem::*Entry = &TResultContentItem::Name;

@@ -24,12 +24,12 @@ void ScanValueList(const TRegistryItem& item, const std::string& subKey, TEviden
 
 // Each subkey as a finding of the given kind with KeyName set; an
 // exclusion with empty data for the key silences the item. A shared key
-// goes whole when cleaned (kind 3).
+// loses the subkeys of the cleaned findings (kind 3).
 void ScanSubKeys(const TRegistryItem& item, const std::string& subKey, std::int32_t kind, bool shared,
                  TEvidenceTree& Tree, int NodeIndex, TResultContents& Results,
                  const TExcludeContents& ExcludeList) {
   TFindingRecorder recorder(Tree, NodeIndex, Results);
-  const auto target = shared ? SharedUserKey(subKey, true, &TResultContentItem::KeyName) : nullptr;
+  const auto target = shared ? SharedKey(true, &TResultContentItem::KeyName) : nullptr;
   ForEachUserSubKey(subKey, [&](const std::string& name, const std::string& keyPath) {
     if (IsExcludedValue(item.ItemName, keyPath, ExcludeList, "")) return;
     TResultContentItem& finding = recorder.AddRegistry(kind, item, keyPath);
@@ -40,11 +40,11 @@ void ScanSubKeys(const TRegistryItem& item, const std::string& subKey, std::int3
 }
 
 // Each value name as a finding without data, compared by its name; the
-// kind-3 ones stand for the whole key, which goes only with all of them.
+// kind-3 ones share the key, which goes once its values are cleaned.
 void ScanValueNames(const TRegistryItem& item, const std::string& subKey, std::int32_t kind, TEvidenceTree& Tree,
                     int NodeIndex, TResultContents& Results, const TExcludeContents& ExcludeList) {
   TFindingRecorder recorder(Tree, NodeIndex, Results);
-  const auto target = kind == kKindKey ? SharedUserKey(subKey, false, &TResultContentItem::KeyName) : nullptr;
+  const auto target = kind == kKindKey ? SharedKey(false, &TResultContentItem::KeyName) : nullptr;
   ForEachUserValue(subKey, [&](win::TRegistry&, const std::string& name, const std::string& keyPath) {
     if (IsExcludedValue(item.ItemName, keyPath, ExcludeList, name)) return;
     TResultContentItem& finding = recorder.AddRegistry(kind, item, keyPath);

@@ -110,8 +110,8 @@ void ScanNetmeetingHistory(TEvidenceTree& Tree, int NodeIndex, TResultContents& 
   constexpr const char* kGroups = "UNICODE Program Groups";
   const TRegistryItem item{kSection, "Microsoft Netmeeting", "Clean Microsoft Netmeeting"};
   TFindingRecorder recorder(Tree, NodeIndex, Results);
-  // Cleaning deletes the whole key: it goes only with every value in it.
-  const auto shared = SharedUserKey(kGroups, false, &TResultContentItem::Name);
+  // Each finding names one value of the key.
+  const auto shared = SharedKey(false, &TResultContentItem::Name);
   ForEachUserValue(kGroups, [&](win::TRegistry&, const std::string& name, const std::string& keyPath) {
     if (IsExcludedValue(item.ItemName, keyPath, ExcludeList, "")) return;
     TResultContentItem& finding = recorder.AddRegistry(kKindKey, item, keyPath);

@@ -288,9 +288,9 @@ std::shared_ptr<const TSharedTarget> SharedLines(const std::string& path) {
 
 std::vector<TResultContentItem> SharedFindings() {
   std::vector<TResultContentItem> findings;
-  const auto telnet = SharedUserKey("Software\\Telnet", true, &TResultContentItem::KeyName);
-  const auto last = SharedUserKey("Software\\Telnet\\LastMachine", true, &TResultContentItem::KeyName);
-  const auto groups = SharedUserKey("Software\\Groups", false, &TResultContentItem::Name);
+  const auto telnet = SharedKey(true, &TResultContentItem::KeyName);
+  const auto last = SharedKey(true, &TResultContentItem::KeyName);
+  const auto groups = SharedKey(false, &TResultContentItem::Name);
   const auto history = SharedLines("C:\\P\\history.dat");
   auto add = [&](const std::shared_ptr<const TSharedTarget>& shared, int kind, const char* type,
                  const char* path, const char* entry) {
@@ -312,12 +312,16 @@ std::string Label(const TResultContentItem& item) {
   return item.*item.Shared->Entry;
 }
 
-TEST_F(CleanEngineTest, SharedTargetsGoOnlyWithEveryEntryTheyHoldTicked) {
+// A shared key loses the subkeys and values of its ticked findings, unless
+// that takes an unticked finding, and goes itself once nothing is left in
+// it; a profile file goes only with every entry it lists ticked.
+TEST_F(CleanEngineTest, SharedKeysLoseTheirTickedEntriesAndFilesGoWithAllOfThem) {
   struct Case {
     const char* what;
     std::function<void(std::vector<TResultContentItem>&)> change;
     std::vector<std::string> cleaned;
     std::vector<const char*> keys;  // keys left
+    std::vector<const char*> gone;  // keys gone
     bool historyLeft;
   };
   auto untick = [](const char* label, int nth = 0) {
@@ -335,19 +339,18 @@ TEST_F(CleanEngineTest, SharedTargetsGoOnlyWithEveryEntryTheyHoldTicked) {
   };
   const std::vector<std::string> all = {"a", "b", "LastMachine", "m1", "m2", "g1", "g2", "u1", "u2", "u1"};
   const Case cases[] = {
-      {"all ticked", [](auto&) {}, all, {}, false},
-      {"one Telnet entry unticked", untick("b"), {"m1", "m2", "g1", "g2", "u1", "u2", "u1"},
-       {"Software\\Telnet\\a", "Software\\Telnet\\b"}, false},
-      // Deleting Telnet would take the unticked machine below it.
-      {"a machine below Telnet unticked", untick("m2"), {"g1", "g2", "u1", "u2", "u1"},
-       {"Software\\Telnet\\a", "Software\\Telnet\\LastMachine\\m1", "Software\\Telnet\\LastMachine\\m2"},
-       false},
-      {"an excluded value (no finding)", drop("g2"), {"a", "b", "LastMachine", "m1", "m2", "u1", "u2", "u1"},
-       {"Software\\Groups"}, false},
+      {"all ticked", [](auto&) {}, all, {}, {"Software\\Telnet", "Software\\Groups"}, false},
+      {"one Telnet entry unticked", untick("b"), {"a", "LastMachine", "m1", "m2", "g1", "g2", "u1", "u2", "u1"},
+       {"Software\\Telnet\\b"}, {"Software\\Telnet\\a", "Software\\Telnet\\LastMachine", "Software\\Groups"}, false},
+      // Deleting LastMachine would take the unticked machine below it.
+      {"a machine below Telnet unticked", untick("m2"), {"a", "b", "m1", "g1", "g2", "u1", "u2", "u1"},
+       {"Software\\Telnet\\LastMachine\\m2"}, {"Software\\Telnet\\a", "Software\\Telnet\\LastMachine\\m1"}, false},
+      {"an excluded value (no finding)", drop("g2"), {"a", "b", "LastMachine", "m1", "m2", "g1", "u1", "u2", "u1"},
+       {"Software\\Groups"}, {"Software\\Telnet"}, false},
       {"one of two equal lines unticked", untick("u1", 1), {"a", "b", "LastMachine", "m1", "m2", "g1", "g2"},
-       {}, true},
+       {}, {"Software\\Telnet", "Software\\Groups"}, true},
       {"a repeated line without its second finding", drop("u1"),
-       {"a", "b", "LastMachine", "m1", "m2", "g1", "g2"}, {}, true},
+       {"a", "b", "LastMachine", "m1", "m2", "g1", "g2"}, {}, {"Software\\Telnet"}, true},
       {"entries added after the scan",
        [](auto&) {
          win::TRegistry registry;
@@ -358,14 +361,16 @@ TEST_F(CleanEngineTest, SharedTargetsGoOnlyWithEveryEntryTheyHoldTicked) {
          const std::string text = "u1\nu2\nu1\nu3\n";
          ASSERT_TRUE(win::WriteFileBytes("C:\\P\\history.dat", std::vector<std::uint8_t>(text.begin(), text.end())));
        },
-       {"m1", "m2"}, {"Software\\Telnet\\new", "Software\\Telnet\\a", "Software\\Groups"}, true},
+       {"a", "b", "LastMachine", "m1", "m2", "g1", "g2"}, {"Software\\Telnet\\new", "Software\\Groups"},
+       {"Software\\Telnet\\a", "Software\\Telnet\\LastMachine"}, true},
       {"an unticked value finding in the key",
        [](std::vector<TResultContentItem>& findings) {
          TResultContentItem value = Finding(1, "Reg", "s", "g1", "HKEY_CURRENT_USER\\Software\\Groups");
          value.Checked = 0;
          findings.push_back(value);
        },
-       {"a", "b", "LastMachine", "m1", "m2", "u1", "u2", "u1"}, {"Software\\Groups"}, false},
+       {"a", "b", "LastMachine", "m1", "m2", "g2", "u1", "u2", "u1"}, {"Software\\Groups"}, {"Software\\Telnet"},
+       false},
   };
   for (const Case& c : cases) {
     TestMachine m(kSharedReg, "C:\\P\\history.dat | text=u1\\nu2\\nu1\\n\n");
@@ -378,12 +383,13 @@ TEST_F(CleanEngineTest, SharedTargetsGoOnlyWithEveryEntryTheyHoldTicked) {
     CleanEvidences(results, progress);
     std::vector<std::string> cleaned;
     for (std::int32_t i = 0; i < results.Count(); ++i)
-      if (results.GetItem(i).Cleaned == 1) cleaned.push_back(Label(results.GetItem(i)));
+      if (results.GetItem(i).Cleaned == 1) cleaned.push_back(results.GetItem(i).Shared ? Label(results.GetItem(i)) : "");
     EXPECT_EQ(cleaned, c.cleaned) << c.what;
     EXPECT_EQ(progress.Cleaned, static_cast<int>(c.cleaned.size())) << c.what;
     for (const char* key : c.keys) EXPECT_TRUE(KeyExists(key)) << c.what << " " << key;
-    const bool telnetKept = std::find(c.keys.begin(), c.keys.end(), std::string("Software\\Telnet\\a")) != c.keys.end();
-    EXPECT_EQ(KeyExists("Software\\Telnet"), telnetKept) << c.what;
+    for (const char* key : c.gone) EXPECT_FALSE(KeyExists(key)) << c.what << " " << key;
+    EXPECT_EQ(ValueExists("Software\\Groups", "g1"), std::find(c.cleaned.begin(), c.cleaned.end(), "g1") == c.cleaned.end())
+        << c.what;
     EXPECT_EQ(win::FileExists("C:\\P\\history.dat"), c.historyLeft) << c.what;
   }
 }

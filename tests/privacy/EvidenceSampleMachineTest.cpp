@@ -358,6 +358,8 @@ bool OnMachine(const TResultContentItem& f) {
   if (f.Kind == kKindUrlCache || f.Kind == kKindUrlCookie) return win::UrlCacheEntryExists(f.Name);
   if (f.EntryType == "File") return win::GetFileAttributes(f.Path) != win::INVALID_FILE_ATTRIBUTES;
   if (f.Kind == kKindValue && !f.KeyName.empty()) return UserKeyHas(f.Path + "\\" + f.KeyName, "");
+  if (f.Shared && f.Shared->Part == TSharedTarget::TPart::SubKey) return UserKeyHas(f.Path + "\\" + f.KeyName, "");
+  if (f.Shared && f.Shared->Part == TSharedTarget::TPart::Value) return UserKeyHas(f.Path, f.*f.Shared->Entry);
   if (f.Kind == kKindKey) return UserKeyHas(f.Path, "");
   return UserKeyHas(f.Path, f.Name);
 }

@@ -1,5 +1,8 @@
 // The Internet Explorer finders and the recycle-bin finder.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "PrivacyFixture.h"
 #include "TestMachine.h"
 #include "privacy/IneterNetExploerUnit.h"
@@ -111,6 +114,34 @@ TEST_F(InternetExplorerFindersTest, CacheAndCookiesSplitTheNormalEntries) {
   ASSERT_EQ(cookies.Names(), std::vector<std::string>{"Cookie:o@a/"});
   EXPECT_EQ(cookies.results.GetItem(0).Kind, 11);
   EXPECT_EQ(cookies.results.GetItem(0).Description, "Clean IE Cookies");
+}
+
+// The size is the length of the entry's file as opened for reading; a file
+// that cannot be opened (no access, a host link) leaves 0, and the finding
+// stays.
+TEST_F(InternetExplorerFindersTest, ACacheFileThatCannotBeOpenedLeavesSizeZero) {
+  TestMachine m(kShellFolders,
+                "C:\\TIF\\open[1].htm | text=1234567\n"
+                "C:\\TIF\\closed[1].htm | text=12345\n"
+                "C:\\Elsewhere\\big.bin | size=4096\n"
+                "C:\\TIF\\link[1].htm | link=C:\\Elsewhere\\big.bin\n",
+                "",
+                "http://a/open.htm | file=C:\\TIF\\open[1].htm\n"
+                "http://a/closed.htm | file=C:\\TIF\\closed[1].htm\n"
+                "http://a/link.htm | file=C:\\TIF\\link[1].htm\n");
+  TotalEvidenceSize = 0;
+  const bool root = geteuid() == 0;  // no file is closed to root
+  ASSERT_EQ(chmod(m.host("C:\\TIF\\closed[1].htm").c_str(), 0), 0);
+  Found cache;
+  cache.Run(ScanIECache, 2);
+  ASSERT_EQ(cache.Names(), (std::vector<std::string>{"http://a/open.htm", "http://a/closed.htm", "http://a/link.htm"}));
+  EXPECT_EQ(cache.results.GetItem(0).Size, 7);
+  if (!root) {
+    EXPECT_EQ(cache.results.GetItem(1).Size, 0);
+  }
+  EXPECT_EQ(cache.results.GetItem(2).Size, 0);
+  EXPECT_EQ(TotalEvidenceSize, root ? 12 : 7);
+  EXPECT_EQ(cache.Count(2), 3);
 }
 
 TEST_F(InternetExplorerFindersTest, EmptyCacheFindsNothing) {

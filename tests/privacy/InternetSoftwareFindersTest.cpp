@@ -163,6 +163,17 @@ TEST_F(InternetSoftwareFindersTest, ProfileTextWalk) {
        {"http://a.com/", "http://b.org/x.html"}},
       {"one line of many", "http://1)http://2)http://3)http://4)http://5)\r\n", false,
        {"http://1", "http://2", "http://3", "http://4", "http://5"}},
+      // The text loses its last character once, not once per entry: the
+      // last URL of a file and the fifth of a line stay whole.
+      {"nine at the end of the file",
+       "<(80=http://a.example/1)(81=http://a.example/2)(82=http://a.example/3)\r\n"
+       "(83=http://a.example/4)(84=http://a.example/5)(85=http://a.example/6)\r\n"
+       "(86=http://a.example/7)(87=http://a.example/8)(88=http://a.example/9)\r\n",
+       false,
+       {"http://a.example/1", "http://a.example/2", "http://a.example/3", "http://a.example/4", "http://a.example/5",
+        "http://a.example/6", "http://a.example/7", "http://a.example/8", "http://a.example/9"}},
+      {"a last cookie line", "# HTTP\r\n.A.COM\tTRUE\t/\r\n.B.ORG\tTRUE\t/\r\n.LAST.NET\tTRUE\t/\tFALSE\r\n", true,
+       {"\r\n.A.COM\t", "\r\n.B.ORG\t", "\r\n.LAST.NET\t"}},
       {"no url", "(B6=URL)(https://a/)\r\n", false, {}},
       {"closed at once", "(http://)\r\n", false, {"http://"}},
       {"url over lines", "(http://a\r\nb)\r\n", false, {"http://a\r\nb"}},

@@ -364,25 +364,32 @@ TEST_F(WindowsFindersTest, CleaningAllRemovesEveryTraceAndTheRescanFindsNone) {
   EXPECT_TRUE(machine.KeyExists("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\Recent File List"));
 }
 
-TEST_F(WindowsFindersTest, SharedKeysStayWhenAnythingInThemIsNotATickedFinding) {
+// The listed keys lose the subkeys and values of their ticked findings only;
+// what the finder did not list, or the user left, stays, and a key goes
+// once nothing else is left in it.
+TEST_F(WindowsFindersTest, SharedKeysLoseOnlyTheEntriesOfTheirTickedFindings) {
   const std::string click = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\UserAssist\\"
                             "{75048700-EF1F-11D0-9888-006097DEACF9}\\Count";
   const std::string other = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\otherFolder";
+  const std::string telnet = "Software\\Microsoft\\Telnet";
+  const std::string groups = "UNICODE Program Groups";
   struct KeyCase {
     const char* what;
     const char* excludeData;  // a Click exclusion of this value name
     const char* untick;       // shown name of a finding to untick
     const char* addedValue;   // written into otherFolder after the scan
-    std::vector<std::string> keys;  // keys that stay
+    std::vector<std::string> kept;  // shown names of the shared findings left
+    std::vector<std::string> keys;  // the listed keys that stay
   };
   const KeyCase cases[] = {
-      {"one Click value excluded", "HRZR_XRCG", nullptr, nullptr, {click}},
-      {"one Open With value unticked", nullptr, "kept.exe", nullptr, {other}},
-      {"an Open With value added after the scan", nullptr, nullptr, "new.exe", {other}},
-      {"the machine under LastMachine unticked", nullptr, "server", nullptr,
-       {"Software\\Microsoft\\Telnet\\host1", "Software\\Microsoft\\Telnet\\LastMachine\\server"}},
-      {"one program group unticked", nullptr, "Games", nullptr, {"UNICODE Program Groups"}},
-      {"all ticked", nullptr, nullptr, nullptr, {}},
+      {"one Click value excluded", "HRZR_XRCG", nullptr, nullptr, {}, {click}},
+      {"one Open With value unticked", nullptr, "kept.exe", nullptr, {"kept.exe"}, {other}},
+      {"an Open With value added after the scan", nullptr, nullptr, "new.exe", {}, {other}},
+      // Deleting LastMachine would take the unticked machine in it.
+      {"the machine under LastMachine unticked", nullptr, "server", nullptr, {"LastMachine", "server"},
+       {telnet, telnet + "\\LastMachine"}},
+      {"one program group unticked", nullptr, "Games", nullptr, {"Games"}, {groups}},
+      {"all ticked", nullptr, nullptr, nullptr, {}, {}},
   };
   for (const KeyCase& c : cases) {
     TestMachine m(std::string(kSoftware) + kSystem, kSystemFiles);
@@ -401,20 +408,90 @@ TEST_F(WindowsFindersTest, SharedKeysStayWhenAnythingInThemIsNotATickedFinding) 
     }
     TCleanProgress progress;
     CleanEvidences(found.results, progress);
-    for (const auto& key : c.keys) EXPECT_TRUE(KeyExists(key)) << c.what << ": " << key;
-    if (c.keys.empty()) {
-      for (const char* key : {"Software\\Microsoft\\Telnet", "UNICODE Program Groups"})
-        EXPECT_FALSE(KeyExists(key)) << c.what << ": " << key;
+    for (const std::string& key : {click, other, telnet, groups}) {
+      const bool stays = std::find(c.keys.begin(), c.keys.end(), key) != c.keys.end();
+      EXPECT_EQ(KeyExists(key), stays) << c.what << ": " << key;
     }
     for (int i = 0; i < found.results.Count(); ++i) {
       const TResultContentItem& item = found.results.GetItem(i);
       if (!item.Shared) continue;
-      const bool kept = std::any_of(c.keys.begin(), c.keys.end(), [&item](const std::string& key) {
-        return ("HKEY_CURRENT_USER\\" + key).rfind(item.Path, 0) == 0;
-      });
-      EXPECT_EQ(item.Cleaned, kept ? 0 : 1) << c.what << ": " << Shown(item);
+      const std::string key = item.Path.substr(std::string("HKEY_CURRENT_USER\\").size());
+      const std::string entry = Shown(item);
+      const bool kept = std::find(c.kept.begin(), c.kept.end(), entry) != c.kept.end();
+      EXPECT_EQ(item.Cleaned, kept ? 0 : 1) << c.what << ": " << entry;
+      const bool there = item.Shared->Part == TSharedTarget::TPart::SubKey ? KeyExists(key + "\\" + entry)
+                                                                            : ValueExists(key, entry);
+      EXPECT_EQ(there, kept) << c.what << ": " << entry;
+    }
+    if (c.excludeData) {
+      EXPECT_TRUE(ValueExists(click, c.excludeData)) << c.what;
+    }
+    if (c.addedValue) {
+      EXPECT_TRUE(ValueExists(other, c.addedValue)) << c.what;
     }
   }
+}
+
+// Telnet's own settings are no finding: cleaning its machines keeps them,
+// and the key goes only when nothing else is left in it.
+TEST_F(WindowsFindersTest, TelnetMachinesGoAloneAndItsSettingsStay) {
+  const std::string telnet = "Software\\Microsoft\\Telnet";
+  const char* const settings = "\"Term\"=\"vt100\"\n\"LocalEcho\"=dword:00000000\n";
+  struct TelnetCase {
+    const char* what;
+    bool withSettings;
+    std::vector<std::string> ticked;
+    std::vector<std::string> left;  // machines left
+    bool keyLeft;
+  };
+  const TelnetCase cases[] = {
+      {"one machine", true, {"alpha"}, {"beta"}, true},
+      {"both machines", true, {"alpha", "beta"}, {}, true},
+      {"both machines, no settings", false, {"alpha", "beta"}, {}, false},
+      {"none", false, {}, {"alpha", "beta"}, true},
+  };
+  for (const TelnetCase& c : cases) {
+    TestMachine m("[HKEY_CURRENT_USER\\" + telnet + "]\n" + (c.withSettings ? settings : "") + "[HKEY_CURRENT_USER\\" +
+                  telnet + "\\alpha]\n\"Port\"=dword:00000017\n[HKEY_CURRENT_USER\\" + telnet + "\\beta]\n");
+    Found found;
+    found.Run(ScanTelnetHistory, 32);
+    ASSERT_EQ(found.Field(&TResultContentItem::KeyName), (std::vector<std::string>{"alpha", "beta"})) << c.what;
+    int cleaned = 0;
+    for (int i = 0; i < found.results.Count(); ++i) {
+      TResultContentItem& item = found.results.GetItem(i);
+      item.Checked = std::find(c.ticked.begin(), c.ticked.end(), item.KeyName) != c.ticked.end();
+    }
+    TCleanProgress progress;
+    progress.Total = static_cast<int>(c.ticked.size());
+    CleanEvidences(found.results, progress);
+    for (int i = 0; i < found.results.Count(); ++i) {
+      const TResultContentItem& item = found.results.GetItem(i);
+      EXPECT_EQ(item.Cleaned, item.Checked) << c.what << ": " << item.KeyName;
+      cleaned += item.Cleaned;
+    }
+    EXPECT_EQ(progress.Cleaned, cleaned) << c.what;
+    for (const char* machine : {"alpha", "beta"}) {
+      const bool left = std::find(c.left.begin(), c.left.end(), machine) != c.left.end();
+      EXPECT_EQ(KeyExists(telnet + "\\" + machine), left) << c.what << ": " << machine;
+    }
+    EXPECT_EQ(KeyExists(telnet), c.keyLeft) << c.what;
+    EXPECT_EQ(ValueExists(telnet, "Term"), c.withSettings) << c.what;
+    EXPECT_EQ(ValueExists(telnet, "LocalEcho"), c.withSettings) << c.what;
+  }
+
+  // A machine under LastMachine that the user excluded keeps LastMachine.
+  TestMachine m("[HKEY_CURRENT_USER\\" + telnet + "\\alpha]\n[HKEY_CURRENT_USER\\" + telnet + "\\LastMachine\\server]\n");
+  TExcludeContents excludes;
+  excludes.GetItem(excludes.Add()) = {"My Network Places", "HKEY_CURRENT_USER\\" + telnet + "\\LastMachine", "", ""};
+  Found found;
+  found.Run(ScanTelnetHistory, 32, excludes).Run(ScanNetworkPlaces, 33, excludes);
+  ASSERT_EQ(found.Field(&TResultContentItem::KeyName), (std::vector<std::string>{"alpha", "LastMachine"}));
+  TCleanProgress progress;
+  CleanEvidences(found.results, progress, {}, &excludes);
+  EXPECT_EQ(found.results.GetItem(0).Cleaned, 1);
+  EXPECT_EQ(found.results.GetItem(1).Cleaned, 0);
+  EXPECT_FALSE(KeyExists(telnet + "\\alpha"));
+  EXPECT_TRUE(KeyExists(telnet + "\\LastMachine\\server"));
 }
 
 TEST_F(WindowsFindersTest, CancelStopsTheListsAndTheKeysAfterThem) {
