@@ -52,6 +52,19 @@ bool IsLink(win::DWORD attributes) {
 
 bool Exists(const std::string& path) { return win::GetFileAttributes(path) != win::INVALID_FILE_ATTRIBUTES; }
 
+// Whether the nearest folder on the way to a missing path is a host link:
+// the shred never reaches through it, so what the path names is not gone.
+bool ThroughHostLink(std::string path) {
+  for (;;) {
+    while (!path.empty() && path.back() == '\\') path.pop_back();
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string::npos) return false;
+    path.resize(slash);
+    const win::DWORD attributes = win::GetFileAttributes(path);
+    if (attributes != win::INVALID_FILE_ATTRIBUTES) return IsLink(attributes);
+  }
+}
+
 // Whether the shred reaches this path at all: host links never.
 bool IsPlainFile(win::DWORD attributes) {
   return attributes != win::INVALID_FILE_ATTRIBUTES &&
@@ -124,9 +137,20 @@ void TAdvancedShred::BitBtn1Click() {
   if (CurrentDialogs().BrowseForFolder(kSelectFolderTitle, folder) && !folder.empty()) AddPath(folder);
 }
 
-void TAdvancedShred::RemoveSelectedFilesfromthelist1Click(int selected) {
-  if (IsBusy() || selected < 0 || selected >= static_cast<int>(listAdd.size())) return;
-  listAdd.erase(listAdd.begin() + selected);
+void TAdvancedShred::RemoveSelectedFilesfromthelist1Click(const std::vector<int>& selected) {
+  if (IsBusy()) return;
+  std::vector<bool> drop(listAdd.size(), false);
+  bool any = false;
+  for (int line : selected) {
+    if (line < 0 || line >= static_cast<int>(listAdd.size())) continue;
+    drop[static_cast<std::size_t>(line)] = true;
+    any = true;
+  }
+  if (!any) return;
+  std::vector<std::string> kept;
+  for (std::size_t i = 0; i < listAdd.size(); ++i)
+    if (!drop[i]) kept.push_back(listAdd[i]);
+  listAdd = std::move(kept);
   Changed();
 }
 
@@ -168,7 +192,7 @@ void TAdvancedShred::btnShredClick() {
           if (!stopped) RemoveFolder(path);
         }
       }
-      if (Exists(path)) left.push_back(path);
+      if (Exists(path) || ThroughHostLink(path)) left.push_back(path);
     }
   }
   const int total = static_cast<int>(listAdd.size());

@@ -41,7 +41,8 @@ class TAdvancedShred {
   void AddFiles1Click();
   void AddAllRecycleFile1Click();
   void BitBtn1Click();  // "Add Folder"
-  void RemoveSelectedFilesfromthelist1Click(int selected);
+  // Removes the lines given (positions in the list); others are ignored.
+  void RemoveSelectedFilesfromthelist1Click(const std::vector<int>& selected);
   void RemoveAllFilesfromthelist1Click();
   void btnShredClick();
 

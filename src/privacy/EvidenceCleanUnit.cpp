@@ -275,6 +275,9 @@ bool WipeFile(const std::string& FileName, int Passes) {
     break;
   }
   win::DeleteFile(current);
+  // A file that could not be deleted gets its own name back, so that it is
+  // found and reported as it was listed.
+  if (current != FileName && Exists(current) && !Exists(FileName)) win::RenameFile(current, FileName);
   return !Exists(current) && !Exists(FileName);
 }
 

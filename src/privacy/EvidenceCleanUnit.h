@@ -46,7 +46,8 @@ void CleanEvidences(TResultContents& Results, TCleanProgress& Progress,
 // Overwrites the file Passes + 1 times with "01" repeated, flushing after
 // each pass, renames it to a free random number in its folder and deletes
 // it. True only when the file is gone (a missing file: true); a file that
-// cannot be opened or written stays and gives false.
+// cannot be opened or written stays and gives false, and one that cannot be
+// deleted is renamed back and gives false.
 bool WipeFile(const std::string& FileName, int Passes);
 
 // Empties the recycle bin of each drive root given ("C:\").

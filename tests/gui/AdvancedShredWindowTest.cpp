@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <string>
@@ -84,6 +86,33 @@ TEST_F(AdvancedShredWindow, OldDraftsAreShreddedWhileTabsButtonsAndPagesWait) {
   ASSERT_EQ(page->listAdd->count(), 1);
   EXPECT_EQ(page->listAdd->item(0)->text().toStdString(), kDrafts);
   EXPECT_EQ(evidence->DataNotebook->currentIndex(), kAdvancedPage);
+
+  // "Remove Selected Files from the list" takes the selected lines: a click,
+  // two Ctrl clicks, and a Ctrl click that unselects the current line.
+  page->AddAllRecycleFile1->trigger();
+  ASSERT_EQ(page->listAdd->count(), 4);
+  const QString second = page->listAdd->item(1)->text();
+  const QString fourth = page->listAdd->item(3)->text();
+  const auto click = [&page](int line, Qt::KeyboardModifiers modifiers) {
+    page->listAdd->doItemsLayout();
+    const QPointF at = page->listAdd->visualItemRect(page->listAdd->item(line)).center();
+    QWidget* viewport = page->listAdd->viewport();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, modifiers);
+      QCoreApplication::sendEvent(viewport, &event);
+    }
+  };
+  click(0, Qt::NoModifier);
+  click(2, Qt::ControlModifier);
+  click(3, Qt::ControlModifier);
+  click(3, Qt::ControlModifier);
+  ASSERT_EQ(page->listAdd->currentRow(), 3);
+  page->RemoveSelectedFilesfromthelist1->trigger();
+  ASSERT_EQ(page->listAdd->count(), 2);
+  EXPECT_EQ(page->listAdd->item(0)->text(), second);
+  EXPECT_EQ(page->listAdd->item(1)->text(), fourth);
+  EXPECT_EQ(page->Shred.listAdd.size(), 2u);
   form.hide();
 }
 

@@ -164,7 +164,7 @@ TEST_F(AdvancedShredTest, RecentPathsReadOnlyFilesAndLinksStayAndAreReported) {
   ScriptedDialogs dialogs;
   TAdvancedShred shred;
   shred.listAdd = {"C:\\Docs\\drafts", "C:\\Docs\\MyRecent", "C:\\Docs\\listed", "C:\\Docs\\gone.txt",
-                   "C:\\Docs\\never-there"};
+                   "C:\\Docs\\never-there", "C:\\Docs\\drafts\\linkdir\\precious.txt"};
   dialogs.setNextAnswer(IDYES);
   shred.btnShredClick();
 
@@ -177,9 +177,11 @@ TEST_F(AdvancedShredTest, RecentPathsReadOnlyFilesAndLinksStayAndAreReported) {
   EXPECT_EQ(HostText(m.host("C:\\Keep\\precious.txt")), "keep");
   EXPECT_NE(win::GetFileAttributes("C:\\Docs\\drafts\\link.txt"), win::INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(win::DirectoryExists("C:\\Recycled"));
-  EXPECT_EQ(shred.listAdd, (std::vector<std::string>{"C:\\Docs\\drafts", "C:\\Docs\\MyRecent", "C:\\Docs\\listed"}));
+  // A path through a host link is never reached: it is not gone.
+  EXPECT_EQ(shred.listAdd, (std::vector<std::string>{"C:\\Docs\\drafts", "C:\\Docs\\MyRecent", "C:\\Docs\\listed",
+                                                     "C:\\Docs\\drafts\\linkdir\\precious.txt"}));
   ASSERT_EQ(dialogs.messages().size(), 2u);
-  EXPECT_EQ(dialogs.messages()[1].text, "3 of 5 items could not be shredded.");
+  EXPECT_EQ(dialogs.messages()[1].text, "4 of 6 items could not be shredded.");
   EXPECT_EQ(dialogs.messages()[1].caption, "Evidence Cleaner");
   EXPECT_EQ(dialogs.messages()[1].flags, MB_OK | MB_ICONWARNING);
 }
@@ -243,20 +245,54 @@ TEST_F(AdvancedShredTest, RecycleFilesAndListRemoval) {
   shred.AddAllRecycleFile1Click();
   EXPECT_EQ(shred.listAdd, (std::vector<std::string>{"C:\\Recycled\\Dc1.txt", "C:\\Recycled\\dc2",
                                                      "C:\\Recycled\\Dc3.txt", "C:\\Recycled\\Dc4.txt"}));
-  shred.RemoveSelectedFilesfromthelist1Click(1);
-  shred.RemoveSelectedFilesfromthelist1Click(-1);
-  shred.RemoveSelectedFilesfromthelist1Click(9);
+  shred.RemoveSelectedFilesfromthelist1Click({1});
+  shred.RemoveSelectedFilesfromthelist1Click({-1});
+  shred.RemoveSelectedFilesfromthelist1Click({9});
+  shred.RemoveSelectedFilesfromthelist1Click({});
   EXPECT_EQ(shred.listAdd, (std::vector<std::string>{"C:\\Recycled\\Dc1.txt", "C:\\Recycled\\Dc3.txt",
                                                      "C:\\Recycled\\Dc4.txt"}));
+  shred.RemoveSelectedFilesfromthelist1Click({2, 0, 2});
+  EXPECT_EQ(shred.listAdd, (std::vector<std::string>{"C:\\Recycled\\Dc3.txt"}));
+  shred.AddAllRecycleFile1Click();
   {
     BusyGuard busy;  // while a shred runs the list stays as it is
     shred.RemoveAllFilesfromthelist1Click();
+    shred.RemoveSelectedFilesfromthelist1Click({0});
     shred.AddAllRecycleFile1Click();
-    EXPECT_EQ(shred.listAdd.size(), 3u);
+    EXPECT_EQ(shred.listAdd.size(), 5u);
   }
   shred.RemoveAllFilesfromthelist1Click();
   EXPECT_TRUE(shred.listAdd.empty());
   EXPECT_TRUE(dialogs.messages().empty());
+}
+
+// A file overwritten and renamed that cannot then be deleted takes its own
+// name back: it stays listed and is reported under that name.
+TEST_F(AdvancedShredTest, AFileThatCannotBeDeletedIsReportedUnderItsOwnName) {
+  TestMachine m("", "C:\\Docs\\single.txt | text=alone\n");
+  ScriptedDialogs dialogs;
+  TAdvancedShred shred;
+  int flushes = 0;
+  win::SetAfterFlushHook([&flushes](const std::string&) {
+    if (++flushes == 2) {
+      EXPECT_TRUE(win::SetFileAttributes("C:\\Docs\\single.txt", win::FILE_ATTRIBUTE_READONLY));
+    }
+  });
+  shred.listAdd = {"C:\\Docs\\single.txt"};
+  dialogs.setNextAnswer(IDYES);
+  shred.btnShredClick();
+  EXPECT_EQ(flushes, 2);
+  EXPECT_EQ(HostText(m.host("C:\\Docs\\single.txt")), Overwritten(5));
+  win::FindData entry;
+  std::vector<std::string> names;
+  if (auto finder = win::FindFirstFile("C:\\Docs\\*.*", entry)) {
+    do names.push_back(entry.name);
+    while (finder->Next(entry));
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "single.txt"}));
+  EXPECT_EQ(shred.listAdd, std::vector<std::string>{"C:\\Docs\\single.txt"});
+  ASSERT_EQ(dialogs.messages().size(), 2u);
+  EXPECT_EQ(dialogs.messages()[1].text, "1 of 1 items could not be shredded.");
 }
 
 }  // namespace

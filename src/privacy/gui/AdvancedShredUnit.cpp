@@ -52,6 +52,7 @@ TAdvancedShredForm::TAdvancedShredForm(QWidget* owner) : QWidget(owner) {
   layout->addWidget(header);
   listAdd = new QListWidget(this);
   listAdd->setObjectName(QStringLiteral("listAdd"));
+  listAdd->setSelectionMode(QAbstractItemView::ExtendedSelection);
   layout->addWidget(listAdd, 1);
 
   auto* buttons = new QHBoxLayout;
@@ -106,7 +107,11 @@ TAdvancedShredForm::TAdvancedShredForm(QWidget* owner) : QWidget(owner) {
   connect(AddFiles1, &QAction::triggered, this, [this] { Shred.AddFiles1Click(); });
   connect(AddAllRecycleFile1, &QAction::triggered, this, [this] { Shred.AddAllRecycleFile1Click(); });
   connect(RemoveSelectedFilesfromthelist1, &QAction::triggered, this,
-          [this] { Shred.RemoveSelectedFilesfromthelist1Click(listAdd->currentRow()); });
+          [this] {
+            std::vector<int> selected;
+            for (const QModelIndex& index : listAdd->selectionModel()->selectedIndexes()) selected.push_back(index.row());
+            Shred.RemoveSelectedFilesfromthelist1Click(selected);
+          });
   connect(RemoveAllFilesfromthelist1, &QAction::triggered, this, [this] { Shred.RemoveAllFilesfromthelist1Click(); });
   connect(RGButtons, &QButtonGroup::idClicked, this, [this](int id) {
     if (IsBusy()) RGButtons->button(Shred.ShredLevel)->setChecked(true);
