@@ -185,6 +185,21 @@ bool DeleteFile(const std::string& path) {
   });
 }
 
+bool DeleteIfPlainFile(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolvePath(path, resolved) || resolved.entry.kind != EntryKind::File) return true;
+  StateStore* state = State();
+  const std::optional<DWORD> record = state ? state->FileAttributes(resolved.Key()) : std::nullopt;
+  if (AttributesOf(resolved.entry, record) & FILE_ATTRIBUTE_READONLY) return Fail(ERROR_ACCESS_DENIED);
+  const auto remove = [&] {
+    BeforeUnlink(resolved.host);
+    return unlink(resolved.host.c_str()) == 0 || errno == ENOENT || FailFromErrno(errno);
+  };
+  // A file has nothing below it: without a record of its own there is none
+  // to keep with it.
+  return record ? ChangeWithRecords(resolved.Key(), "", remove) : remove();
+}
+
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
   ResolvedPath source;
   ResolvedPath target;

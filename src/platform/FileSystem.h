@@ -79,6 +79,10 @@ bool CreateDirectory(const std::string& path);  // parent must exist
 bool ForceDirectories(const std::string& path); // creates every missing level
 bool RemoveDirectory(const std::string& path);  // empty folders only
 bool DeleteFile(const std::string& path);
+// Deletes path when it names a plain file; a missing path, a folder or a
+// host link is left as it is and counts as done. False only when a plain
+// file could not be deleted (read-only, in use).
+bool DeleteIfPlainFile(const std::string& path);
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
 bool MoveFile(const std::string& from, const std::string& to);  // fails when `to` exists
 bool RenameFile(const std::string& from, const std::string& to);  // fails when `to` exists

@@ -22,12 +22,15 @@ const char* const kChangesSchema =
     " to_path TEXT NOT NULL,"
     " owner TEXT NOT NULL)";
 
+// A statement of the store's cache, reset and unbound when the use ends.
 class Statement {
  public:
-  Statement(sqlite3* db, const std::string& sql) {
-    sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
+  explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+  ~Statement() {
+    if (stmt_ == nullptr) return;
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
   }
-  ~Statement() { sqlite3_finalize(stmt_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -119,15 +122,37 @@ std::unique_ptr<StateStore> StateStore::Open(const std::string& dbPath, std::str
   return store;
 }
 
-StateStore::~StateStore() { sqlite3_close(db_); }
+StateStore::~StateStore() {
+  for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+  sqlite3_close(db_);
+}
 
 bool StateStore::Fail(const std::string& what) {
   lastError_ = path_ + ": " + what + " (" + sqlite3_errmsg(db_) + ")";
   return false;
 }
 
+sqlite3_stmt* StateStore::Prepared(const std::string& sql) {
+  // Statements are kept for reuse; a long or rare one is prepared anew once
+  // the cache is full.
+  constexpr std::size_t kCached = 64;
+  if (const auto found = statements_.find(sql); found != statements_.end()) return found->second;
+  if (statements_.size() >= kCached) {
+    for (auto& [text, stmt] : statements_) sqlite3_finalize(stmt);
+    statements_.clear();
+  }
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v3(db_, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                         nullptr) != SQLITE_OK || stmt == nullptr) {
+    sqlite3_finalize(stmt);
+    return nullptr;
+  }
+  statements_.emplace(sql, stmt);
+  return stmt;
+}
+
 bool StateStore::Execute(const std::string& sql, const std::vector<StateValue>& params) {
-  Statement stmt(db_, sql);
+  Statement stmt(Prepared(sql));
   if (!stmt.Ok()) return Fail("bad statement");
   if (!stmt.Bind(params)) return Fail("bad parameter");
   int rc;
@@ -139,7 +164,7 @@ bool StateStore::Execute(const std::string& sql, const std::vector<StateValue>& 
 
 bool StateStore::Query(const std::string& sql, const std::vector<StateValue>& params,
                        std::vector<StateRow>& rows) {
-  Statement stmt(db_, sql);
+  Statement stmt(Prepared(sql));
   if (!stmt.Ok()) return Fail("bad query");
   if (!stmt.Bind(params)) return Fail("bad parameter");
   int rc;
@@ -159,6 +184,7 @@ bool StateStore::CommitBatch() { return Execute("COMMIT"); }
 void StateStore::RollbackBatch() {
   if (!sqlite3_get_autocommit(db_)) Execute("ROLLBACK");
 }
+bool StateStore::InBatch() const { return sqlite3_get_autocommit(db_) == 0; }
 
 std::optional<DWORD> StateStore::FileAttributes(const std::string& upperPath) {
   std::vector<StateRow> rows;

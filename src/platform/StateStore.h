@@ -11,12 +11,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
 #include "platform/WinTypes.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace win {
 
@@ -53,6 +55,8 @@ class StateStore {
   bool BeginBatch();
   bool CommitBatch();
   void RollbackBatch();
+  // Whether a batch is open (SQLite ends one by itself on some failures).
+  bool InBatch() const;
 
   // File attributes (read-only, hidden, system, archive bits) recorded for a
   // path. Paths are Windows paths upper-cased ("C:\WINDOWS\WIN.INI"), with no
@@ -89,7 +93,11 @@ class StateStore {
  private:
   StateStore() = default;
   bool Fail(const std::string& what);
+  // The prepared statement of sql, from the cache; null when it does not
+  // prepare.
+  sqlite3_stmt* Prepared(const std::string& sql);
   sqlite3* db_ = nullptr;
+  std::unordered_map<std::string, sqlite3_stmt*> statements_;
   std::string path_;
   std::string lastError_;
 };

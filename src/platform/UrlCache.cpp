@@ -1,6 +1,8 @@
 #include "platform/UrlCache.h"
 
+#include <algorithm>
 #include <deque>
+#include <unordered_map>
 
 #include "platform/FileSystem.h"
 #include "platform/Machine.h"
@@ -96,10 +98,10 @@ std::vector<std::string> CacheFolders() {
   return folders;
 }
 
-bool InCacheFolder(const std::string& path) {
+bool InCacheFolder(const std::string& path, const std::vector<std::string>& folders) {
   if (path.find("..") != std::string::npos) return false;
   const std::string upper = UpperName(path);
-  for (const auto& folder : CacheFolders())
+  for (const auto& folder : folders)
     if (upper.size() > folder.size() && upper.compare(0, folder.size(), folder) == 0) return true;
   return false;
 }
@@ -130,14 +132,21 @@ bool UrlCacheEntryExists(const std::string& url) {
          !rows.empty();
 }
 
-bool DeleteUrlCacheEntry(const std::string& url) {
-  StateStore* store = CacheStore();
-  if (!store) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return false;
-  }
+namespace {
+
+// "?,?,...,?" for n parameters (unnumbered: SQLite looks numbered ones up
+// one by one).
+std::string Placeholders(std::size_t n) {
+  std::string marks;
+  marks.reserve(2 * n);
+  for (std::size_t i = 0; i < n; ++i) marks += i > 0 ? ",?" : "?";
+  return marks;
+}
+
+// One entry and its local file; folders are CacheFolders().
+bool DeleteEntry(StateStore& store, const std::vector<std::string>& folders, const std::string& url) {
   std::vector<StateRow> rows;
-  if (!store->Query("SELECT local_file FROM url_cache WHERE url = ?1", {url}, rows)) {
+  if (!store.Query("SELECT local_file FROM url_cache WHERE url = ?1", {url}, rows)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
@@ -146,14 +155,69 @@ bool DeleteUrlCacheEntry(const std::string& url) {
     return false;
   }
   const std::string file = StateText(rows.front()[0]);
-  if (!file.empty() && FileExists(file) && InCacheFolder(file) &&
-      (GetFileAttributes(file) & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && !DeleteFile(file))
-    return false;  // the file is in use or read-only: the entry stays with it
-  if (!store->Execute("DELETE FROM url_cache WHERE url = ?1", {url})) {
+  // Only a plain file goes (a folder or a host link stays); one in use or
+  // read-only keeps its entry.
+  if (!file.empty() && InCacheFolder(file, folders) && !DeleteIfPlainFile(file)) return false;
+  if (!store.Execute("DELETE FROM url_cache WHERE url = ?1", {url})) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool DeleteUrlCacheEntry(const std::string& url) {
+  StateStore* store = CacheStore();
+  if (!store) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
+  return DeleteEntry(*store, CacheFolders(), url);
+}
+
+void DeleteUrlCacheEntries(const std::vector<std::string>& urls,
+                           const std::function<void(std::size_t index, DWORD error)>& done) {
+  StateStore* store = CacheStore();
+  if (!store) {
+    for (std::size_t i = 0; i < urls.size(); ++i) done(i, ERROR_FILE_NOT_FOUND);
+    return;
+  }
+  const std::vector<std::string> folders = CacheFolders();
+  for (std::size_t first = 0; first < urls.size(); first += kUrlCacheDeleteGroup) {
+    const std::size_t count = std::min(kUrlCacheDeleteGroup, urls.size() - first);
+    std::vector<DWORD> errors(count, ERROR_FILE_NOT_FOUND);
+    // Without a batch each statement is committed on its own.
+    bool batch = store->BeginBatch();
+    std::vector<StateValue> params;
+    for (std::size_t i = 0; i < count; ++i) params.emplace_back(urls[first + i]);
+    std::vector<StateRow> rows;
+    bool ok = store->Query("SELECT url, local_file FROM url_cache WHERE url IN (" + Placeholders(count) + ")",
+                           params, rows);
+    std::unordered_map<std::string, std::string> files;
+    for (const auto& row : rows) files.emplace(StateText(row[0]), StateText(row[1]));
+    std::vector<StateValue> gone;
+    for (std::size_t i = 0; ok && i < count; ++i) {
+      const auto file = files.find(urls[first + i]);
+      if (file == files.end()) continue;
+      // A file in use or read-only keeps its entry.
+      if (!file->second.empty() && InCacheFolder(file->second, folders) && !DeleteIfPlainFile(file->second)) {
+        errors[i] = GetLastError();
+        continue;
+      }
+      errors[i] = 0;
+      gone.emplace_back(urls[first + i]);
+    }
+    // SQLite may have ended the batch on a failure: the row deletes still go
+    // together.
+    if (batch && !store->InBatch()) batch = store->BeginBatch();
+    ok = ok && (gone.empty() ||
+                store->Execute("DELETE FROM url_cache WHERE url IN (" + Placeholders(gone.size()) + ")", gone));
+    ok = ok && (!batch || store->CommitBatch());
+    if (!ok) store->RollbackBatch();
+    for (std::size_t i = 0; i < count; ++i)
+      done(first + i, ok || errors[i] == ERROR_FILE_NOT_FOUND ? errors[i] : ERROR_WRITE_FAULT);
+  }
 }
 
 bool AddUrlCacheEntries(StateStore& store, const std::vector<UrlCacheEntryInfo>& entries) {

@@ -5,6 +5,7 @@
 // Failures are results with GetLastError() set.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,15 @@ void FindCloseUrlCache(std::unique_ptr<UrlCacheFind> find);
 // or History folder; otherwise only the entry goes. ERROR_FILE_NOT_FOUND for
 // a URL the cache does not hold.
 bool DeleteUrlCacheEntry(const std::string& url);
+// DeleteUrlCacheEntry for many entries, with their index deletes grouped
+// into transactions of up to kUrlCacheDeleteGroup entries on state.db.
+// done(i, error) is called for each entry once its group is committed:
+// error 0 when it was removed, ERROR_FILE_NOT_FOUND when the cache did not
+// hold it, another code when it is still listed (its file may be gone when
+// the commit failed).
+constexpr std::size_t kUrlCacheDeleteGroup = 4096;
+void DeleteUrlCacheEntries(const std::vector<std::string>& urls,
+                           const std::function<void(std::size_t index, DWORD error)>& done);
 // True when the cache holds an entry for url.
 bool UrlCacheEntryExists(const std::string& url);
 

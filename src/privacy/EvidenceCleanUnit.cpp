@@ -40,9 +40,31 @@ bool CleanRegistryFinding(const TResultContentItem& item) {
   return false;
 }
 
+bool IsUrlCacheFinding(const TResultContentItem& item) {
+  return item.EntryType == "File" && (item.Section == "IE Cache" || item.Section == "IE Cookies");
+}
+
+// A cache entry the cache no longer holds counts as removed.
+bool UrlCacheEntryGone(win::DWORD error) { return error == 0 || error == win::ERROR_FILE_NOT_FOUND; }
+
 bool CleanUrlCacheFinding(const TResultContentItem& item) {
-  if (win::DeleteUrlCacheEntry(item.Name)) return true;
-  return win::GetLastError() == win::ERROR_FILE_NOT_FOUND;
+  return UrlCacheEntryGone(win::DeleteUrlCacheEntry(item.Name) ? 0 : win::GetLastError());
+}
+
+// The findings at the given positions, each marked once its entry's removal
+// is committed.
+void CleanUrlCacheFindings(TResultContents& Results, const std::vector<std::int32_t>& positions,
+                           TCleanProgress& Progress) {
+  std::vector<std::string> urls;
+  urls.reserve(positions.size());
+  for (std::int32_t i : positions) urls.push_back(Results.GetItem(i).Name);
+  win::DeleteUrlCacheEntries(urls, [&](std::size_t index, win::DWORD error) {
+    TResultContentItem& item = Results.GetItem(positions[index]);
+    if (Progress.View) Progress.View->ShowStepName(item.Name);
+    if (!UrlCacheEntryGone(error)) return;
+    item.Cleaned = 1;
+    Progress.Removed();
+  });
 }
 
 bool Exists(const std::string& path) {
@@ -72,7 +94,7 @@ bool Overwrite(win::InPlaceFile& file, int passes) {
 bool CleanFinding(const TResultContentItem& Item) {
   if (Item.EntryType == "Reg") return CleanRegistryFinding(Item);
   if (Item.EntryType != "File") return false;
-  if (Item.Section == "IE Cache" || Item.Section == "IE Cookies") return CleanUrlCacheFinding(Item);
+  if (IsUrlCacheFinding(Item)) return CleanUrlCacheFinding(Item);
   return WipeFile(Item.Path, 1);
 }
 
@@ -232,11 +254,22 @@ void CleanEvidences(TResultContents& Results, TCleanProgress& Progress,
     return item.Shared && item.Shared->Part == TSharedTarget::TPart::Whole;
   };
   std::map<std::string, std::vector<std::int32_t>> shared;
-  for (std::int32_t i = 0; i < Results.Count(); ++i)
-    if (whole(Results.GetItem(i))) shared[TargetOf(Results.GetItem(i))].push_back(i);
+  // The cache entries go together, their index deletes in a few transactions.
+  std::vector<std::int32_t> cached;
+  for (std::int32_t i = 0; i < Results.Count(); ++i) {
+    const TResultContentItem& item = Results.GetItem(i);
+    if (whole(item)) shared[TargetOf(item)].push_back(i);
+    if (IsUrlCacheFinding(item) && item.Checked == 1 && item.Cleaned == 0 && !(skip && skip(item)))
+      cached.push_back(i);
+  }
   for (std::int32_t i = 0; i < Results.Count(); ++i) {
     TResultContentItem& item = Results.GetItem(i);
     if (item.Checked != 1 || item.Cleaned == 1 || (skip && skip(item))) continue;
+    if (IsUrlCacheFinding(item)) {
+      if (!cached.empty()) CleanUrlCacheFindings(Results, cached, Progress);
+      cached.clear();
+      continue;
+    }
     if (item.Shared && !whole(item)) {
       CleanKeyEntry(Results, Excludes, item, Progress);
       continue;

@@ -25,7 +25,8 @@ const char* const kFiles =
     "C:\\TIF\\Content.IE5\\A1\\locked[1].gif | size=7 | attr=R\n"
     "C:\\TIF\\Content.IE5\\A1\\folder[1]\\\n"
     "C:\\Cookies\\owner@a[1].txt | text=cookie\n"
-    "C:\\Docs\\keep.txt | text=keep\n";
+    "C:\\Docs\\keep.txt | text=keep\n"
+    "C:\\TIF\\Content.IE5\\A1\\link[1].htm | link=C:\\Docs\\keep.txt\n";
 
 const char* const kCache =
     "# comment\n"
@@ -35,7 +36,8 @@ const char* const kCache =
     "http://a.example/locked.gif | file=C:\\TIF\\Content.IE5\\A1\\locked[1].gif\n"
     "http://a.example/folder | file=C:\\TIF\\Content.IE5\\A1\\folder[1]\n"
     "http://a.example/outside | file=C:\\Docs\\keep.txt\n"
-    "http://a.example/gone.htm | file=C:\\TIF\\Content.IE5\\A1\\gone[1].htm | type=4\n";
+    "http://a.example/gone.htm | file=C:\\TIF\\Content.IE5\\A1\\gone[1].htm | type=4\n"
+    "http://a.example/link | file=C:\\TIF\\Content.IE5\\A1\\link[1].htm\n";
 
 std::vector<UrlCacheEntryInfo> Walk() {
   std::vector<UrlCacheEntryInfo> entries;
@@ -52,7 +54,7 @@ std::vector<UrlCacheEntryInfo> Walk() {
 TEST(UrlCacheTest, RecipeEntriesWalkInOrderWithSizesFromTheirFiles) {
   TestMachine m(kReg, kFiles, "", kCache);
   const auto entries = Walk();
-  ASSERT_EQ(entries.size(), 7u);
+  ASSERT_EQ(entries.size(), 8u);
   EXPECT_EQ(entries[0].SourceUrlName, "http://a.example/page.htm");
   EXPECT_EQ(entries[0].LocalFileName, "C:\\TIF\\Content.IE5\\A1\\page[1].htm");
   EXPECT_EQ(entries[0].CacheEntryType, NORMAL_CACHE_ENTRY);
@@ -76,8 +78,8 @@ TEST(UrlCacheTest, EmptyCacheFailsAtTheFirstCall) {
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
+// One at a time or all in one batch, each entry has the same outcome.
 TEST(UrlCacheTest, DeletingRemovesTheEntryAndOnlyPlainFilesInsideTheCacheFolders) {
-  TestMachine m(kReg, kFiles, "", kCache);
   struct Case {
     const char* url;
     bool result;
@@ -95,16 +97,38 @@ TEST(UrlCacheTest, DeletingRemovesTheEntryAndOnlyPlainFilesInsideTheCacheFolders
       {"http://a.example/folder", true, false, "C:\\TIF\\Content.IE5\\A1\\folder[1]", true},
       {"http://a.example/outside", true, false, "C:\\Docs\\keep.txt", true},
       {"http://a.example/gone.htm", true, false, "", false},
+      // A host link stays, and so does what it points at.
+      {"http://a.example/link", true, false, "C:\\TIF\\Content.IE5\\A1\\link[1].htm", true},
       {"http://a.example/unknown", false, false, "", false},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(DeleteUrlCacheEntry(c.url), c.result) << c.url;
-    EXPECT_EQ(UrlCacheEntryExists(c.url), c.entryStays) << c.url;
-    if (*c.file) {
-      EXPECT_EQ(GetFileAttributes(c.file) != INVALID_FILE_ATTRIBUTES, c.fileStays) << c.url;
+  for (const bool batched : {false, true}) {
+    TestMachine m(kReg, kFiles, "", kCache);
+    std::vector<bool> results;
+    if (batched) {
+      std::vector<std::string> urls;
+      for (const Case& c : cases) urls.push_back(c.url);
+      std::vector<DWORD> errors(urls.size(), 0xFFFFFFFFu);  // none yet
+      DeleteUrlCacheEntries(urls, [&errors](std::size_t i, DWORD error) { errors.at(i) = error; });
+      for (std::size_t i = 0; i < urls.size(); ++i) {
+        results.push_back(errors[i] == 0);
+        if (errors[i] != 0) {
+          EXPECT_EQ(errors[i] == ERROR_FILE_NOT_FOUND, !cases[i].entryStays) << urls[i];
+        }
+      }
+    } else {
+      for (const Case& c : cases) results.push_back(DeleteUrlCacheEntry(c.url));
     }
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      const Case& c = cases[i];
+      EXPECT_EQ(results[i], c.result) << batched << " " << c.url;
+      EXPECT_EQ(UrlCacheEntryExists(c.url), c.entryStays) << batched << " " << c.url;
+      if (*c.file) {
+        EXPECT_EQ(GetFileAttributes(c.file) != INVALID_FILE_ATTRIBUTES, c.fileStays) << batched << " " << c.url;
+      }
+    }
+    EXPECT_EQ(Walk().size(), 1u);
+    EXPECT_TRUE(FileExists("C:\\Docs\\keep.txt"));
   }
-  EXPECT_EQ(Walk().size(), 1u);
 }
 
 TEST(UrlCacheTest, BadRecipeLinesNameThePartAndLine) {
@@ -127,7 +151,7 @@ TEST(UrlCacheTest, MachineToolListsTheCache) {
                            "C:\\TIF\\Content.IE5\\A1\\page[1].htm\n"),
             std::string::npos)
       << out.str();
-  EXPECT_NE(out.str().find("7 entries\n"), std::string::npos);
+  EXPECT_NE(out.str().find("8 entries\n"), std::string::npos);
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
 // The clean engine: removal by kind, the wipe, exclusion tests, the gauge.
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 
 #include "PrivacyFixture.h"
 #include "TestMachine.h"
+#include "platform/FileInPlace.h"
 #include "platform/FileSystem.h"
+#include "platform/Machine.h"
+#include "platform/StateStore.h"
 #include "platform/Registry.h"
 #include "platform/UrlCache.h"
 #include "privacy/EvidenceCleanUnit.h"
@@ -410,6 +415,91 @@ TEST_F(CleanEngineTest, ExclusionTestsCompareExactlyAndTrimOnlyTheData) {
   EXPECT_TRUE(IsExcludedEntry("Cookies", "Cookie:owner@a.example/", list));
   EXPECT_FALSE(IsExcludedEntry("Cookies", "cookie:owner@a.example/", list));
   EXPECT_FALSE(IsExcludedEntry("Cache", "Cookie:owner@a.example/", list));
+}
+
+// A kill in the middle of a large cache clean: state.db stays whole, and
+// every entry is either cleaned (its row and its file gone) or still listed;
+// a later clean finishes the work.
+TEST_F(CleanEngineTest, AKillDuringALargeCacheCleanLeavesEveryEntryCleanedOrListed) {
+  TestMachine m("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
+                "\"Cache\"=\"C:\\\\TIF\"\n",
+                "C:\\TIF\\\n");
+  const std::size_t count = 2 * win::kUrlCacheDeleteGroup + win::kUrlCacheDeleteGroup / 2;
+  const std::size_t killedAt = win::kUrlCacheDeleteGroup + win::kUrlCacheDeleteGroup / 2;  // the n-th unlink
+  const auto url = [](std::size_t i) { return "http://a.example/" + std::to_string(i); };
+  const auto file = [](std::size_t i) { return "C:\\TIF\\f" + std::to_string(i) + ".htm"; };
+  std::vector<win::UrlCacheEntryInfo> entries(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::ofstream(m.host("C:\\TIF") + "/f" + std::to_string(i) + ".htm") << "x";
+    entries[i].SourceUrlName = url(i);
+    entries[i].LocalFileName = file(i);
+  }
+  ASSERT_TRUE(win::AddUrlCacheEntries(m.machine().State(), entries));
+  const auto findings = [&](TResultContents& results) {
+    for (std::size_t i = 0; i < count; ++i) {
+      TResultContentItem& item = results.GetItem(results.Add());
+      item = Finding(kKindUrlCache, "File", "IE Cache", "", file(i).c_str());
+      item.Name = url(i);
+    }
+  };
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The child opens the machine itself: no SQLite handle crosses a fork.
+    close(ready[0]);
+    std::string error;
+    const std::unique_ptr<win::Machine> machine = win::Machine::Open(m.folder(), error);
+    if (!machine) _exit(2);
+    win::SetCurrentMachine(machine.get());
+    std::size_t unlinks = 0;
+    win::SetBeforeUnlinkHook([&](const std::string&) {
+      if (++unlinks != killedAt) return;
+      const char byte = 1;
+      if (write(ready[1], &byte, 1) != 1) _exit(3);
+      for (;;) pause();
+    });
+    TResultContents results;
+    findings(results);
+    TCleanProgress progress;
+    CleanEvidences(results, progress);
+    _exit(4);
+  }
+  close(ready[1]);
+  char byte = 0;
+  const bool reached = read(ready[0], &byte, 1) == 1;
+  close(ready[0]);
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(reached) << "the child ended with " << status;
+
+  std::vector<win::StateRow> rows;
+  ASSERT_TRUE(m.machine().State().Query("PRAGMA integrity_check", {}, rows));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(win::StateText(rows[0][0]), "ok");
+  std::size_t listed = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const bool entry = win::UrlCacheEntryExists(url(i));
+    listed += entry;
+    if (!entry) {
+      EXPECT_FALSE(win::FileExists(file(i))) << "cleaned but its file stays: " << i;
+    }
+  }
+  EXPECT_GT(listed, 0u);
+  EXPECT_LT(listed, count);
+
+  TResultContents results;
+  findings(results);
+  TCleanProgress progress;
+  CleanEvidences(results, progress);
+  EXPECT_EQ(progress.Cleaned, static_cast<int>(count));
+  for (std::size_t i = 0; i < count; i += 97) {
+    EXPECT_FALSE(win::UrlCacheEntryExists(url(i))) << i;
+    EXPECT_FALSE(win::FileExists(file(i))) << i;
+  }
 }
 
 }  // namespace
