@@ -159,15 +159,17 @@ std::unique_ptr<FileFinder> FindFirstFile(const std::string& pattern, FindData& 
                              : std::map<std::string, DWORD>();
   const std::vector<int> maskTokens = DosPattern(Utf8ToUtf16(UpperName(mask)));
   const int folderFd = dirfd(dir.get());
+  const HostEntry folder = StatHostAt(folderFd, ".");
   while (const dirent* item = readdir(dir.get())) {
     const std::string name = item->d_name;
     // A name with a backslash could never be reached by a Windows path.
     if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
     std::string upper = UpperName(name);
     if (!everyName && !DosMatch(maskTokens, Utf8ToUtf16(upper))) continue;
+    if (IsHiddenStoreName(folder, name)) continue;
     const HostEntry entry = StatHostAt(folderFd, item->d_name);
     if (HostPathLogOn()) LogHostPath(folderHost + "/" + name);
-    if (entry.kind == EntryKind::Missing) continue;
+    if (entry.kind == EntryKind::Missing || IsMachineFolderEntry(entry)) continue;
     // The program's own temporary files are never shown.
     if (entry.kind != EntryKind::Folder && IsTemporaryFileName(name)) continue;
     const auto record = records.empty() ? records.end() : records.find(upper);

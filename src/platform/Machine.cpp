@@ -1,5 +1,8 @@
 #include "platform/Machine.h"
 
+#include <sys/stat.h>
+
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +45,11 @@ std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& e
   }
   std::unique_ptr<Machine> machine(new Machine());
   machine->folder_ = absolute;
+  struct stat st;
+  if (stat(absolute.c_str(), &st) == 0) {
+    machine->folderDevice_ = st.st_dev;
+    machine->folderInode_ = st.st_ino;
+  }
 
   const std::string iniPath = JoinHostPath(absolute, "machine.ini");
   std::string text;
@@ -83,6 +91,21 @@ std::string Machine::DriveFolder(char letter) const {
     return JoinHostPath(folder_, drive.folder);  // an absolute folder stays as it is
   }
   return {};
+}
+
+bool Machine::IsMachineFolder(std::uint64_t device, std::uint64_t inode) const {
+  return folderInode_ != 0 && device == folderDevice_ && inode == folderInode_;
+}
+
+bool IsStoreFileName(const std::string& name) {
+  std::string lower = name;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* store : {"registry.db", "state.db"}) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+      if (lower == std::string(store) + suffix) return true;
+    }
+  }
+  return false;
 }
 
 Machine* CurrentMachine() { return currentMachine; }

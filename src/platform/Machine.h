@@ -2,6 +2,7 @@
 // An emulated Windows machine: a folder holding machine.ini, registry.db,
 // state.db and one host folder per drive.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,12 +36,17 @@ class Machine {
   // Why the restore asked for in the last session could not be put in place
   // at this opening (the registry then stays as it was); empty otherwise.
   const std::string& RestoreError() const { return restoreError_; }
+  // True for the host folder of the machine itself (by device and inode),
+  // however a drive reaches it.
+  bool IsMachineFolder(std::uint64_t device, std::uint64_t inode) const;
 
  private:
   Machine() = default;
   std::string folder_;
   MachineConfig config_;
   std::string restoreError_;
+  std::uint64_t folderDevice_ = 0;
+  std::uint64_t folderInode_ = 0;
   std::unique_ptr<RegistryStore> registry_;
   std::unique_ptr<StateStore> state_;
 };
@@ -49,6 +55,11 @@ class Machine {
 // the current registry. Null before one is opened.
 Machine* CurrentMachine();
 void SetCurrentMachine(Machine* machine);
+
+// registry.db, state.db and the files SQLite keeps beside them, in any
+// letter case. Only the stores open them: a close() of any other handle to
+// one of them drops every lock the process holds on it.
+bool IsStoreFileName(const std::string& name);
 
 // Default machine folder: $FERNWICK_MACHINE, else
 // $XDG_DATA_HOME/fernwick/machine (~/.local/share/fernwick/machine).

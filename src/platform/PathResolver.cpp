@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <time.h>
 
@@ -132,6 +133,8 @@ HostEntry StatHostAt(int folder, const char* path) {
     entry.kind = EntryKind::Link;
   }
   entry.mode = stx.stx_mode;
+  entry.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+  entry.inode = stx.stx_ino;
   entry.lastWriteTime = FromStatx(stx.stx_mtime);
   entry.lastAccessTime = FromStatx(stx.stx_atime);
   entry.creationTime =
@@ -228,6 +231,10 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
   if (out.hostRoot.empty() || stat(out.hostRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     return Fail(ERROR_NOT_READY);
   }
+  HostEntry folder;  // the folder the next component lies in
+  folder.kind = EntryKind::Folder;
+  folder.device = st.st_dev;
+  folder.inode = st.st_ino;
 
   out.windows = std::string(1, out.drive) + ":";
   out.host = out.hostRoot;
@@ -242,8 +249,10 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     if (last) out.parentExists = inRealFolder;
     std::string name;
     HostEntry entry;
+    if (inRealFolder && IsHiddenStoreName(folder, parts[i])) return Fail(ERROR_ACCESS_DENIED);
     if (inRealFolder && !(last && allowWildcards && HasWildcard(parts[i]))) {
       name = FindHostName(out.host, parts[i], entry);
+      if (IsMachineFolderEntry(entry)) return Fail(ERROR_ACCESS_DENIED);
     }
     const bool found = !name.empty();
     if (!found) name = parts[i];
@@ -252,10 +261,20 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     out.host += "/" + name;
     out.entry = found ? entry : HostEntry();
     inRealFolder = out.entry.kind == EntryKind::Folder;
+    folder = out.entry;
   }
   if (g_hostPathLog && !(allowWildcards && !parts.empty() && HasWildcard(parts.back())))
     g_hostPathLog(out.host);
   return true;
+}
+
+bool IsMachineFolderEntry(const HostEntry& entry) {
+  const Machine* machine = CurrentMachine();
+  return machine && entry.kind == EntryKind::Folder && machine->IsMachineFolder(entry.device, entry.inode);
+}
+
+bool IsHiddenStoreName(const HostEntry& folder, const std::string& name) {
+  return IsMachineFolderEntry(folder) && IsStoreFileName(name);
 }
 
 bool ResolveExisting(const std::string& windowsPath, ResolvedPath& out) {

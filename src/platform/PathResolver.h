@@ -25,6 +25,8 @@ struct HostEntry {
   FileTime creationTime = 0;
   FileTime lastAccessTime = 0;
   FileTime lastWriteTime = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
 };
 
 // Metadata of a host path without following a link in its last component.
@@ -54,9 +56,17 @@ struct ResolvedPath {
 // set: ERROR_PATH_NOT_FOUND (no machine, unknown drive, not a drive path, a
 // ".." above the root), ERROR_NOT_READY (the drive has no folder on disk),
 // ERROR_INVALID_NAME (a character Windows refuses), ERROR_FILENAME_EXCED_RANGE
-// (too long). With allowWildcards, '*' and '?' may stand in the last part,
+// (too long), ERROR_ACCESS_DENIED (through the machine's own folder, or one of
+// its store files where a drive's folder is the machine folder). With allowWildcards, '*' and '?' may stand in the last part,
 // which is then not looked up.
 bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWildcards = false);
+
+// True when a listing of the folder must leave the entry out: the machine's
+// own folder, or a store file when the folder is the machine folder. Tells
+// by the folder's identity and the name alone, before anything looks at the
+// entry.
+bool IsHiddenStoreName(const HostEntry& folder, const std::string& name);
+bool IsMachineFolderEntry(const HostEntry& entry);
 
 // ResolvePath plus: the entry must exist (ERROR_FILE_NOT_FOUND, or
 // ERROR_PATH_NOT_FOUND when a folder on the way is missing).

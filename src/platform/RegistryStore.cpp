@@ -25,6 +25,7 @@
 #include "platform/RegistryCache.h"
 #include "platform/RegistryImage.h"
 #include "platform/RegistrySql.h"
+#include "platform/StoreLock.h"
 #include "platform/TextCodec.h"
 
 namespace win {
@@ -202,6 +203,9 @@ class SqliteRegistryStore final : public RegistryStore {
 
   std::string path_;
   RegistryOptions options_;
+  // Declared before the connection: its handles close after the connection.
+  StoreLock lock_;
+  bool wal_ = false;
   Connection connection_;
   sqlite3*& db_ = connection_.db;
   int depth_ = 0;         // open write transaction levels (batches and own writes)
@@ -233,6 +237,7 @@ class SqliteRegistryStore final : public RegistryStore {
 
 SqliteRegistryStore::~SqliteRegistryStore() {
   if (depth_ > 0 || reading_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  lock_.Release();
 }
 
 bool SqliteRegistryStore::Open(std::string& error) {
@@ -245,6 +250,7 @@ bool SqliteRegistryStore::Open(std::string& error) {
     error = path_ + ": " + sqlite3_errmsg(db_);
     return false;
   }
+  if (wal_) lock_.Hold(path_);
   for (const std::string& path : options_.readOnlyKeys) {
     auto parts = CanonicalParts(path);
     if (!parts.empty()) readOnly_.push_back(std::move(parts));
@@ -302,7 +308,8 @@ bool SqliteRegistryStore::OpenDatabase(std::string& message) {
       !single("PRAGMA cache_size=-262144", unused)) {
     return false;
   }
-  if (journal == "wal") watch_.Attach(db_);
+  wal_ = journal == "wal";
+  if (wal_) watch_.Attach(db_);
   if (tables != "0") return true;
 
   // Two processes may create the store at once: decide inside the lock.

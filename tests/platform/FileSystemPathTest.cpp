@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "FileSystemFixture.h"
 #include "platform/FileSystem.h"
 
@@ -189,3 +193,65 @@ TEST(PathNames, SplitLikeWindowsPaths) {
 }
 
 }  // namespace
+
+// Drive M is the machine folder itself and drive P its parent: no call on a
+// Windows path opens, makes, moves or lists the machine's store files, or
+// reaches the machine folder through P.
+TEST(StoreFiles, NoWindowsPathReachesThem) {
+  HandMachine m(HandMachine::DefaultConfig() + "M=fixed,.\nP=fixed,..\n");
+  const std::string machineName = std::filesystem::path(m.folder()).filename().string();
+  const std::string inP = "P:\\" + machineName;
+  const struct {
+    std::string path;
+    bool reached;
+  } cases[] = {
+      {"M:\\machine.ini", true},         {"M:\\drives\\C", true},
+      {"M:\\registry.db", false},        {"M:\\Registry.DB", false},
+      {"M:\\registry.db-wal", false},    {"M:\\registry.db-shm", false},
+      {"M:\\state.db", false},           {"M:\\state.db-journal", false},
+      {"M:\\drives\\..\\state.db", false}, {inP, false},
+      {inP + "\\machine.ini", false},    {inP + "\\registry.db", false},
+  };
+  for (const auto& c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(GetFileAttributes(c.path) != INVALID_FILE_ATTRIBUTES, c.reached) << c.path;
+    if (!c.reached) {
+      EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED) << c.path;
+    }
+    EXPECT_EQ(HostPath(c.path).empty(), !c.reached) << c.path;
+  }
+
+  const std::vector<std::uint8_t> bytes = {'x'};
+  std::vector<std::uint8_t> read;
+  EXPECT_FALSE(ReadFileBytes("M:\\registry.db", read));
+  EXPECT_FALSE(WriteFileBytes("M:\\registry.db-journal", bytes));
+  EXPECT_FALSE(AppendFileBytes("M:\\state.db", bytes));
+  EXPECT_FALSE(CopyFile("M:\\registry.db", "M:\\copy.db", false));
+  EXPECT_FALSE(CopyFile("M:\\machine.ini", "M:\\state.db-wal", false));
+  EXPECT_FALSE(MoveFile("M:\\state.db", "M:\\moved.db"));
+  EXPECT_FALSE(DeleteFile("M:\\registry.db"));
+  EXPECT_FALSE(DeleteToRecycleBin("M:\\registry.db"));
+  for (const char* name : {"copy.db", "moved.db", "registry.db-journal", "state.db-wal"}) {
+    EXPECT_FALSE(std::filesystem::exists(m.folder() + "/" + name)) << name;
+  }
+  EXPECT_TRUE(std::filesystem::exists(m.folder() + "/registry.db"));
+  EXPECT_TRUE(std::filesystem::exists(m.folder() + "/state.db"));
+
+  const auto list = [](const std::string& pattern) {
+    std::vector<std::string> names;
+    FindData data;
+    auto finder = FindFirstFile(pattern, data);
+    if (finder) {
+      do names.push_back(data.name);
+      while (finder->Next(data));
+    }
+    return names;
+  };
+  const std::vector<std::string> names = list("M:\\*");
+  EXPECT_NE(std::find(names.begin(), names.end(), "machine.ini"), names.end());
+  for (const std::string& name : names) EXPECT_EQ(name.find(".db"), std::string::npos) << name;
+  EXPECT_TRUE(list("M:\\registry.db*").empty());
+  EXPECT_TRUE(list(inP).empty());
+  const std::vector<std::string> siblings = list("P:\\" + machineName.substr(0, 3) + "*");
+  EXPECT_EQ(std::find(siblings.begin(), siblings.end(), machineName), siblings.end());
+}

@@ -1,18 +1,21 @@
 // The registry file: sharing, transactions, damage, root names.
 
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <thread>
 
 #include "RegistryFixture.h"
+#include "ThisTestProgram.h"
 
 using namespace win;
 
@@ -249,27 +252,50 @@ TEST_F(RegistryStoreTest, AnotherProcessesChangesShowAtTheNextRead) {
   EXPECT_EQ(names, std::vector<std::string>{"Gone"});
 
   // A fresh process: a connection must not cross a fork.
-  std::string variable = "FW_REGISTRY_WRITER=" + dbPath_;
-  std::vector<char*> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) environment.push_back(*entry);
-  environment.push_back(variable.data());
-  environment.push_back(nullptr);
-  std::string program = "/proc/self/exe";
-  std::string filter = "--gtest_filter=RegistryOtherProcess.*";
-  char* arguments[] = {program.data(), filter.data(), nullptr};
-  const pid_t child = fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
-    execve(program.c_str(), arguments, environment.data());
-    _exit(127);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ASSERT_TRUE(EndedCleanly(StartThisTestProgram("RegistryOtherProcess.ChangesTheStoreItIsGiven",
+                                                {"FW_REGISTRY_WRITER=" + dbPath_})));
 
   EXPECT_EQ(reg.ReadString("v"), "2");
   ASSERT_TRUE(reg.GetKeyNames(names));
   EXPECT_TRUE(names.empty());
+}
+
+// Another process of the next test: with FW_REGISTRY_READER naming a store
+// and FW_REGISTRY_EXPECT a text, it opens the store, checks \Shared "v" and
+// closes it again.
+TEST(RegistryOtherProcess, ReadsTheStoreItIsGiven) {
+  const char* path = std::getenv("FW_REGISTRY_READER");
+  const char* expected = std::getenv("FW_REGISTRY_EXPECT");
+  if (path == nullptr || expected == nullptr) GTEST_SKIP() << "only runs as the other process of a store test";
+  std::string error;
+  auto store = RegistryStore::Open(path, RegistryOptions{}, error);
+  ASSERT_TRUE(store) << error;
+  TRegistry reg(*store);
+  ASSERT_TRUE(reg.OpenKey("\\Shared", false));
+  EXPECT_EQ(reg.ReadString("v").value_or("(none)"), expected);
+}
+
+// Code of this process opens and closes the store's files (as a file dialog
+// that sniffs file types does), which drops every POSIX lock SQLite holds
+// on them. Another process that then opens and closes the store must still
+// see this one, or it deletes the log this one goes on writing to.
+TEST_F(RegistryStoreTest, AForeignCloseInTheProcessLosesNoWrite) {
+  TRegistry reg(store());
+  ASSERT_TRUE(reg.OpenKey("\\Shared", true));
+  ASSERT_TRUE(reg.WriteString("v", "1"));
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    const int fd = open((dbPath_ + suffix).c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0) << suffix;
+    close(fd);
+  }
+  const auto otherProcessReads = [this](const std::string& expected) {
+    return EndedCleanly(StartThisTestProgram("RegistryOtherProcess.ReadsTheStoreItIsGiven",
+                                             {"FW_REGISTRY_READER=" + dbPath_, "FW_REGISTRY_EXPECT=" + expected}));
+  };
+  EXPECT_TRUE(otherProcessReads("1"));
+  ASSERT_TRUE(reg.WriteString("v", "2"));
+  EXPECT_TRUE(otherProcessReads("2")) << "the write went where other processes read";
+  EXPECT_TRUE(std::filesystem::exists(dbPath_ + "-wal"));
 }
 
 TEST_F(RegistryStoreTest, AWriterWaitsForAnotherStoresBatch) {
