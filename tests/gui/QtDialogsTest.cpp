@@ -5,7 +5,6 @@
 #include <QTimer>
 
 #include "GuiTestApp.h"
-#include "TestMachine.h"
 #include "shell/gui/QtDialogs.h"
 
 namespace {
@@ -76,27 +75,4 @@ TEST(QtDialogs, ReturnPressesTheDefaultButton) {
     PressReturnInNextBox();
     EXPECT_EQ(dialogs.MessageBox("Delete the selected entries?", "Fernwick", c.flags), c.answer) << c.flags;
   }
-}
-
-TEST(QtDialogs, FilterTextBecomesQtNameFilters) {
-  EXPECT_EQ(QtNameFilters("Registry files (*.reg)|*.reg|All files (*.*)|*.*"),
-            (QStringList{"Registry files (*.reg)", "All files (*.*)"}));
-  EXPECT_EQ(QtNameFilters("Text|*.txt;*.log"), QStringList{"Text (*.txt *.log)"});
-  EXPECT_EQ(QtNameFilters("Backups (old)|*.bak"), QStringList{"Backups (*.bak)"});
-  EXPECT_TRUE(QtNameFilters("").isEmpty());
-  EXPECT_TRUE(QtNameFilters("lonely description").isEmpty());
-}
-
-TEST(QtDialogs, HostPathsMapBackToMachinePaths) {
-  TestMachine machine("", "C:\\WINDOWS\\\nC:\\Program Files\\App\\app.exe\n");
-  const QString c = QString::fromStdString(machine.machine().DriveFolder('C'));
-  ASSERT_FALSE(c.isEmpty());
-  EXPECT_EQ(WindowsPathOfHostPath(c), "C:\\");
-  EXPECT_EQ(WindowsPathOfHostPath(c + "/"), "C:\\");
-  EXPECT_EQ(WindowsPathOfHostPath(c + "/Program Files/App/app.exe"), "C:\\Program Files\\App\\app.exe");
-  EXPECT_EQ(WindowsPathOfHostPath(c + "/WINDOWS/../Program Files"), "C:\\Program Files");
-  EXPECT_EQ(WindowsPathOfHostPath(c + "/../outside.txt"), "");
-  EXPECT_EQ(WindowsPathOfHostPath(c + "x/near.txt"), "") << "a sibling folder whose name starts alike";
-  EXPECT_EQ(WindowsPathOfHostPath("/etc/passwd"), "");
-  EXPECT_EQ(WindowsPathOfHostPath(""), "");
 }

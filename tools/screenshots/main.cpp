@@ -36,6 +36,7 @@
 #include "shell/gui/DMUnit.h"
 #include "shell/gui/HintUnit.h"
 #include "shell/gui/ImageExUnit.h"
+#include "shell/gui/MachineChooserDialog.h"
 #include "shell/gui/MainUnit.h"
 #include "shell/gui/QtMessagePump.h"
 #include "shell/gui/OptionUnit.h"
@@ -415,6 +416,26 @@ void EvidenceCleaner() {
   Save(Render(&form), "evidence-advanced");
 }
 
+// The file and folder choosers, in a folder, at the drive list and as the
+// shredder's folder chooser.
+void Choosers() {
+  FileDialogRequest request;
+  request.Filter = "All Files (*.*)|*.*";
+  request.InitialDir = "C:\\Documents and Settings\\Owner\\My Documents";
+  MachineChooserDialog open(ChooserKind::Open, request);
+  Save(Render(&open), "chooser-open");
+  open.UpButtonClick();
+  open.UpButtonClick();
+  open.UpButtonClick();
+  open.UpButtonClick();
+  Save(Render(&open), "chooser-drives");
+  FileDialogRequest folder;
+  folder.Title = "Select Drive or Directory";
+  folder.InitialDir = "C:\\Program Files";
+  MachineChooserDialog folders(ChooserKind::Folder, folder);
+  Save(Render(&folders), "chooser-folder");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -458,6 +479,7 @@ int main(int argc, char* argv[]) {
   OptimizerWindows();
   JunkCleanerPages();
   EvidenceCleaner();
+  Choosers();
 
   win::SetCurrentMachine(nullptr);
   return g_failures == 0 ? 0 : 1;

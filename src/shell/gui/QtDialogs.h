@@ -1,10 +1,10 @@
 #pragma once
 // The program's dialogs: Qt message boxes, file and folder choosers that show
-// the machine's drives, and an input box.
+// the machine's drives in Windows paths (MachineChooserDialog), and an input
+// box.
 
 #include <QMessageBox>
 #include <QString>
-#include <QStringList>
 #include <string>
 
 #include "shell/Dialogs.h"
@@ -22,10 +22,3 @@ class QtDialogs : public Dialogs {
 // MessageBoxAnswer of the clicked button.
 void SetUpMessageBox(QMessageBox& box, const std::string& text, const std::string& caption, unsigned flags);
 int MessageBoxAnswer(const QMessageBox& box);
-
-// "Registry files (*.reg)|*.reg|All files|*.*" as Qt name filters.
-QStringList QtNameFilters(const std::string& filter);
-
-// Windows path on the current machine of a host path; empty when the host
-// path lies on none of its drives.
-std::string WindowsPathOfHostPath(const QString& hostPath);
