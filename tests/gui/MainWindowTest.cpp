@@ -29,6 +29,7 @@
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/MainUnit.h"
 #include "shell/gui/PublicFunctionPictures.h"
+#include "shell/gui/SystemTray.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ class MainWindowTest : public ::testing::Test {
     form.reset();
     dm.reset();
     ResetTerminateRequest();
+    SetSystemTrayPresentForTesting(std::nullopt);
     ResetSharedState();
     win::ResetShellState();
   }
@@ -447,15 +449,25 @@ TEST_F(MainWindowTest, ClosingHidesToTheTrayAndTheTrayBringsItBack) {
   EXPECT_EQ(form->TrayIcon->toolTip(), QStringLiteral("Fernwick"));
   EXPECT_EQ(form->TrayIcon->contextMenu(), dm->MainPopupMenu);
 
-  // With no tray to come back from, closing minimises.
-  form->TrayIcon->hide();
-  SendClick(form->CloseBtn);
-  EXPECT_TRUE(form->isMinimized());
-  EXPECT_TRUE(form->isVisible());
-  form->ShowAndRestore();
+  // Shown from the start, tray or not, so that a tray starting later takes it.
+  EXPECT_TRUE(form->TrayIcon->isVisible());
+  // Until there is a tray to come back from, closing minimises.
+  const struct {
+    bool trayRuns;
+    bool iconShown;
+  } noWayBack[] = {{false, true}, {true, false}};
+  for (const auto& c : noWayBack) {
+    SetSystemTrayPresentForTesting(c.trayRuns);
+    form->TrayIcon->setVisible(c.iconShown);
+    SendClick(form->CloseBtn);
+    EXPECT_TRUE(form->isMinimized()) << c.trayRuns;
+    EXPECT_TRUE(form->isVisible()) << c.trayRuns;
+    form->ShowAndRestore();
+  }
 
+  // The tray has started: closing hides the window to it.
+  SetSystemTrayPresentForTesting(true);
   form->TrayIcon->show();
-  ASSERT_TRUE(form->TrayIcon->isVisible());
   SendClick(form->CloseBtn);
   EXPECT_FALSE(form->isVisible());
   EXPECT_EQ(terminations, 0);

@@ -19,6 +19,7 @@
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/OptionUnit.h"
 #include "shell/gui/PublicFunctionPictures.h"
+#include "shell/gui/SystemTray.h"
 
 TFernwickForm* FernwickForm = nullptr;
 
@@ -333,7 +334,9 @@ void TFernwickForm::InstallTrayIcon() {
     // The context menu shows by itself on a right click.
     if (reason == QSystemTrayIcon::DoubleClick) WMTrayIcon(TRAY_LBUTTONDBLCLK);
   });
-  if (QSystemTrayIcon::isSystemTrayAvailable()) TrayIcon->show();
+  // Shown whether or not a tray runs yet: Qt puts the icon into the tray
+  // as soon as there is one, also when the tray starts later.
+  TrayIcon->show();
 }
 
 void TFernwickForm::FormCreate() {
@@ -502,10 +505,10 @@ void TFernwickForm::ShowAndRestore() {
 void TFernwickForm::ClearResultSelection() { ScanPage->ClearResultSelection(); }
 
 void TFernwickForm::closeEvent(QCloseEvent* event) {
-  // Closing only hides the window; the tray icon stays. Without a tray to
-  // bring it back, the window is minimised instead.
+  // Closing only hides the window; the tray icon stays. Until there is a
+  // tray to bring it back, the window is minimised instead.
   event->ignore();
-  if (TrayIcon && TrayIcon->isVisible()) hide();
+  if (TrayIcon && TrayIcon->isVisible() && SystemTrayPresent()) hide();
   else showMinimized();
 }
 
