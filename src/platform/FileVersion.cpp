@@ -1,11 +1,14 @@
 #include "platform/FileVersion.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
-#include "platform/FileSystem.h"
+#include "platform/FileReader.h"
+#include "platform/Registry.h"
 #include "platform/TextCodec.h"
 
 // The block GetFileVersionInfo fills: the raw VS_VERSIONINFO resource (its
@@ -15,9 +18,11 @@
 namespace win {
 namespace {
 
-constexpr std::uint64_t kMaxFileSize = 256u * 1024 * 1024;
 constexpr std::uint32_t kRtVersion = 16;
+constexpr std::uint32_t kVersionId = 1;
+constexpr std::uint16_t kUsEnglish = 0x0409;
 constexpr int kMaxDepth = 8;
+constexpr std::uint32_t kMaxSections = 96;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -27,19 +32,24 @@ std::uint32_t U32(const std::uint8_t* p) {
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// Bounds-checked reads of a file image.
+// Bounds-checked reads of a file, each only the bytes it asks for.
 struct Image {
-  const Bytes& bytes;
-  bool Has(std::uint64_t offset, std::uint64_t size) const {
-    return offset <= bytes.size() && size <= bytes.size() - offset;
+  const FileReader& file;
+  std::optional<Bytes> Read(std::uint64_t offset, std::uint64_t size) const {
+    if (offset > file.Size() || size > file.Size() - offset) return std::nullopt;
+    Bytes bytes;
+    if (!file.ReadAt(offset, static_cast<std::size_t>(size), bytes) || bytes.size() != size) return std::nullopt;
+    return bytes;
   }
   std::optional<std::uint16_t> Word(std::uint64_t offset) const {
-    if (!Has(offset, 2)) return std::nullopt;
-    return U16(&bytes[offset]);
+    const auto bytes = Read(offset, 2);
+    if (!bytes) return std::nullopt;
+    return U16(bytes->data());
   }
   std::optional<std::uint32_t> Dword(std::uint64_t offset) const {
-    if (!Has(offset, 4)) return std::nullopt;
-    return U32(&bytes[offset]);
+    const auto bytes = Read(offset, 4);
+    if (!bytes) return std::nullopt;
+    return U32(bytes->data());
   }
 };
 
@@ -59,90 +69,138 @@ std::optional<std::uint64_t> RvaToOffset(const Image& image, const std::vector<S
     const std::uint64_t within = rva - s.virtualAddress;
     if (size > extent - within) return std::nullopt;
     const std::uint64_t offset = std::uint64_t{s.rawOffset} + within;
-    if (!image.Has(offset, size)) return std::nullopt;
+    if (offset > image.file.Size() || size > image.file.Size() - offset) return std::nullopt;
     return offset;
   }
   return std::nullopt;
 }
 
-// The entry of a resource directory at `dir` (offset within the section):
-// the one whose id is `id`, or the first one when id is none. Returns the
-// entry's OffsetToData word.
-std::optional<std::uint32_t> DirectoryEntry(const Image& image, std::uint64_t base, std::uint64_t limit,
-                                            std::uint32_t dir, std::optional<std::uint32_t> id) {
+// The id entries of the resource directory at `dir` (offset within the
+// tree) as (id, OffsetToData); named entries are left out.
+std::optional<std::vector<std::pair<std::uint32_t, std::uint32_t>>> DirectoryEntries(
+    const Image& image, std::uint64_t base, std::uint64_t limit, std::uint32_t dir) {
   if (dir > limit || limit - dir < 16) return std::nullopt;
-  const auto named = image.Word(base + dir + 12);
-  const auto ids = image.Word(base + dir + 14);
-  if (!named || !ids) return std::nullopt;
-  const std::uint32_t count = std::uint32_t{*named} + *ids;
+  const auto header = image.Read(base + dir, 16);
+  if (!header) return std::nullopt;
+  const std::uint32_t count = std::uint32_t{U16(header->data() + 12)} + U16(header->data() + 14);
+  if (8ull * count > limit - dir - 16) return std::nullopt;
+  const auto entries = image.Read(base + dir + 16, 8ull * count);
+  if (!entries) return std::nullopt;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> ids;
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint64_t entry = std::uint64_t{dir} + 16 + 8ull * i;
-    if (entry + 8 > limit) return std::nullopt;
-    const auto name = image.Dword(base + entry);
-    const auto data = image.Dword(base + entry + 4);
-    if (!name || !data) return std::nullopt;
-    if (!id || (!(*name & 0x80000000u) && *name == *id)) return *data;
+    const std::uint32_t name = U32(entries->data() + 8 * i);
+    if (!(name & 0x80000000u)) ids.emplace_back(name, U32(entries->data() + 8 * i + 4));
   }
-  return std::nullopt;
+  return ids;
 }
 
-// The raw version resource of a PE image; none when there is none or the
-// image is damaged.
-std::optional<Bytes> VersionResource(const Bytes& bytes) {
-  const Image image{bytes};
-  if (!image.Has(0, 64) || bytes[0] != 'M' || bytes[1] != 'Z') return std::nullopt;
-  const std::uint64_t pe = *image.Dword(0x3C);
-  if (image.Dword(pe) != std::optional<std::uint32_t>(0x00004550u)) return std::nullopt;
-  const std::uint64_t coff = pe + 4;
-  const auto sectionCount = image.Word(coff + 2);
-  const auto optionalSize = image.Word(coff + 16);
-  if (!sectionCount || !optionalSize) return std::nullopt;
-  const std::uint64_t opt = coff + 20;
-  const auto magic = image.Word(opt);
-  if (!magic) return std::nullopt;
-  std::uint64_t countAt = 0;
-  if (*magic == 0x10B) countAt = 92;
-  else if (*magic == 0x20B) countAt = 108;
-  else return std::nullopt;
-  const auto dirCount = image.Dword(opt + countAt);
-  if (!dirCount || *dirCount < 3 || countAt + 4 + 8ull * 3 > *optionalSize) return std::nullopt;
-  const auto resourceRva = image.Dword(opt + countAt + 4 + 16);
-  const auto resourceSize = image.Dword(opt + countAt + 4 + 20);
-  if (!resourceRva || !resourceSize || *resourceRva == 0 || *resourceSize == 0) return std::nullopt;
+// A language id from a registry text in hexadecimal ("00000809", "0409").
+std::optional<std::uint16_t> LanguageOf(const std::optional<std::string>& text) {
+  if (!text || text->empty() || text->size() > 8 ||
+      text->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return std::nullopt;
+  return static_cast<std::uint16_t>(std::stoul(*text, nullptr, 16) & 0xFFFF);
+}
 
+std::optional<std::string> ReadMachineString(HKEY root, const std::string& key, const std::string& name) {
+  TRegistry registry(KEY_READ);
+  registry.SetRootKey(root);
+  if (!registry.OpenKeyReadOnly(key)) return std::nullopt;
+  return registry.ReadString(name);
+}
+
+// The languages Windows' resource loader tries for a language-neutral
+// lookup, in its order: neutral, the user's, the system's, US English (and
+// then whichever comes first).
+std::vector<std::uint16_t> LookupLanguages() {
+  std::vector<std::uint16_t> languages{0};
+  const auto user = LanguageOf(ReadMachineString(HKEY_CURRENT_USER, "Control Panel\\International", "Locale"));
+  const char* const nls = "SYSTEM\\CurrentControlSet\\Control\\Nls\\Language";
+  auto system = LanguageOf(ReadMachineString(HKEY_LOCAL_MACHINE, nls, "Default"));
+  if (!system) system = LanguageOf(ReadMachineString(HKEY_LOCAL_MACHINE, nls, "InstallLanguage"));
+  for (const auto& language : {user, system, std::optional<std::uint16_t>(kUsEnglish)})
+    if (language) languages.push_back(*language);
+  return languages;
+}
+
+// The raw version resource of a PE file: resource type 16, name 1, in the
+// language the loader takes; none when there is none or the file is damaged.
+// Only the headers, the section table, the directories on the way and the
+// resource itself are read.
+std::optional<Bytes> VersionResource(const FileReader& file) {
+  const Image image{file};
+  const auto dos = image.Read(0, 64);
+  if (!dos || (*dos)[0] != 'M' || (*dos)[1] != 'Z') return std::nullopt;
+  const std::uint64_t pe = U32(dos->data() + 0x3C);
+  const auto headers = image.Read(pe, 24);
+  if (!headers || U32(headers->data()) != 0x00004550u) return std::nullopt;
+  const std::uint32_t sectionCount = U16(headers->data() + 6);
+  const std::uint16_t optionalSize = U16(headers->data() + 20);
+  if (sectionCount > kMaxSections) return std::nullopt;
+  const std::uint64_t opt = pe + 24;
+  const auto optional = image.Read(opt, optionalSize);
+  if (!optional || optionalSize < 2) return std::nullopt;
+  const std::uint16_t magic = U16(optional->data());
+  std::size_t countAt = 0;
+  if (magic == 0x10B) countAt = 92;
+  else if (magic == 0x20B) countAt = 108;
+  else return std::nullopt;
+  if (countAt + 4 + 8 * 3 > optionalSize) return std::nullopt;
+  const std::uint32_t dirCount = U32(optional->data() + countAt);
+  const std::uint32_t resourceRva = U32(optional->data() + countAt + 4 + 16);
+  const std::uint32_t resourceSize = U32(optional->data() + countAt + 4 + 20);
+  if (dirCount < 3 || resourceRva == 0 || resourceSize == 0) return std::nullopt;
+
+  const auto table = image.Read(opt + optionalSize, 40ull * sectionCount);
+  if (!table) return std::nullopt;
   std::vector<Section> sections;
-  const std::uint64_t table = opt + *optionalSize;
-  for (std::uint32_t i = 0; i < *sectionCount; ++i) {
-    const std::uint64_t at = table + 40ull * i;
-    if (!image.Has(at, 40)) return std::nullopt;
-    sections.push_back({U32(&bytes[at + 12]), U32(&bytes[at + 8]), U32(&bytes[at + 16]), U32(&bytes[at + 20])});
+  for (std::uint32_t i = 0; i < sectionCount; ++i) {
+    const std::uint8_t* at = table->data() + 40 * i;
+    sections.push_back({U32(at + 12), U32(at + 8), U32(at + 16), U32(at + 20)});
   }
   // The resource tree: the part of its section from the directory onward.
   std::optional<std::uint64_t> base;
   std::uint64_t limit = 0;
   for (const Section& s : sections) {
-    if (*resourceRva < s.virtualAddress || *resourceRva - s.virtualAddress >= s.rawSize) continue;
-    base = std::uint64_t{s.rawOffset} + (*resourceRva - s.virtualAddress);
-    limit = s.rawSize - (*resourceRva - s.virtualAddress);
+    if (resourceRva < s.virtualAddress || resourceRva - s.virtualAddress >= s.rawSize) continue;
+    base = std::uint64_t{s.rawOffset} + (resourceRva - s.virtualAddress);
+    limit = s.rawSize - (resourceRva - s.virtualAddress);
     break;
   }
-  if (!base || *base > bytes.size()) return std::nullopt;
-  if (limit > bytes.size() - *base) limit = bytes.size() - *base;
+  if (!base || *base > file.Size()) return std::nullopt;
+  if (limit > file.Size() - *base) limit = file.Size() - *base;
 
-  const auto type = DirectoryEntry(image, *base, limit, 0, kRtVersion);
-  if (!type || !(*type & 0x80000000u)) return std::nullopt;
-  const auto name = DirectoryEntry(image, *base, limit, *type & 0x7FFFFFFFu, std::nullopt);
-  if (!name || !(*name & 0x80000000u)) return std::nullopt;
-  const auto language = DirectoryEntry(image, *base, limit, *name & 0x7FFFFFFFu, std::nullopt);
-  if (!language || (*language & 0x80000000u) || *language > limit || limit - *language < 16) return std::nullopt;
-  const std::uint32_t dataRva = U32(&bytes[*base + *language]);
-  const std::uint32_t dataSize = U32(&bytes[*base + *language + 4]);
+  const auto subdirectory = [](const std::vector<std::pair<std::uint32_t, std::uint32_t>>& entries,
+                               std::uint32_t id) -> std::optional<std::uint32_t> {
+    for (const auto& [entryId, data] : entries)
+      if (entryId == id) return (data & 0x80000000u) ? std::optional<std::uint32_t>(data & 0x7FFFFFFFu) : std::nullopt;
+    return std::nullopt;
+  };
+  const auto types = DirectoryEntries(image, *base, limit, 0);
+  const auto type = types ? subdirectory(*types, kRtVersion) : std::nullopt;
+  const auto names = type ? DirectoryEntries(image, *base, limit, *type) : std::nullopt;
+  const auto name = names ? subdirectory(*names, kVersionId) : std::nullopt;
+  const auto languages = name ? DirectoryEntries(image, *base, limit, *name) : std::nullopt;
+  if (!languages || languages->empty()) return std::nullopt;
+  std::uint32_t chosen = languages->front().second;
+  for (const std::uint16_t wanted : LookupLanguages()) {
+    const auto found = std::find_if(languages->begin(), languages->end(),
+                                    [wanted](const auto& entry) { return entry.first == wanted; });
+    if (found != languages->end()) {
+      chosen = found->second;
+      break;
+    }
+  }
+  if ((chosen & 0x80000000u) || chosen > limit || limit - chosen < 16) return std::nullopt;
+  const auto entry = image.Read(*base + chosen, 16);
+  if (!entry) return std::nullopt;
+  const std::uint32_t dataRva = U32(entry->data());
+  const std::uint32_t dataSize = U32(entry->data() + 4);
   const auto offset = RvaToOffset(image, sections, dataRva, dataSize);
   if (!offset || dataSize < 6) return std::nullopt;
-  const std::uint16_t length = U16(&bytes[*offset]);
-  if (length < 6 || length > dataSize) return std::nullopt;
-  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(*offset),
-               bytes.begin() + static_cast<std::ptrdiff_t>(*offset + length));
+  const auto length = image.Word(*offset);
+  if (!length || *length < 6 || *length > dataSize) return std::nullopt;
+  return image.Read(*offset, *length);
 }
 
 // One node of a version block.
@@ -218,18 +276,12 @@ bool WalkTexts(const std::uint8_t* block, const VersionNode& node, int depth, Vi
 }
 
 std::optional<Bytes> ReadBlock(const std::string& path) {
-  const auto info = GetFileInfo(path);
-  if (!info || (info->attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  const std::unique_ptr<FileReader> file = FileReader::Open(path);
+  if (!file) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return std::nullopt;
   }
-  if (info->size > kMaxFileSize) {
-    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-    return std::nullopt;
-  }
-  Bytes bytes;
-  if (!ReadFileBytes(path, bytes)) return std::nullopt;
-  auto raw = VersionResource(bytes);
+  auto raw = VersionResource(*file);
   if (!raw) {
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return std::nullopt;

@@ -1,9 +1,11 @@
 #pragma once
 // File version resources of files on the current machine, read from the PE
-// file itself (PE32 and PE32+): the resource directory is followed to type
-// 16 (version), its first name and its first language. Every offset and
-// length is checked; a file that is not PE, has no version resource or is
-// damaged gives size 0.
+// file itself (PE32 and PE32+) through its section table: the resource
+// directory is followed to type 16 (version), name 1, and of its languages
+// the one Windows' loader takes for a language-neutral lookup (neutral, the
+// user's, the system's, US English, else the first). Every offset and length
+// is checked; a file that is not PE, has no version resource or is damaged
+// gives size 0.
 
 #include <cstdint>
 #include <string>

@@ -1,5 +1,6 @@
 #include "platform/PeVersionWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/FileSystem.h"
@@ -64,29 +65,69 @@ std::string TableName(const PeVersionSpec& spec) {
   return name;
 }
 
-// A resource directory with one entry (an id) pointing at offset `to`.
-void PutDirectory(Bytes& out, std::uint32_t id, std::uint32_t to, bool subdirectory) {
+// A resource directory header with `count` id entries.
+void PutDirectory(Bytes& out, std::size_t count) {
   PutU32(out, 0);  // characteristics
   PutU32(out, 0);  // time stamp
   PutU32(out, 0);  // version
   PutU16(out, 0);  // named entries
-  PutU16(out, 1);  // id entries
-  PutU32(out, id);
-  PutU32(out, subdirectory ? (to | 0x80000000u) : to);
+  PutU16(out, static_cast<std::uint16_t>(count));
 }
 
-Bytes ResourceSection(const PeVersionSpec& spec) {
-  const Bytes version = VersionResourceBytes(spec);
-  const std::uint16_t language = spec.translations.empty() ? 0x0409 : spec.translations[0].first;
+// The resource tree of version resources: type 16, then one directory per
+// name id, then one data entry per language, then the data; ids and
+// languages in ascending order, as resource compilers write them.
+Bytes ResourceSection(std::vector<PeResource> resources) {
+  std::sort(resources.begin(), resources.end(), [](const PeResource& a, const PeResource& b) {
+    return a.id != b.id ? a.id < b.id : a.language < b.language;
+  });
+  std::vector<std::uint32_t> ids;
+  for (const PeResource& r : resources)
+    if (ids.empty() || ids.back() != r.id) ids.push_back(r.id);
+  const std::uint32_t nameDir = 24;
+  std::uint32_t at = nameDir + 16 + 8 * static_cast<std::uint32_t>(ids.size());
+  std::vector<std::uint32_t> languageDirs;
+  for (const std::uint32_t id : ids) {
+    languageDirs.push_back(at);
+    std::uint32_t count = 0;
+    for (const PeResource& r : resources) count += r.id == id ? 1 : 0;
+    at += 16 + 8 * count;
+  }
+  const std::uint32_t dataEntries = at;
+  std::uint32_t data = dataEntries + 16 * static_cast<std::uint32_t>(resources.size());
+
   Bytes out;
-  PutDirectory(out, kRtVersion, 24, true);
-  PutDirectory(out, 1, 48, true);
-  PutDirectory(out, language, 72, false);
-  PutU32(out, kSectionRva + 88);  // data entry: RVA, size, code page, reserved
-  PutU32(out, static_cast<std::uint32_t>(version.size()));
-  PutU32(out, 0);
-  PutU32(out, 0);
-  out.insert(out.end(), version.begin(), version.end());
+  PutDirectory(out, 1);
+  PutU32(out, kRtVersion);
+  PutU32(out, nameDir | 0x80000000u);
+  PutDirectory(out, ids.size());
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    PutU32(out, ids[i]);
+    PutU32(out, languageDirs[i] | 0x80000000u);
+  }
+  std::uint32_t entry = dataEntries;
+  for (const std::uint32_t id : ids) {
+    std::size_t count = 0;
+    for (const PeResource& r : resources) count += r.id == id ? 1 : 0;
+    PutDirectory(out, count);
+    for (const PeResource& r : resources) {
+      if (r.id != id) continue;
+      PutU32(out, r.language);
+      PutU32(out, entry);
+      entry += 16;
+    }
+  }
+  for (const PeResource& r : resources) {
+    PutU32(out, kSectionRva + data);  // data entry: RVA, size, code page, reserved
+    PutU32(out, static_cast<std::uint32_t>(r.block.size()));
+    PutU32(out, 0);
+    PutU32(out, 0);
+    data += (static_cast<std::uint32_t>(r.block.size()) + 3) & ~3u;
+  }
+  for (const PeResource& r : resources) {
+    out.insert(out.end(), r.block.begin(), r.block.end());
+    Align(out, 4);
+  }
   return out;
 }
 
@@ -136,32 +177,42 @@ Bytes VersionResourceBytes(const PeVersionSpec& spec) {
 }
 
 Bytes PeFileBytes(const PeVersionSpec& spec) {
-  const Bytes section = spec.withResource ? ResourceSection(spec) : Bytes{};
+  std::vector<PeResource> resources;
+  if (spec.withResource) {
+    const std::uint16_t language = spec.translations.empty() ? 0x0409 : spec.translations[0].first;
+    resources.push_back({1, language, VersionResourceBytes(spec)});
+  }
+  return PeFileBytesWith(resources, spec.pe32Plus);
+}
+
+Bytes PeFileBytesWith(const std::vector<PeResource>& resources, bool pe32Plus) {
+  const bool withResource = !resources.empty();
+  const Bytes section = withResource ? ResourceSection(resources) : Bytes{};
   const std::uint32_t rawSize = RoundUp(static_cast<std::uint32_t>(section.size()), kFileAlignment);
   const std::uint32_t imageSize = kSectionRva + RoundUp(static_cast<std::uint32_t>(section.size()), kSectionAlignment);
-  const std::uint16_t optionalSize = spec.pe32Plus ? 240 : 224;
+  const std::uint16_t optionalSize = pe32Plus ? 240 : 224;
 
   Bytes out(0x40, 0);
   out[0] = 'M';
   out[1] = 'Z';
   SetU16(out, 0x3C, 0x40);
   PutU32(out, 0x00004550);  // "PE\0\0"
-  PutU16(out, spec.pe32Plus ? 0x8664 : 0x014C);
-  PutU16(out, spec.withResource ? 1 : 0);
+  PutU16(out, pe32Plus ? 0x8664 : 0x014C);
+  PutU16(out, withResource ? 1 : 0);
   PutU32(out, 0);  // time stamp
   PutU32(out, 0);  // symbol table
   PutU32(out, 0);
   PutU16(out, optionalSize);
-  PutU16(out, spec.pe32Plus ? 0x0022 : 0x0102);  // executable, 32-bit or large-address
+  PutU16(out, pe32Plus ? 0x0022 : 0x0102);  // executable, 32-bit or large-address
 
-  PutU16(out, spec.pe32Plus ? 0x20B : 0x10B);
+  PutU16(out, pe32Plus ? 0x20B : 0x10B);
   PutU16(out, 0);            // linker version
   PutU32(out, 0);            // size of code
   PutU32(out, rawSize);      // initialised data
   PutU32(out, 0);            // uninitialised data
   PutU32(out, 0);            // entry point
   PutU32(out, 0);            // base of code
-  if (spec.pe32Plus) {
+  if (pe32Plus) {
     PutU64(out, 0x140000000ull);
   } else {
     PutU32(out, 0);            // base of data
@@ -182,17 +233,17 @@ Bytes PeFileBytes(const PeVersionSpec& spec) {
   PutU16(out, 2);               // Windows GUI
   PutU16(out, 0);
   for (int i = 0; i < 4; ++i) {  // stack and heap reserve and commit
-    if (spec.pe32Plus) PutU64(out, 0x100000);
+    if (pe32Plus) PutU64(out, 0x100000);
     else PutU32(out, 0x100000);
   }
   PutU32(out, 0);   // loader flags
   PutU32(out, 16);  // data directories
   for (std::uint32_t i = 0; i < 16; ++i) {
-    const bool resource = i == 2 && spec.withResource;
+    const bool resource = i == 2 && withResource;
     PutU32(out, resource ? kSectionRva : 0);
     PutU32(out, resource ? static_cast<std::uint32_t>(section.size()) : 0);
   }
-  if (spec.withResource) {
+  if (withResource) {
     const char name[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
     out.insert(out.end(), name, name + 8);
     PutU32(out, static_cast<std::uint32_t>(section.size()));

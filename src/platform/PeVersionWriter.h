@@ -1,6 +1,6 @@
 #pragma once
-// A small writer of PE files that carry a version resource: headers, one
-// ".rsrc" section and the VS_VERSIONINFO block. Enough for the sample
+// A small writer of PE files that carry version resources: headers, one
+// ".rsrc" section and the VS_VERSIONINFO blocks. Enough for the sample
 // machine and the tests; FileVersion reads them back.
 
 #include <cstdint>
@@ -30,6 +30,15 @@ std::vector<std::uint8_t> VersionResourceBytes(const PeVersionSpec& spec);
 
 // The bytes of a whole PE file.
 std::vector<std::uint8_t> PeFileBytes(const PeVersionSpec& spec);
+
+// One version resource of a PE file: its name id, its language and its block.
+struct PeResource {
+  std::uint32_t id = 1;
+  std::uint16_t language = 0x0409;
+  std::vector<std::uint8_t> block;
+};
+// A PE file with these version resources (none: no resource section).
+std::vector<std::uint8_t> PeFileBytesWith(const std::vector<PeResource>& resources, bool pe32Plus);
 
 // Writes the file at a Windows path of the current machine.
 bool WritePeFile(const std::string& path, const PeVersionSpec& spec);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -199,6 +200,68 @@ TEST_F(FileVersionTest, FileListOptionMakesVersionFiles) {
     EXPECT_FALSE(CreateMachine(listed.folder() + "-bad", recipe, error));
     EXPECT_NE(error.find("line 1"), std::string::npos) << error;
   }
+}
+
+// The block of one language: its product name tells which one was taken.
+std::vector<std::uint8_t> LanguageBlock(std::uint16_t language) {
+  PeVersionSpec spec;
+  spec.translations = {{language, 0x04B0}};
+  char name[16];
+  std::snprintf(name, sizeof name, "lang %04x", language);
+  spec.strings = {{"ProductName", name}};
+  return VersionResourceBytes(spec);
+}
+
+std::string ChosenLanguage(const std::string& path) {
+  const std::vector<std::uint8_t> block = Block(path);
+  if (block.empty()) return "none";
+  const void* value = nullptr;
+  unsigned len = 0;
+  if (!VerQueryValue(block.data(), "\\VarFileInfo\\Translation", &value, &len)) return "?";
+  char table[16];
+  std::snprintf(table, sizeof table, "%04x04b0", *static_cast<const std::uint16_t*>(value));
+  return Text(block, std::string("\\StringFileInfo\\") + table + "\\ProductName");
+}
+
+// Of resource type 16 only name 1 counts; of its languages the one Windows'
+// loader takes for a language-neutral lookup: neutral, the user's, the
+// system's, US English, then the first.
+TEST(FileVersionLanguages, TheLoadersChoice) {
+  const struct {
+    const char* what;
+    std::vector<std::uint16_t> languages;  // of name 1; name 2 always has neutral and 0x0407
+    const char* user;                      // Locale, "" for none
+    const char* system;                    // Nls\Language Default, "" for none
+    const char* chosen;
+  } cases[] = {
+      {"US English before the first (Arabic)", {0x0401, 0x0407, 0x0409}, "00000809", "", "lang 0409"},
+      {"the user's language", {0x0401, 0x0407, 0x0409}, "00000407", "0409", "lang 0407"},
+      {"the system's language", {0x0401, 0x0407, 0x0409}, "0000040c", "0407", "lang 0407"},
+      {"neutral before all", {0x0000, 0x0407, 0x0409}, "00000407", "0407", "lang 0000"},
+      {"the first when none fits", {0x0401, 0x0407}, "00000809", "", "lang 0401"},
+      {"no name 1: no version", {}, "00000409", "", "none"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string reg;
+    if (*c.user) reg += "[HKEY_CURRENT_USER\\Control Panel\\International]\n\"Locale\"=\"" + std::string(c.user) + "\"\n";
+    if (*c.system)
+      reg += "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\Language]\n\"Default\"=\"" +
+             std::string(c.system) + "\"\n";
+    TestMachine machine(reg, "C:\\App\\\n");
+    std::vector<PeResource> resources = {{2, 0x0000, LanguageBlock(0x0000)}, {2, 0x0407, LanguageBlock(0x0407)}};
+    for (const std::uint16_t language : c.languages) resources.push_back({1, language, LanguageBlock(language)});
+    ASSERT_TRUE(WriteFileBytes(kFile, PeFileBytesWith(resources, false)));
+    EXPECT_EQ(ChosenLanguage(kFile), c.chosen);
+  }
+}
+
+// The resource is read through the section table: what lies beyond it is
+// never read, however large the file.
+TEST_F(FileVersionTest, ALargeFileIsReadOnlyWhereItsResourceLies) {
+  ASSERT_TRUE(WritePeFile(kFile, FullSpec(false)));
+  std::filesystem::resize_file(machine_.host(kFile), 300ull * 1024 * 1024);  // a hole: no disk taken
+  EXPECT_EQ(Text(Block(kFile), "\\StringFileInfo\\040904b0\\ProductName"), "Fern");
 }
 
 // An independent PE reader finds the same version texts in what we write.

@@ -72,6 +72,19 @@ TEST_F(ExclusionListTest, LoadSkipsBlankLinesAndTakesEveryLineEnding) {
   EXPECT_EQ(list.Count(), 0);
 }
 
+// Lines that differ only in bytes code page 1252 leaves undefined are told
+// apart, and the one not removed stays byte for byte.
+TEST_F(ExclusionListTest, RemovingALineKeepsTheOthersOfThe1252UndefinedBytes) {
+  TestMachine m("", "C:\\Program Files\\Fernwick\\\n");
+  WriteText("Cache|a\x81!<\r\nCache|a\x8D!<\r\n");
+  TExcludeContents list;
+  TExclusionFile(kFile).Load(list);
+  ASSERT_EQ(list.Count(), 2);
+  // Asked at a place that now holds the other line, the line of the entry goes.
+  ASSERT_TRUE(TExclusionFile(kFile).Remove(0, list.GetItem(1)));
+  EXPECT_EQ(FileText(), "Cache|a\x81!<\r\n");
+}
+
 TEST_F(ExclusionListTest, AppendsWriteExactBytesOnceAndMendAMissingLineBreak) {
   TestMachine m("", "C:\\Program Files\\Fernwick\\\n");
   TEvidenceCleaner cleaner;
