@@ -167,6 +167,8 @@ bool RemoveDirectory(const std::string& path) {
       });
     default:
       if (IsReadOnly(resolved)) return Fail(ERROR_ACCESS_DENIED);
+      // A folder that lists empty may still hold a killed write's temporary file.
+      RemoveStaleTempFiles(resolved.host);
       return ChangeWithRecords(resolved.Key(), "", [&] {
         return rmdir(resolved.host.c_str()) == 0 || FailFromErrno(errno == EEXIST ? ENOTEMPTY : errno);
       });

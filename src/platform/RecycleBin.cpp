@@ -266,10 +266,15 @@ bool EmptyBinOf(char drive, bool skipMissingDrive) {
   if (bin.entry.kind != EntryKind::Folder) return true;  // nothing was ever recycled here
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(bin.host.c_str()), closedir);
   if (!dir) return FailFromErrno(errno);
+  // Temporary files of writes into the bin are no items: a running write
+  // keeps its own, the stale ones go.
+  RemoveStaleTempFiles(bin.host);
   std::vector<std::string> names;
   while (const dirent* item = readdir(dir.get())) {
     const std::string name = item->d_name;
-    if (name != "." && name != ".." && !IsBinOwnFile(name)) names.push_back(name);
+    if (name == "." || name == ".." || IsBinOwnFile(name)) continue;
+    if (IsTemporaryFileName(name) && StatHostAt(dirfd(dir.get()), item->d_name).kind != EntryKind::Folder) continue;
+    names.push_back(name);
   }
   bool ok = true;
   for (const auto& name : names) {

@@ -3,7 +3,9 @@
 // them.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,6 +143,45 @@ TEST(TemporaryFiles, AKilledWriteLeavesOnlyWhatTheNextWriteRemoves) {
   EXPECT_TRUE(temps().empty());
   EXPECT_EQ(HostNames(folder), std::vector<std::string>{"keep.txt"});
   EXPECT_EQ(m.Content("Startup/keep.txt"), "kept again");
+}
+
+// A temporary file locked as a running write holds it; -1 on failure.
+int HoldAsARunningWrite(const std::string& host) {
+  LeaveStaleTemp(host);
+  const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd >= 0 && flock(fd, LOCK_EX) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// A folder that lists empty can be removed, and emptying the bin takes no
+// temporary file for an item: in both, the stale ones go and a running
+// write keeps its own.
+TEST(TemporaryFiles, RemovingAFolderAndEmptyingTheBinTakeOnlyStaleOnes) {
+  HandMachine m;
+  m.Folder("Gone");
+  LeaveStaleTemp(m.C("Gone/.fw-Ab12Cd"));
+  EXPECT_EQ(Listed("C:\\Gone"), (std::vector<std::string>{".", ".."}));
+  EXPECT_TRUE(RemoveDirectory("C:\\Gone"));
+  EXPECT_FALSE(m.HostExists("Gone"));
+
+  m.Folder("Busy");
+  const int busy = HoldAsARunningWrite(m.C("Busy/.fw-Bb12Cd"));
+  ASSERT_GE(busy, 0);
+  EXPECT_FALSE(RemoveDirectory("C:\\Busy"));
+  EXPECT_EQ(GetLastError(), ERROR_DIR_NOT_EMPTY);
+  EXPECT_TRUE(m.HostExists("Busy/.fw-Bb12Cd"));
+  close(busy);
+
+  m.File("Recycled/Dc1.txt", "old");
+  LeaveStaleTemp(m.C("Recycled/.fw-Cc12Cd"));
+  const int writing = HoldAsARunningWrite(m.C("Recycled/.fw-Dd12Cd"));
+  ASSERT_GE(writing, 0);
+  EXPECT_TRUE(EmptyRecycleBin("C:\\"));
+  EXPECT_EQ(HostNames(m.C("Recycled")), std::vector<std::string>{".fw-Dd12Cd"});
+  close(writing);
 }
 
 }  // namespace
