@@ -102,6 +102,24 @@ DWORD GetFileAttributes(const std::string& path) {
   return AttributesOf(resolved);
 }
 
+PathKind GetPathKind(const std::string& path) {
+  ResolvedPath resolved;
+  if (!ResolveExisting(path, resolved)) return PathKind::None;
+  switch (resolved.entry.kind) {
+    case EntryKind::File:
+      return PathKind::File;
+    case EntryKind::Folder:
+      return PathKind::Folder;
+    case EntryKind::Link:
+      return PathKind::Link;
+    case EntryKind::Missing:
+      break;
+  }
+  return PathKind::None;
+}
+
+std::uint64_t FileSystemChangeCount() { return ChangeCount(); }
+
 bool SetFileAttributes(const std::string& path, DWORD attributes) {
   ResolvedPath resolved;
   if (!ResolveExisting(path, resolved)) return false;
@@ -139,6 +157,7 @@ bool CreateDirectory(const std::string& path) {
   ResolvedPath resolved;
   if (!ResolveInExistingFolder(path, resolved)) return false;
   if (resolved.Exists()) return Fail(ERROR_ALREADY_EXISTS);
+  const ChangeNote note;
   if (mkdir(resolved.host.c_str(), 0777) != 0) return FailFromErrno(errno);
   ForgetStaleRecord(resolved);
   return true;
@@ -158,6 +177,7 @@ bool RemoveDirectory(const std::string& path) {
   ResolvedPath resolved;
   if (!ResolveExisting(path, resolved)) return false;
   if (resolved.IsRoot()) return Fail(ERROR_ACCESS_DENIED);
+  const ChangeNote note;
   switch (resolved.entry.kind) {
     case EntryKind::File:
       return Fail(ERROR_DIRECTORY);
@@ -181,6 +201,7 @@ bool DeleteFile(const std::string& path) {
   if (resolved.entry.kind == EntryKind::Folder || IsReadOnly(resolved)) {
     return Fail(ERROR_ACCESS_DENIED);
   }
+  const ChangeNote note;
   return ChangeWithRecords(resolved.Key(), "", [&] {
     BeforeUnlink(resolved.host);
     return unlink(resolved.host.c_str()) == 0 || FailFromErrno(errno);
@@ -193,6 +214,7 @@ bool DeleteIfPlainFile(const std::string& path) {
   StateStore* state = State();
   const std::optional<DWORD> record = state ? state->FileAttributes(resolved.Key()) : std::nullopt;
   if (AttributesOf(resolved.entry, record) & FILE_ATTRIBUTE_READONLY) return Fail(ERROR_ACCESS_DENIED);
+  const ChangeNote note;
   const auto remove = [&] {
     BeforeUnlink(resolved.host);
     return unlink(resolved.host.c_str()) == 0 || errno == ENOENT || FailFromErrno(errno);

@@ -70,6 +70,14 @@ unsigned GetDriveType(const std::string& rootPath);  // "C:\" or "C:"
 std::vector<char> GetLogicalDrives();
 
 DWORD GetFileAttributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when missing
+
+// What a path names, told without its attribute record: nothing (or nothing
+// that can be reached), a file, a folder or a host link (a reparse point).
+enum class PathKind { None, File, Folder, Link };
+PathKind GetPathKind(const std::string& path);
+// Changes whenever this file system makes, removes, moves or replaces an
+// entry, so that answers kept since the last look can be dropped.
+std::uint64_t FileSystemChangeCount();
 bool SetFileAttributes(const std::string& path, DWORD attributes);
 std::optional<FindData> GetFileInfo(const std::string& path);
 

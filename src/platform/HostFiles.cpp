@@ -201,6 +201,7 @@ bool IsTemporaryFileName(const std::string& name) {
 
 bool ReplaceHostFile(const std::string& target, std::optional<unsigned> mode,
                      const std::function<bool(int fd)>& fill) {
+  const ChangeNote note;
   RemoveStaleTempFiles(FolderOf(target));
   std::string temp;
   Fd fd(CreateLockedTemp(target, temp));
@@ -223,6 +224,7 @@ bool ReplaceHostFile(const std::string& target, std::optional<unsigned> mode,
 }
 
 bool AppendHostFile(const std::string& hostPath, const std::vector<std::uint8_t>& data) {
+  const ChangeNote note;
   Fd fd(open(hostPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
              0666));
   if (fd.get() < 0) return FailFromErrno(errno);
@@ -234,6 +236,7 @@ bool AppendHostFile(const std::string& hostPath, const std::vector<std::uint8_t>
 }
 
 bool CopyHostEntry(const std::string& source, const HostEntry& entry, const std::string& target) {
+  const ChangeNote note;
   if (entry.kind == EntryKind::Link) {
     return S_ISLNK(entry.mode) ? CopyLink(source, target) : Fail(ERROR_ACCESS_DENIED);
   }
@@ -248,6 +251,7 @@ bool CopyHostEntry(const std::string& source, const HostEntry& entry, const std:
 }
 
 bool MoveHostEntry(const std::string& source, const HostEntry& entry, const std::string& target) {
+  const ChangeNote note;
   if (RenameNoReplace(source, target)) return true;
   if (errno != EXDEV || entry.kind != EntryKind::File) return FailFromErrno(errno);
   if (!CopyHostEntry(source, entry, target)) return false;
@@ -271,6 +275,7 @@ bool SetHostWriteTime(const std::string& hostPath, FileTime lastWrite) {
 }
 
 bool RemoveHostTree(const std::string& hostPath) {
+  const ChangeNote note;
   std::error_code ec;
   std::filesystem::remove_all(hostPath, ec);  // does not follow links
   if (ec) return FailFromErrno(ec.value());
@@ -278,6 +283,7 @@ bool RemoveHostTree(const std::string& hostPath) {
 }
 
 void RemoveStaleTempFiles(const std::string& hostFolder) {
+  const ChangeNote note;
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(hostFolder.c_str()), closedir);
   if (!dir) return;
   const int folder = dirfd(dir.get());

@@ -8,6 +8,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <memory>
@@ -160,7 +161,11 @@ std::string FindHostName(const std::string& dirHost, const std::string& name, Ho
 
 namespace {
 HostPathLog g_hostPathLog;
+std::atomic<std::uint64_t> g_changes{0};
 }  // namespace
+
+void NoteChange() { g_changes.fetch_add(1, std::memory_order_relaxed); }
+std::uint64_t ChangeCount() { return g_changes.load(std::memory_order_relaxed); }
 
 void SetHostPathLog(HostPathLog log) { g_hostPathLog = std::move(log); }
 

@@ -81,6 +81,18 @@ void SetHostPathLog(HostPathLog log);
 bool HostPathLogOn();
 void LogHostPath(const std::string& hostPath);
 
+// Every change this file system makes to the host's entries calls this
+// (FileSystemChangeCount).
+void NoteChange();
+std::uint64_t ChangeCount();
+// Calls NoteChange when it goes, whichever way a change ends.
+struct ChangeNote {
+  ChangeNote() = default;
+  ~ChangeNote() { NoteChange(); }
+  ChangeNote(const ChangeNote&) = delete;
+  ChangeNote& operator=(const ChangeNote&) = delete;
+};
+
 // "name", then "name (2).ext", "name (3).ext"... whichever is free in the
 // folder.
 std::string FreeNameIn(const std::string& folderWindows, const std::string& name);

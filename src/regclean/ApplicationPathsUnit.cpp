@@ -41,8 +41,8 @@ std::string ResolveProgramFile(const std::string& exe, const std::string& folder
 
 // One registration: reported when its REG_SZ default value names a local
 // program file that is missing.
-void CheckAppPathKey(ScanContext& context, const KnownFolders& folders, const std::string& path,
-                     const std::string& subKey) {
+void CheckAppPathKey(ScanContext& context, const KnownFolders& folders, FileProbe& files,
+                     const std::string& path, const std::string& subKey) {
   win::TRegistry registry(win::KEY_READ);
   registry.SetRootKey(context.root);
   if (!registry.OpenKeyReadOnly("\\" + path)) return;
@@ -52,7 +52,7 @@ void CheckAppPathKey(ScanContext& context, const KnownFolders& folders, const st
   const std::string folder = registry.ReadString(kPathValue).value_or(std::string());
 
   const std::string file = ResolveProgramFile(exe, folder, folders);
-  if (file.size() == 1 || !PassesLocalPathRule(file) || win::FileExists(file)) return;
+  if (file.size() == 1 || !PassesLocalPathRule(file) || files.FileExists(file)) return;
   std::string severity;
   GetSeverity(exe, severity);
   AddUnlessIgnored(context, AppPathProblem(FullKeyPath(context.root, path), subKey, file, severity));
@@ -73,12 +73,13 @@ void ScanApplicationPaths(ScanContext& context) {
     registry.GetKeyNames(subKeys);
   }
   const KnownFolders folders = KnownFolders::OfCurrentMachine();
+  ScanFiles files(context);
   for (const std::string& subKey : subKeys) {
     if (ScanStopRequested()) return;
     const std::string path = JoinKeyPath(context.startPath, subKey);
     ShowOutcome(context, FullKeyPath(context.root, path));
     IncItemsProcessed();
-    CheckAppPathKey(context, folders, path, subKey);
+    CheckAppPathKey(context, folders, *files, path, subKey);
     ProcessMessages();
   }
 }

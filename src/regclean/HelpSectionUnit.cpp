@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 #include "platform/TextCodec.h"
 #include "regclean/KeyWalkUnit.h"
+#include "regclean/PathRoutinesUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
@@ -36,7 +37,7 @@ TRegistryContent MissingHelpFileProblem(const std::string& keyPath, const std::s
 }
 
 // The values of one help key; false once a stop was asked for.
-bool ScanHelpKey(ScanContext& context, win::TRegistry& key, const std::string& path) {
+bool ScanHelpKey(ScanContext& context, FileProbe& files, win::TRegistry& key, const std::string& path) {
   const std::string keyPath = FullKeyPath(context.root, path);
   return ForEachValue(key, [&](const std::string& name, win::DWORD type, const std::vector<std::uint8_t>& data) {
     if (ScanStopRequested()) return false;
@@ -44,7 +45,7 @@ bool ScanHelpKey(ScanContext& context, win::TRegistry& key, const std::string& p
         (type != win::REG_SZ && type != win::REG_EXPAND_SZ))
       return true;
     const std::string file = HelpFilePath(win::Utf16LeBytesToUtf8(data), name);
-    if (PassesLocalPathRule(file) && !win::FileExists(file))
+    if (PassesLocalPathRule(file) && !files.FileExists(file))
       AddProblem(context, MissingHelpFileProblem(keyPath, name, file));
     return true;
   });
@@ -53,6 +54,7 @@ bool ScanHelpKey(ScanContext& context, win::TRegistry& key, const std::string& p
 }  // namespace
 
 void ScanHelpSection(ScanContext& context) {
+  ScanFiles files(context);
   for (const char* path : kHelpKeys) {
     if (ScanStopRequested()) return;
     win::TRegistry key(win::KEY_READ);
@@ -60,7 +62,7 @@ void ScanHelpSection(ScanContext& context) {
     if (!key.OpenKeyReadOnly(std::string("\\") + path)) continue;
     ShowOutcome(context, FullKeyPath(context.root, path));
     IncItemsProcessed();
-    if (!ScanHelpKey(context, key, path)) return;
+    if (!ScanHelpKey(context, *files, key, path)) return;
     ProcessMessages();
   }
 }

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ShellLink.h"
 #include "platform/TextCodec.h"
+#include "regclean/PathRoutinesUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
@@ -62,18 +63,18 @@ TRegistryContent InvalidShortcutProblem(const std::string& link, const std::stri
   return problem;
 }
 
-void CheckShortcut(ScanContext& context, const std::string& link, const std::string& name) {
+void CheckShortcut(ScanContext& context, FileProbe& files, const std::string& link, const std::string& name) {
   const std::string target = ResolveShortcut(link);
   // A target that is there as a file or as a folder is no problem, whatever
   // its name looks like.
   if (target.empty() || !IsLocalTarget(target) || Contains(target, "//") ||
-      win::GetFileAttributes(target) != win::INVALID_FILE_ATTRIBUTES)
+      files.Exists(target))
     return;
   AddUnlessIgnored(context, InvalidShortcutProblem(link, name, target));
 }
 
 // Lists one folder and walks its subfolders; false once a stop was asked for.
-bool ScanShortcutFolder(ScanContext& context, const std::string& folder) {
+bool ScanShortcutFolder(ScanContext& context, FileProbe& files, const std::string& folder) {
   win::FindData entry;
   const std::unique_ptr<win::FileFinder> finder = win::FindFirstFile(folder + "\\*.*", entry);
   if (!finder) return true;
@@ -87,11 +88,12 @@ bool ScanShortcutFolder(ScanContext& context, const std::string& folder) {
     if (IsWalkedAttributeWord(entry.attributes)) {
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context, path);
       IncItemsProcessed();
-      if (entry.name != "." && entry.name != ".." && win::DirectoryExists(path) &&
-          !ScanShortcutFolder(context, path))
+      // The listing tells a folder from a file or a link as a look-up would.
+      if (entry.name != "." && entry.name != ".." && (entry.attributes & win::FILE_ATTRIBUTE_DIRECTORY) &&
+          !ScanShortcutFolder(context, files, path))
         return false;
     }
-    if (win::ExtractFileExt(entry.name) == ".lnk") CheckShortcut(context, path, entry.name);
+    if (win::ExtractFileExt(entry.name) == ".lnk") CheckShortcut(context, files, path, entry.name);
   } while (finder->Next(entry));
   return true;
 }
@@ -101,10 +103,11 @@ bool ScanShortcutFolder(ScanContext& context, const std::string& folder) {
 std::string ResolveShortcut(const std::string& path) { return win::ShellLinkTarget(path); }
 
 void ScanInvalidShortcuts(ScanContext& context) {
+  ScanFiles files(context);
   for (char letter = 'C'; letter <= 'Z'; ++letter) {
     if (ScanStopRequested()) return;
     const std::string drive{letter, ':'};
-    if (win::GetDriveType(drive + "\\") == win::DRIVE_FIXED && !ScanShortcutFolder(context, drive)) return;
+    if (win::GetDriveType(drive + "\\") == win::DRIVE_FIXED && !ScanShortcutFolder(context, *files, drive)) return;
   }
 }
 

@@ -41,10 +41,8 @@ void ExpandVariable(std::string& data, const std::string& variable, const std::s
   data = ReplaceAll(AsciiUpper(data), AsciiUpper(variable), AsciiUpper(folder));
 }
 
-constexpr std::size_t kMaxProbed = 1 << 16;  // paths or folders remembered
-
 std::string CutProgramPath(const std::string& text, const ProgramPathOptions& options) {
-  if (options.probe ? options.probe->FileExists(text) : win::FileExists(text)) return text;
+  if (options.probe ? options.probe->NonFolderExists(text) : win::FileExists(text)) return text;
   const std::size_t firstColon = text.find(':');
   // Where the drive letter before the first colon stands (0 when the colon is
   // the first character or there is none).
@@ -91,35 +89,107 @@ const std::string& FileProbe::Upper(const std::string& text) {
   return upper_;
 }
 
-win::DWORD FileProbe::Attributes(const std::string& path) {
-  if (const auto known = paths_.find(Upper(path)); known != paths_.end()) return known->second;
+std::uint32_t FileProbe::Memo::HashOf(std::uint32_t parent, std::string_view part) {
+  const std::size_t hash = std::hash<std::string_view>()(part) ^ (std::size_t{parent} * 0x9E3779B97F4A7C15ULL);
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
+std::size_t FileProbe::Memo::SlotOf(std::uint32_t parent, std::string_view part, std::uint32_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+    if (slots_[at] == kTop) return at;
+    const Part& held = parts_[slots_[at]];
+    if (held.hash == hash && held.parent == parent &&
+        std::string_view(text_.data() + held.offset, held.length) == part)
+      return at;
+  }
+}
+
+std::uint32_t FileProbe::Memo::FindPart(std::uint32_t parent, std::string_view part) const {
+  return slots_.empty() ? kTop : slots_[SlotOf(parent, part, HashOf(parent, part))];
+}
+
+std::uint32_t FileProbe::Memo::AddPart(std::uint32_t parent, std::string_view part) {
+  if (slots_.empty()) Grow();
+  const std::uint32_t hash = HashOf(parent, part);
+  std::size_t at = SlotOf(parent, part, hash);
+  if (slots_[at] != kTop) return slots_[at];
+  if ((parts_.size() + 1) * 4 > slots_.size() * 3) {
+    Grow();
+    at = SlotOf(parent, part, hash);
+  }
+  slots_[at] = static_cast<std::uint32_t>(parts_.size());
+  parts_.push_back({parent, static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(part.size()), hash,
+                    win::PathKind::None, false});
+  text_.insert(text_.end(), part.begin(), part.end());
+  return slots_[at];
+}
+
+void FileProbe::Memo::Grow() {
+  slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, kTop);
+  for (std::uint32_t index = 0; index < parts_.size(); ++index) {
+    const Part& part = parts_[index];
+    slots_[SlotOf(part.parent, std::string_view(text_.data() + part.offset, part.length), part.hash)] = index;
+  }
+}
+
+const win::PathKind* FileProbe::Memo::Find(std::string_view upper) const {
+  std::uint32_t at = kTop;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(upper.find('\\', start), upper.size());
+    at = FindPart(at, upper.substr(start, end - start));
+    if (at == kTop) return nullptr;
+    if (end == upper.size()) break;
+    start = end + 1;
+  }
+  return parts_[at].known ? &parts_[at].kind : nullptr;
+}
+
+void FileProbe::Memo::Add(std::string_view upper, win::PathKind kind) {
+  std::uint32_t at = kTop;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(upper.find('\\', start), upper.size());
+    at = AddPart(at, upper.substr(start, end - start));
+    if (end == upper.size()) break;
+    start = end + 1;
+  }
+  parts_[at].kind = kind;
+  parts_[at].known = true;
+}
+
+void FileProbe::Memo::Clear() {
+  text_ = {};
+  parts_ = {};
+  slots_ = {};
+}
+
+win::PathKind FileProbe::Kind(const std::string& path) {
+  if (const std::uint64_t changes = win::FileSystemChangeCount(); changes != changes_) {
+    kinds_.Clear();
+    changes_ = changes;
+  }
+  if (const win::PathKind* known = kinds_.Find(Upper(path))) return *known;
   const std::string folder = ClimbsUp(path) ? std::string() : HoldingFolder(path);
-  const win::DWORD attributes = folder.empty() || FolderPresent(folder)
-                                    ? win::GetFileAttributes(path)
-                                    : win::INVALID_FILE_ATTRIBUTES;
-  if (paths_.size() >= kMaxProbed) paths_.clear();
-  paths_.emplace(AsciiUpper(path), attributes);
-  return attributes;
+  const win::PathKind kind =
+      folder.empty() || FolderPresent(folder) ? win::GetPathKind(path) : win::PathKind::None;
+  kinds_.Add(Upper(path), kind);
+  return kind;
 }
 
-bool FileProbe::FolderPresent(const std::string& folder) {
-  if (const auto known = folders_.find(Upper(folder)); known != folders_.end()) return known->second;
-  const std::string parent = ClimbsUp(folder) ? std::string() : HoldingFolder(folder);
-  const bool present = (parent.empty() || FolderPresent(parent)) && win::DirectoryExists(folder);
-  if (folders_.size() >= kMaxProbed) folders_.clear();
-  folders_.emplace(AsciiUpper(folder), present);
-  return present;
+bool FileProbe::FolderPresent(const std::string& folder) { return Kind(folder) == win::PathKind::Folder; }
+
+bool FileProbe::Exists(const std::string& path) { return Kind(path) != win::PathKind::None; }
+
+bool FileProbe::NonFolderExists(const std::string& path) {
+  const win::PathKind kind = Kind(path);
+  return kind != win::PathKind::None && kind != win::PathKind::Folder;
 }
 
-bool FileProbe::FileExists(const std::string& path) {
-  const win::DWORD attributes = Attributes(path);
-  return attributes != win::INVALID_FILE_ATTRIBUTES && !(attributes & win::FILE_ATTRIBUTE_DIRECTORY);
-}
+bool FileProbe::FileExists(const std::string& path) { return Kind(path) == win::PathKind::File; }
 
-bool FileProbe::DirectoryExists(const std::string& path) {
-  const win::DWORD attributes = Attributes(path);
-  return attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY);
-}
+bool FileProbe::DirectoryExists(const std::string& path) { return Kind(path) == win::PathKind::Folder; }
+
+ScanFiles::ScanFiles(const ScanContext& context) : probe_(context.files ? *context.files : own_) {}
 
 KnownFolders KnownFolders::OfCurrentMachine() {
   KnownFolders folders;

@@ -4,29 +4,82 @@
 // folder paths. One set for the registry-cleaner sections and the tools that
 // read start-up and uninstall commands.
 
+#include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/WinTypes.h"
 
 namespace regclean {
 
-// File tests of one scan: each path is looked up once, and a folder found
-// missing answers for everything below it without asking again.
+struct ScanContext;
+
+// File tests of one scan: each path is looked up once (in any letter case),
+// and a folder found missing answers for everything below it without asking
+// again. What it remembers is dropped when the file system changes anything.
 class FileProbe {
  public:
-  win::DWORD Attributes(const std::string& path);
-  bool FileExists(const std::string& path);  // a file, not a folder
-  bool DirectoryExists(const std::string& path);
+  bool Exists(const std::string& path);           // anything there
+  bool NonFolderExists(const std::string& path);  // a file or a host link
+  bool FileExists(const std::string& path);       // a file, as win::FileExists
+  bool DirectoryExists(const std::string& path);  // a folder
 
  private:
+  // Kinds by upper-cased path, held as a tree of the parts between
+  // backslashes: each part once, however many paths run through it.
+  class Memo {
+   public:
+    const win::PathKind* Find(std::string_view upper) const;
+    void Add(std::string_view upper, win::PathKind kind);
+    void Clear();
+
+   private:
+    static constexpr std::uint32_t kTop = 0xFFFFFFFFu;  // the parent of first parts
+    struct Part {
+      std::uint32_t parent;
+      std::uint32_t offset;  // of the part's text
+      std::uint32_t length;
+      std::uint32_t hash;
+      win::PathKind kind;
+      bool known;
+    };
+    static std::uint32_t HashOf(std::uint32_t parent, std::string_view part);
+    // The slot of the part below parent: holding it, or the free one where
+    // it would go.
+    std::size_t SlotOf(std::uint32_t parent, std::string_view part, std::uint32_t hash) const;
+    // The part below parent: kTop when there is none; AddPart makes it.
+    std::uint32_t FindPart(std::uint32_t parent, std::string_view part) const;
+    std::uint32_t AddPart(std::uint32_t parent, std::string_view part);
+    void Grow();
+
+    std::vector<char> text_;
+    std::vector<Part> parts_;
+    std::vector<std::uint32_t> slots_;  // indexes into parts_; kTop for a free one
+  };
+
+  win::PathKind Kind(const std::string& path);
   bool FolderPresent(const std::string& folder);
   // The upper-cased text in upper_, for lookups without an allocation.
   const std::string& Upper(const std::string& text);
 
-  std::unordered_map<std::string, win::DWORD> paths_;  // by upper-cased path
-  std::unordered_map<std::string, bool> folders_;      // folder present?
+  Memo kinds_;
+  std::uint64_t changes_ = win::FileSystemChangeCount();
   std::string upper_;
+};
+
+// The file tests of one scanner call: the scan's probe, or one of its own
+// when the scanner runs alone.
+class ScanFiles {
+ public:
+  explicit ScanFiles(const ScanContext& context);
+  FileProbe& operator*() { return probe_; }
+  FileProbe* operator->() { return &probe_; }
+
+ private:
+  FileProbe own_;
+  FileProbe& probe_;
 };
 
 // The folders the routines put in place of variables. Read once per scan.

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "regclean/IgnoreFileUnit.h"
+#include "regclean/PathRoutinesUnit.h"
 #include "regclean/ScanResultsUnit.h"
 #include "regclean/SectionContractUnit.h"
 #include "shell/BusyGuard.h"
@@ -83,7 +84,7 @@ void ResetProgressDisplay(ScanPageView& view) {
 }
 
 // Runs the scanner calls of one ticked section.
-void ScanSection(ScanSession& session, ScanPageView& view, const SectionSpec& spec) {
+void ScanSection(ScanSession& session, ScanPageView& view, const SectionSpec& spec, FileProbe& files) {
   const RegistrySection& section = SectionImplementation(spec.number);
   OutcomeCaption outcome(view);
   CountCaption count(view, spec.number);
@@ -100,6 +101,7 @@ void ScanSection(ScanSession& session, ScanPageView& view, const SectionSpec& sp
     context.startPath = input.getsPath ? input.startPath : std::string();
     context.collection = session.Collection(spec.number);
     context.ignoreList = input.getsIgnoreList ? &session.IgnoreList : nullptr;
+    context.files = &files;
     try {
       section.scanners[call](context);
     } catch (const std::exception&) {
@@ -153,6 +155,8 @@ void RunRegistryScan(ScanSession& session, ScanPageView& view) {
   int done = 0;
   const int selected = session.TickedSectionCount();
   view.StartScanAnimation();
+  // One set of file answers for all sections of this scan, gone with it.
+  FileProbe files;
 
   for (const SectionSpec& spec : SectionTable()) {
     if (ScanStopRequested()) break;
@@ -160,7 +164,7 @@ void RunRegistryScan(ScanSession& session, ScanPageView& view) {
     ScanRun::SetCurrentSection(session, ticked ? spec.number : -1);
     if (ticked) {
       view.SetSectionCountText(spec.number, "0");
-      ScanSection(session, view, spec);
+      ScanSection(session, view, spec, files);
       ++done;
       view.SetSectionFrame(spec.number, kFrameNone);
       view.SetSectionFrame(spec.number,

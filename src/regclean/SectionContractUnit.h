@@ -24,6 +24,8 @@
 
 namespace regclean {
 
+class FileProbe;
+
 // A caption the engine writes and a window shows (a label or a panel).
 class CaptionSink {
  public:
@@ -49,6 +51,8 @@ struct ScanContext {
   std::string startPath;        // below the root; may be empty
   TRegistryContents* collection = nullptr;
   const TIgnoreContents* ignoreList = nullptr;  // null when not consulted
+  // The file tests of the whole scan (null: the scanner makes its own).
+  FileProbe* files = nullptr;
 };
 
 // Everything one repairer call receives.

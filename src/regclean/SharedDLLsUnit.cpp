@@ -86,10 +86,8 @@ void ScanSharedDlls(ScanContext& context) {
   registry.GetValueNames(names);
   const std::string keyPath = FullKeyPath(context.root, context.startPath);
   // A file or a folder of that name.
-  FileProbe probe;
-  const auto present = [&](const std::string& path) {
-    return probe.Attributes(path) != win::INVALID_FILE_ATTRIBUTES;
-  };
+  ScanFiles files(context);
+  const auto present = [&](const std::string& path) { return files->Exists(path); };
 
   for (const std::string& name : names) {
     if (ScanStopRequested()) return;

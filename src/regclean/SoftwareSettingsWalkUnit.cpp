@@ -31,7 +31,8 @@ class SoftwareSettingsWalk {
   SoftwareSettingsWalk(ScanContext& context, const SoftwareSettingsRules& rules)
       : context_(context),
         rules_(rules),
-        folders_(KnownFolders::OfCurrentMachine()) {}
+        folders_(KnownFolders::OfCurrentMachine()),
+        files_(context) {}
 
   void Run() { VisitKey(context_.startPath, false, 0); }
 
@@ -86,17 +87,14 @@ class SoftwareSettingsWalk {
     // Both kinds need a drive letter.
     if (data.find(':') == std::string::npos) return;
     if (!PassesLocalPathRule(data) || (rules_.skipDriveH && Contains(data, "H:\\"))) return;
-    const win::DWORD attributes = probe_.Attributes(data);
-    if (HasDriveRoot(Trim(data)) && IsPlainFolderPath(data) &&
-        attributes == win::INVALID_FILE_ATTRIBUTES) {
+    if (HasDriveRoot(Trim(data)) && IsPlainFolderPath(data) && !files_->Exists(data)) {
       AddUnlessIgnored(context_, MissingFolderProblem(keyPath, name, raw, data));
       return;
     }
-    if (attributes != win::INVALID_FILE_ATTRIBUTES && (attributes & win::FILE_ATTRIBUTE_DIRECTORY))
-      return;
-    const std::string file = ExtractCommandFilePath(data, folders_, &probe_);
+    if (files_->DirectoryExists(data)) return;
+    const std::string file = ExtractCommandFilePath(data, folders_, &*files_);
     if ((rules_.fileNeedsDriveRoot && !Contains(file, ":\\")) || !IsValidFilePath(file) ||
-        probe_.FileExists(file) || ContainsNoCase(file, "msoe.dll"))
+        files_->NonFolderExists(file) || ContainsNoCase(file, "msoe.dll"))
       return;
     AddUnlessIgnored(context_, MissingFileProblem(keyPath, name, raw, file));
   }
@@ -123,7 +121,7 @@ class SoftwareSettingsWalk {
   ScanContext& context_;
   const SoftwareSettingsRules& rules_;
   const KnownFolders folders_;
-  FileProbe probe_;
+  ScanFiles files_;
 };
 
 }  // namespace

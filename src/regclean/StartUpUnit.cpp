@@ -51,8 +51,8 @@ std::string ProgramsRecordPath(win::TRegistry& registry, const std::string& menu
 
 // A Programs folder whose setting was read, on a local fixed drive, that
 // exists. Without both folders every record would look missing.
-bool UsableProgramsFolder(const std::string& folder) {
-  return !folder.empty() && PassesLocalPathRule(folder) && win::DirectoryExists(folder);
+bool UsableProgramsFolder(FileProbe& files, const std::string& folder) {
+  return !folder.empty() && PassesLocalPathRule(folder) && files.DirectoryExists(folder);
 }
 
 }  // namespace
@@ -75,14 +75,15 @@ void ScanStartupPrograms(ScanContext& context) {
   common = ReplaceAll(common, "%USERPROFILE%", GetAllUsersProfileFolder());
   std::string user;
   ReadRegStringByPath(std::string(kExplorerKey) + "Shell Folders", "Programs", user);
-  if (!UsableProgramsFolder(common) || !UsableProgramsFolder(user)) return;
+  ScanFiles files(context);
+  if (!UsableProgramsFolder(*files, common) || !UsableProgramsFolder(*files, user)) return;
   common = win::IncludeTrailingBackslash(common);
   user = win::IncludeTrailingBackslash(user);
 
   const std::string base = FullKeyPath(context.root, programs);
   for (const std::string& record : records) {
     if (ScanStopRequested()) return;
-    if (!win::DirectoryExists(common + record) && !win::DirectoryExists(user + record) &&
+    if (!files->DirectoryExists(common + record) && !files->DirectoryExists(user + record) &&
         AddUnlessIgnored(context, FolderRecordProblem(base + "\\" + record, record)))
       IncItemsProcessed();
     ProcessMessages();

@@ -60,7 +60,7 @@ std::string ExtractUninstallProgram(const std::string& command, FileProbe* probe
 
 bool UninstallProgramExists(const std::string& command, FileProbe* probe) {
   const std::string program = ExtractUninstallProgram(command, probe);
-  return probe ? probe->FileExists(program) : win::FileExists(program);
+  return probe ? probe->NonFolderExists(program) : win::FileExists(program);
 }
 
 void ScanUninstallEntries(ScanContext& context) {
@@ -72,7 +72,7 @@ void ScanUninstallEntries(ScanContext& context) {
     if (!registry.OpenKeyReadOnly("\\" + context.startPath)) return;
     registry.GetKeyNames(subKeys);
   }
-  FileProbe probe;
+  ScanFiles files(context);
   for (const std::string& subKey : subKeys) {
     if (ScanStopRequested()) return;
     ShowOutcome(context, subKey);
@@ -84,7 +84,7 @@ void ScanUninstallEntries(ScanContext& context) {
     if (entry.OpenKeyReadOnly("\\" + entryPath) && !IsIgnored(context, keyPath, kUninstallValue)) {
       const std::string command = UninstallCommand(entry);
       if (Contains(command, ":") && PassesLocalPathRule(command) &&
-          !UninstallProgramExists(command, &probe))
+          !UninstallProgramExists(command, &*files))
         AddProblem(context, UninstallProblem(keyPath, subKey, command));
     }
     ProcessMessages();

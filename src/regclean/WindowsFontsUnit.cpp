@@ -45,6 +45,7 @@ void ScanFontEntries(ScanContext& context) {
   std::vector<std::string> names;
   registry.GetValueNames(names);
   const std::string keyPath = FullKeyPath(context.root, context.startPath);
+  ScanFiles files(context);
 
   win::DWORD type = win::REG_NONE;
   std::vector<std::uint8_t> bytes;
@@ -55,7 +56,7 @@ void ScanFontEntries(ScanContext& context) {
     if (registry.ReadRaw(name, type, bytes) && (type == win::REG_SZ || type == win::REG_EXPAND_SZ)) {
       const std::string data = win::Utf16LeBytesToUtf8(bytes);
       const std::string file = FontFile(type, data, folders);
-      if (HasDriveRoot(Trim(file)) && PassesLocalPathRule(file) && !win::FileExists(file)) {
+      if (HasDriveRoot(Trim(file)) && PassesLocalPathRule(file) && !files->FileExists(file)) {
         std::string severity;
         GetSeverity(file, severity);
         AddUnlessIgnored(context, FontProblem(keyPath, name, data, severity));

@@ -1,5 +1,7 @@
 #include "regclean/PathRoutinesUnit.h"
 
+#include <cstdio>
+
 #include "RegcleanFixture.h"
 #include "platform/FileSystem.h"
 #include "regclean/UninstallSectionUnit.h"
@@ -151,6 +153,14 @@ TEST_F(PathRoutinesTest, TellsFilePathsAndPlainFolderPaths) {
 }
 
 TEST_F(PathRoutinesTest, FileProbeAnswersAsTheFileSystemDoes) {
+  // Links: one to a folder and one to a file, both inside the machine.
+  UseMachine("",
+             "C:\\WINDOWS\\system32\\\n"
+             "C:\\WINDOWS\\notepad.exe\n"
+             "C:\\WINDOWS\\boot.sys | attr=RHS\n"
+             "C:\\Tools\\a.b c\n"
+             "C:\\Linked | link=C:\\WINDOWS\n"
+             "C:\\Tools\\pad.lnk | link=C:\\WINDOWS\\notepad.exe\n");
   // Asked in this order, folders are learnt missing or present before the
   // paths inside them come up.
   const std::vector<std::string> paths = {
@@ -163,17 +173,45 @@ TEST_F(PathRoutinesTest, FileProbeAnswersAsTheFileSystemDoes) {
       "C:\\Gone\\Deeper\\More\\x.exe", "C:\\Gone\\Deeper\\..\\..\\WINDOWS\\notepad.exe",
       "C:\\Gone\\Deeper\\..\\..\\WINDOWS\\system32", "C:\\Gone\\..", "c:\\gone\\.\\x.exe",
       "C:\\WINDOWS\\system32\\..\\notepad.exe", "C:\\WINDOWS\\notepad.exe\\x.exe",
-      "C:\\Tools\\a.b c\\..\\a.b c",
+      "C:\\Tools\\a.b c\\..\\a.b c", "C:\\WINDOWS\\BOOT.SYS",
+      // Links are there, neither files nor folders, and never gone through.
+      "C:\\Linked", "C:\\LINKED\\notepad.exe", "C:\\Tools\\PAD.LNK", "C:\\Tools\\pad.lnk\\x",
   };
   FileProbe probe;
   for (int round = 0; round < 2; ++round)
     for (const std::string& path : paths) {
       SCOPED_TRACE(path);
       const win::DWORD attributes = win::GetFileAttributes(path);
-      EXPECT_EQ(probe.Attributes(path), attributes);
+      EXPECT_EQ(probe.Exists(path), attributes != win::INVALID_FILE_ATTRIBUTES);
+      EXPECT_EQ(probe.NonFolderExists(path),
+                attributes != win::INVALID_FILE_ATTRIBUTES && !(attributes & win::FILE_ATTRIBUTE_DIRECTORY));
       EXPECT_EQ(probe.FileExists(path), win::FileExists(path));
       EXPECT_EQ(probe.DirectoryExists(path), win::DirectoryExists(path));
     }
+}
+
+TEST_F(PathRoutinesTest, FileProbeSeesWhatTheFileSystemChanges) {
+  // Each step changes the machine through the file system, then asks again
+  // what the probe answered before the change.
+  FileProbe probe;
+  EXPECT_FALSE(probe.FileExists("C:\\Tools\\new.exe"));
+  EXPECT_FALSE(probe.DirectoryExists("C:\\Made"));
+  EXPECT_FALSE(probe.Exists("C:\\Made\\x.exe"));  // learnt through its missing folder
+  ASSERT_TRUE(win::WriteFileBytes("C:\\Tools\\new.exe", {'x'}));
+  EXPECT_TRUE(probe.FileExists("C:\\TOOLS\\NEW.EXE"));
+  ASSERT_TRUE(win::CreateDirectory("C:\\Made"));
+  ASSERT_TRUE(win::WriteFileBytes("C:\\Made\\x.exe", {}));
+  EXPECT_TRUE(probe.DirectoryExists("C:\\Made"));
+  EXPECT_TRUE(probe.Exists("C:\\Made\\x.exe"));
+  ASSERT_TRUE(win::DeleteFile("C:\\WINDOWS\\notepad.exe"));
+  EXPECT_FALSE(probe.FileExists("C:\\WINDOWS\\notepad.exe"));
+  ASSERT_TRUE(win::MoveFile("C:\\Tools\\new.exe", "C:\\Tools\\moved.exe"));
+  EXPECT_FALSE(probe.Exists("C:\\Tools\\new.exe"));
+  EXPECT_TRUE(probe.NonFolderExists("C:\\Tools\\moved.exe"));
+  // A new probe (the next scan) sees what changed on the host behind the
+  // file system's back.
+  ASSERT_EQ(std::remove(machine().host("C:\\Tools\\moved.exe").c_str()), 0);
+  EXPECT_FALSE(FileProbe().Exists("C:\\Tools\\moved.exe"));
 }
 
 TEST_F(PathRoutinesTest, TextHelpers) {

@@ -1,11 +1,14 @@
 #include "regclean/ScanDriverUnit.h"
 
+#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 
 #include "RegcleanFixture.h"
 #include "platform/FileSystem.h"
 #include "platform/System.h"
 #include "regclean/IgnoreFileUnit.h"
+#include "regclean/PathRoutinesUnit.h"
 #include "regclean/ScanResultsUnit.h"
 #include "shell/DMUnit.h"
 #include "shell/Dialogs.h"
@@ -219,6 +222,41 @@ TEST_F(ScanDriverTest, EachCallGetsTheInputsOfTheTable) {
   EXPECT_EQ(fakes.calls[5].startPath, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts");
   EXPECT_EQ(fakes.calls[17].section, 15);
   EXPECT_EQ(fakes.calls[17].root, win::HKEY_USERS);
+}
+
+TEST_F(ScanDriverTest, OneScanAsksTheFileSystemOnceAPathForAllItsSections) {
+  std::vector<std::pair<int, bool>> seen;  // section, "C:\late.txt" there?
+  const auto scanner = [&](int section) {
+    RegistrySection fake;
+    fake.scanners.push_back([&, section](ScanContext& context) {
+      ScanFiles files(context);
+      seen.emplace_back(section, files->FileExists("C:\\late.txt"));
+      if (section == 2) {
+        // Made behind the file system's back: this scan keeps its answer.
+        std::ofstream(machine().host("C:\\late.txt")) << "x";
+      } else {
+        // A file the scan makes itself drops what the scan remembered.
+        ASSERT_TRUE(win::WriteFileBytes("C:\\made.txt", {'x'}));
+        seen.emplace_back(section, files->FileExists("c:\\LATE.TXT"));
+      }
+    });
+    fake.target = ValueTargetOf;
+    return fake;
+  };
+  const ScopedSectionOverride second(2, scanner(2));
+  const ScopedSectionOverride fifth(5, scanner(5));
+  TickOnly({2, 5});
+  ScanNow(session, view);
+  EXPECT_EQ(seen, (std::vector<std::pair<int, bool>>{{2, false}, {5, false}, {5, true}}));
+  // The next scan starts afresh.
+  seen.clear();
+  ASSERT_EQ(std::remove(machine().host("C:\\late.txt").c_str()), 0);
+  TickOnly({2});
+  ScanNow(session, view);
+  EXPECT_EQ(seen, (std::vector<std::pair<int, bool>>{{2, false}}));
+  TickOnly({5});
+  ScanNow(session, view);
+  EXPECT_EQ(seen, (std::vector<std::pair<int, bool>>{{2, false}, {5, true}, {5, true}}));
 }
 
 TEST_F(ScanDriverTest, SectionTicksFollowClicksButNotDuringAScan) {
