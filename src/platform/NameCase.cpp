@@ -241,6 +241,24 @@ std::string UpperName(const std::string& text) {
   return out;
 }
 
+bool NameUppersTo(std::string_view name, const std::string& upperName) {
+  if (name.size() == upperName.size()) {
+    bool ascii = true;
+    for (std::size_t i = 0; i < name.size() && ascii; ++i) {
+      const char c = name[i];
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        ascii = false;
+      } else if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != upperName[i]) {
+        return false;
+      }
+    }
+    if (ascii) return true;
+  } else if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return false;  // upper-casing keeps the length of ASCII
+  }
+  return UpperName(std::string(name)) == upperName;
+}
+
 bool SameName(const std::string& a, const std::string& b) {
   return a == b || UpperName(a) == UpperName(b);
 }

@@ -45,22 +45,7 @@ std::span<const std::uint8_t> RegistryCache::Values::Data(const Item& item) cons
 }
 
 bool RegistryCache::Values::HasUpperName(const Item& item, const std::string& upperName) const {
-  const std::string_view name = Name(item);
-  if (name.size() == upperName.size()) {
-    bool ascii = true;
-    for (std::size_t i = 0; i < name.size() && ascii; ++i) {
-      const char c = name[i];
-      if (static_cast<unsigned char>(c) >= 0x80) {
-        ascii = false;
-      } else if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != upperName[i]) {
-        return false;
-      }
-    }
-    if (ascii) return true;
-  } else if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-    return false;  // upper-casing keeps the length of ASCII
-  }
-  return UpperName(std::string(name)) == upperName;
+  return NameUppersTo(Name(item), upperName);
 }
 
 void RegistryCache::Values::Trim() {

@@ -1,7 +1,9 @@
 #include "platform/RegistryImage.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
-#include <span>
+#include <cstring>
 #include <utility>
 
 #include "platform/TextCodec.h"
@@ -10,10 +12,14 @@ namespace win {
 
 namespace {
 
-std::string Text(sqlite3_stmt* statement, int column) {
+// Blocks of huge pages where the host has them: filling the image costs
+// mostly page faults.
+constexpr std::size_t kArenaBlock = std::size_t{2} << 20;
+
+std::string_view Text(sqlite3_stmt* statement, int column) {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-  return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
-              : std::string();
+  return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
+              : std::string_view();
 }
 
 // Runs sql and hands every row to row; the SQLite result of the last step.
@@ -29,89 +35,179 @@ int EachRow(sqlite3* db, const char* sql, Row row) {
 
 }  // namespace
 
+void* image_detail::AllocateLarge(std::size_t bytes) {
+  if (bytes < kArenaBlock) return std::malloc(bytes == 0 ? 1 : bytes);
+  const std::size_t rounded = (bytes + kArenaBlock - 1) / kArenaBlock * kArenaBlock;
+  void* at = std::aligned_alloc(kArenaBlock, rounded);
+  if (at != nullptr) madvise(at, rounded, MADV_HUGEPAGE);
+  return at;
+}
+
+std::uint8_t* RegistryImage::Arena::Allocate(std::size_t size) {
+  const auto block = [this](std::size_t bytes) {
+    auto* at = static_cast<std::uint8_t*>(image_detail::AllocateLarge(bytes));
+    if (at == nullptr) throw std::bad_alloc();
+    blocks_.emplace_back(at);
+    return at;
+  };
+  // A large one gets a block of its own; the current block goes on.
+  if (size > kArenaBlock / 4) return block(size);
+  if (size > left_) {
+    next_ = block(kArenaBlock);
+    left_ = kArenaBlock;
+  }
+  std::uint8_t* at = next_;
+  next_ += size;
+  left_ -= size;
+  return at;
+}
+
 bool RegistryImage::Load(sqlite3* db, int& rc) {
   keys_.clear();
+  children_.clear();
+  values_.clear();
   std::int64_t lastId = 0;
   rc = EachRow(db, "SELECT max(id) FROM keys", [&](sqlite3_stmt* s) { lastId = sqlite3_column_int64(s, 0); });
   if (rc != SQLITE_DONE) return false;
-  keys_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(lastId, 0)) + 1);
-  keys_.resize(1);
+  keys_.resize(static_cast<std::size_t>(std::max<std::int64_t>(lastId, 0)) + 1);
   keys_[0].parent = 0;
-  rc = EachRow(db, "SELECT id, parent, name, uname FROM keys", [&](sqlite3_stmt* s) {
-    const auto id = sqlite3_column_int64(s, 0);
-    if (id <= 0) return;
-    if (static_cast<std::size_t>(id) >= keys_.size()) keys_.resize(static_cast<std::size_t>(id) + 1);
-    Key& key = keys_[static_cast<std::size_t>(id)];
-    key.parent = sqlite3_column_int64(s, 1);
-    key.name = Text(s, 2);
-    key.upperName = Text(s, 3);
-  });
+  // Room that is never filled is never touched either.
+  children_.reserve(keys_.size());
+  values_.reserve(keys_.size() * 4);
+  // The family index gives each key's children side by side, in order.
+  bool scattered = false;
+  rc = EachRow(db, "SELECT parent, id, name, uname FROM keys ORDER BY gparent, parent, uname",
+               [&](sqlite3_stmt* s) {
+                 const auto parent = sqlite3_column_int64(s, 0);
+                 const auto id = sqlite3_column_int64(s, 1);
+                 if (id <= 0) return;
+                 if (static_cast<std::size_t>(id) >= keys_.size()) keys_.resize(static_cast<std::size_t>(id) + 1);
+                 Key& key = keys_[static_cast<std::size_t>(id)];
+                 key.parent = parent;
+                 SetName(key, Text(s, 2), Text(s, 3));
+                 if (parent < 0 || static_cast<std::size_t>(parent) >= keys_.size()) return;
+                 Key& above = keys_[static_cast<std::size_t>(parent)];
+                 if (above.childCount != 0 && above.firstChild + above.childCount != children_.size())
+                   scattered = true;
+                 GrowRun(children_, above.firstChild, above.childCount);
+                 children_.back() = id;
+               });
   if (rc != SQLITE_DONE) return false;
-  for (std::size_t id = 1; id < keys_.size(); ++id) {
-    if (Key* parent = keys_[id].parent >= 0 ? Slot(keys_[id].parent) : nullptr)
-      parent->children.push_back(static_cast<std::int64_t>(id));
-  }
   for (Key& key : keys_) {
-    std::sort(key.children.begin(), key.children.end(), [&](std::int64_t a, std::int64_t b) {
-      return keys_[static_cast<std::size_t>(a)].upperName < keys_[static_cast<std::size_t>(b)].upperName;
-    });
-    key.children.shrink_to_fit();
+    if (key.parent < 0) key.childCount = 0;  // children of a key that is not there
+    if (scattered && key.childCount > 1) {
+      const auto run = children_.begin() + key.firstChild;
+      std::sort(run, run + key.childCount,
+                [&](std::int64_t a, std::int64_t b) { return UpperOf(a) < UpperOf(b); });
+    }
   }
   // The primary key's order: each key's values together, in creation order.
-  Key* last = nullptr;
   rc = EachRow(db, "SELECT key, name, type, data FROM vals ORDER BY parent, key, seq",
                [&](sqlite3_stmt* s) {
                  Key* key = Slot(sqlite3_column_int64(s, 0));
                  if (key == nullptr) return;
-                 if (key != last && last != nullptr) last->values.Trim();
-                 last = key;
+                 const std::string_view name = Text(s, 1);
                  const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, 3));
-                 const auto size = static_cast<std::size_t>(sqlite3_column_bytes(s, 3));
-                 key->values.Add(Text(s, 1), static_cast<DWORD>(sqlite3_column_int64(s, 2)),
-                                 std::span<const std::uint8_t>(data, data ? size : 0));
+                 const auto size = data ? static_cast<std::size_t>(sqlite3_column_bytes(s, 3)) : 0;
+                 GrowRun(values_, key->firstValue, key->valueCount);
+                 values_.back() = Value{Copy(name, {data, size}), static_cast<std::uint32_t>(name.size()),
+                                        static_cast<DWORD>(sqlite3_column_int64(s, 2)), size};
                });
-  if (last != nullptr) last->values.Trim();
   return rc == SQLITE_DONE;
 }
 
 RegistryImage::Key* RegistryImage::Slot(std::int64_t id) {
+  return const_cast<Key*>(std::as_const(*this).Slot(id));
+}
+
+const RegistryImage::Key* RegistryImage::Slot(std::int64_t id) const {
   if (id < 0 || static_cast<std::size_t>(id) >= keys_.size()) return nullptr;
-  Key& key = keys_[static_cast<std::size_t>(id)];
+  const Key& key = keys_[static_cast<std::size_t>(id)];
   return key.parent < 0 ? nullptr : &key;
 }
 
-const RegistryImage::Key* RegistryImage::Find(std::int64_t id) const {
-  return const_cast<RegistryImage*>(this)->Slot(id);
+std::string_view RegistryImage::Name(std::int64_t id) const {
+  const Key& key = keys_[static_cast<std::size_t>(id)];
+  return {key.name, key.nameSize};
+}
+
+std::string_view RegistryImage::UpperOf(std::int64_t id) const {
+  const Key& key = keys_[static_cast<std::size_t>(id)];
+  return {key.name + key.nameSize, key.upperSize};
+}
+
+std::span<const std::int64_t> RegistryImage::Children(std::int64_t id) const {
+  const Key& key = keys_[static_cast<std::size_t>(id)];
+  return std::span<const std::int64_t>(children_).subspan(key.firstChild, key.childCount);
+}
+
+std::span<const RegistryImage::Value> RegistryImage::Values(std::int64_t id) const {
+  const Key& key = keys_[static_cast<std::size_t>(id)];
+  return std::span<const Value>(values_).subspan(key.firstValue, key.valueCount);
+}
+
+void RegistryImage::SetName(Key& key, std::string_view name, std::string_view upperName) {
+  auto* at = reinterpret_cast<char*>(arena_.Allocate(name.size() + upperName.size()));
+  if (!name.empty()) std::memcpy(at, name.data(), name.size());
+  if (!upperName.empty()) std::memcpy(at + name.size(), upperName.data(), upperName.size());
+  key.name = at;
+  key.nameSize = static_cast<std::uint32_t>(name.size());
+  key.upperSize = static_cast<std::uint32_t>(upperName.size());
+}
+
+const std::uint8_t* RegistryImage::Copy(std::string_view name, std::span<const std::uint8_t> data) {
+  std::uint8_t* at = arena_.Allocate(name.size() + data.size());
+  if (!name.empty()) std::memcpy(at, name.data(), name.size());
+  if (!data.empty()) std::memcpy(at + name.size(), data.data(), data.size());
+  return at;
+}
+
+template <typename Item>
+void RegistryImage::GrowRun(Array<Item>& items, std::uint32_t& first, std::uint32_t& count) {
+  if (count == 0) {
+    first = static_cast<std::uint32_t>(items.size());
+  } else if (first + count != items.size()) {
+    const std::size_t to = items.size();
+    items.resize(to + count);
+    std::copy_n(items.begin() + first, count, items.begin() + static_cast<std::ptrdiff_t>(to));
+    first = static_cast<std::uint32_t>(to);
+  }
+  items.emplace_back();
+  ++count;
+}
+
+std::uint32_t RegistryImage::ChildPosition(const Key& parent, std::string_view upperName) const {
+  const auto run = std::span<const std::int64_t>(children_).subspan(parent.firstChild, parent.childCount);
+  const auto at = std::lower_bound(run.begin(), run.end(), upperName,
+                                   [&](std::int64_t child, std::string_view name) { return UpperOf(child) < name; });
+  return static_cast<std::uint32_t>(at - run.begin());
 }
 
 std::optional<std::int64_t> RegistryImage::Child(std::int64_t parent,
                                                  const std::string& upperName) const {
-  const Key* key = Find(parent);
+  const Key* key = Slot(parent);
   if (key == nullptr) return std::nullopt;
-  const auto at = std::lower_bound(key->children.begin(), key->children.end(), upperName,
-                                   [&](std::int64_t child, const std::string& name) {
-                                     return keys_[static_cast<std::size_t>(child)].upperName < name;
-                                   });
-  if (at == key->children.end() || keys_[static_cast<std::size_t>(*at)].upperName != upperName)
-    return std::nullopt;
-  return *at;
+  const std::uint32_t at = ChildPosition(*key, upperName);
+  if (at == key->childCount) return std::nullopt;
+  const std::int64_t child = children_[key->firstChild + at];
+  if (UpperOf(child) != upperName) return std::nullopt;
+  return child;
 }
 
-void RegistryImage::AddChild(std::int64_t parent, std::int64_t id, std::string name,
-                             std::string upperName) {
+void RegistryImage::AddChild(std::int64_t parent, std::int64_t id, const std::string& name,
+                             const std::string& upperName) {
   if (id <= 0 || Slot(parent) == nullptr) return;
   if (static_cast<std::size_t>(id) >= keys_.size()) keys_.resize(static_cast<std::size_t>(id) + 1);
   Key& key = keys_[static_cast<std::size_t>(id)];
   key = Key{};
   key.parent = parent;
-  key.name = std::move(name);
-  key.upperName = std::move(upperName);
-  auto& children = keys_[static_cast<std::size_t>(parent)].children;
-  const auto at = std::lower_bound(children.begin(), children.end(), key.upperName,
-                                   [&](std::int64_t child, const std::string& upper) {
-                                     return keys_[static_cast<std::size_t>(child)].upperName < upper;
-                                   });
-  children.insert(at, id);
+  SetName(key, name, upperName);
+  Key& above = keys_[static_cast<std::size_t>(parent)];
+  const std::uint32_t at = ChildPosition(above, upperName);
+  GrowRun(children_, above.firstChild, above.childCount);
+  const auto run = children_.begin() + above.firstChild;
+  std::rotate(run + at, run + above.childCount - 1, run + above.childCount);
+  run[at] = id;
 }
 
 void RegistryImage::SetValue(std::int64_t key, const std::string& name,
@@ -119,41 +215,47 @@ void RegistryImage::SetValue(std::int64_t key, const std::string& name,
                              const std::vector<std::uint8_t>& data) {
   Key* slot = Slot(key);
   if (slot == nullptr) return;
-  RegistryCache::Values values;
-  bool replaced = false;
-  for (const auto& item : slot->values.items) {
-    if (!replaced && slot->values.HasUpperName(item, upperName)) {
-      values.Add(slot->values.Name(item), type, data);
-      replaced = true;
-    } else {
-      values.Add(slot->values.Name(item), item.type, slot->values.Data(item));
+  for (std::uint32_t i = 0; i < slot->valueCount; ++i) {
+    Value& item = values_[slot->firstValue + i];
+    if (NameUppersTo(item.Name(), upperName)) {
+      item = Value{Copy(item.Name(), data), item.nameSize, type, data.size()};
+      return;
     }
   }
-  if (!replaced) values.Add(name, type, data);
-  slot->values = std::move(values);
+  GrowRun(values_, slot->firstValue, slot->valueCount);
+  values_.back() = Value{Copy(name, data), static_cast<std::uint32_t>(name.size()), type, data.size()};
 }
 
 void RegistryImage::DeleteValue(std::int64_t key, const std::string& upperName) {
   Key* slot = Slot(key);
   if (slot == nullptr) return;
-  RegistryCache::Values values;
-  for (const auto& item : slot->values.items) {
-    if (!slot->values.HasUpperName(item, upperName))
-      values.Add(slot->values.Name(item), item.type, slot->values.Data(item));
-  }
-  slot->values = std::move(values);
+  const auto run = values_.begin() + slot->firstValue;
+  const auto end = run + slot->valueCount;
+  const auto gone = std::find_if(run, end, [&](const Value& item) { return NameUppersTo(item.Name(), upperName); });
+  if (gone == end) return;
+  std::copy(gone + 1, end, gone);
+  --slot->valueCount;
 }
 
 void RegistryImage::DeleteTree(std::int64_t key) {
   Key* top = Slot(key);
   if (top == nullptr || key == 0) return;
-  if (Key* parent = Slot(top->parent)) std::erase(parent->children, key);
+  if (Key* parent = Slot(top->parent)) {
+    const auto run = children_.begin() + parent->firstChild;
+    const auto end = run + parent->childCount;
+    const auto gone = std::find(run, end, key);
+    if (gone != end) {
+      std::copy(gone + 1, end, gone);
+      --parent->childCount;
+    }
+  }
   std::vector<std::int64_t> pending{key};
   while (!pending.empty()) {
-    Key& gone = keys_[static_cast<std::size_t>(pending.back())];
+    Key& dead = keys_[static_cast<std::size_t>(pending.back())];
     pending.pop_back();
-    pending.insert(pending.end(), gone.children.begin(), gone.children.end());
-    gone = Key{};
+    const auto run = children_.begin() + dead.firstChild;
+    pending.insert(pending.end(), run, run + dead.childCount);
+    dead = Key{};
   }
 }
 

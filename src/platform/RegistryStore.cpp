@@ -9,9 +9,10 @@
 // Reads share one read transaction from call to call for as long as no
 // connection commits anything (the wal-index header tells without a system
 // call). Outside batches they are served from a RegistryImage of both tables,
-// loaded at the first read and kept in step with this store's writes; a
-// commit by another connection drops it. Inside batches the store reads row
-// by row and keeps what it has read in a RegistryCache. Every write ends the
+// loaded once a number of reads has gone row by row and kept in step with
+// this store's writes; a commit by another connection drops it. Before it is
+// loaded, and inside batches, the store reads row by row and keeps what it
+// has read in a RegistryCache. Every write ends the
 // read transaction first and commits before it returns.
 
 #include "platform/RegistryStore.h"
@@ -19,6 +20,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <optional>
+#include <span>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -89,6 +93,24 @@ DWORD ErrorOf(int rc, DWORD fallback) {
       return fallback;
   }
 }
+
+// The values of one key as the image or the cache holds them.
+class HeldValueList {
+ public:
+  explicit HeldValueList(std::span<const RegistryImage::Value> image) : image_(image), size_(image.size()) {}
+  explicit HeldValueList(const RegistryCache::Values& cache) : cache_(&cache), size_(cache.items.size()) {}
+  std::size_t size() const { return size_; }
+  std::string_view Name(std::size_t i) const { return cache_ ? cache_->Name(cache_->items[i]) : image_[i].Name(); }
+  DWORD Type(std::size_t i) const { return cache_ ? cache_->items[i].type : image_[i].type; }
+  std::span<const std::uint8_t> Data(std::size_t i) const {
+    return cache_ ? cache_->Data(cache_->items[i]) : image_[i].Data();
+  }
+
+ private:
+  std::span<const RegistryImage::Value> image_;
+  const RegistryCache::Values* cache_ = nullptr;
+  std::size_t size_;
+};
 
 class SqliteRegistryStore final : public RegistryStore {
  public:
@@ -176,7 +198,7 @@ class SqliteRegistryStore final : public RegistryStore {
   // The lists of key from the cache, read when missing (with those of its
   // siblings when its parent is known); null on failure.
   const RegistryCache::Children* HeldChildren(std::int64_t key);
-  const RegistryCache::Values* HeldValues(std::int64_t key);
+  std::optional<HeldValueList> HeldValues(std::int64_t key);
   // Per-child lists of the children of parent from a statement whose rows
   // begin with the child id; nothing when there are too many rows.
   template <typename List, typename Append>
@@ -217,6 +239,7 @@ class SqliteRegistryStore final : public RegistryStore {
   bool imageWanted_ = false;  // from the first read after opening
   bool imageAllowed_ = true;
   bool imageFailed_ = false;  // until something is committed
+  std::size_t rowReads_ = 0;  // reads served row by row since the image was loaded
   std::int64_t imageVersion_ = 0;  // data_version when the image was loaded
   std::uint64_t changes_ = 0;  // times the cache was emptied
   std::size_t nextValue_ = 0;  // where GetValue starts looking in a held list
@@ -438,6 +461,12 @@ const RegistryImage* SqliteRegistryStore::Image() {
   BeginRead();
   if (image_) return image_.get();
   if (!imageWanted_ || !imageAllowed_ || imageFailed_ || depth_ > 0 || !reading_) return nullptr;
+  // A few reads (a program starting, a key read after another process
+  // wrote) go row by row; a walk soon passes the limit.
+  if (rowReads_ < options_.rowReadsBeforeImage) {
+    ++rowReads_;
+    return nullptr;
+  }
   auto image = std::make_unique<RegistryImage>();
   int rc = SQLITE_OK;
   // The one pass keeps none of the file's pages: they are all in the image.
@@ -453,6 +482,7 @@ const RegistryImage* SqliteRegistryStore::Image() {
   }
   imageVersion_ = *version;
   image_ = std::move(image);
+  rowReads_ = 0;
   return image_.get();
 }
 
@@ -584,7 +614,7 @@ std::optional<std::int64_t> SqliteRegistryStore::RootId(HKEY root) {
 
 bool SqliteRegistryStore::KeyGone(std::int64_t key) {
   if (const RegistryImage* image = Image()) {
-    if (key != kNoParent && image->Find(key)) return false;
+    if (key != kNoParent && image->Has(key)) return false;
     SetLastError(ERROR_KEY_DELETED);
     return true;
   }
@@ -607,7 +637,7 @@ std::optional<std::int64_t> SqliteRegistryStore::FindChild(std::int64_t parent,
   std::string upper = UpperName(name);
   if (const RegistryImage* image = Image()) {
     if (const auto id = image->Child(parent, upper)) return id;
-    SetLastError(parent == kNoParent || image->Find(parent) ? ERROR_FILE_NOT_FOUND
+    SetLastError(parent == kNoParent || image->Has(parent) ? ERROR_FILE_NOT_FOUND
                                                             : ERROR_KEY_DELETED);
     return std::nullopt;
   }
@@ -738,13 +768,13 @@ const RegistryCache::Children* SqliteRegistryStore::HeldChildren(std::int64_t ke
   return cache_.ChildrenOf(key);
 }
 
-const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
+std::optional<HeldValueList> SqliteRegistryStore::HeldValues(std::int64_t key) {
   if (const RegistryImage* image = Image()) {
-    const RegistryImage::Key* held = key != kNoParent ? image->Find(key) : nullptr;
-    if (held == nullptr) SetLastError(ERROR_KEY_DELETED);
-    return held ? &held->values : nullptr;
+    if (key != kNoParent && image->Has(key)) return HeldValueList(image->Values(key));
+    SetLastError(ERROR_KEY_DELETED);
+    return std::nullopt;
   }
-  if (const auto* held = cache_.ValuesOf(key)) return held;
+  if (const auto* held = cache_.ValuesOf(key)) return HeldValueList(*held);
   if (const auto parent = cache_.ParentOf(key)) {
     std::size_t rows = 0;
     auto lists = ReadChildLists<RegistryCache::Values>(
@@ -757,30 +787,32 @@ const RegistryCache::Values* SqliteRegistryStore::HeldValues(std::int64_t key) {
         });
     if (lists) {
       cache_.HoldChildValues(*parent, std::move(*lists), rows);
-      return cache_.ValuesOf(key);
+      if (const auto* held = cache_.ValuesOf(key)) return HeldValueList(*held);
+      return std::nullopt;
     }
   }
   SetLastError(ERROR_SUCCESS);
   auto values = ListOf<RegValue>(values_, values_, key, [](sql::Statement& s) {
     return RegValue{s.Text(0), static_cast<DWORD>(s.Int(1)), s.Blob(2)};
   });
-  if (values.empty() && GetLastError() != ERROR_SUCCESS) return nullptr;
+  if (values.empty() && GetLastError() != ERROR_SUCCESS) return std::nullopt;
   RegistryCache::Values held;
   for (const RegValue& value : values) held.Add(value.name, value.type, value.data);
   cache_.HoldValues(key, std::move(held));
-  return cache_.ValuesOf(key);
+  if (const auto* kept = cache_.ValuesOf(key)) return HeldValueList(*kept);
+  return std::nullopt;
 }
 
 std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
   std::vector<std::string> names;
   if (const RegistryImage* image = Image()) {
-    const RegistryImage::Key* held = key != kNoParent ? image->Find(key) : nullptr;
-    if (held == nullptr) {
+    if (key == kNoParent || !image->Has(key)) {
       SetLastError(ERROR_KEY_DELETED);
       return names;
     }
-    names.reserve(held->children.size());
-    for (const std::int64_t child : held->children) names.push_back(image->Find(child)->name);
+    const auto children = image->Children(key);
+    names.reserve(children.size());
+    for (const std::int64_t child : children) names.emplace_back(image->Name(child));
     return names;
   }
   if (const auto* held = HeldChildren(key)) {
@@ -792,11 +824,11 @@ std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
 
 std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
   std::vector<RegValue> values;
-  if (const auto* held = HeldValues(key)) {
-    values.reserve(held->items.size());
-    for (const auto& item : held->items) {
-      const auto data = held->Data(item);
-      values.push_back({std::string(held->Name(item)), item.type, std::vector<std::uint8_t>(data.begin(), data.end())});
+  if (const auto held = HeldValues(key)) {
+    values.reserve(held->size());
+    for (std::size_t i = 0; i < held->size(); ++i) {
+      const auto data = held->Data(i);
+      values.push_back({std::string(held->Name(i)), held->Type(i), std::vector<std::uint8_t>(data.begin(), data.end())});
     }
   }
   return values;
@@ -804,9 +836,9 @@ std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
 
 std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
   std::vector<std::string> names;
-  if (const auto* held = HeldValues(key)) {
-    names.reserve(held->items.size());
-    for (const auto& item : held->items) names.emplace_back(held->Name(item));
+  if (const auto held = HeldValues(key)) {
+    names.reserve(held->size());
+    for (std::size_t i = 0; i < held->size(); ++i) names.emplace_back(held->Name(i));
   }
   return names;
 }
@@ -814,14 +846,19 @@ std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {
 bool SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name, DWORD& type,
                                    std::vector<std::uint8_t>& data) {
   const RegistryImage* image = Image();
-  if (image && (key == kNoParent || !image->Find(key))) {
+  if (image && (key == kNoParent || !image->Has(key))) {
     SetLastError(ERROR_KEY_DELETED);
     return false;
   }
-  const auto* held = image ? &image->Find(key)->values : cache_.ValuesOf(key);
-  const auto found = [&](const RegistryCache::Values::Item& item) {
-    type = item.type;
-    const auto bytes = held->Data(item);
+  std::optional<HeldValueList> held;
+  if (image) {
+    held.emplace(image->Values(key));
+  } else if (const auto* cached = cache_.ValuesOf(key)) {
+    held.emplace(*cached);
+  }
+  const auto found = [&](std::size_t at) {
+    type = held->Type(at);
+    const auto bytes = held->Data(at);
     data.assign(bytes.begin(), bytes.end());  // into the room data has
     return true;
   };
@@ -829,19 +866,18 @@ bool SqliteRegistryStore::GetValue(std::int64_t key, const std::string& name, DW
     // A name as listed is its own value (names are unique in any case).
     // Values are mostly read in their listed order: look from the one after
     // the value found last.
-    const auto& items = held->items;
-    for (std::size_t i = 0, count = items.size(); i < count; ++i) {
+    for (std::size_t i = 0, count = held->size(); i < count; ++i) {
       const std::size_t at = (nextValue_ + i) % count;
-      if (held->Name(items[at]) == name) {
+      if (held->Name(at) == name) {
         nextValue_ = at + 1;
-        return found(items[at]);
+        return found(at);
       }
     }
   }
   const std::string upper = UpperName(name);
   if (held) {
-    for (const auto& item : held->items) {
-      if (held->HasUpperName(item, upper)) return found(item);
+    for (std::size_t at = 0; at < held->size(); ++at) {
+      if (NameUppersTo(held->Name(at), upper)) return found(at);
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return false;
@@ -925,9 +961,8 @@ bool SqliteRegistryStore::DeleteTree(std::int64_t key) {
 std::optional<std::vector<std::string>> SqliteRegistryStore::PathParts(std::int64_t key) {
   std::vector<std::string> parts;
   if (const RegistryImage* image = Image()) {
-    for (const RegistryImage::Key* at = key != kNoParent ? image->Find(key) : nullptr;
-         at != nullptr && at != image->Find(kNoParent); at = image->Find(at->parent)) {
-      parts.push_back(at->name);
+    for (std::int64_t at = key; at != kNoParent && image->Has(at); at = image->Parent(at)) {
+      parts.emplace_back(image->Name(at));
     }
     if (parts.empty()) {
       SetLastError(ERROR_KEY_DELETED);

@@ -33,6 +33,9 @@ struct RegistryOptions {
   // Full key paths ("HKEY_LOCAL_MACHINE\SOFTWARE\Locked") that the current
   // user may read but not change; the key and everything under it.
   std::vector<std::string> readOnlyKeys;
+  // Reads served row by row before the whole registry is loaded into memory
+  // (0: at the first read), again after another connection has committed.
+  std::size_t rowReadsBeforeImage = 1024;
 };
 
 struct RegValue {

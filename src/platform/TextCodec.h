@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace win {
@@ -35,5 +36,7 @@ bool IsSupportedCodePage(unsigned codePage);
 // Upper-cased ordinal form used for name comparisons.
 std::string UpperName(const std::string& text);
 bool SameName(const std::string& a, const std::string& b);
+// True when UpperName(name) == upperName, without making a string for ASCII.
+bool NameUppersTo(std::string_view name, const std::string& upperName);
 
 }  // namespace win

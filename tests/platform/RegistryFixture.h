@@ -25,14 +25,21 @@ class RegistryFixture : public ::testing::Test {
     std::filesystem::remove_all(folder_);
   }
 
-  std::unique_ptr<win::RegistryStore> OpenStore(const win::RegistryOptions& options = {}) {
+  // The whole registry in memory from the first read on, unless the options
+  // say otherwise.
+  static win::RegistryOptions ImageAtOnce() {
+    win::RegistryOptions options;
+    options.rowReadsBeforeImage = 0;
+    return options;
+  }
+  std::unique_ptr<win::RegistryStore> OpenStore(const win::RegistryOptions& options = ImageAtOnce()) {
     std::string error;
     auto store = win::RegistryStore::Open(dbPath_, options, error);
     EXPECT_TRUE(store) << error;
     return store;
   }
   // Closes the store and opens the file again.
-  void Reopen(const win::RegistryOptions& options = {}) {
+  void Reopen(const win::RegistryOptions& options = ImageAtOnce()) {
     store_.reset();
     store_ = OpenStore(options);
     ASSERT_TRUE(store_);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <random>
 #include <thread>
 
@@ -44,9 +45,114 @@ std::string Dump(TRegistry& reg, const std::string& path) {
   return out;
 }
 
+// The subtree at path as raw reads give it: each key in listing order with
+// its values, their types and their data (short data in hex, long data by
+// size and a hash of it).
+std::string RawDump(TRegistry& reg, const std::string& path) {
+  if (!reg.OpenKeyReadOnly(path)) return path + " (gone)\n";
+  std::string out = path + "\n";
+  std::vector<std::string> names;
+  EXPECT_TRUE(reg.GetValueNames(names));
+  for (const auto& name : names) {
+    DWORD type = REG_NONE;
+    std::vector<std::uint8_t> data;
+    if (!reg.ReadRaw(name, type, data)) {
+      out += "  [" + name + "] unreadable\n";
+      continue;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%lu:%zu:", static_cast<unsigned long>(type), data.size());
+    out += "  [" + name + "] " + text;
+    if (data.size() <= 16) {
+      for (const std::uint8_t byte : data) {
+        std::snprintf(text, sizeof text, "%02x", byte);
+        out += text;
+      }
+    } else {
+      std::uint64_t hash = 14695981039346656037ull;
+      for (const std::uint8_t byte : data) hash = (hash ^ byte) * 1099511628211ull;
+      std::snprintf(text, sizeof text, "#%016llx", static_cast<unsigned long long>(hash));
+      out += text;
+    }
+    out += "\n";
+  }
+  EXPECT_TRUE(reg.GetKeyNames(names));
+  for (const auto& name : names) out += RawDump(reg, path + "\\" + name);
+  return out;
+}
+
+RegistryOptions RowsOnly() {
+  RegistryOptions options;
+  options.rowReadsBeforeImage = std::numeric_limits<std::size_t>::max();
+  return options;
+}
+
 }  // namespace
 
 using RegistryStoreTest = RegistryFixture;
+
+// The whole registry in memory and the tables read row by row give the same:
+// names in any case and script, empty and long names, empty, binary, large
+// and unknown-type data; also after the image's own store changed keys and
+// values, and when it is loaded from the changed file.
+TEST_F(RegistryStoreTest, TheImageAndTheRowsReadTheSame) {
+  const std::string longName(255, 'L');
+  std::vector<std::uint8_t> big(600000);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i * 131 + (i >> 9));
+  {
+    TRegistry writer(store());
+    for (const std::string& name : std::vector<std::string>{"zeta", "Alpha", "beta", "\xC3\x84rger", "_under", "\xC4\xB1", longName}) {
+      ASSERT_TRUE(writer.CreateKey("\\Img\\" + name)) << name;
+    }
+    ASSERT_TRUE(writer.CreateKey("\\Img\\zeta\\Inner\\Deep"));
+    ASSERT_TRUE(writer.OpenKey("\\Img\\Alpha", false));
+    ASSERT_TRUE(writer.WriteString("", "d"));
+    ASSERT_TRUE(writer.WriteBinaryData("Mixed", {0, 1, 0, 255}));
+    ASSERT_TRUE(writer.WriteRaw("empty", REG_NONE, {}));
+    ASSERT_TRUE(writer.WriteExpandString("Stra\xC3\x9F" "e", "%SystemRoot%\\x"));
+    ASSERT_TRUE(writer.WriteBinaryData("big", big));
+    ASSERT_TRUE(writer.WriteRaw("odd", 12345, {9, 8, 7}));
+    ASSERT_TRUE(writer.OpenKey("\\Img\\zeta\\Inner", false));
+    ASSERT_TRUE(writer.WriteString(longName, "long"));
+  }
+  auto image = OpenStore(ImageAtOnce());
+  auto rows = OpenStore(RowsOnly());
+  ASSERT_TRUE(image && rows);
+  TRegistry fromImage(*image), fromRows(*rows);
+  const std::string before = RawDump(fromRows, "\\Img");
+  EXPECT_EQ(RawDump(fromImage, "\\Img"), before);
+  // Sorted by the upper-cased names' bytes.
+  ASSERT_TRUE(fromImage.OpenKeyReadOnly("\\Img"));
+  std::vector<std::string> names;
+  ASSERT_TRUE(fromImage.GetKeyNames(names));
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "beta", longName, "zeta", "_under", "\xC3\x84rger",
+                                             "\xC4\xB1"}));
+
+  {
+    TRegistry writer(*image);
+    ASSERT_TRUE(writer.CreateKey("\\Img\\Beta2"));
+    ASSERT_TRUE(writer.CreateKey("\\Img\\AAA"));
+    ASSERT_TRUE(writer.CreateKey("\\Img\\\xC3\x84rger\\Sub"));
+    ASSERT_TRUE(writer.OpenKey("\\Img\\Alpha", false));
+    ASSERT_TRUE(writer.WriteString("MIXED", "now a string"));  // keeps its place and name
+    ASSERT_TRUE(writer.WriteString("new", "last"));
+    ASSERT_TRUE(writer.DeleteValue("EMPTY"));
+    ASSERT_TRUE(writer.WriteBinaryData("big", {1}));
+    ASSERT_TRUE(writer.DeleteKey("\\Img\\zeta"));
+    ASSERT_TRUE(writer.OpenKey("\\Img\\beta", false));
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(writer.WriteString("v" + std::to_string(i), std::to_string(i)));
+  }
+  const std::string after = RawDump(fromImage, "\\Img");
+  EXPECT_NE(after, before);
+  EXPECT_NE(after.find("  [Mixed] 1:26:"), std::string::npos) << after;
+  EXPECT_EQ(after.find("zeta"), std::string::npos) << after;
+  auto freshRows = OpenStore(RowsOnly());
+  auto freshImage = OpenStore(ImageAtOnce());
+  ASSERT_TRUE(freshRows && freshImage);
+  TRegistry rowsAfter(*freshRows), imageAfter(*freshImage);
+  EXPECT_EQ(RawDump(rowsAfter, "\\Img"), after);
+  EXPECT_EQ(RawDump(imageAfter, "\\Img"), after);
+}
 
 // Reads are served from what was read before while nothing changed: every
 // kind of change, by another store or by this one inside a batch, must show.
