@@ -221,6 +221,8 @@ int RunPart(const std::string& part, const std::string& folder, const std::strin
     char name[] = "ScaleBench";
     char* argv[] = {name, nullptr};
     QApplication app(argc, argv);
+    // Pending events are handled during the scan, as in the program.
+    InstallQtMessagePump();
     LoadSettings();
     Settings.CheckUpdate = false;
     Settings.SelectAll = true;

@@ -128,6 +128,19 @@ bool TRegistry::OpenKey(const std::string& path, bool canCreate) {
 
 bool TRegistry::OpenKeyReadOnly(const std::string& path) { return Open(path, false, KEY_READ); }
 
+bool TRegistry::OpenSubKeyReadOnly(const TRegistry& parent, const std::string& name) {
+  if (!store_ || parent.store_ != store_ || !parent.HasOpenKey()) return Fail(ERROR_INVALID_HANDLE);
+  if (name.empty() || name.find('\\') != std::string::npos) return Fail(ERROR_INVALID_PARAMETER);
+  const auto id = store_->FindChild(parent.keyId_, name);
+  if (!id) return false;
+  root_ = parent.root_;
+  currentPath_ = parent.currentPath_;
+  AppendNames(currentPath_, {name});
+  keyId_ = *id;
+  keyAccess_ = KEY_READ;
+  return true;
+}
+
 bool TRegistry::KeyExists(const std::string& path) {
   std::vector<std::string_view> names;
   bool absolute = false;

@@ -44,6 +44,11 @@ class TRegistry {
   // leaves Access() as it is. A failed open keeps the key that was open.
   bool OpenKey(const std::string& path, bool canCreate);
   bool OpenKeyReadOnly(const std::string& path);
+  // Opens the subkey `name` (one key name) of the key open in `parent` for
+  // reading, by the parent's handle as RegOpenKeyEx does: nothing is looked
+  // up from the root. Takes the parent's root; a failed open keeps the key
+  // that was open.
+  bool OpenSubKeyReadOnly(const TRegistry& parent, const std::string& name);
   void CloseKey();
   bool HasOpenKey() const { return keyId_ >= 0; }
   // Path of the open key below the root, without a leading backslash.

@@ -7,22 +7,20 @@ namespace regclean {
 
 namespace {
 
-bool WalkKeysFrom(win::HKEY root, const std::string& startPath, const KeyWalkVisitor& visitor,
+// The key open in `key` and below it; each subkey is opened by its parent's
+// handle.
+bool WalkKeysFrom(win::TRegistry& key, const std::string& path, const KeyWalkVisitor& visitor,
                   int depth) {
   std::vector<std::string> names;
-  {
-    win::TRegistry key(win::KEY_READ);
-    key.SetRootKey(root);
-    if (!key.OpenKeyReadOnly("\\" + startPath)) return true;
-    key.GetKeyNames(names);
-    if (visitor.onKey) visitor.onKey(key, startPath, names);
-  }
+  key.GetKeyNames(names);
+  if (visitor.onKey) visitor.onKey(key, path, names);
   if (depth >= kMaxKeyDepth) return true;
+  win::TRegistry sub(win::KEY_READ);
   for (const std::string& name : names) {
     if (ScanStopRequested()) return false;
-    const std::string path = JoinKeyPath(startPath, name);
-    if ((!visitor.onSubKey || visitor.onSubKey(path, name)) &&
-        !WalkKeysFrom(root, path, visitor, depth + 1))
+    const std::string subPath = JoinKeyPath(path, name);
+    if ((!visitor.onSubKey || visitor.onSubKey(subPath, name)) && sub.OpenSubKeyReadOnly(key, name) &&
+        !WalkKeysFrom(sub, subPath, visitor, depth + 1))
       return false;
     ProcessMessages();
   }
@@ -32,7 +30,10 @@ bool WalkKeysFrom(win::HKEY root, const std::string& startPath, const KeyWalkVis
 }  // namespace
 
 bool WalkKeys(win::HKEY root, const std::string& startPath, const KeyWalkVisitor& visitor) {
-  return WalkKeysFrom(root, startPath, visitor, 0);
+  win::TRegistry start(win::KEY_READ);
+  start.SetRootKey(root);
+  if (!start.OpenKeyReadOnly("\\" + startPath)) return true;
+  return WalkKeysFrom(start, startPath, visitor, 0);
 }
 
 bool ForEachValue(win::TRegistry& key, const ValueVisitor& visit) {

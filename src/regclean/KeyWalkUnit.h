@@ -15,7 +15,8 @@ namespace regclean {
 
 struct KeyWalkVisitor {
   // Each key the walk opens, before its subkeys: the key is open for
-  // reading; path is below the root ("" for the root itself).
+  // reading and must stay so (its subkeys are opened by its handle); path is
+  // below the root ("" for the root itself).
   std::function<void(win::TRegistry& key, const std::string& path,
                      const std::vector<std::string>& subKeyNames)> onKey;
   // Each subkey before it is walked, with its path below the root and its

@@ -34,27 +34,30 @@ class SoftwareSettingsWalk {
         folders_(KnownFolders::OfCurrentMachine()),
         files_(context) {}
 
-  void Run() { VisitKey(context_.startPath, false, 0); }
+  void Run() {
+    win::TRegistry start(win::KEY_READ);
+    start.SetRootKey(context_.root);
+    if (start.OpenKeyReadOnly("\\" + context_.startPath)) VisitKey(start, context_.startPath, false, 0);
+  }
 
  private:
-  // Examines the key's values (when asked) and walks its subkeys, `depth`
-  // levels below the start; false once a stop was asked for.
-  bool VisitKey(const std::string& path, bool examineValues, int depth) {
-    win::TRegistry key(win::KEY_READ);
-    key.SetRootKey(context_.root);
-    if (!key.OpenKeyReadOnly("\\" + path)) return true;
+  // Examines the open key's values (when asked) and walks its subkeys, each
+  // opened by this key's handle, `depth` levels below the start; false once
+  // a stop was asked for.
+  bool VisitKey(win::TRegistry& key, const std::string& path, bool examineValues, int depth) {
     if (examineValues && !ExamineValues(key, path)) return false;
     if (depth >= kMaxKeyDepth || HoldsAnyNoCase(path, rules_.cutOffWords)) return true;
     std::vector<std::string> names;
     key.GetKeyNames(names);
-    key.CloseKey();
+    win::TRegistry sub(win::KEY_READ);
     for (const std::string& name : names) {
       if (ScanStopRequested()) return false;
       const std::string subPath = JoinKeyPath(path, name);
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context_, subPath);
       IncItemsProcessed();
       if (rules_.skipInstallerAndAppPaths && ContainsNoCase(subPath, kInstallerPath)) continue;
-      if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && !VisitKey(subPath, true, depth + 1))
+      if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && sub.OpenSubKeyReadOnly(key, name) &&
+          !VisitKey(sub, subPath, true, depth + 1))
         return false;
       ProcessMessages();
     }

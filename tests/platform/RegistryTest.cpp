@@ -313,6 +313,45 @@ TEST_F(RegistryTest, PathsFollowRootOpenKeyAndBackslashRules) {
   EXPECT_FALSE(reg.KeyExists("\\A"));
 }
 
+// A subkey opened by its parent's handle is the key its full path names,
+// for reading only; bad names and parents fail and keep the key open before.
+TEST_F(RegistryTest, SubkeysOpenByTheirParentsHandle) {
+  TRegistry writer(store());
+  writer.SetRootKey(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(writer.OpenKey("\\A\\B", true));
+  ASSERT_TRUE(writer.WriteString("v", "b"));
+  TRegistry parent(store(), KEY_READ), sub(store());
+  parent.SetRootKey(HKEY_LOCAL_MACHINE);
+  EXPECT_FALSE(sub.OpenSubKeyReadOnly(parent, "B"));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  ASSERT_TRUE(parent.OpenKeyReadOnly("\\A"));
+  struct Case {
+    std::string name;
+    bool ok;
+    DWORD error;
+    std::string currentPath;  // after the call
+  };
+  const Case cases[] = {
+      {"B", true, ERROR_SUCCESS, "A\\B"},
+      {"Missing", false, ERROR_FILE_NOT_FOUND, "A\\B"},
+      {"B\\C", false, ERROR_INVALID_PARAMETER, "A\\B"},
+      {"", false, ERROR_INVALID_PARAMETER, "A\\B"},
+      {"b", true, ERROR_SUCCESS, "A\\b"},
+  };
+  for (const Case& c : cases) {
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(sub.OpenSubKeyReadOnly(parent, c.name), c.ok) << c.name;
+    EXPECT_EQ(GetLastError(), c.error) << c.name;
+    EXPECT_EQ(sub.CurrentPath(), c.currentPath) << c.name;
+    EXPECT_EQ(sub.RootKey(), HKEY_LOCAL_MACHINE) << c.name;
+    EXPECT_EQ(sub.ReadString("v"), "b") << c.name;
+  }
+  ASSERT_TRUE(writer.WriteString("v", "changed"));
+  EXPECT_EQ(sub.ReadString("v"), "changed");
+  EXPECT_FALSE(sub.WriteString("v", "x"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
 TEST_F(RegistryTest, FailuresAreResultsWithTheirErrorCodes) {
   TRegistry reg(store());
   struct Case {
@@ -493,6 +532,10 @@ TEST_F(RegistryTest, KeyDeletedElsewhereFailsEveryCall) {
       {"create below", [&] { return holder.OpenKey("Child", true); }},
       {"reopen itself", [&] { return holder.OpenKey("", false); }},
       {"delete below", [&] { return holder.DeleteKey("Child"); }},
+      {"open below by handle", [&] {
+         TRegistry below(store());
+         return below.OpenSubKeyReadOnly(holder, "Child");
+       }},
   };
   for (const Case& c : cases) {
     SetLastError(ERROR_SUCCESS);

@@ -461,7 +461,13 @@ void TRegistryScanPage::ShowProgressPanel(bool visible) { ShowPanel->setVisible(
 
 void TRegistryScanPage::SetOutcomeText(const std::string& text) {
   FollowCurrentSection();
-  SetElidedText(ScanOutcomePanel, text);
+  pendingOutcome_ = text;
+  if (outcomePending_) return;
+  outcomePending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    outcomePending_ = false;
+    SetElidedText(ScanOutcomePanel, pendingOutcome_);
+  });
 }
 
 void TRegistryScanPage::SetTotalProcess(const std::string& text, int percent) {

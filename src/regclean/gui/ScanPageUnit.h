@@ -149,6 +149,11 @@ class TRegistryScanPage : public QObject,
 
   std::unique_ptr<TRepairDialogForm> repairDialog_;
   int shownStep_ = 0;
+  // The entry a scan examines last, shown when the window next handles its
+  // events: shortening a long path to the caption's width costs far more
+  // than examining an entry.
+  std::string pendingOutcome_;
+  bool outcomePending_ = false;
   // Top-level widgets this page put into the frame's pages.
   std::vector<QPointer<QWidget>> ownWidgets_;
 };
