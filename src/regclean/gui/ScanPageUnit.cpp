@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "platform/System.h"
 #include "regclean/RepairDriverUnit.h"
 #include "regclean/ScanDriverUnit.h"
@@ -459,18 +461,32 @@ void TRegistryScanPage::ShowScanStep(int step) {
 
 void TRegistryScanPage::ShowProgressPanel(bool visible) { ShowPanel->setVisible(visible); }
 
-void TRegistryScanPage::SetOutcomeText(const std::string& text) {
-  FollowCurrentSection();
-  pendingOutcome_ = text;
-  if (outcomePending_) return;
-  outcomePending_ = true;
+void TRegistryScanPage::ShowOutcomeLater() {
+  if (!Session.Scanning()) {
+    ShowPendingOutcome();
+    return;
+  }
+  if (outcomeScheduled_) return;
+  outcomeScheduled_ = true;
   QTimer::singleShot(0, this, [this] {
-    outcomePending_ = false;
-    SetElidedText(ScanOutcomePanel, pendingOutcome_);
+    outcomeScheduled_ = false;
+    ShowPendingOutcome();
   });
 }
 
+void TRegistryScanPage::ShowPendingOutcome() {
+  if (std::exchange(outcomePending_, false)) SetElidedText(ScanOutcomePanel, pendingOutcome_);
+}
+
+void TRegistryScanPage::SetOutcomeText(const std::string& text) {
+  FollowCurrentSection();
+  pendingOutcome_ = text;
+  outcomePending_ = true;
+  ShowOutcomeLater();
+}
+
 void TRegistryScanPage::SetTotalProcess(const std::string& text, int percent) {
+  ShowPendingOutcome();
   // Between two sections nothing animates.
   if (DM) DM->CurrentSection = -1;
   panTotalProcess->setText(Text(text));

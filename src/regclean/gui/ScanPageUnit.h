@@ -149,11 +149,15 @@ class TRegistryScanPage : public QObject,
 
   std::unique_ptr<TRepairDialogForm> repairDialog_;
   int shownStep_ = 0;
-  // The entry a scan examines last, shown when the window next handles its
-  // events: shortening a long path to the caption's width costs far more
-  // than examining an entry.
+  // While a scan runs, the entry it examines shows in the caption when the
+  // window next handles its events, and at the end of each section:
+  // shortening a long path to the caption's width costs far more than
+  // examining an entry.
+  void ShowOutcomeLater();
+  void ShowPendingOutcome();
   std::string pendingOutcome_;
   bool outcomePending_ = false;
+  bool outcomeScheduled_ = false;
   // Top-level widgets this page put into the frame's pages.
   std::vector<QPointer<QWidget>> ownWidgets_;
 };
