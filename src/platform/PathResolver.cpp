@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <time.h>
 
@@ -11,6 +14,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -64,43 +68,66 @@ struct FolderListing {
   ino_t inode = 0;
   std::int64_t changed = 0;  // latest of mtime and ctime
   std::int64_t listedAt = 0;
+  std::string host;
   std::unordered_map<std::string, std::string> byUpper;  // upper-cased -> host name
 };
 
 constexpr std::int64_t kTrustMargin = 2'000'000'000;  // ns
-constexpr std::size_t kMaxListings = 512;
+constexpr std::size_t kMaxListings = 4096;
+constexpr std::size_t kMaxListedNames = 1 << 18;
 
+// Listings by host folder, the least recently used going first once either
+// bound is passed.
 class ListingCache {
  public:
-  // The host spelling of upper inside the folder; empty when there is none.
-  std::string Find(const std::string& dirHost, const std::string& upper) {
+  // The host spelling of upper inside the folder dirHost (also reached as
+  // dirRel below the open folder base); empty when there is none.
+  std::string Find(int base, const char* dirRel, const std::string& dirHost, const std::string& upper) {
     struct stat st;
-    if (stat(dirHost.c_str(), &st) != 0) return {};
+    if (fstatat(base, dirRel, &st, 0) != 0) return {};
     const std::int64_t changed = std::max(Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim));
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = listings_.find(dirHost);
-    if (it == listings_.end() || it->second.device != st.st_dev ||
-        it->second.inode != st.st_ino || it->second.changed != changed ||
-        it->second.listedAt < changed + kTrustMargin) {
+    auto it = index_.find(dirHost);
+    if (it != index_.end()) order_.splice(order_.begin(), order_, it->second);
+    if (it == index_.end() || it->second->device != st.st_dev || it->second->inode != st.st_ino ||
+        it->second->changed != changed || it->second->listedAt < changed + kTrustMargin) {
       FolderListing listing;
-      if (!List(dirHost, listing)) return {};
+      if (!List(base, dirRel, listing)) return {};
       listing.device = st.st_dev;
       listing.inode = st.st_ino;
       listing.changed = changed;
-      if (listings_.size() >= kMaxListings) listings_.clear();
-      it = listings_.insert_or_assign(dirHost, std::move(listing)).first;
+      listing.host = dirHost;
+      if (it != index_.end()) {
+        names_ -= it->second->byUpper.size();
+        *it->second = std::move(listing);
+      } else {
+        order_.push_front(std::move(listing));
+        it = index_.emplace(dirHost, order_.begin()).first;
+      }
+      names_ += it->second->byUpper.size();
+      // The listing just made stays, however large.
+      while (order_.size() > 1 && (order_.size() > kMaxListings || names_ > kMaxListedNames)) {
+        names_ -= order_.back().byUpper.size();
+        index_.erase(order_.back().host);
+        order_.pop_back();
+      }
     }
-    const auto found = it->second.byUpper.find(upper);
-    return found == it->second.byUpper.end() ? std::string() : found->second;
+    const auto found = it->second->byUpper.find(upper);
+    return found == it->second->byUpper.end() ? std::string() : found->second;
   }
 
  private:
-  static bool List(const std::string& dirHost, FolderListing& listing) {
+  static bool List(int base, const char* dirRel, FolderListing& listing) {
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     listing.listedAt = Nanoseconds(now);
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(dirHost.c_str()), closedir);
-    if (!dir) return false;
+    const int fd = openat(base, dirRel, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(fdopendir(fd), closedir);
+    if (!dir) {
+      close(fd);
+      return false;
+    }
     while (const dirent* item = readdir(dir.get())) {
       const std::string name = item->d_name;
       if (name == "." || name == "..") continue;
@@ -112,7 +139,9 @@ class ListingCache {
   }
 
   std::mutex mutex_;
-  std::unordered_map<std::string, FolderListing> listings_;
+  std::list<FolderListing> order_;  // most recently used first
+  std::unordered_map<std::string, std::list<FolderListing>::iterator> index_;
+  std::size_t names_ = 0;
 };
 
 }  // namespace
@@ -122,7 +151,8 @@ HostEntry StatHost(const std::string& hostPath) { return StatHostAt(AT_FDCWD, ho
 HostEntry StatHostAt(int folder, const char* path) {
   HostEntry entry;
   struct statx stx;
-  if (statx(folder, path, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
+  const int flags = AT_SYMLINK_NOFOLLOW | (path[0] == '\0' ? AT_EMPTY_PATH : 0);
+  if (statx(folder, path, flags, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
     return entry;
   }
   if (S_ISREG(stx.stx_mode)) {
@@ -145,15 +175,137 @@ HostEntry StatHostAt(int folder, const char* path) {
 
 namespace {
 
-// The host spelling of name inside the real folder dirHost, with its
-// metadata in entry: the exact name when it is there, else the entry equal
-// to it ignoring case; empty when there is none.
-std::string FindHostName(const std::string& dirHost, const std::string& name, HostEntry& entry) {
+// A drive's host folder held open, so that its paths resolve from it rather
+// than from the host's root.
+struct DriveRoot {
+  std::string host;
+  std::string machineFolder;
+  int fd = -1;  // O_PATH
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::int64_t changed = 0;  // ctime when last checked against host
+  // The machine folder is not below: a whole path opened in one call meets
+  // no entry that a step-by-step walk would refuse.
+  bool direct = false;
+  ~DriveRoot() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+bool SameIdentity(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::uint64_t MountId(int fd) {
+  struct statx stx;
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_MNT_ID, &stx) != 0 || !(stx.stx_mask & STATX_MNT_ID)) return 0;
+  return stx.stx_mnt_id;
+}
+
+// Whether the machine folder may be reached below the drive folder: it or
+// one of its parents is the drive folder, or its file system shows through
+// another mount, where parents do not tell.
+bool MayHoldMachine(const Machine& machine, int rootFd, const struct stat& rootSt) {
+  int fd = open(machine.Folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || !machine.IsMachineFolder(st.st_dev, st.st_ino)) {
+    if (fd >= 0) close(fd);
+    return true;
+  }
+  const std::uint64_t rootMount = MountId(rootFd);
+  bool holds = st.st_dev == rootSt.st_dev && (rootMount == 0 || MountId(fd) != rootMount);
+  for (int depth = 0; !holds && depth < 4096; ++depth) {
+    if (SameIdentity(st, rootSt)) {
+      holds = true;
+      break;
+    }
+    const int up = openat(fd, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat upSt;
+    if (up < 0 || fstat(up, &upSt) != 0) {
+      if (up >= 0) close(up);
+      holds = true;
+      break;
+    }
+    close(fd);
+    fd = up;
+    if (SameIdentity(upSt, st)) break;  // the host's root
+    st = upSt;
+  }
+  close(fd);
+  return holds;
+}
+
+// The open drive folder of hostRoot, checked against the host's path when
+// its change time moved; null when the folder is not there.
+std::shared_ptr<const DriveRoot> DriveRootOf(const Machine& machine, const std::string& hostRoot) {
+  static std::mutex mutex;
+  static std::list<std::shared_ptr<DriveRoot>> roots;  // most recently used first
+  constexpr std::size_t kMaxRoots = 64;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto it = std::find_if(roots.begin(), roots.end(), [&](const auto& root) {
+    return root->host == hostRoot && root->machineFolder == machine.Folder();
+  });
+  if (it != roots.end()) {
+    roots.splice(roots.begin(), roots, it);
+    DriveRoot& root = *roots.front();
+    struct stat st;
+    if (fstat(root.fd, &st) == 0 && st.st_nlink != 0 && Nanoseconds(st.st_ctim) == root.changed) {
+      return roots.front();
+    }
+    struct stat now;
+    if (stat(hostRoot.c_str(), &now) == 0 && S_ISDIR(now.st_mode) && now.st_dev == root.device &&
+        now.st_ino == root.inode && fstat(root.fd, &st) == 0) {
+      root.changed = Nanoseconds(st.st_ctim);
+      return roots.front();
+    }
+    roots.pop_front();
+  }
+  auto root = std::make_shared<DriveRoot>();
+  root->host = hostRoot;
+  root->machineFolder = machine.Folder();
+  root->fd = open(hostRoot.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  struct stat st;
+  if (root->fd < 0 || fstat(root->fd, &st) != 0) return nullptr;
+  root->device = st.st_dev;
+  root->inode = st.st_ino;
+  root->changed = Nanoseconds(st.st_ctim);
+  root->direct = !MayHoldMachine(machine, root->fd, st);
+  roots.push_front(root);
+  if (roots.size() > kMaxRoots) roots.pop_back();
+  return root;
+}
+
+// Opens rel below the drive folder in one call, through real folders only
+// (no link on the way, no mount crossed), and gives the metadata of what it
+// names, a link itself included. False when any of that fails.
+bool StatBeneath(int rootFd, const std::string& rel, HostEntry& entry) {
+  static std::atomic<bool> unsupported{false};
+  if (unsupported.load(std::memory_order_relaxed)) return false;
+  struct open_how how {};
+  how.flags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS | RESOLVE_NO_XDEV;
+  const int fd = static_cast<int>(syscall(SYS_openat2, rootFd, rel.c_str(), &how, sizeof how));
+  if (fd < 0) {
+    if (errno == ENOSYS) unsupported.store(true, std::memory_order_relaxed);
+    return false;
+  }
+  entry = StatHostAt(fd, "");
+  close(fd);
+  return entry.kind != EntryKind::Missing;
+}
+
+// The host spelling of name inside the real folder dirRel of the drive
+// folder (dirHost on the host), with its metadata in entry: the exact name
+// when it is there, else the entry equal to it ignoring case; empty when
+// there is none.
+std::string FindHostName(const DriveRoot& root, const std::string& dirRel, const std::string& dirHost,
+                         const std::string& name, HostEntry& entry) {
   static ListingCache cache;
-  entry = StatHost(dirHost + "/" + name);
+  const std::string rel = dirRel.empty() ? name : dirRel + "/" + name;
+  entry = StatHostAt(root.fd, rel.c_str());
   if (entry.kind != EntryKind::Missing) return name;
-  std::string found = cache.Find(dirHost, UpperName(name));
-  if (!found.empty()) entry = StatHost(dirHost + "/" + found);
+  std::string found = cache.Find(root.fd, dirRel.empty() ? "." : dirRel.c_str(), dirHost, UpperName(name));
+  if (!found.empty()) entry = StatHostAt(root.fd, (dirRel.empty() ? found : dirRel + "/" + found).c_str());
   return found;
 }
 
@@ -232,22 +384,77 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
   if (length >= kMaxPath) return Fail(ERROR_FILENAME_EXCED_RANGE);
 
   out.hostRoot = machine->DriveFolder(out.drive);
-  struct stat st;
-  if (out.hostRoot.empty() || stat(out.hostRoot.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    return Fail(ERROR_NOT_READY);
-  }
-  HostEntry folder;  // the folder the next component lies in
-  folder.kind = EntryKind::Folder;
-  folder.device = st.st_dev;
-  folder.inode = st.st_ino;
+  const std::shared_ptr<const DriveRoot> root =
+      out.hostRoot.empty() ? nullptr : DriveRootOf(*machine, out.hostRoot);
+  if (!root) return Fail(ERROR_NOT_READY);
 
   out.windows = std::string(1, out.drive) + ":";
   out.host = out.hostRoot;
   out.given = parts;
-  // The root's own metadata matters only when the path names the root.
-  if (parts.empty()) out.entry = StatHost(out.hostRoot);
   out.entry.kind = EntryKind::Folder;
   out.parentExists = true;
+  const bool wildcardLast = allowWildcards && !parts.empty() && HasWildcard(parts.back());
+  const auto logEnd = [&out, wildcardLast] {
+    if (g_hostPathLog && !wildcardLast) g_hostPathLog(out.host);
+  };
+  // The root's own metadata matters only when the path names the root.
+  if (parts.empty()) {
+    out.entry = StatHost(out.hostRoot);
+    out.entry.kind = EntryKind::Folder;
+    logEnd();
+    return true;
+  }
+
+  // Every part spelled as the host spells it: one call answers as the walk
+  // below would.
+  if (root->direct) {
+    const std::size_t looked = wildcardLast ? parts.size() - 1 : parts.size();
+    std::string rel;
+    for (std::size_t i = 0; i < looked; ++i) (i ? rel += '/' : rel) += parts[i];
+    HostEntry entry;
+    if (looked == 0 || (StatBeneath(root->fd, rel, entry) && !IsMachineFolderEntry(entry) &&
+                        (!wildcardLast || entry.kind == EntryKind::Folder))) {
+      out.names = parts;
+      for (const auto& part : parts) {
+        out.windows += "\\" + part;
+        out.host += "/" + part;
+      }
+      out.entry = wildcardLast ? HostEntry() : entry;
+      logEnd();
+      return true;
+    }
+  }
+
+  // All but the last part spelled as the host spells them: only the last
+  // needs looking up.
+  if (root->direct && !wildcardLast && parts.size() > 1) {
+    std::string parentRel;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) (i ? parentRel += '/' : parentRel) += parts[i];
+    HostEntry parent;
+    if (StatBeneath(root->fd, parentRel, parent) && parent.kind == EntryKind::Folder &&
+        !IsMachineFolderEntry(parent)) {
+      const std::string parentHost = out.hostRoot + "/" + parentRel;
+      if (IsHiddenStoreName(parent, parts.back())) return Fail(ERROR_ACCESS_DENIED);
+      HostEntry entry;
+      std::string name = FindHostName(*root, parentRel, parentHost, parts.back(), entry);
+      if (IsMachineFolderEntry(entry)) return Fail(ERROR_ACCESS_DENIED);
+      const bool found = !name.empty();
+      if (!found) name = parts.back();
+      out.names = parts;
+      out.names.back() = name;
+      for (const auto& part : out.names) out.windows += "\\" + part;
+      out.host = parentHost + "/" + name;
+      out.entry = found ? entry : HostEntry();
+      logEnd();
+      return true;
+    }
+  }
+
+  HostEntry folder;  // the folder the next component lies in
+  folder.kind = EntryKind::Folder;
+  folder.device = root->device;
+  folder.inode = root->inode;
+  std::string rel;  // out.host below the drive folder
   bool inRealFolder = true;  // out.host is an existing folder, not a link
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const bool last = i + 1 == parts.size();
@@ -255,8 +462,8 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     std::string name;
     HostEntry entry;
     if (inRealFolder && IsHiddenStoreName(folder, parts[i])) return Fail(ERROR_ACCESS_DENIED);
-    if (inRealFolder && !(last && allowWildcards && HasWildcard(parts[i]))) {
-      name = FindHostName(out.host, parts[i], entry);
+    if (inRealFolder && !(last && wildcardLast)) {
+      name = FindHostName(*root, rel, out.host, parts[i], entry);
       if (IsMachineFolderEntry(entry)) return Fail(ERROR_ACCESS_DENIED);
     }
     const bool found = !name.empty();
@@ -264,12 +471,12 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     out.names.push_back(name);
     out.windows += "\\" + name;
     out.host += "/" + name;
+    (rel.empty() ? rel : rel += '/') += name;
     out.entry = found ? entry : HostEntry();
     inRealFolder = out.entry.kind == EntryKind::Folder;
     folder = out.entry;
   }
-  if (g_hostPathLog && !(allowWildcards && !parts.empty() && HasWildcard(parts.back())))
-    g_hostPathLog(out.host);
+  logEnd();
   return true;
 }
 

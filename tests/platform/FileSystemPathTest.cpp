@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "FileSystemFixture.h"
 #include "platform/FileSystem.h"
+#include "platform/TextCodec.h"
 
 using namespace win;
 
@@ -254,4 +256,112 @@ TEST(StoreFiles, NoWindowsPathReachesThem) {
   EXPECT_TRUE(list(inP).empty());
   const std::vector<std::string> siblings = list("P:\\" + machineName.substr(0, 3) + "*");
   EXPECT_EQ(std::find(siblings.begin(), siblings.end(), machineName), siblings.end());
+}
+
+namespace {
+
+// What a path names, found one part at a time: the exact name first, else
+// the first name equal to it but for case in byte order; the walk stops at
+// anything that is not a real folder.
+struct Walked {
+  std::string host;
+  PathKind kind = PathKind::None;
+};
+
+Walked WalkByHand(const std::string& driveHost, const std::string& windowsPath) {
+  Walked walked;
+  walked.host = driveHost;
+  bool inFolder = true;
+  std::string rest = windowsPath.substr(3);
+  while (!rest.empty()) {
+    const std::size_t cut = rest.find('\\');
+    const std::string part = rest.substr(0, cut);
+    rest = cut == std::string::npos ? std::string() : rest.substr(cut + 1);
+    std::string name = part;
+    walked.kind = PathKind::None;
+    if (inFolder) {
+      std::error_code error;
+      const auto exact = std::filesystem::symlink_status(walked.host + "/" + part, error);
+      if (!std::filesystem::exists(exact)) {
+        std::vector<std::string> same;
+        for (const auto& item : std::filesystem::directory_iterator(walked.host)) {
+          const std::string found = item.path().filename().string();
+          if (UpperName(found) == UpperName(part)) same.push_back(found);
+        }
+        if (!same.empty()) name = *std::min_element(same.begin(), same.end());
+      }
+      const auto status = std::filesystem::symlink_status(walked.host + "/" + name, error);
+      if (std::filesystem::is_symlink(status)) walked.kind = PathKind::Link;
+      else if (std::filesystem::is_directory(status)) walked.kind = PathKind::Folder;
+      else if (std::filesystem::exists(status)) walked.kind = PathKind::File;
+    }
+    walked.host += "/" + name;
+    inFolder = walked.kind == PathKind::Folder;
+  }
+  return walked;
+}
+
+}  // namespace
+
+std::string PathTestDriveHost(HandMachine& m) {
+  std::string host = m.C("");
+  if (!host.empty() && host.back() == '/') host.pop_back();
+  return host;
+}
+
+// Paths answered in one call and paths walked part by part give what the
+// walk by hand gives.
+TEST_F(PathTest, AnswersAsAWalkOfEachPart) {
+  m.File("Mixed/Deep/Leaf.txt", "x");
+  m.File("Twin/twin.txt", "x");   // a folder and a file "TWIN"
+  m.File("TWIN", "x");
+  m.File("Pair/abc.txt", "x");    // two files equal but for case
+  m.File("Pair/ABC.txt", "x");
+  ASSERT_EQ(symlink(m.C("Mixed").c_str(), m.C("Docs/Hop").c_str()), 0);
+  const char* paths[] = {
+      "C:\\Mixed\\Deep\\Leaf.txt", "C:\\MIXED\\deep\\LEAF.TXT", "C:\\mixed\\Deep\\leaf.txt",
+      "C:\\Mixed\\DEEP\\Leaf.txt", "C:\\Mixed\\Deep\\Gone.txt", "C:\\Mixed\\Gone\\Leaf.txt",
+      "C:\\Mixed\\Deep", "C:\\mixed\\deep", "C:\\Twin", "C:\\twin", "C:\\TWIN",
+      "C:\\Twin\\twin.txt", "C:\\twin\\twin.txt", "C:\\TWIN\\twin.txt",
+      "C:\\Pair\\abc.txt", "C:\\Pair\\ABC.txt", "C:\\Pair\\Abc.txt",
+      "C:\\Inside", "C:\\Inside\\App\\app.exe", "C:\\inside\\App\\app.exe",
+      "C:\\Outside\\hostname", "C:\\Docs\\Hop\\Deep\\Leaf.txt", "C:\\Docs\\passwd.lnk",
+      "C:\\Program Files\\App\\app.exe\\more",
+  };
+  for (int round = 0; round < 2; ++round) {  // the second round from what was remembered
+    for (const char* path : paths) {
+      const Walked want = WalkByHand(PathTestDriveHost(m), path);
+      EXPECT_EQ(GetPathKind(path), want.kind) << path;
+      EXPECT_EQ(HostPath(path), want.host) << path;
+    }
+  }
+}
+
+// More folders than the listings kept: each still resolves, also after its
+// listing went.
+TEST_F(PathTest, FoldersPastTheListingsKeptStillResolve) {
+  constexpr int kFolders = 4200;
+  for (int i = 0; i < kFolders; ++i) m.File("Many/Dir" + std::to_string(i) + "/Item.txt", "x");
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < kFolders; i += round ? 7 : 1) {
+      const std::string path = "C:\\MANY\\DIR" + std::to_string(i) + "\\ITEM.TXT";
+      ASSERT_EQ(HostPath(path), m.C("Many/Dir" + std::to_string(i) + "/Item.txt")) << path;
+      ASSERT_EQ(GetPathKind(path), PathKind::File) << path;
+    }
+  }
+}
+
+// A host entry made or removed between two questions is seen by the second,
+// whether the path is spelled as the host spells it or not.
+TEST_F(PathTest, EntriesMadeOrRemovedBetweenTwoQuestionsAreSeen) {
+  for (const char* path : {"C:\\Docs\\Note.txt", "C:\\DOCS\\NOTE.TXT"}) {
+    EXPECT_EQ(GetPathKind(path), PathKind::None) << path;
+    m.File("Docs/Note.txt", "x");
+    EXPECT_EQ(GetPathKind(path), PathKind::File) << path;
+    ASSERT_EQ(unlink(m.C("Docs/Note.txt").c_str()), 0);
+    EXPECT_EQ(GetPathKind(path), PathKind::None) << path;
+    m.Folder("Docs/Note.txt");
+    EXPECT_EQ(GetPathKind(path), PathKind::Folder) << path;
+    ASSERT_EQ(rmdir(m.C("Docs/Note.txt").c_str()), 0);
+  }
 }
