@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 #include "shell/Dialogs.h"
 #include "shell/ProgramStartUnit.h"
 #include "shell/gui/MachineMessageServer.h"

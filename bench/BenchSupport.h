@@ -21,10 +21,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/MachineBuilder.h"
-#include "platform/PathResolver.h"
-#include "platform/Registry.h"
-#include "platform/SyntheticMachine.h"
+#include "platform/files/PathResolver.h"
+#include "platform/machine/MachineBuilder.h"
+#include "platform/machine/SyntheticMachine.h"
+#include "platform/registry/Registry.h"
 
 namespace bench {
 

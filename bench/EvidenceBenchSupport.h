@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 
 namespace bench {
 

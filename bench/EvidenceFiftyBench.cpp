@@ -23,10 +23,10 @@
 
 #include "EvidenceBenchSupport.h"
 #include "ScanBenchSupport.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/Registry.h"
-#include "platform/UrlCache.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/Registry.h"
+#include "platform/shell/UrlCache.h"
 #include "privacy/EvidenceCleanerUnit.h"
 #include "privacy/FinderSupportUnit.h"
 

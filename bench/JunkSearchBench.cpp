@@ -22,14 +22,14 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineBuilder.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/QtMessagePump.h"
 #include "tools/Persrec.h"
 #include "tools/SysDiskCleanerUnit.h"
-#include "tools/gui/SysDiskCleanerUnit.h"
+#include "tools/gui/SysDiskCleanerForm.h"
 
 namespace {
 

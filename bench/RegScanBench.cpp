@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ScanBenchSupport.h"
-#include "platform/Registry.h"
+#include "platform/registry/Registry.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/Machine.h"
-#include "platform/RegFile.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
 
 namespace fs = std::filesystem;
 

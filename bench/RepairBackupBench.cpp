@@ -20,8 +20,8 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
 #include "regclean/RepairDriverUnit.h"
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/SectionContractUnit.h"

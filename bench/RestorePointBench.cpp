@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/Machine.h"
-#include "platform/SystemRestore.h"
+#include "platform/machine/Machine.h"
+#include "platform/system/SystemRestore.h"
 
 namespace fs = std::filesystem;
 

@@ -29,13 +29,13 @@
 #include <vector>
 
 #include "ScanBenchSupport.h"
-#include "platform/HostFiles.h"
-#include "platform/RegFile.h"
-#include "platform/RegistryStore.h"
+#include "platform/files/HostFiles.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegistryStore.h"
 #include "regclean/gui/ScanPageUnit.h"
 #include "shell/Dialogs.h"
 #include "shell/ProgramStartUnit.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/MainUnit.h"
 #include "shell/gui/ProgramStartGui.h"
 #include "shell/gui/QtDialogs.h"

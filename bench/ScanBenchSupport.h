@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/SectionTableUnit.h"
 #include "shell/PublicFunctionUnit.h"

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineBuilder.h"
 #include "privacy/AdvancedShredUnit.h"
 #include "shell/Dialogs.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "ScanBenchSupport.h"
-#include "platform/Registry.h"
+#include "platform/registry/Registry.h"
 #include "tools/UninstallItemUnit.h"
 #include "tools/gui/InstalledManageForm.h"
 #include "tools/gui/StartupManagerForm.h"

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/Machine.h"
-#include "platform/UrlCache.h"
+#include "platform/machine/Machine.h"
+#include "platform/shell/UrlCache.h"
 #include "privacy/EvidenceCleanUnit.h"
 
 namespace {

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/FileSystem.h"
-#include "platform/FileVersion.h"
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
-#include "platform/PeVersionWriter.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineBuilder.h"
+#include "platform/shell/FileVersion.h"
+#include "platform/shell/PeVersionWriter.h"
 
 namespace {
 

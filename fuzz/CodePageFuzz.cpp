@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

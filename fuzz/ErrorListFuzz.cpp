@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "recovery/UnitSystemError.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

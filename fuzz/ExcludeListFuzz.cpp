@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "privacy/ExcludeListUnit.h"
 
 namespace {

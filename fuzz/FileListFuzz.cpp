@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzFolder.h"
-#include "platform/MachineBuilder.h"
+#include "platform/machine/MachineBuilder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string folder = fuzz::TemporaryFolder("files");

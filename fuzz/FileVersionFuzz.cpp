@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "FuzzMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/FileVersion.h"
+#include "platform/files/FileSystem.h"
+#include "platform/shell/FileVersion.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "FuzzFolder.h"
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineBuilder.h"
 
 namespace fuzz {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Http.h"
+#include "platform/net/Http.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   win::FileTime time{};

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "FuzzMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "regclean/IgnoreFileUnit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/MachineConfig.h"
+#include "platform/machine/MachineConfig.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

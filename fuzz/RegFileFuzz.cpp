@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/RegFile.h"
+#include "platform/registry/RegFile.h"
 
 namespace {
 

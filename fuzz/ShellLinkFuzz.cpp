@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "FuzzMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/ShellLink.h"
+#include "platform/files/FileSystem.h"
+#include "platform/shell/ShellLink.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::SampleMachine();

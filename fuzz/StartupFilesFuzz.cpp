@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "FuzzMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/LineFile.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/LineFile.h"
+#include "platform/registry/Registry.h"
 #include "tools/StartupManagerUnit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

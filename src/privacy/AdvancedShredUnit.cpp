@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 #include "privacy/EvidenceCleanUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"

@@ -5,13 +5,13 @@
 #include <cmath>
 #include <map>
 
-#include "platform/FileInPlace.h"
-#include "platform/FileSystem.h"
-#include "platform/ProcessSnapshot.h"
-#include "platform/Random.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
-#include "platform/UrlCache.h"
+#include "platform/files/FileInPlace.h"
+#include "platform/files/FileSystem.h"
+#include "platform/processes/ProcessSnapshot.h"
+#include "platform/registry/Registry.h"
+#include "platform/shell/UrlCache.h"
+#include "platform/text/Random.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/SectionContractUnit.h"
 
 std::int64_t TotalEvidenceSize = 0;
@@ -318,18 +318,6 @@ void EmptyRecycleBins(const std::vector<std::string>& roots) {
   for (const auto& root : roots) win::EmptyRecycleBin(root);
 }
 
-namespace {
-
-std::string TrimText(const std::string& text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-  return text.substr(first, last - first);
-}
-
-}  // namespace
-
 bool IsExcludedEntry(const std::string& ItemName, const std::string& Key,
                      const TExcludeContents& List) {
   for (std::int32_t i = 0; i < List.Count(); ++i) {
@@ -341,10 +329,10 @@ bool IsExcludedEntry(const std::string& ItemName, const std::string& Key,
 
 bool IsExcludedValue(const std::string& ItemName, const std::string& Key,
                      const TExcludeContents& List, const std::string& Data) {
-  const std::string data = TrimText(Data);
+  const std::string data = win::Trim(Data);
   for (std::int32_t i = 0; i < List.Count(); ++i) {
     const TExcludeContentItem& entry = List.GetItem(i);
-    if (entry.ItemName == ItemName && entry.Key == Key && TrimText(entry.Data) == data) return true;
+    if (entry.ItemName == ItemName && entry.Key == Key && win::Trim(entry.Data) == data) return true;
   }
   return false;
 }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 #include "privacy/ExclusionSignatureUnit.h"
 #include "privacy/IneterNetExploerUnit.h"
 #include "privacy/InternetSoftWareUnit.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The privacy cleaner without its window: the item lists, the check tree,
 // the scan over the ticked items, the result tree and rows, the clean and
-// the finish. The window (privacy/gui/EvidenceCleanerUnit.h) implements
+// the finish. The window (privacy/gui/EvidenceCleanerForm.h) implements
 // EvidenceCleanerView and forwards its events here.
 
 #include <array>

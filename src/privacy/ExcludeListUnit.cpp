@@ -1,7 +1,7 @@
 #include "privacy/ExcludeListUnit.h"
 
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 
 namespace {
 

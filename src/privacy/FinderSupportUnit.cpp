@@ -1,8 +1,8 @@
 #include "privacy/FinderSupportUnit.h"
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "privacy/EvidenceCleanUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"

@@ -1,8 +1,8 @@
 #include "privacy/IneterNetExploerUnit.h"
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/UrlCache.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
+#include "platform/shell/UrlCache.h"
 #include "privacy/EvidenceCleanUnit.h"
 
 namespace {

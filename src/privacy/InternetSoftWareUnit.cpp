@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "privacy/EvidenceCleanUnit.h"
 #include "shell/PublicFunctionUnit.h"
 

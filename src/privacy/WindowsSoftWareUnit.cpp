@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "privacy/EvidenceCleanUnit.h"
 #include "shell/PublicFunctionUnit.h"
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 #include "shell/PublicFunctionUnit.h"
 
 namespace recovery {
@@ -370,14 +370,6 @@ bool OpenToRead(win::TRegistry& registry, win::HKEY root, const std::string& key
   return registry.OpenKeyReadOnly("\\" + key);
 }
 
-// Root and the path below it of "ROOT\sub\path".
-bool SplitKeyPath(const std::string& keyPath, win::HKEY& root, std::string& subPath) {
-  const std::size_t slash = keyPath.find('\\');
-  root = RootKeyFromName(keyPath.substr(0, slash));
-  subPath = slash == std::string::npos ? std::string() : keyPath.substr(slash + 1);
-  return root != 0;
-}
-
 // Deletes subKey below root\parent; true when it is gone.
 bool DeleteSubKey(win::HKEY root, const std::string& parent, const std::string& subKey) {
   if (subKey.empty() || subKey.find('\\') != std::string::npos) return false;
@@ -465,7 +457,7 @@ bool RemoveIEMenuExtension(const std::string& keyPath, const std::string& parent
                            const std::string& subKeyName) {
   win::HKEY root = 0;
   std::string sub;
-  if (!SplitKeyPath(keyPath, root, sub)) return false;
+  if (!SplitFullKeyPath(keyPath, root, sub)) return false;
   std::string parent = parentPath;
   while (!parent.empty() && parent.back() == '\\') parent.pop_back();
   return DeleteSubKey(root, parent, subKeyName);
@@ -474,7 +466,7 @@ bool RemoveIEMenuExtension(const std::string& keyPath, const std::string& parent
 bool RemoveIEToolbar(const std::string& keyPath, const std::string& valueName) {
   win::HKEY root = 0;
   std::string sub;
-  if (!SplitKeyPath(keyPath, root, sub)) return false;
+  if (!SplitFullKeyPath(keyPath, root, sub)) return false;
   win::TRegistry registry;
   if (!OpenForWrite(registry, root, sub, false)) return false;
   if (!registry.HasOpenKey()) return true;
@@ -484,7 +476,7 @@ bool RemoveIEToolbar(const std::string& keyPath, const std::string& valueName) {
 bool RemoveIEExplorerBar(const std::string& keyPath, const std::string& subKeyName) {
   win::HKEY root = 0;
   std::string sub;
-  if (!SplitKeyPath(keyPath, root, sub)) return false;
+  if (!SplitFullKeyPath(keyPath, root, sub)) return false;
   return DeleteSubKey(root, kExplorerBarsKey, subKeyName);
 }
 

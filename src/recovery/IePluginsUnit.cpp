@@ -3,12 +3,12 @@
 #include <map>
 #include <optional>
 
-#include "platform/FileSystem.h"
-#include "platform/ProgramRunner.h"
-#include "platform/RegFile.h"
-#include "platform/RegFileText.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegFileText.h"
+#include "platform/registry/Registry.h"
+#include "platform/system/ProgramRunner.h"
+#include "platform/text/TextCodec.h"
 #include "recovery/IERepairItemUnit.h"
 #include "recovery/ServerListUnit.h"
 #include "regclean/ProvenRegBackupUnit.h"
@@ -28,12 +28,6 @@ const char* const kAddOnsNotBackedUpMessage =
 const char* const kAddOnsNotRemovedMessage = "These add-ons could not be removed:";
 
 namespace {
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // The backup of the ticked rows: an entry for the key of each menu
 // extension and explorer bar, and one for every value of a ticked toolbar's
@@ -68,12 +62,13 @@ AddOnBackupPlan PlanAddOnBackup(const std::vector<AddOnRow>& rows) {
     const std::string key = win::UpperName(row.KeyPath);
     if (!toolbarEntries.count(key)) {
       std::vector<std::size_t>& entries = toolbarEntries[key];
-      const std::size_t slash = row.KeyPath.find('\\');
       win::TRegistry registry(win::KEY_READ);
       std::vector<std::string> names;
-      if (slash != std::string::npos) {
-        registry.SetRootKey(RootKeyFromName(row.KeyPath.substr(0, slash)));
-        if (registry.OpenKeyReadOnly("\\" + row.KeyPath.substr(slash + 1))) registry.GetValueNames(names);
+      win::HKEY root = 0;
+      std::string subKey;
+      if (row.KeyPath.find('\\') != std::string::npos && SplitFullKeyPath(row.KeyPath, root, subKey)) {
+        registry.SetRootKey(root);
+        if (registry.OpenKeyReadOnly("\\" + subKey)) registry.GetValueNames(names);
       }
       for (std::string& name : names)
         entries.push_back(add({regclean::RegBackupEntry::Kind::Value, row.KeyPath, std::move(name)}));
@@ -152,14 +147,6 @@ std::string IeBackupFolder() {
   return win::IncludeTrailingBackslash(win::IncludeTrailingBackslash(win::ProgramFolder()) + kIeBackupFolderName);
 }
 
-std::string FreeIeBackupName(const std::string& folder, const TDateTime& now) {
-  const std::string stem = folder + "Backup_" + regclean::BackupTimeStamp(now) + "_IE";
-  std::string name = stem + ".reg";
-  for (int n = 2; win::GetFileAttributes(name) != win::INVALID_FILE_ATTRIBUTES; ++n)
-    name = stem + "_" + std::to_string(n) + ".reg";
-  return name;
-}
-
 std::string RemoveCheckedAddOns(const std::vector<AddOnRow>& rows, const TDateTime& now) {
   const std::string folder = IeBackupFolder();
   if (!win::DirectoryExists(folder)) win::CreateDirectory(folder);
@@ -169,7 +156,8 @@ std::string RemoveCheckedAddOns(const std::vector<AddOnRow>& rows, const TDateTi
 
   const AddOnBackupPlan plan = PlanAddOnBackup(rows);
   std::vector<bool> keep(plan.entries.size(), true);
-  std::string fileName = FreeIeBackupName(folder, now);
+  const std::string stem = folder + "Backup_" + regclean::BackupTimeStamp(now) + "_IE";
+  std::string fileName = regclean::FreeFileName(stem, ".reg");
   const regclean::ProvenRegBackup backup = WritePlan(fileName, plan, keep);
   if (!backup.ok) {
     CurrentDialogs().MessageBox(kBackupNotWrittenMessage, "Warning", MB_OK | MB_ICONWARNING);
@@ -213,7 +201,7 @@ std::string RemoveCheckedAddOns(const std::vector<AddOnRow>& rows, const TDateTi
     fileName.clear();
   } else if (anyDropped) {
     // The smaller backup takes the place of the first once it is proven.
-    const std::string smaller = FreeIeBackupName(folder, now);
+    const std::string smaller = regclean::FreeFileName(stem, ".reg");
     if (WritePlan(smaller, plan, keep).written) {
       if (!win::DeleteFile(fileName)) win::DeleteFile(smaller);
       else if (!win::RenameFile(smaller, fileName)) fileName = smaller;
@@ -268,7 +256,7 @@ bool RemoveIeBackup(const std::string& fileName) {
 std::vector<TDetailBackup> DetailRecordsOf(const std::vector<std::string>& lines) {
   std::vector<TDetailBackup> records;
   for (const std::string& line : lines) {
-    const std::string text = Trimmed(line);
+    const std::string text = win::Trim(line, win::kSpacesAndTabs);
     if (text.empty() || text == "REGEDIT4" || text == "Windows Registry Editor Version 5.00") continue;
     if (line.find('[') != std::string::npos && line.find(']') != std::string::npos) {
       TDetailBackup record;

@@ -34,9 +34,6 @@ std::vector<AddOnRow> RefreshIEAddOnList(bool menuExtensions, bool toolbars, boo
 
 // The program's folder + "IEBackUp\".
 std::string IeBackupFolder();
-// "Backup_<stamp>_IE.reg" in the folder, or with "_2", "_3", ... added when
-// that name is taken.
-std::string FreeIeBackupName(const std::string& folder, const TDateTime& now);
 
 // "Remove Checked": writes the backup of the ticked rows (a menu extension's
 // or explorer bar's key with its subtree, every value of a toolbar's key)

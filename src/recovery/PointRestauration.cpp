@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "platform/text/TextCodec.h"
+
 namespace recovery {
 
 namespace {
@@ -19,11 +21,8 @@ bool Digits(const std::string& text, std::size_t pos, std::size_t count, int& va
   return true;
 }
 
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
+// Spaces, tabs and line breaks around a field.
+constexpr std::string_view kLineBlanks = " \t\r\n";
 
 // Days from 1970-01-01 of a civil date.
 std::int64_t DaysFromCivil(int year, int month, int day) {
@@ -63,8 +62,8 @@ std::vector<RestorePointRow> RestorePointRows(const std::vector<win::RestorePoin
     TDateTime local;
     if (CimDateTimeToLocal(point.CreationTime, local)) row.DateText = FormatShortDateTime(local);
     row.SequenceNumber = point.SequenceNumber;
-    if (Trimmed(row.Description).empty() || Trimmed(row.DateText).empty() ||
-        Trimmed(row.SequenceNumber).empty() || point.RestorePointType == kCancelledOperation) {
+    if (win::Trim(row.Description, kLineBlanks).empty() || win::Trim(row.DateText, kLineBlanks).empty() ||
+        win::Trim(row.SequenceNumber, kLineBlanks).empty() || point.RestorePointType == kCancelledOperation) {
       continue;
     }
     rows.push_back(std::move(row));

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/SystemRestore.h"
+#include "platform/system/SystemRestore.h"
 #include "shell/PublicFunctionUnit.h"
 
 namespace recovery {

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "platform/FileSystem.h"
-#include "platform/ProgramRunner.h"
-#include "platform/RegFile.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegFile.h"
+#include "platform/system/ProgramRunner.h"
 #include "regclean/RepairDriverUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
@@ -83,14 +83,6 @@ bool BackupRowOf(const std::string& fileName, BackupFileRow& row) {
   return true;
 }
 
-std::string FreeFullBackupName(const std::string& folder, const TDateTime& now) {
-  const std::string stem = folder + "Backup_" + regclean::BackupTimeStamp(now);
-  std::string name = stem + ".reg";
-  for (int n = 2; win::GetFileAttributes(name) != win::INVALID_FILE_ATTRIBUTES; ++n)
-    name = stem + "_" + std::to_string(n) + ".reg";
-  return name;
-}
-
 bool CreateFullBackup(RegBackupView& view, const TDateTime& now) {
   if (IsBusy()) return false;
   bool exported = false;
@@ -101,7 +93,7 @@ bool CreateFullBackup(RegBackupView& view, const TDateTime& now) {
     view.ShowWait("Registry Backup", "Please wait until the backup operation is finished.");
     const std::string folder = FullBackupFolder();
     if (!win::DirectoryExists(folder)) win::CreateDirectory(folder);
-    fileName = FreeFullBackupName(folder, now);
+    fileName = regclean::FreeFileName(folder + "Backup_" + regclean::BackupTimeStamp(now), ".reg");
     // Complete means it brings back the registry as it is, key by key.
     std::string difference;
     const bool ran = RunRegedit("Regedit /E \"" + fileName + "\"");

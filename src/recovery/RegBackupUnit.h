@@ -44,10 +44,6 @@ std::vector<BackupFileRow> ListBackupFiles(const std::string& folder);
 // The row of one file; false when it is not there.
 bool BackupRowOf(const std::string& fileName, BackupFileRow& row);
 
-// "Backup_<stamp>.reg" in the folder, or with "_2", "_3", ... added when that
-// name is taken.
-std::string FreeFullBackupName(const std::string& folder, const TDateTime& now);
-
 // The page as the actions drive it; the window implements it.
 class RegBackupView {
  public:

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 #include "shell/Dialogs.h"
 #include "shell/ShowLiveUpdateUnit.h"
 

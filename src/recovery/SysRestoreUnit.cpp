@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "platform/Services.h"
-#include "platform/Shell.h"
+#include "platform/shell/Shell.h"
+#include "platform/system/Services.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"

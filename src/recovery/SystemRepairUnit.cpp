@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "platform/FileSystem.h"
-#include "platform/ProgramRunner.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/system/ProgramRunner.h"
+#include "platform/text/TextCodec.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 namespace recovery {
 

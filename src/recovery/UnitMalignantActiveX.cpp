@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "platform/Registry.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "shell/Dialogs.h"
 
 namespace recovery {
@@ -24,8 +25,6 @@ const char* const kEmptyListMessage = "There are no ActiveX items in the list!";
 namespace {
 
 constexpr const char* kFlagsValue = "Compatibility Flags";
-
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 std::string ClassKey(const std::string& clsid) {
   return std::string("\\") + kActiveXCompatibilityKey + "\\" + clsid;
@@ -99,11 +98,7 @@ bool ParseCodeLine(const std::string& line, std::string& name, std::string& clsi
   name.clear();
   clsid.clear();
   if (line.empty()) return false;
-  std::size_t first = 0;
-  std::size_t last = line.size();
-  while (first < last && IsTrimmed(line[first])) ++first;
-  while (last > first && IsTrimmed(line[last - 1])) --last;
-  const std::string text = line.substr(first, last - first);
+  const std::string text = win::Trim(line);
   const std::size_t brace = text.find('{');
   if (brace == std::string::npos) {
     clsid = text;

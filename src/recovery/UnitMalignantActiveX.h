@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Http.h"
+#include "platform/net/Http.h"
 #include "recovery/ServerListUnit.h"
 
 namespace recovery {

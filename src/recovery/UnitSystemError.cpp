@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "shell/Dialogs.h"
 #include "shell/PublicFunctionUnit.h"
 

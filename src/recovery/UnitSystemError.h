@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Http.h"
+#include "platform/net/Http.h"
 #include "recovery/ServerListUnit.h"
 #include "recovery/UnitErrorList.h"
 

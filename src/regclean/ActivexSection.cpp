@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/KeyWalkUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"

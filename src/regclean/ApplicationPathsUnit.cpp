@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"

@@ -6,9 +6,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/KeyWalkUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/PublicFunctionUnit.h"

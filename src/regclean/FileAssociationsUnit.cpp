@@ -5,8 +5,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/FileExtensionUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"

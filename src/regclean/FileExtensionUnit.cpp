@@ -4,8 +4,8 @@
 #include <optional>
 #include <unordered_set>
 
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/KeyWalkUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"

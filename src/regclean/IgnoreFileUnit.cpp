@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "platform/FileSystem.h"
-#include "platform/LineFile.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/LineFile.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/SectionContractUnit.h"
 
 namespace regclean {

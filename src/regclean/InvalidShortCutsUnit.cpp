@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "platform/FileSystem.h"
-#include "platform/ShellLink.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/shell/ShellLink.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Registry.h"
-#include "platform/WinTypes.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/WinTypes.h"
 
 namespace regclean {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "regclean/SectionContractUnit.h"
 #include "shell/PublicFunctionUnit.h"
 
@@ -269,14 +269,6 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
   for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
   return text;
-}
-
-std::string Trim(const std::string& text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  return text.substr(begin, end - begin);
 }
 
 bool HasDriveRoot(const std::string& text) { return text.size() >= 3 && text.compare(1, 2, ":\\") == 0; }

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/WinTypes.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
+#include "platform/text/WinTypes.h"
 
 namespace regclean {
 
@@ -139,8 +140,8 @@ std::string WithoutQuotes(std::string text);
 // Every occurrence of `from` replaced by `to`; an empty `from` replaces
 // nothing.
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
-// Without the blanks and control characters at both ends.
-std::string Trim(const std::string& text);
+// Without the blanks and control characters at both ends (platform/text/TextCodec.h).
+using win::Trim;
 // True when the text has ":\" at its second position ("C:\...").
 bool HasDriveRoot(const std::string& text);
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "regclean/RegValueExportUnit.h"
 #include "regclean/SectionContractUnit.h"
 

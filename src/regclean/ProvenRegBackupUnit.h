@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegFile.h"
+#include "platform/registry/RegFile.h"
 
 namespace regclean {
 

@@ -1,8 +1,8 @@
 #include "regclean/RegValueExportUnit.h"
 
-#include "platform/RegFileStrings.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegFileStrings.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/SectionContractUnit.h"
 #include "shell/PublicFunctionUnit.h"
 

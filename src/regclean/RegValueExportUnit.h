@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegFile.h"
+#include "platform/registry/RegFile.h"
 
 namespace regclean {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "regclean/ProvenRegBackupUnit.h"
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/SectionContractUnit.h"
@@ -79,14 +79,6 @@ std::string WithFolder(const char* message, const std::string& folder) {
   return text;
 }
 
-// "Repair_<stamp>.reg", or with "_2", "_3", ... when the name is taken.
-std::string FreeBackupName(const std::string& folder, const std::string& stamp) {
-  std::string name = folder + "Repair_" + stamp + ".reg";
-  for (int n = 2; win::GetFileAttributes(name) != win::INVALID_FILE_ATTRIBUTES; ++n)
-    name = folder + "Repair_" + stamp + "_" + std::to_string(n) + ".reg";
-  return name;
-}
-
 // What repairing a target deletes, as a backup entry; false for files.
 bool BackupEntryOf(const RepairTarget& target, RegBackupEntry& entry) {
   if (target.kind == RepairTarget::Kind::File) return false;
@@ -103,6 +95,13 @@ std::string BackupTimeStamp(const TDateTime& time) {
   std::snprintf(stamp, sizeof stamp, "%04d%02d%02d_%02d%02d%02d", time.Year, time.Month, time.Day,
                 time.Hour, time.Minute, time.Second);
   return stamp;
+}
+
+std::string FreeFileName(const std::string& stem, const std::string& extension) {
+  std::string name = stem + extension;
+  for (int n = 2; win::GetFileAttributes(name) != win::INVALID_FILE_ATTRIBUTES; ++n)
+    name = stem + "_" + std::to_string(n) + extension;
+  return name;
 }
 
 BackupResult BackupCheckedProblems(ScanSession& session) {
@@ -140,7 +139,7 @@ BackupResult BackupCheckedProblems(ScanSession& session) {
 
   const bool folderReady =
       win::DirectoryExists(result.folder) || win::ForceDirectories(result.folder);
-  result.fileName = folderReady ? FreeBackupName(result.folder, stamp)
+  result.fileName = folderReady ? FreeFileName(result.folder + "Repair_" + stamp, ".reg")
                                 : result.folder + "Repair_" + stamp + ".reg";
   if (problems.empty()) return result;
   const ProvenRegBackup backup = WriteProvenRegBackup(result.fileName, problems.size(), blocksOf);

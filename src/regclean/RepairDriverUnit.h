@@ -40,6 +40,9 @@ struct BackupResult {
 
 // "yyyymmdd_hhnnss".
 std::string BackupTimeStamp(const TDateTime& time);
+// stem + extension, or stem + "_2", "_3", ... + extension when that name is
+// taken ("...\Backup_<stamp>.reg", "...\Backup_<stamp>_2.reg").
+std::string FreeFileName(const std::string& stem, const std::string& extension);
 // Writes the backup of the ticked problems of the listed sections, in grid
 // order: header line, then what each problem's target deletes (a value under
 // its key line, or a whole key with its subtree), and proves it. A problem

@@ -1,6 +1,6 @@
 #include "regclean/ScanSessionUnit.h"
 
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 namespace regclean {
 

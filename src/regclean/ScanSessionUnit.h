@@ -11,7 +11,7 @@
 
 #include "common/IgnoreItemUnit.h"
 #include "common/RegistryContentUnit.h"
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 #include "regclean/SectionTableUnit.h"
 
 namespace regclean {

@@ -4,9 +4,9 @@
 #include <array>
 #include <utility>
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/IgnoreFileUnit.h"
 #include "regclean/SectionTableUnit.h"
 #include "shell/MessagePump.h"
@@ -125,14 +125,6 @@ std::string JoinKeyPath(const std::string& a, const std::string& b) {
 }
 
 // ---- Targets ----------------------------------------------------------------
-
-bool SplitFullKeyPath(const std::string& keyPath, win::HKEY& root, std::string& subKey) {
-  const std::size_t separator = keyPath.find('\\');
-  root = RootKeyFromName(keyPath.substr(0, separator));
-  if (root == 0) return false;
-  subKey = separator == std::string::npos ? std::string() : keyPath.substr(separator + 1);
-  return true;
-}
 
 std::string PathBelowRoot(const std::string& keyPath) {
   win::HKEY root = 0;

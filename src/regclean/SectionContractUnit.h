@@ -20,7 +20,8 @@
 
 #include "common/IgnoreItemUnit.h"
 #include "common/RegistryContentUnit.h"
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
+#include "shell/PublicFunctionUnit.h"
 
 namespace regclean {
 
@@ -150,9 +151,8 @@ std::string JoinKeyPath(const std::string& a, const std::string& b);
 
 // ---- Targets and the common repairer --------------------------------------
 
-// Splits a full key path at its leading root name only: the root handle and
-// the subkey path without the separating backslash. False for an unknown root.
-bool SplitFullKeyPath(const std::string& keyPath, win::HKEY& root, std::string& subKey);
+// The shared key-path splitter (shell/PublicFunctionUnit.h).
+using ::SplitFullKeyPath;
 // The key path without its leading root name, from the backslash on
 // ("\CLSID\{...}"); the text itself when no root name leads.
 std::string PathBelowRoot(const std::string& keyPath);

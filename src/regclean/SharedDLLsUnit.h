@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 #include "regclean/SectionContractUnit.h"
 
 namespace regclean {

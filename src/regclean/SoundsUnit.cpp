@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Registry.h"
+#include "platform/registry/Registry.h"
 #include "regclean/IgnoreFileUnit.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/PublicFunctionUnit.h"

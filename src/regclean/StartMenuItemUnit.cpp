@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Registry.h"
+#include "platform/registry/Registry.h"
 #include "regclean/ProblemReportUnit.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 // Where the registry scan's timers draw: the main window's scan page.
 class ScanAnimationView {

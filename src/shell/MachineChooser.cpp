@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 #include "shell/Dialogs.h"
 
 enum class ChooserKind { Open, Save, Folder };

@@ -1,9 +1,9 @@
 #include "shell/OptionUnit.h"
 
-#include "platform/FileSystem.h"
-#include "platform/IniFile.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/IniFile.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/IgnoreFileUnit.h"
 #include "shell/Dialogs.h"
 #include "shell/TaskSchedulerUnit.h"
@@ -111,7 +111,7 @@ void LoadGeneralSettings(GeneralSettingsPage& page) {
     page.ChkAutoBackup = IsFlagSet(settings, "NotAutoBackup");
     page.ChkCheckItem = IsFlagSet(settings, "SelectAll");
     page.cbCheckUpdate = IsFlagSet(settings, "CheckUpdate");
-    version = win::TrimBlanks(settings.ReadString("Version").value_or(std::string()));
+    version = win::Trim(settings.ReadString("Version").value_or(std::string()), win::kSpacesAndTabs);
   }
   page.LabelVer = VersionLabelText(version.empty() ? ProgramVersion : version);
 }
@@ -151,7 +151,7 @@ void TIgnoreListPage::Fill() {
   rowLines_.clear();
   regclean::ReadIgnoreFileLines(lines_);
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (win::TrimBlanks(lines_[i]).empty()) continue;
+    if (win::Trim(lines_[i], win::kSpacesAndTabs).empty()) continue;
     const TIgnoreContent entry = regclean::ParseIgnoreLine(lines_[i]);
     rows_.push_back({entry.Section, entry.KeyPath});
     rowLines_.push_back(i);

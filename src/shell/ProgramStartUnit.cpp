@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/Shell.h"
-#include "platform/System.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
+#include "platform/shell/Shell.h"
+#include "platform/system/System.h"
 #include "shell/DMUnit.h"
 #include "shell/PublicFunctionUnit.h"
 

@@ -8,12 +8,12 @@
 #include <thread>
 #include <utility>
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/Shell.h"
-#include "platform/System.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/shell/Shell.h"
+#include "platform/system/System.h"
+#include "platform/text/TextCodec.h"
 #include "shell/MessagePump.h"
 
 std::uint8_t ScanState = 0;
@@ -84,15 +84,6 @@ constexpr FlagSetting kFlagSettings[] = {
     {"CheckUpdate", &TMyRegistryInfo::CheckUpdate, "0"},
 };
 
-// Splits a full key path at its leading root name. False for an unknown root.
-bool SplitKeyPath(const std::string& keyPath, win::HKEY& root, std::string& rest) {
-  const std::string rootName = keyPath.substr(0, keyPath.find('\\'));
-  root = RootKeyFromName(rootName);
-  if (root == 0) return false;
-  rest = keyPath.substr(rootName.size());
-  return true;
-}
-
 }  // namespace
 
 void LoadSettings() {
@@ -138,10 +129,18 @@ win::HKEY RootKeyFromName(const std::string& name) {
 
 std::string RootKeyToName(win::HKEY root) { return win::RootName(root); }
 
+bool SplitFullKeyPath(const std::string& keyPath, win::HKEY& root, std::string& subKey) {
+  const std::size_t separator = keyPath.find('\\');
+  root = RootKeyFromName(keyPath.substr(0, separator));
+  if (root == 0) return false;
+  subKey = separator == std::string::npos ? std::string() : keyPath.substr(separator + 1);
+  return true;
+}
+
 bool DeleteRegValueByPath(const std::string& keyPath, const std::string& valueName) {
   win::HKEY root = 0;
   std::string subKey;
-  if (!SplitKeyPath(keyPath, root, subKey)) return false;
+  if (!SplitFullKeyPath(keyPath, root, subKey)) return false;
   win::TRegistry registry;
   registry.SetRootKey(root);
   if (!registry.OpenKey(subKey, false)) return false;
@@ -162,8 +161,7 @@ void ReadRegStringByPath(const std::string& keyPath, const std::string& valueNam
   text.clear();
   win::HKEY root = 0;
   std::string subKey;
-  if (!SplitKeyPath(keyPath, root, subKey)) return;
-  if (!subKey.empty()) subKey.erase(0, 1);  // the backslash after the root name
+  if (!SplitFullKeyPath(keyPath, root, subKey)) return;
   win::TRegistry registry(win::KEY_READ);
   registry.SetRootKey(root);
   if (!registry.OpenKeyReadOnly(subKey)) return;

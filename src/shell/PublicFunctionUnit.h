@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 struct TMyRegistryInfo {
   std::string HomePage;
@@ -89,6 +89,9 @@ void DetectPlatform();
 // Registry by full key path ("HKEY_LOCAL_MACHINE\SOFTWARE\...").
 win::HKEY RootKeyFromName(const std::string& name);
 std::string RootKeyToName(win::HKEY root);
+// Splits a full key path at its leading root name only: the root handle and
+// the subkey path without the separating backslash. False for an unknown root.
+bool SplitFullKeyPath(const std::string& keyPath, win::HKEY& root, std::string& subKey);
 bool DeleteRegValueByPath(const std::string& keyPath, const std::string& valueName);
 bool DeleteRegKey(win::HKEY root, const std::string& subKey);
 void ReadRegStringByPath(const std::string& keyPath, const std::string& valueName,

@@ -2,12 +2,12 @@
 
 #include <optional>
 
-#include "platform/FileSystem.h"
-#include "platform/IniFile.h"
-#include "platform/Machine.h"
-#include "platform/ProgramRunner.h"
-#include "platform/Registry.h"
-#include "platform/Shell.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/IniFile.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/Registry.h"
+#include "platform/shell/Shell.h"
+#include "platform/system/ProgramRunner.h"
 #include "shell/Dialogs.h"
 #include "shell/PublicFunctionUnit.h"
 

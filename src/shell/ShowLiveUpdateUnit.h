@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/Http.h"
+#include "platform/net/Http.h"
 
 // The wait window as the check drives it; the window implements it.
 class LiveUpdateView {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/TaskScheduler.h"
+#include "platform/system/TaskScheduler.h"
 
 extern std::shared_ptr<win::ITaskScheduler> TaskScheduler;
 extern std::shared_ptr<win::ITask> ScheduledTask;

@@ -1,6 +1,6 @@
 #include "shell/UnitMail.h"
 
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/Smtp.h"
+#include "platform/net/Smtp.h"
 
 extern const char* const kMailErrorPrefix;  // "ERROR: "
 extern const char* const kMailEndMessage;   // "end of the mail"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/FileSystem.h"
-#include "platform/FileVersion.h"
+#include "platform/files/FileSystem.h"
+#include "platform/shell/FileVersion.h"
 #include "regclean/PathRoutinesUnit.h"
 
 namespace {

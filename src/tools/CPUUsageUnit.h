@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "platform/ProcessorTimes.h"
+#include "platform/processes/ProcessorTimes.h"
 
 namespace tools {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/MemoryStatus.h"
-#include "platform/ProcessSnapshot.h"
-#include "platform/Processes.h"
+#include "platform/processes/MemoryStatus.h"
+#include "platform/processes/ProcessSnapshot.h"
+#include "platform/processes/Processes.h"
 
 namespace tools {
 

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <optional>
 
-#include "platform/Registry.h"
-#include "platform/Services.h"
+#include "platform/registry/Registry.h"
+#include "platform/system/Services.h"
 
 namespace tools {
 

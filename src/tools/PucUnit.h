@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 namespace tools {
 

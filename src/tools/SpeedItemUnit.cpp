@@ -6,10 +6,10 @@
 #include <map>
 #include <optional>
 
-#include "platform/FileSystem.h"
-#include "platform/IniFile.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/IniFile.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/SectionContractUnit.h"
 
 namespace tools {
@@ -173,7 +173,7 @@ std::string Key(std::size_t index, const char* suffix = "") {
 // A decimal number with an optional sign and blanks around it, in the range
 // of a DWORD read signed or unsigned.
 std::optional<std::int32_t> ParseNumber(const std::string& text) {
-  const std::string trimmed = win::TrimBlanks(text);
+  const std::string trimmed = win::Trim(text, win::kSpacesAndTabs);
   std::int64_t value = 0;
   const char* first = trimmed.data();
   const char* last = first + trimmed.size();
@@ -204,7 +204,7 @@ std::vector<std::uint8_t> DwordBytes(std::int32_t number) {
 std::string LineText(const std::string& text) {
   const bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
                       text.back() == text.front();
-  return quoted || win::TrimBlanks(text) != text ? "\"" + text + "\"" : text;
+  return quoted || win::Trim(text, win::kSpacesAndTabs) != text ? "\"" + text + "\"" : text;
 }
 
 std::string ParentPath(const std::string& path) {
@@ -367,7 +367,7 @@ bool PlanRestore(const TweakItem& item, const SectionLines& lines, std::vector<S
     if (text == nullptr) continue;
     step.pending = true;
     step.lines = {line};
-    if (win::TrimBlanks(*text).empty()) {
+    if (win::Trim(*text, win::kSpacesAndTabs).empty()) {
       const FixedRestore* fixed = FixedFor(item, i);
       if (fixed == nullptr || fixed->remove) continue;
       if (fixed->text != nullptr) SetWrite(step, win::REG_SZ, fixed->text, false);

@@ -4,11 +4,11 @@
 #include <functional>
 #include <memory>
 
-#include "platform/FileSystem.h"
-#include "platform/IniFile.h"
-#include "platform/LineFile.h"
-#include "platform/TextCodec.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/IniFile.h"
+#include "platform/files/LineFile.h"
+#include "platform/text/TextCodec.h"
+#include "platform/registry/Registry.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 #include "tools/APP.h"
 
 namespace tools {

@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "platform/DiskFreeSpace.h"
-#include "platform/FileSystem.h"
-#include "platform/ShellFileInfo.h"
-#include "platform/ShellFileOperation.h"
-#include "platform/TextCodec.h"
+#include "platform/files/DiskFreeSpace.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/ShellFileOperation.h"
+#include "platform/shell/ShellFileInfo.h"
+#include "platform/text/TextCodec.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"

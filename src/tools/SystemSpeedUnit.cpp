@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/FileSystem.h"
-#include "platform/IniFile.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/IniFile.h"
+#include "platform/text/TextCodec.h"
 #include "recovery/RegBackupUnit.h"
 #include "regclean/RepairDriverUnit.h"
 #include "shell/Dialogs.h"
@@ -239,11 +239,8 @@ void SetTweakBoxesForModel(int model, TweakTicks& ticks) {
 }
 
 std::string SpeedBackupName(const TDateTime& now) {
-  const std::string stem = recovery::RepairBackupFolder() + "speedRestore" + regclean::BackupTimeStamp(now);
-  std::string name = stem + ".ini";
-  for (int n = 2; win::GetFileAttributes(name) != win::INVALID_FILE_ATTRIBUTES; ++n)
-    name = stem + "_" + std::to_string(n) + ".ini";
-  return name;
+  return regclean::FreeFileName(recovery::RepairBackupFolder() + "speedRestore" + regclean::BackupTimeStamp(now),
+                                ".ini");
 }
 
 std::vector<SpeedBackupRow> ListSpeedBackups() {

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "regclean/SectionContractUnit.h"
 #include "shell/PublicFunctionUnit.h"

@@ -14,14 +14,14 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
-#include "platform/MachineTool.h"
-#include "platform/RegFile.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/SyntheticMachine.h"
-#include "platform/TextCodec.h"
+#include "fwmachine/MachineTool.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineBuilder.h"
+#include "platform/machine/SyntheticMachine.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 namespace fs = std::filesystem;

@@ -11,11 +11,11 @@
 #include "GuiTestApp.h"
 #include "LocalHttpServer.h"
 #include "TestMachine.h"
-#include "platform/Shell.h"
+#include "platform/shell/Shell.h"
 #include "shell/Dialogs.h"
 #include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/ImageExUnit.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "TestMachine.h"
 #include "ToolWindowTest.h"
 #include "shell/Dialogs.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/GridLines.h"
 #include "shell/gui/ToolWindowFactory.h"
 

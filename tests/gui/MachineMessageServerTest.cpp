@@ -7,8 +7,8 @@
 
 #include "GuiTestApp.h"
 #include "TestMachine.h"
-#include "platform/Registry.h"
-#include "platform/SystemRestore.h"
+#include "platform/registry/Registry.h"
+#include "platform/system/SystemRestore.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/MachineMessageServer.h"
 #include "shell/gui/ProgramStartGui.h"

@@ -6,8 +6,8 @@
 
 #include "GuiTestApp.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 #include "recovery/RegBackupUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
@@ -15,8 +15,8 @@
 #include "shell/PublicFunctionUnit.h"
 #include "tools/CPUUsageUnit.h"
 #include "tools/PucUnit.h"
-#include "tools/gui/MemorySaviorUnit.h"
-#include "tools/gui/SystemSpeedUnit.h"
+#include "tools/gui/MemorySaviorForm.h"
+#include "tools/gui/OptimizeForm.h"
 
 namespace {
 

@@ -6,16 +6,16 @@
 
 #include "GuiTestApp.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/TaskScheduler.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
+#include "platform/system/TaskScheduler.h"
 #include "shell/Dialogs.h"
 #include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/TaskSchedulerUnit.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
+#include "shell/gui/FormOptions.h"
 #include "shell/gui/ImageExUnit.h"
-#include "shell/gui/OptionUnit.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "shell/gui/HintUnit.h"
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/PublicFunctionPictures.h"
-#include "shell/gui/ShowLiveUpdateUnit.h"
+#include "shell/gui/ShowLiveUpdateForm.h"
 
 TEST(TAboutForm, ShowsVersionHomePageAndClosesWithOk) {
   GuiApp();

@@ -17,12 +17,12 @@
 
 #include "GuiTestApp.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/PublicFunctionUnit.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "tools/gui/InstalledManageForm.h"
 #include "tools/gui/StartupManagerForm.h"
 

@@ -1,4 +1,4 @@
-#include "shell/gui/UnitMail.h"
+#include "shell/gui/EMailForm.h"
 
 #include <gtest/gtest.h>
 

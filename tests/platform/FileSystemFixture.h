@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 
 class HandMachine {
  public:

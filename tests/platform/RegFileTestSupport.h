@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegFile.h"
-#include "platform/RegFileStrings.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegFileStrings.h"
+#include "platform/text/TextCodec.h"
 
 namespace regfiletest {
 

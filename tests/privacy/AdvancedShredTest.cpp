@@ -9,7 +9,7 @@
 
 #include "PrivacyFixture.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "privacy/AdvancedShredUnit.h"
 #include "shell/BusyGuard.h"
 

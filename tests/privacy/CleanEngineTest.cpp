@@ -9,12 +9,12 @@
 
 #include "PrivacyFixture.h"
 #include "TestMachine.h"
-#include "platform/FileInPlace.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/StateStore.h"
-#include "platform/Registry.h"
-#include "platform/UrlCache.h"
+#include "platform/files/FileInPlace.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/registry/Registry.h"
+#include "platform/shell/UrlCache.h"
 #include "privacy/EvidenceCleanUnit.h"
 #include "privacy/FinderSupportUnit.h"
 

@@ -3,8 +3,8 @@
 
 #include "PrivacyFixture.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 
 namespace privacy_test {
 namespace {

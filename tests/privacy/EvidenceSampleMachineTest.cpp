@@ -13,12 +13,12 @@
 
 #include "PrivacyFixture.h"
 #include "SampleMachineCopy.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/RegFile.h"
-#include "platform/TextCodec.h"
-#include "platform/Registry.h"
-#include "platform/UrlCache.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/RegFile.h"
+#include "platform/text/TextCodec.h"
+#include "platform/registry/Registry.h"
+#include "platform/shell/UrlCache.h"
 #include "privacy/ExclusionSignatureUnit.h"
 #include "regclean/SectionContractUnit.h"
 

@@ -6,8 +6,8 @@
 
 #include "PrivacyFixture.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 #include "privacy/ExclusionSignatureUnit.h"
 
 namespace privacy_test {

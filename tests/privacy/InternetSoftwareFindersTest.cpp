@@ -5,7 +5,7 @@
 #include "PrivacyFixture.h"
 #include "SampleMachineCopy.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "privacy/EvidenceCleanerUnit.h"
 #include "privacy/ExclusionSignatureUnit.h"
 #include "privacy/InternetSoftWareUnit.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileInPlace.h"
-#include "platform/Random.h"
+#include "platform/files/FileInPlace.h"
+#include "platform/text/Random.h"
 #include "privacy/EvidenceCleanerUnit.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"

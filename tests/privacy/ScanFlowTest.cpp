@@ -3,7 +3,7 @@
 
 #include "PrivacyFixture.h"
 #include "TestMachine.h"
-#include "platform/ProcessSnapshot.h"
+#include "platform/processes/ProcessSnapshot.h"
 #include "shell/BusyGuard.h"
 
 namespace privacy_test {

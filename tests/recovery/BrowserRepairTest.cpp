@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RecoveryFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "recovery/IERepairItemUnit.h"
 #include "shell/BusyGuard.h"
 #include "shell/DMUnit.h"

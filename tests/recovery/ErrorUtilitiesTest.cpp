@@ -6,7 +6,7 @@
 
 #include "LocalHttpServer.h"
 #include "RecoveryFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/Dialogs.h"
 
 namespace {

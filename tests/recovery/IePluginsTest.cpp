@@ -8,9 +8,9 @@
 
 #include "AdversarialRegistry.h"
 #include "RecoveryFixture.h"
-#include "platform/FileInPlace.h"
-#include "platform/FileSystem.h"
-#include "platform/RegFileText.h"
+#include "platform/files/FileInPlace.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegFileText.h"
 #include "recovery/IERepairItemUnit.h"
 #include "recovery/ServerListUnit.h"
 #include "shell/BusyGuard.h"

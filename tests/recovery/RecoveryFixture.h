@@ -10,9 +10,9 @@
 #include <string>
 
 #include "../regclean/RegcleanFixture.h"
-#include "platform/Machine.h"
-#include "platform/RegFile.h"
-#include "platform/TextCodec.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/RegFile.h"
+#include "platform/text/TextCodec.h"
 
 namespace recovery::test {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "RecoveryFixture.h"
-#include "platform/Shell.h"
+#include "platform/shell/Shell.h"
 #include "shell/Dialogs.h"
 
 namespace {

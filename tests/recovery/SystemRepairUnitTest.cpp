@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/DMUnit.h"

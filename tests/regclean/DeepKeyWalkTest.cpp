@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "SectionScanFixture.h"
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 #include "regclean/KeyWalkUnit.h"
 
 namespace regclean::test {

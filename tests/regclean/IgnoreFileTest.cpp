@@ -1,7 +1,7 @@
 #include "regclean/IgnoreFileUnit.h"
 
 #include "RegcleanFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 namespace regclean::test {
 namespace {

@@ -5,8 +5,8 @@
 #include "AbortProbe.h"
 #include "RecycleBinRecords.h"
 #include "SectionScanFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/ShellLinkWriter.h"
+#include "platform/files/FileSystem.h"
+#include "platform/shell/ShellLinkWriter.h"
 
 namespace regclean::test {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "RegcleanFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "regclean/UninstallSectionUnit.h"
 
 namespace regclean::test {

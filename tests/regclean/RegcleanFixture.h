@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
-#include "platform/WinTypes.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
+#include "platform/text/WinTypes.h"
 #include "regclean/ScanSessionUnit.h"
 #include "regclean/SectionContractUnit.h"
 #include "regclean/SectionTableUnit.h"

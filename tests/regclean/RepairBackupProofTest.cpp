@@ -10,9 +10,9 @@
 
 #include "AdversarialRegistry.h"
 #include "RegcleanFixture.h"
-#include "platform/FileInPlace.h"
-#include "platform/FileSystem.h"
-#include "platform/RegFile.h"
+#include "platform/files/FileInPlace.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegFile.h"
 #include "regclean/RepairDriverUnit.h"
 #include "regclean/ScanDriverUnit.h"
 #include "shell/Dialogs.h"

@@ -4,9 +4,9 @@
 #include <random>
 
 #include "RegcleanFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/RegFile.h"
-#include "platform/RegistryStore.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegistryStore.h"
 #include "regclean/EmptyRegistryUnit.h"
 #include "regclean/RepairDriverUnit.h"
 #include "regclean/ScanDriverUnit.h"

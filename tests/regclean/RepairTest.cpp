@@ -3,7 +3,7 @@
 #include <regex>
 
 #include "RegcleanFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/ScanResultsUnit.h"
 #include "shell/Dialogs.h"

@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "RegcleanFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/System.h"
+#include "platform/files/FileSystem.h"
+#include "platform/system/System.h"
 #include "regclean/IgnoreFileUnit.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "regclean/ScanResultsUnit.h"

@@ -1,7 +1,7 @@
 #include "regclean/ScanResultsUnit.h"
 
 #include "RegcleanFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "regclean/IgnoreFileUnit.h"
 #include "regclean/ScanDriverUnit.h"
 #include "shell/Dialogs.h"

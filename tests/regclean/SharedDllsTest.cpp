@@ -1,7 +1,7 @@
 #include "regclean/SharedDLLsUnit.h"
 
 #include "RegcleanFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 namespace regclean::test {
 namespace {

@@ -1,5 +1,5 @@
 #include "SectionScanFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "regclean/SystemSoftWareSettingUnit.h"
 #include "regclean/UserSoftWareSettings.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/MachineChooser.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <regex>
 
 #include "ShellFixtures.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/TaskScheduler.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/system/TaskScheduler.h"
+#include "platform/text/TextCodec.h"
 #include "shell/Dialogs.h"
 #include "shell/ProgramStartUnit.h"
 #include "shell/TaskSchedulerUnit.h"

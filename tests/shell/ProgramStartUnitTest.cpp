@@ -4,9 +4,9 @@
 #include <sstream>
 
 #include "ShellFixtures.h"
-#include "platform/FileSystem.h"
-#include "platform/MachineConfig.h"
-#include "platform/System.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/MachineConfig.h"
+#include "platform/system/System.h"
 #include "shell/BusyGuard.h"
 #include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"

@@ -4,8 +4,8 @@
 #include <ctime>
 
 #include "ShellFixtures.h"
-#include "platform/FileSystem.h"
-#include "platform/System.h"
+#include "platform/files/FileSystem.h"
+#include "platform/system/System.h"
 
 namespace {
 

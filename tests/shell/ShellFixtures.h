@@ -8,8 +8,8 @@
 #include <string>
 
 #include "TestMachine.h"
-#include "platform/Registry.h"
-#include "platform/Shell.h"
+#include "platform/registry/Registry.h"
+#include "platform/shell/Shell.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"
 

@@ -11,7 +11,7 @@
 #include "LocalHttpServer.h"
 #include "ShellFixtures.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/Dialogs.h"
 
 namespace {

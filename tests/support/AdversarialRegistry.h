@@ -14,11 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Machine.h"
-#include "platform/RegFile.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace adversarial {
 

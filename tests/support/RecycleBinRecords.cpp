@@ -2,8 +2,8 @@
 
 #include <cctype>
 
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/RegistryStore.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegistryStore.h"
 
 namespace fs = std::filesystem;
 

@@ -20,7 +20,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 
 class TestMachine {
  public:

@@ -11,7 +11,7 @@
 
 #include "JunkCleanerFixture.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "tools/Persrec.h"
 #include "tools/SysDiskCleanerUnit.h"
 

@@ -9,7 +9,7 @@
 #include "JunkCleanerFixture.h"
 #include "RecycleBinRecords.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/BusyGuard.h"
 #include "shell/DMUnit.h"
 #include "shell/Dialogs.h"

@@ -9,7 +9,7 @@
 
 #include "JunkCleanerFixture.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/BusyGuard.h"
 #include "shell/DMUnit.h"
 #include "tools/Persrec.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <thread>
 
-#include "platform/HostProc.h"
+#include "platform/processes/HostProc.h"
 #include "shell/Dialogs.h"
 #include "shell/MessagePump.h"
 #include "shell/PublicFunctionUnit.h"

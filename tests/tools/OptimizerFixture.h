@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "SampleMachineCopy.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/Registry.h"
 
 namespace optimizer_test {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 namespace {
 

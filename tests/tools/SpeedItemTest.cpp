@@ -7,7 +7,7 @@
 #include "../recovery/RecoveryFixture.h"
 #include "OptimizerFixture.h"
 #include "TestMachine.h"
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 #include "tools/SpeedItemUnit.h"
 #include "tools/SystemSpeedUnit.h"
 

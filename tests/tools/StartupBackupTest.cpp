@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "StartupFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/LineFile.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/LineFile.h"
+#include "platform/registry/Registry.h"
 #include "shell/Dialogs.h"
 #include "tools/StartupManagerUnit.h"
 

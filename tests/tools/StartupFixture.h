@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 #include "shell/PublicFunctionUnit.h"
 #include "tools/StartupManagerUnit.h"
 

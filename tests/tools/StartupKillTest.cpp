@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "StartupFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
 #include "shell/Dialogs.h"
 #include "tools/StartupManagerUnit.h"
 

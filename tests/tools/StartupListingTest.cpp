@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "StartupFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/LineFile.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/LineFile.h"
 #include "shell/BusyGuard.h"
 #include "shell/MessagePump.h"
 #include "tools/StartupManagerUnit.h"

@@ -9,7 +9,7 @@
 
 #include "SampleMachineCopy.h"
 #include "StartupFixture.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/Dialogs.h"
 #include "shell/PublicFunctionUnit.h"
 #include "tools/StartupManagerUnit.h"

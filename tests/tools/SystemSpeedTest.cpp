@@ -4,8 +4,8 @@
 
 #include "OptimizerFixture.h"
 #include "TestMachine.h"
-#include "platform/IniFile.h"
-#include "platform/Services.h"
+#include "platform/files/IniFile.h"
+#include "platform/system/Services.h"
 #include "recovery/RegBackupUnit.h"
 #include "shell/Dialogs.h"
 #include "tools/PucUnit.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "StartupFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 #include "regclean/PathRoutinesUnit.h"
 #include "tools/UninstallItemUnit.h"
 

@@ -1,4 +1,4 @@
-#include "platform/MachineTool.h"
+#include "fwmachine/MachineTool.h"
 
 #include <chrono>
 #include <cstdio>
@@ -8,17 +8,17 @@
 #include <functional>
 #include <memory>
 
-#include "platform/FileSystem.h"
-#include "platform/HostFiles.h"
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
-#include "platform/RegFile.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/SyntheticMachine.h"
-#include "platform/StateStore.h"
-#include "platform/TextCodec.h"
-#include "platform/UrlCache.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/HostFiles.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineBuilder.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/machine/SyntheticMachine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/text/TextCodec.h"
+#include "platform/shell/UrlCache.h"
 
 namespace win {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/MachineTool.h"
+#include "fwmachine/MachineTool.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);

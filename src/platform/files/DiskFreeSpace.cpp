@@ -1,10 +1,10 @@
-#include "platform/DiskFreeSpace.h"
+#include "platform/files/DiskFreeSpace.h"
 
 #include <sys/statvfs.h>
 
 #include <cerrno>
 
-#include "platform/PathResolver.h"
+#include "platform/files/PathResolver.h"
 
 namespace win {
 

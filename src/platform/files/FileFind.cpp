@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/HostFiles.h"
-#include "platform/PathResolver.h"
-#include "platform/StateStore.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/HostFiles.h"
+#include "platform/files/PathResolver.h"
+#include "platform/machine/StateStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

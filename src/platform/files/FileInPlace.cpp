@@ -1,12 +1,12 @@
-#include "platform/FileInPlace.h"
+#include "platform/files/FileInPlace.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "platform/HostFiles.h"
-#include "platform/PathResolver.h"
+#include "platform/files/HostFiles.h"
+#include "platform/files/PathResolver.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/FileRecords.h"
+#include "platform/files/FileRecords.h"
 
 #include <unistd.h>
 
@@ -6,9 +6,9 @@
 #include <fstream>
 #include <optional>
 
-#include "platform/HostProc.h"
-#include "platform/PathResolver.h"
-#include "platform/StateStore.h"
+#include "platform/files/PathResolver.h"
+#include "platform/machine/StateStore.h"
+#include "platform/processes/HostProc.h"
 
 namespace win::fs_detail {
 

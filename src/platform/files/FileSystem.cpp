@@ -1,7 +1,7 @@
 // Files and folders of the current machine: attributes, existence, folders,
 // copy, move, delete, whole-file reads and writes.
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,13 +11,13 @@
 #include <cerrno>
 #include <chrono>
 
-#include "platform/FileInPlace.h"
-#include "platform/FileRecords.h"
-#include "platform/HostFiles.h"
-#include "platform/Machine.h"
-#include "platform/PathResolver.h"
-#include "platform/StateStore.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileInPlace.h"
+#include "platform/files/FileRecords.h"
+#include "platform/files/HostFiles.h"
+#include "platform/files/PathResolver.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

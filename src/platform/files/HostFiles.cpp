@@ -1,4 +1,4 @@
-#include "platform/HostFiles.h"
+#include "platform/files/HostFiles.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/PathResolver.h"
+#include "platform/files/PathResolver.h"
 
 namespace win::fs_detail {
 

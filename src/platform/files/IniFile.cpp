@@ -1,11 +1,11 @@
-#include "platform/IniFile.h"
+#include "platform/files/IniFile.h"
 
 #include <charconv>
 #include <cstdint>
 
-#include "platform/FileSystem.h"
-#include "platform/LineFile.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/LineFile.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 
@@ -53,17 +53,10 @@ std::optional<std::int32_t> ParseInteger(const std::string& text) {
 
 }  // namespace
 
-std::string TrimBlanks(const std::string& text) {
-  const std::size_t begin = text.find_first_not_of(" \t");
-  if (begin == npos) return {};
-  const std::size_t end = text.find_last_not_of(" \t");
-  return text.substr(begin, end - begin + 1);
-}
-
 IniText::Line ParseIniLine(const std::string& text) {
   IniText::Line line;
   line.text = text;
-  const std::string trimmed = TrimBlanks(text);
+  const std::string trimmed = Trim(text, kSpacesAndTabs);
   if (trimmed.empty()) {
     line.kind = IniText::LineKind::Blank;
   } else if (trimmed[0] == ';') {
@@ -72,11 +65,11 @@ IniText::Line ParseIniLine(const std::string& text) {
     line.kind = IniText::LineKind::Section;
     const std::size_t close = trimmed.find(']');
     line.closed = close != npos;
-    line.name = TrimBlanks(trimmed.substr(1, close == npos ? npos : close - 1));
+    line.name = Trim(trimmed.substr(1, close == npos ? npos : close - 1), kSpacesAndTabs);
   } else if (const std::size_t eq = trimmed.find('='); eq != npos) {
     line.kind = IniText::LineKind::Entry;
-    line.name = TrimBlanks(trimmed.substr(0, eq));
-    line.value = Unquote(TrimBlanks(trimmed.substr(eq + 1)));
+    line.name = Trim(trimmed.substr(0, eq), kSpacesAndTabs);
+    line.value = Unquote(Trim(trimmed.substr(eq + 1), kSpacesAndTabs));
   } else {
     line.kind = IniText::LineKind::Other;
   }
@@ -189,8 +182,8 @@ std::vector<std::string> IniText::ReadSectionValues(const std::string& section) 
 bool IniText::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
   if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
-      section.find(']') != npos || key.find('=') != npos || TrimBlanks(key).empty() ||
-      TrimBlanks(key)[0] == ';' || TrimBlanks(key)[0] == '[') {
+      section.find(']') != npos || key.find('=') != npos || Trim(key, kSpacesAndTabs).empty() ||
+      Trim(key, kSpacesAndTabs)[0] == ';' || Trim(key, kSpacesAndTabs)[0] == '[') {
     return false;
   }
   std::size_t header = FindSection(section);

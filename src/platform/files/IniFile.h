@@ -70,9 +70,6 @@ class IniText {
   std::string newline_ = "\r\n";
 };
 
-// Spaces and tabs removed at both ends.
-std::string TrimBlanks(const std::string& text);
-
 // Parses one INI line.
 IniText::Line ParseIniLine(const std::string& text);
 

@@ -1,9 +1,9 @@
-#include "platform/LineFile.h"
+#include "platform/files/LineFile.h"
 
 #include <cstdint>
 
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

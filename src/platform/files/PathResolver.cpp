@@ -1,4 +1,4 @@
-#include "platform/PathResolver.h"
+#include "platform/files/PathResolver.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -19,9 +19,9 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/Machine.h"
-#include "platform/StateStore.h"
-#include "platform/TextCodec.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win::fs_detail {
 

@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/FileInPlace.h"
-#include "platform/FileReader.h"
-#include "platform/FileRecords.h"
-#include "platform/FileSystem.h"
-#include "platform/HostFiles.h"
-#include "platform/Machine.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileInPlace.h"
+#include "platform/files/FileReader.h"
+#include "platform/files/FileRecords.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/HostFiles.h"
+#include "platform/machine/Machine.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -1,10 +1,10 @@
-#include "platform/ShellFileOperation.h"
+#include "platform/files/ShellFileOperation.h"
 
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/PathResolver.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/PathResolver.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

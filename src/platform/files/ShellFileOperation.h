@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Shell.h"
+#include "platform/shell/Shell.h"
 
 namespace win {
 

@@ -5,11 +5,11 @@
 #include <optional>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

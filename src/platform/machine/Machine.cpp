@@ -1,4 +1,4 @@
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 
 #include <sys/stat.h>
 
@@ -8,11 +8,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/FileRecords.h"
-#include "platform/MachineBuilder.h"
-#include "platform/RegistryStore.h"
-#include "platform/StateStore.h"
-#include "platform/SystemRestore.h"
+#include "platform/files/FileRecords.h"
+#include "platform/machine/MachineBuilder.h"
+#include "platform/machine/StateStore.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/system/SystemRestore.h"
 
 namespace win {
 

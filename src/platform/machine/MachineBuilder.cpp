@@ -20,7 +20,7 @@
 //        exec                       the host file is executable (scripts
 //                                   that WinExec runs)
 
-#include "platform/MachineBuilder.h"
+#include "platform/machine/MachineBuilder.h"
 
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -40,17 +40,17 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/PeVersionWriter.h"
-#include "platform/RegFile.h"
-#include "platform/RegistryStore.h"
-#include "platform/SampleMachineFiles.h"
-#include "platform/ShellLinkWriter.h"
-#include "platform/Services.h"
-#include "platform/StateStore.h"
-#include "platform/SystemRestore.h"
-#include "platform/TextCodec.h"
-#include "platform/UrlCache.h"
+#include "platform/files/FileSystem.h"
+#include "platform/shell/PeVersionWriter.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/machine/SampleMachineFiles.h"
+#include "platform/shell/ShellLinkWriter.h"
+#include "platform/system/Services.h"
+#include "platform/machine/StateStore.h"
+#include "platform/system/SystemRestore.h"
+#include "platform/text/TextCodec.h"
+#include "platform/shell/UrlCache.h"
 
 namespace win {
 
@@ -81,12 +81,8 @@ std::string LineError(int line, const std::string& what) {
   return std::string(kFilesPart) + ": line " + std::to_string(line) + ": " + what;
 }
 
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r");
-  return text.substr(first, last - first + 1);
-}
+// Spaces, tabs and CR around the parts of a line.
+constexpr std::string_view kLineBlanks = " \t\r";
 
 bool IsDrivePath(const std::string& path) {
   return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) &&
@@ -244,7 +240,7 @@ bool ParseFileListLine(const std::string& rawLine, FileListEntry& entry, std::st
   std::string line = rawLine;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   const auto bar = line.find(" | ");
-  entry.path = Trim(line.substr(0, bar));
+  entry.path = Trim(line.substr(0, bar), kLineBlanks);
   if (!IsDrivePath(entry.path)) {
     what = "not a drive path: " + entry.path;
     return false;
@@ -266,7 +262,7 @@ bool ParseFileListLine(const std::string& rawLine, FileListEntry& entry, std::st
       break;
     }
     const auto next = line.find(" | ", pos);
-    if (!ParseOption(Trim(line.substr(pos, next == std::string::npos ? next : next - pos)), entry,
+    if (!ParseOption(Trim(line.substr(pos, next == std::string::npos ? next : next - pos), kLineBlanks), entry,
                      what))
       return false;
     pos = next;
@@ -316,7 +312,7 @@ bool ParseListLines(const std::string& text, const char* part,
     const std::string line = text.substr(start, end - start);
     start = end + 1;
     ++lineNumber;
-    const std::string trimmed = Trim(line);
+    const std::string trimmed = Trim(line, kLineBlanks);
     if (trimmed.empty() || trimmed[0] == '#') continue;
     std::string what;
     if (!parse(line, lineNumber, what)) {
@@ -345,7 +341,7 @@ bool ParseUrlCacheLine(const std::string& line, UrlCacheEntryInfo& entry, std::s
   std::size_t start = 0;
   for (;;) {
     const auto bar = line.find(" | ", start);
-    parts.push_back(Trim(line.substr(start, bar == std::string::npos ? std::string::npos : bar - start)));
+    parts.push_back(Trim(line.substr(start, bar == std::string::npos ? std::string::npos : bar - start), kLineBlanks));
     if (bar == std::string::npos) break;
     start = bar + 3;
   }
@@ -708,7 +704,7 @@ bool CreateMachineWith(const std::string& folder, const MachineRecipe& recipe,
   MachineConfig config;
   if (!ParseMachineConfig(recipe.configText, kConfigPart, config, error)) return false;
   RegFileContent content;
-  const bool hasRegistry = !Trim(recipe.regText).empty();
+  const bool hasRegistry = !Trim(recipe.regText, kLineBlanks).empty();
   if (hasRegistry &&
       !ParseRegFile(std::vector<std::uint8_t>(recipe.regText.begin(), recipe.regText.end()),
                     kRegistryPart, config.ansiCodePage, content, error))

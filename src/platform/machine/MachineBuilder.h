@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 
 namespace win {
 

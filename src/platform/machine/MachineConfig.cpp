@@ -1,13 +1,13 @@
-#include "platform/MachineConfig.h"
+#include "platform/machine/MachineConfig.h"
 
 #include <cctype>
 #include <charconv>
 #include <set>
 
-#include "platform/FileSystem.h"
-#include "platform/IniFile.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/IniFile.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 
@@ -186,7 +186,7 @@ class ConfigReader {
       return "drive " + key + " is not a letter";
     }
     const std::size_t comma = value.find(',');
-    const std::string typeName = TrimBlanks(value.substr(0, comma));
+    const std::string typeName = Trim(value.substr(0, comma), kSpacesAndTabs);
     DriveEntry drive;
     drive.letter = static_cast<char>(std::toupper(static_cast<unsigned char>(key[0])));
     drive.type = 0;
@@ -196,7 +196,7 @@ class ConfigReader {
     if (drive.type == 0) {
       return "drive type " + typeName + " is not fixed, removable, remote, cdrom or ramdisk";
     }
-    if (comma != std::string::npos) drive.folder = TrimBlanks(value.substr(comma + 1));
+    if (comma != std::string::npos) drive.folder = Trim(value.substr(comma + 1), kSpacesAndTabs);
     config_.drives.push_back(drive);
     return {};
   }

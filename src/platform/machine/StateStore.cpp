@@ -1,4 +1,4 @@
-#include "platform/StateStore.h"
+#include "platform/machine/StateStore.h"
 
 #include <sqlite3.h>
 

@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

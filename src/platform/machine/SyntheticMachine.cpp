@@ -1,4 +1,4 @@
-#include "platform/SyntheticMachine.h"
+#include "platform/machine/SyntheticMachine.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -10,10 +10,10 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineBuilder.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

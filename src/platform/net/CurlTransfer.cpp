@@ -1,4 +1,4 @@
-#include "platform/CurlTransfer.h"
+#include "platform/net/CurlTransfer.h"
 
 #include <algorithm>
 #include <memory>

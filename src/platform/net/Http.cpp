@@ -1,4 +1,4 @@
-#include "platform/Http.h"
+#include "platform/net/Http.h"
 
 #include <curl/curl.h>
 
@@ -10,8 +10,9 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/CurlTransfer.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
+#include "platform/net/CurlTransfer.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 namespace {
@@ -39,11 +40,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
          });
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
-}
+// White space as the C locale's isspace knows it.
+constexpr std::string_view kWhiteSpace = " \t\n\v\f\r";
 
 // What the callbacks of one request share.
 struct Exchange {
@@ -57,12 +55,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto& exchange = *static_cast<Exchange*>(user);
   const size_t length = size * count;
   exchange.lastData = Clock::now();
-  const std::string_view line = Trim(std::string_view(data, length));
+  const std::string line = Trim(std::string_view(data, length), kWhiteSpace);
   if (line.substr(0, 5) == "HTTP/") {
     exchange.lastModified.clear();  // a new answer (after 100 Continue and the like)
-  } else if (const auto colon = line.find(':'); colon != std::string_view::npos &&
-             EqualsNoCase(Trim(line.substr(0, colon)), "Last-Modified")) {
-    exchange.lastModified = std::string(Trim(line.substr(colon + 1)));
+  } else if (const auto colon = line.find(':'); colon != std::string::npos &&
+             EqualsNoCase(Trim(std::string_view(line).substr(0, colon), kWhiteSpace), "Last-Modified")) {
+    exchange.lastModified = Trim(std::string_view(line).substr(colon + 1), kWhiteSpace);
   }
   return length;
 }
@@ -350,7 +348,8 @@ bool ParseAsctime(const std::vector<std::string_view>& words, DateParts& parts) 
 }  // namespace
 
 bool ParseHttpDate(const std::string& text, FileTime& utc) {
-  std::vector<std::string_view> words = SplitBlanks(Trim(text));
+  const std::string trimmed = Trim(text, kWhiteSpace);
+  std::vector<std::string_view> words = SplitBlanks(trimmed);
   if (words.empty()) return false;
   std::string_view dayName = words.front();
   words.erase(words.begin());

@@ -1,4 +1,4 @@
-#include "platform/Smtp.h"
+#include "platform/net/Smtp.h"
 
 #include <curl/curl.h>
 
@@ -9,7 +9,7 @@
 #include <ctime>
 #include <memory>
 
-#include "platform/CurlTransfer.h"
+#include "platform/net/CurlTransfer.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/HostProc.h"
+#include "platform/processes/HostProc.h"
 
 #include <dirent.h>
 #include <unistd.h>

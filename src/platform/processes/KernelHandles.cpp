@@ -1,4 +1,4 @@
-#include "platform/KernelHandles.h"
+#include "platform/processes/KernelHandles.h"
 
 #include <map>
 #include <mutex>

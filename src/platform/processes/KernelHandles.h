@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 namespace win {
 

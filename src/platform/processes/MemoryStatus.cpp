@@ -1,8 +1,8 @@
-#include "platform/MemoryStatus.h"
+#include "platform/processes/MemoryStatus.h"
 
 #include <algorithm>
 
-#include "platform/HostProc.h"
+#include "platform/processes/HostProc.h"
 
 namespace win {
 

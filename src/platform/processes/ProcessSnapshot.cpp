@@ -1,4 +1,4 @@
-#include "platform/ProcessSnapshot.h"
+#include "platform/processes/ProcessSnapshot.h"
 
 #include <unistd.h>
 
@@ -6,8 +6,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/HostProc.h"
-#include "platform/TextCodec.h"
+#include "platform/processes/HostProc.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/KernelHandles.h"
+#include "platform/processes/KernelHandles.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/Processes.h"
+#include "platform/processes/Processes.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -12,9 +12,9 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/HostProc.h"
-#include "platform/Machine.h"
-#include "platform/ProcessSnapshot.h"
+#include "platform/machine/Machine.h"
+#include "platform/processes/HostProc.h"
+#include "platform/processes/ProcessSnapshot.h"
 
 namespace win {
 

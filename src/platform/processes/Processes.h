@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/KernelHandles.h"
+#include "platform/processes/KernelHandles.h"
 
 namespace win {
 

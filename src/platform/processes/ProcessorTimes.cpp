@@ -1,11 +1,11 @@
-#include "platform/ProcessorTimes.h"
+#include "platform/processes/ProcessorTimes.h"
 
 #include <time.h>
 
 #include <sstream>
 #include <string>
 
-#include "platform/HostProc.h"
+#include "platform/processes/HostProc.h"
 
 namespace win {
 

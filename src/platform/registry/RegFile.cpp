@@ -1,14 +1,14 @@
 // .reg files against the registry store: export of a tree, import of a file.
 
-#include "platform/RegFile.h"
+#include "platform/registry/RegFile.h"
 
 #include <algorithm>
 #include <functional>
 #include <utility>
 
-#include "platform/FileSystem.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/WinTypes.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/WinTypes.h"
 
 namespace win {
 

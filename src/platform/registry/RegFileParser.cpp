@@ -4,10 +4,10 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/RegFile.h"
-#include "platform/RegFileStrings.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegFileStrings.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 
@@ -26,13 +26,6 @@ std::string_view TrimLeft(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   return s;
 }
-
-std::string_view TrimRight(std::string_view s) {
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   if (s.size() < prefix.size()) return false;
@@ -309,7 +302,7 @@ class RegLineReader {
   // The first line; false when it is no header.
   bool Header(std::string_view line) {
     line_ = 1;
-    const std::string_view header = Trim(line);
+    const std::string header = Trim(line, kSpacesAndTabs);
     if (header == kRegedit4Header) {
       content_.format = RegFileFormat::Regedit4;
     } else if (header == kVersion5Header) {

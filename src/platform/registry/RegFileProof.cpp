@@ -3,10 +3,10 @@
 
 #include <string_view>
 
-#include "platform/RegFile.h"
-#include "platform/RegFileStrings.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegFileStrings.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -1,9 +1,9 @@
-#include "platform/RegFileStrings.h"
+#include "platform/registry/RegFileStrings.h"
 
 #include <algorithm>
 #include <string>
 
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 namespace win::regfile {
 

@@ -1,11 +1,11 @@
 // Writing .reg files of both forms.
 
-#include "platform/RegFile.h"
+#include "platform/registry/RegFile.h"
 
 #include <utility>
 
-#include "platform/RegFileStrings.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegFileStrings.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -1,11 +1,11 @@
-#include "platform/Registry.h"
+#include "platform/registry/Registry.h"
 
 #include <algorithm>
 #include <string_view>
 #include <utility>
 
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

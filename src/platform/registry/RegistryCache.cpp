@@ -1,9 +1,9 @@
-#include "platform/RegistryCache.h"
+#include "platform/registry/RegistryCache.h"
 
 #include <algorithm>
 #include <bit>
 
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 
 namespace win {
 

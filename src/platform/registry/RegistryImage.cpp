@@ -1,4 +1,4 @@
-#include "platform/RegistryImage.h"
+#include "platform/registry/RegistryImage.h"
 
 #include <sys/mman.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

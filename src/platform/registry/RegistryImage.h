@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 namespace win {
 

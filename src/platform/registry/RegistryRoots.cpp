@@ -1,7 +1,7 @@
 // Root key names and the current machine's registry.
 
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/RegistrySql.h"
+#include "platform/registry/RegistrySql.h"
 
 #include <atomic>
 

@@ -15,7 +15,7 @@
 // has read in a RegistryCache. Every write ends the
 // read transaction first and commits before it returns.
 
-#include "platform/RegistryStore.h"
+#include "platform/registry/RegistryStore.h"
 
 #include <sqlite3.h>
 
@@ -26,11 +26,11 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/RegistryCache.h"
-#include "platform/RegistryImage.h"
-#include "platform/RegistrySql.h"
-#include "platform/StoreLock.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegistryCache.h"
+#include "platform/registry/RegistryImage.h"
+#include "platform/registry/RegistrySql.h"
+#include "platform/registry/StoreLock.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/StoreLock.h"
+#include "platform/registry/StoreLock.h"
 
 #include <fcntl.h>
 #include <unistd.h>

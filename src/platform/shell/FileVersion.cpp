@@ -1,4 +1,4 @@
-#include "platform/FileVersion.h"
+#include "platform/shell/FileVersion.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,9 +7,9 @@
 #include <optional>
 #include <vector>
 
-#include "platform/FileReader.h"
-#include "platform/Registry.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileReader.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 
 // The block GetFileVersionInfo fills: the raw VS_VERSIONINFO resource (its
 // first word is its length), then the UTF-8 copies of its text values, each

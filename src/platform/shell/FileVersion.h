@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 namespace win {
 

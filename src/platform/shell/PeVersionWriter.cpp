@@ -1,11 +1,11 @@
-#include "platform/PeVersionWriter.h"
+#include "platform/shell/PeVersionWriter.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/FileSystem.h"
-#include "platform/LittleEndian.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/LittleEndian.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 namespace {

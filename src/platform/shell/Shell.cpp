@@ -1,4 +1,4 @@
-#include "platform/Shell.h"
+#include "platform/shell/Shell.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -11,10 +11,10 @@
 #include <thread>
 #include <utility>
 
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/MachineConfig.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineConfig.h"
+#include "platform/text/TextCodec.h"
 
 extern char** environ;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/ShellFileInfo.h"
+#include "platform/shell/ShellFileInfo.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 namespace win {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/ShellLink.h"
+#include "platform/shell/ShellLink.h"
 
 // The file-handle functions need libbfio's headers, which are not installed;
 // only the functions that take a file name are used.
@@ -10,8 +10,8 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

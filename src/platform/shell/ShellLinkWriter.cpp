@@ -1,8 +1,8 @@
-#include "platform/ShellLinkWriter.h"
+#include "platform/shell/ShellLinkWriter.h"
 
-#include "platform/FileSystem.h"
-#include "platform/LittleEndian.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/LittleEndian.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -1,14 +1,14 @@
-#include "platform/UrlCache.h"
+#include "platform/shell/UrlCache.h"
 
 #include <algorithm>
 #include <deque>
 #include <unordered_map>
 
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/Registry.h"
-#include "platform/StateStore.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/ProgramRunner.h"
+#include "platform/system/ProgramRunner.h"
 
 #include <spawn.h>
 #include <sys/stat.h>
@@ -11,13 +11,13 @@
 #include <set>
 #include <thread>
 
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/RegFile.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/System.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/system/System.h"
+#include "platform/text/TextCodec.h"
 
 extern char** environ;
 

@@ -1,13 +1,13 @@
-#include "platform/Services.h"
+#include "platform/system/Services.h"
 
 #include <map>
 #include <mutex>
 #include <optional>
 
-#include "platform/Machine.h"
-#include "platform/Registry.h"
-#include "platform/StateStore.h"
-#include "platform/TextCodec.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/registry/Registry.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

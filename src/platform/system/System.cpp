@@ -1,8 +1,8 @@
-#include "platform/System.h"
+#include "platform/system/System.h"
 
 #include <chrono>
 
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 
 namespace win {
 

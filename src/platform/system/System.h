@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 namespace win {
 

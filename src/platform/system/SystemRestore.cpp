@@ -1,4 +1,4 @@
-#include "platform/SystemRestore.h"
+#include "platform/system/SystemRestore.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <functional>
 
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/RegistryStore.h"
-#include "platform/Services.h"
-#include "platform/StateStore.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/system/Services.h"
 
 namespace win {
 

@@ -1,10 +1,10 @@
-#include "platform/TaskScheduler.h"
+#include "platform/system/TaskScheduler.h"
 
 #include <ctime>
 
-#include "platform/Machine.h"
-#include "platform/StateStore.h"
-#include "platform/TextCodec.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/text/TextCodec.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/CodePageTables.h"
+#include "platform/text/CodePageTables.h"
 
 namespace win {
 

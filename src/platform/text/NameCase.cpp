@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "platform/TextCodec.h"
-#include "platform/Utf8Sequence.h"
+#include "platform/text/TextCodec.h"
+#include "platform/text/Utf8Sequence.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "platform/Random.h"
+#include "platform/text/Random.h"
 
 #include <chrono>
 #include <random>

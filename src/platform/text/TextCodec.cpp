@@ -8,10 +8,10 @@
 #include <map>
 #include <memory>
 
-#include "platform/CodePageTables.h"
-#include "platform/Machine.h"
-#include "platform/TextCodec.h"
-#include "platform/Utf8Sequence.h"
+#include "platform/machine/Machine.h"
+#include "platform/text/CodePageTables.h"
+#include "platform/text/TextCodec.h"
+#include "platform/text/Utf8Sequence.h"
 
 namespace win {
 
@@ -185,6 +185,12 @@ bool IsDBCSLeadByte(std::uint8_t byte, unsigned codePage) {
 unsigned CurrentAnsiCodePage() {
   const Machine* machine = CurrentMachine();
   return machine ? machine->Config().ansiCodePage : kDefaultCodePage;
+}
+
+std::string Trim(std::string_view text, std::string_view characters) {
+  const std::size_t first = text.find_first_not_of(characters);
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(characters) - first + 1));
 }
 
 }  // namespace win

@@ -39,4 +39,14 @@ bool SameName(const std::string& a, const std::string& b);
 // True when UpperName(name) == upperName, without making a string for ASCII.
 bool NameUppersTo(std::string_view name, const std::string& upperName);
 
+// Sets of characters that Trim removes.
+inline constexpr std::string_view kSpacesAndTabs = " \t";
+// Every byte up to the space: the control characters and the space.
+inline constexpr std::string_view kSpaceAndControls{
+    "\0\x01\x02\x03\x04\x05\x06\x07\x08\t\n\x0b\x0c\r\x0e\x0f"
+    "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f ",
+    33};
+// The text without the given characters at both ends.
+std::string Trim(std::string_view text, std::string_view characters = kSpaceAndControls);
+
 }  // namespace win

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/TextCodec.h"
-#include "platform/Utf8Sequence.h"
+#include "platform/text/TextCodec.h"
+#include "platform/text/Utf8Sequence.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "privacy/gui/AdvancedShredUnit.h"
+#include "privacy/gui/AdvancedShredForm.h"
 
 #include <QAction>
 #include <QButtonGroup>

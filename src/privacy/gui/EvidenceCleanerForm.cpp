@@ -1,4 +1,4 @@
-#include "privacy/gui/EvidenceCleanerUnit.h"
+#include "privacy/gui/EvidenceCleanerForm.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>
@@ -18,10 +18,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "privacy/gui/ExcludeDataUnit.h"
 #include "shell/gui/FormPlacement.h"
-#include "privacy/gui/AdvancedShredUnit.h"
+#include "privacy/gui/AdvancedShredForm.h"
 #include "shell/BusyGuard.h"
 #include "shell/gui/GridLines.h"
 

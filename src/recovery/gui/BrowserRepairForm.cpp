@@ -1,4 +1,4 @@
-#include "recovery/gui/BrowserRepairUnit.h"
+#include "recovery/gui/BrowserRepairForm.h"
 
 #include <QResizeEvent>
 #include <QShowEvent>

@@ -1,4 +1,4 @@
-#include "recovery/gui/UnitSystemError.h"
+#include "recovery/gui/ErrorFixForm.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -6,11 +6,11 @@
 
 #include "recovery/gui/ToolWidgets.h"
 #include "shell/BusyGuard.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
+#include "shell/gui/EMailForm.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/GridLines.h"
 #include "shell/gui/HintUnit.h"
-#include "shell/gui/UnitMail.h"
 
 namespace {
 

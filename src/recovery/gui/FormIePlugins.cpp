@@ -1,4 +1,4 @@
-#include "recovery/gui/IePluginsUnit.h"
+#include "recovery/gui/FormIePlugins.h"
 
 #include <QResizeEvent>
 #include <QShowEvent>

@@ -1,4 +1,4 @@
-#include "recovery/gui/UnitMalignantActiveX.h"
+#include "recovery/gui/FormMalignant.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -8,7 +8,7 @@
 #include <QStyle>
 
 #include "recovery/gui/ToolWidgets.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/GridLines.h"
 #include "shell/gui/HintUnit.h"

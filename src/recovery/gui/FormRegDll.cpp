@@ -1,4 +1,4 @@
-#include "recovery/gui/SystemRepairUnit.h"
+#include "recovery/gui/FormRegDll.h"
 
 #include <QHeaderView>
 #include <QResizeEvent>

@@ -1,11 +1,11 @@
-#include "recovery/gui/RegBackupUnit.h"
+#include "recovery/gui/RegBackupForm.h"
 
 #include <QFrame>
 #include <QHeaderView>
 #include <QResizeEvent>
 #include <QShowEvent>
 
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/HintUnit.h"
 #include "shell/gui/ImageExUnit.h"

@@ -1,4 +1,4 @@
-#include "recovery/gui/SysRestoreUnit.h"
+#include "recovery/gui/SysRestoreForm.h"
 
 #include <QHeaderView>
 #include <QResizeEvent>

@@ -5,7 +5,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/ImageExUnit.h"
 
 namespace {

@@ -17,14 +17,14 @@
 
 #include <utility>
 
-#include "platform/System.h"
+#include "platform/system/System.h"
 #include "regclean/RepairDriverUnit.h"
 #include "regclean/ScanDriverUnit.h"
 #include "regclean/ScanResultsUnit.h"
 #include "regclean/gui/FinishListUnit.h"
 #include "regclean/gui/ProblemListUnit.h"
 #include "regclean/gui/RepairDialogUnit.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/MainUnit.h"

@@ -1,4 +1,4 @@
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 
 #include <QAction>
 #include <QFontMetrics>
@@ -11,7 +11,7 @@
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/MainUnit.h"
-#include "shell/gui/ShowLiveUpdateUnit.h"
+#include "shell/gui/ShowLiveUpdateForm.h"
 
 TDM* DM = nullptr;
 

@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/Http.h"
-#include "platform/System.h"
+#include "platform/net/Http.h"
+#include "platform/system/System.h"
 #include "shell/DMUnit.h"
 #include "shell/ShowLiveUpdateUnit.h"
 #include "shell/gui/ImageListUnit.h"

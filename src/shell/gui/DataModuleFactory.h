@@ -1,6 +1,6 @@
 #pragma once
 // Where start-up gets the shared data module (tray menu, image lists, HTTP
-// client, timers): a TDM (DMUnit.h). Its creation detects the platform and,
+// client, timers): a TDM (gui/DM.h). Its creation detects the platform and,
 // when Settings.CheckUpdate is set, runs the silent update check (an accepted
 // update ends the program through TerminateApplication).
 

@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "platform/Smtp.h"
+#include "platform/net/Smtp.h"
 
 class TEMailForm : public QDialog {
   Q_OBJECT

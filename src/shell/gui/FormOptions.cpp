@@ -1,14 +1,14 @@
-#include "shell/gui/OptionUnit.h"
+#include "shell/gui/FormOptions.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QShowEvent>
 #include <QStyle>
 
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 #include "shell/TaskSchedulerUnit.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/ImageExUnit.h"
 #include "shell/gui/PublicFunctionPictures.h"

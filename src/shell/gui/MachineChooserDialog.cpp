@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/PublicFunctionUnit.h"
 
 namespace {

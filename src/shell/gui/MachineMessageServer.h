@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Machine.h"
+#include "platform/machine/Machine.h"
 
 class QLocalServer;
 class QLocalSocket;

@@ -14,10 +14,10 @@
 #include "shell/ProgramStartUnit.h"
 #include "shell/PublicFunctionUnit.h"
 #include "shell/gui/AboutUnit.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
+#include "shell/gui/FormOptions.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/ImageExUnit.h"
-#include "shell/gui/OptionUnit.h"
 #include "shell/gui/PublicFunctionPictures.h"
 #include "shell/gui/SystemTray.h"
 

@@ -5,7 +5,7 @@
 #include <QProcessEnvironment>
 #include <QWidget>
 
-#include "platform/Shell.h"
+#include "platform/shell/Shell.h"
 #include "shell/gui/DataModuleFactory.h"
 #include "shell/gui/MachineMessageServer.h"
 #include "shell/gui/MainWindowFactory.h"

@@ -3,7 +3,7 @@
 
 #include <QImage>
 
-#include "platform/ShellFileInfo.h"
+#include "platform/shell/ShellFileInfo.h"
 
 // Null for a handle that is not live.
 QImage ShellIconImage(win::HICON icon, bool large);

@@ -1,4 +1,4 @@
-#include "shell/gui/ShowLiveUpdateUnit.h"
+#include "shell/gui/ShowLiveUpdateForm.h"
 
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/ImageExUnit.h"

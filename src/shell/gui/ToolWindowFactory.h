@@ -3,10 +3,6 @@
 // each on the Tools page, and the registry backup window of the Backup page.
 // A tool window is created on first use with the page's panel as owner and
 // parent and freed with all the others on every page switch.
-//
-// Until a tool's own window exists, NewToolWindow makes a stand-in that
-// shows the tool's name; each tool replaces its case in
-// ToolWindowFactory.cpp.
 
 #include <array>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "tools/gui/DetailTempFileUnit.h"
+#include "tools/gui/DetailTempFileForm.h"
 
 #include <QPainter>
 #include <QStyledItemDelegate>

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "platform/ProgramRunner.h"
-#include "platform/ShellFileInfo.h"
+#include "platform/shell/ShellFileInfo.h"
+#include "platform/system/ProgramRunner.h"
 #include "shell/BusyGuard.h"
 #include "shell/Dialogs.h"
 #include "shell/gui/FormPlacement.h"

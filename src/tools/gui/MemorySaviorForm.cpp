@@ -1,11 +1,11 @@
-#include "tools/gui/MemorySaviorUnit.h"
+#include "tools/gui/MemorySaviorForm.h"
 
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QShowEvent>
 
 #include "shell/BusyGuard.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/ImageExUnit.h"
 #include "tools/CPUUsageUnit.h"

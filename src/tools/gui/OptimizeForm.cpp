@@ -1,4 +1,4 @@
-#include "tools/gui/SystemSpeedUnit.h"
+#include "tools/gui/OptimizeForm.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -7,7 +7,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "shell/BusyGuard.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/GridLines.h"

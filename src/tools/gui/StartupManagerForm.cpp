@@ -13,7 +13,7 @@
 #include <cmath>
 
 #include "shell/BusyGuard.h"
-#include "shell/gui/DMUnit.h"
+#include "shell/gui/DM.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/GridLines.h"
 

@@ -1,4 +1,4 @@
-#include "tools/gui/SysDiskCleanerUnit.h"
+#include "tools/gui/SysDiskCleanerForm.h"
 
 #include <QCloseEvent>
 #include <QDialog>
@@ -6,11 +6,11 @@
 #include <QMouseEvent>
 #include <QShowEvent>
 
-#include "platform/ShellFileInfo.h"
+#include "platform/shell/ShellFileInfo.h"
 #include "shell/gui/FormPlacement.h"
 #include "shell/gui/ShellIconUnit.h"
-#include "tools/gui/DetailTempFileUnit.h"
-#include "tools/gui/TemporaryFileUnit.h"
+#include "tools/gui/DetailTempFileForm.h"
+#include "tools/gui/TemporaryFileForm.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/gui/TemporaryFileUnit.h"
+#include "tools/gui/TemporaryFileForm.h"
 
 #include <QLabel>
 

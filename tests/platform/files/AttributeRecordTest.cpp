@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "FileSystemFixture.h"
-#include "platform/FileRecords.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/StateStore.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileRecords.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 

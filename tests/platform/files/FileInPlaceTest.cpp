@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "TestMachine.h"
-#include "platform/FileInPlace.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileInPlace.h"
+#include "platform/files/FileSystem.h"
 
 namespace {
 

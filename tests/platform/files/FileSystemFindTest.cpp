@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "FileSystemFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/StateStore.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
 
 using namespace win;
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "FileSystemFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/Registry.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/Registry.h"
 
 using namespace win;
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 
 #include "FileSystemFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/StateStore.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/StateStore.h"
 
 using namespace win;
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "FileSystemFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 

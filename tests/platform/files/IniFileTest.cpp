@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "FileSystemFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/IniFile.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/IniFile.h"
 
 using namespace win;
 

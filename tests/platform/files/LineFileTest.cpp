@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/LineFile.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/LineFile.h"
 
 using namespace win;
 

@@ -9,8 +9,8 @@
 
 #include "RecycleBinRecords.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 

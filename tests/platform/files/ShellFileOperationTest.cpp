@@ -1,4 +1,4 @@
-#include "platform/ShellFileOperation.h"
+#include "platform/files/ShellFileOperation.h"
 
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/DiskFreeSpace.h"
-#include "platform/FileSystem.h"
+#include "platform/files/DiskFreeSpace.h"
+#include "platform/files/FileSystem.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "FileSystemFixture.h"
-#include "platform/FileSystem.h"
-#include "platform/HostFiles.h"
-#include "platform/ShellFileOperation.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/HostFiles.h"
+#include "platform/files/ShellFileOperation.h"
 
 using namespace win;
 

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/MachineBuilder.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineBuilder.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 namespace fs = std::filesystem;

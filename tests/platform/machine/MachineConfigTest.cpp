@@ -6,10 +6,10 @@
 #include <fstream>
 
 #include "FileSystemFixture.h"
-#include "platform/Machine.h"
-#include "platform/MachineConfig.h"
-#include "platform/RegistryStore.h"
-#include "platform/System.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineConfig.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/system/System.h"
 
 using namespace win;
 

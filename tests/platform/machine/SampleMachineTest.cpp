@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
-#include "platform/System.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/system/System.h"
 
 using namespace win;
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/StateStore.h"
+#include "platform/machine/StateStore.h"
 
 using namespace win;
 

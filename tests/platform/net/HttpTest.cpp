@@ -1,4 +1,4 @@
-#include "platform/Http.h"
+#include "platform/net/Http.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "LocalHttpServer.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/Smtp.h"
+#include "platform/net/Smtp.h"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/HostProc.h"
-#include "platform/ProcessSnapshot.h"
+#include "platform/processes/HostProc.h"
+#include "platform/processes/ProcessSnapshot.h"
 
 using namespace win;
 namespace fs = std::filesystem;

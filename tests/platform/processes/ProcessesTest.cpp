@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/HostProc.h"
-#include "platform/MemoryStatus.h"
-#include "platform/ProcessSnapshot.h"
-#include "platform/Processes.h"
-#include "platform/ProcessorTimes.h"
+#include "platform/processes/HostProc.h"
+#include "platform/processes/MemoryStatus.h"
+#include "platform/processes/ProcessSnapshot.h"
+#include "platform/processes/Processes.h"
+#include "platform/processes/ProcessorTimes.h"
 
 using namespace win;
 namespace fs = std::filesystem;

@@ -4,9 +4,9 @@
 
 #include "RegFileTestSupport.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/RegFile.h"
-#include "platform/RegistryStore.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegistryStore.h"
 
 using namespace win;
 using regfiletest::Describe;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "RegFileTestSupport.h"
-#include "platform/RegFile.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegFile.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 using regfiletest::Bytes;

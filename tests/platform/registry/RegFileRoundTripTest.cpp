@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RegFileTestSupport.h"
-#include "platform/RegFile.h"
+#include "platform/registry/RegFile.h"
 
 using namespace win;
 using regfiletest::Describe;

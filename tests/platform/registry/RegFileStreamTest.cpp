@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "RegFileTestSupport.h"
-#include "platform/RegFile.h"
-#include "platform/RegistryStore.h"
-#include "platform/TextCodec.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 using regfiletest::Bytes;

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
 
 class RegistryFixture : public ::testing::Test {
  protected:

@@ -3,7 +3,7 @@
 #include <functional>
 
 #include "RegistryFixture.h"
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 

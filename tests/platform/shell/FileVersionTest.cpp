@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/FileVersion.h"
-#include "platform/PeVersionWriter.h"
+#include "platform/files/FileSystem.h"
+#include "platform/shell/FileVersion.h"
+#include "platform/shell/PeVersionWriter.h"
 
 using namespace win;
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/ShellFileInfo.h"
+#include "platform/shell/ShellFileInfo.h"
 
 using namespace win;
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/ShellLink.h"
-#include "platform/ShellLinkWriter.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/shell/ShellLink.h"
+#include "platform/shell/ShellLinkWriter.h"
 
 using namespace win;
 

@@ -4,9 +4,9 @@
 #include <sstream>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/MachineConfig.h"
-#include "platform/Shell.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/MachineConfig.h"
+#include "platform/shell/Shell.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/MachineTool.h"
-#include "platform/UrlCache.h"
+#include "fwmachine/MachineTool.h"
+#include "platform/files/FileSystem.h"
+#include "platform/shell/UrlCache.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 
 #include "RegFileTestSupport.h"
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/ProgramRunner.h"
-#include "platform/RegFile.h"
-#include "platform/Registry.h"
-#include "platform/RegistryStore.h"
+#include "platform/files/FileSystem.h"
+#include "platform/registry/RegFile.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/system/ProgramRunner.h"
 
 using namespace win;
 using regfiletest::Describe;

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/ProgramRunner.h"
+#include "platform/files/FileSystem.h"
+#include "platform/system/ProgramRunner.h"
 
 using namespace win;
 

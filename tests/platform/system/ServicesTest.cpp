@@ -3,9 +3,9 @@
 #include <string>
 
 #include "TestMachine.h"
-#include "platform/Machine.h"
-#include "platform/Registry.h"
-#include "platform/Services.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/Registry.h"
+#include "platform/system/Services.h"
 
 using namespace win;
 

@@ -1,4 +1,4 @@
-#include "platform/SystemRestore.h"
+#include "platform/system/SystemRestore.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -13,11 +13,11 @@
 #include <set>
 
 #include "TestMachine.h"
-#include "platform/FileSystem.h"
-#include "platform/Machine.h"
-#include "platform/Registry.h"
-#include "platform/Services.h"
-#include "platform/StateStore.h"
+#include "platform/files/FileSystem.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/StateStore.h"
+#include "platform/registry/Registry.h"
+#include "platform/system/Services.h"
 
 using namespace win;
 

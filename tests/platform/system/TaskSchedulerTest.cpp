@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "TestMachine.h"
-#include "platform/Machine.h"
-#include "platform/TaskScheduler.h"
+#include "platform/machine/Machine.h"
+#include "platform/system/TaskScheduler.h"
 
 using namespace win;
 

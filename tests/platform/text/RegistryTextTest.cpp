@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/WinTypes.h"
+#include "platform/text/WinTypes.h"
 
 TEST(LastError, KeepsTheLastCodeSet) {
   win::SetLastError(win::ERROR_ACCESS_DENIED);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FileSystemFixture.h"
-#include "platform/TextCodec.h"
+#include "platform/text/TextCodec.h"
 
 using namespace win;
 
