@@ -24,6 +24,7 @@
 #include <span>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "platform/registry/RegistryCache.h"
@@ -200,11 +201,12 @@ class SqliteRegistryStore final : public RegistryStore {
   const RegistryCache::Children* HeldChildren(std::int64_t key);
   std::optional<HeldValueList> HeldValues(std::int64_t key);
   // Per-child lists of the children of parent from a statement whose rows
-  // begin with the child id; nothing when there are too many rows.
+  // begin with the child id; nothing when there are too many rows, and
+  // then at once for that parent, which goes to tooMany.
   template <typename List, typename Append>
-  std::optional<RegistryCache::Lists<List>> ReadChildLists(sql::Statement& statement,
-                                                           std::int64_t parent,
-                                                           std::size_t& rows, Append append);
+  std::optional<RegistryCache::Lists<List>> ReadChildLists(
+      sql::Statement& statement, std::int64_t parent, std::size_t& rows,
+      std::unordered_set<std::int64_t>& tooMany, Append append);
   // Finds or makes the keys of parts below from, whatever the access rules;
   // their ids go to visited.
   std::optional<std::int64_t> EnsurePath(std::int64_t from, const std::vector<std::string>& parts,
@@ -252,6 +254,8 @@ class SqliteRegistryStore final : public RegistryStore {
   std::vector<std::int64_t> anchors_;  // roots, alias targets and their parents
   std::vector<std::vector<std::string>> readOnly_;  // upper-cased canonical parts
   std::unordered_map<std::int64_t, bool> writableCache_;
+  // Parents whose children's lists are too long to read at once.
+  std::unordered_set<std::int64_t> tooManyChildren_, tooManyValues_;
 
   sql::Statement findChild_, insertKey_, keyAlive_, childNames_, childNamesOfLive_, values_,
       childValues_, grandChildren_, getValue_, setValue_, deleteValue_, pathOf_, deleteTreeValues_,
@@ -504,6 +508,8 @@ void SqliteRegistryStore::UsePageRoom(bool use) {
 
 void SqliteRegistryStore::ForgetAll() {
   cache_.Clear();
+  tooManyChildren_.clear();
+  tooManyValues_.clear();
   ++changes_;
 }
 
@@ -727,14 +733,18 @@ std::vector<Row> SqliteRegistryStore::ListOf(sql::Statement& checked, sql::State
 
 template <typename List, typename Append>
 std::optional<RegistryCache::Lists<List>> SqliteRegistryStore::ReadChildLists(
-    sql::Statement& statement, std::int64_t parent, std::size_t& rows, Append append) {
-  constexpr std::size_t kMaxRows = 1 << 17;  // beyond that, key by key
+    sql::Statement& statement, std::int64_t parent, std::size_t& rows,
+    std::unordered_set<std::int64_t>& tooMany, Append append) {
+  if (tooMany.contains(parent)) return std::nullopt;
   RegistryCache::Lists<List> lists;
   sql::Use q(statement);
   q->Bind(1, parent);
   int rc;
   while ((rc = q->Step()) == SQLITE_ROW) {
-    if (++rows > kMaxRows) return std::nullopt;
+    if (++rows > options_.childListRows) {
+      tooMany.insert(parent);
+      return std::nullopt;
+    }
     const std::int64_t key = q->Int(0);
     if (lists.empty() || lists.back().first != key) lists.emplace_back(key, List());
     append(lists.back().second, *q);
@@ -749,7 +759,7 @@ const RegistryCache::Children* SqliteRegistryStore::HeldChildren(std::int64_t ke
   if (const auto parent = cache_.ParentOf(key)) {
     std::size_t rows = 0;
     auto lists = ReadChildLists<RegistryCache::Children>(
-        grandChildren_, *parent, rows, [](RegistryCache::Children& list, sql::Statement& s) {
+        grandChildren_, *parent, rows, tooManyChildren_, [](RegistryCache::Children& list, sql::Statement& s) {
           if (list.empty()) list.reserve(4);  // most keys have a few
           list.push_back({s.Text(2), s.Text(1), s.Int(3)});
         });
@@ -778,7 +788,7 @@ std::optional<HeldValueList> SqliteRegistryStore::HeldValues(std::int64_t key) {
   if (const auto parent = cache_.ParentOf(key)) {
     std::size_t rows = 0;
     auto lists = ReadChildLists<RegistryCache::Values>(
-        childValues_, *parent, rows, [](RegistryCache::Values& list, sql::Statement& s) {
+        childValues_, *parent, rows, tooManyValues_, [](RegistryCache::Values& list, sql::Statement& s) {
           if (list.items.empty()) {  // most keys have a few short ones
             list.items.reserve(4);
             list.bytes.reserve(256);

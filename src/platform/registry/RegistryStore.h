@@ -36,6 +36,10 @@ struct RegistryOptions {
   // Reads served row by row before the whole registry is loaded into memory
   // (0: at the first read), again after another connection has committed.
   std::size_t rowReadsBeforeImage = 1024;
+  // Without the image, a key's list is read with those of its siblings (a
+  // walk goes on to them) up to this many rows for them all; the children of
+  // a key that hold more are read one by one.
+  std::size_t childListRows = std::size_t{1} << 17;
 };
 
 struct RegValue {

@@ -154,6 +154,42 @@ TEST_F(RegistryStoreTest, TheImageAndTheRowsReadTheSame) {
   EXPECT_EQ(RawDump(imageAfter, "\\Img"), after);
 }
 
+// A key whose children hold more rows than one read of their lists takes is
+// read child by child, with the same result, before and after a change.
+TEST_F(RegistryStoreTest, ChildrenTooManyToReadAtOnceReadTheSame) {
+  {
+    TRegistry writer(store());
+    for (int child = 0; child < 6; ++child) {
+      const std::string key = "\\Wide\\C" + std::to_string(child);
+      for (int sub = 0; sub < 3; ++sub) ASSERT_TRUE(writer.CreateKey(key + "\\S" + std::to_string(sub)));
+      ASSERT_TRUE(writer.OpenKey(key, false));
+      for (int value = 0; value < 3; ++value) {
+        ASSERT_TRUE(writer.WriteString("v" + std::to_string(value), key + std::to_string(value)));
+      }
+    }
+  }
+  RegistryOptions few = RowsOnly();
+  few.childListRows = 5;
+  auto rows = OpenStore(RowsOnly());
+  auto limited = OpenStore(few);
+  ASSERT_TRUE(rows && limited);
+  TRegistry fromRows(*rows), fromLimited(*limited);
+  const std::string before = RawDump(fromRows, "\\Wide");
+  EXPECT_NE(before.find("C5\\S2"), std::string::npos) << before;
+  EXPECT_EQ(RawDump(fromLimited, "\\Wide"), before);
+  EXPECT_EQ(RawDump(fromLimited, "\\Wide"), before);  // again, from what it holds
+
+  {
+    TRegistry writer(*limited);
+    ASSERT_TRUE(writer.OpenKey("\\Wide\\C3", false));
+    ASSERT_TRUE(writer.WriteString("added", "x"));
+    ASSERT_TRUE(writer.DeleteKey("\\Wide\\C4\\S1"));
+  }
+  const std::string after = RawDump(fromRows, "\\Wide");
+  EXPECT_NE(after, before);
+  EXPECT_EQ(RawDump(fromLimited, "\\Wide"), after);
+}
+
 // Reads are served from what was read before while nothing changed: every
 // kind of change, by another store or by this one inside a batch, must show.
 TEST_F(RegistryStoreTest, WalksSeeEveryChangeMadeSinceTheLastWalk) {
