@@ -69,7 +69,11 @@ struct FolderListing {
   std::int64_t changed = 0;  // latest of mtime and ctime
   std::int64_t listedAt = 0;
   std::string host;
-  std::unordered_map<std::string, std::string> byUpper;  // upper-cased -> host name
+  struct Spelling {
+    std::string name;      // of several, the first in byte order
+    bool several = false;  // more than one name is so upper-cased
+  };
+  std::unordered_map<std::string, Spelling> byUpper;
 };
 
 constexpr std::int64_t kTrustMargin = 2'000'000'000;  // ns
@@ -83,8 +87,25 @@ class ListingCache {
   // The host spelling of upper inside the folder dirHost (also reached as
   // dirRel below the open folder base); empty when there is none.
   std::string Find(int base, const char* dirRel, const std::string& dirHost, const std::string& upper) {
+    Answer answer;
+    return Look(base, dirRel, dirHost, upper, answer) ? std::move(answer.name) : std::string();
+  }
+
+  struct Answer {
+    std::string name;      // empty: no such name
+    bool several = false;  // the folder holds more than one name so upper-cased
+    dev_t device = 0;      // of the folder
+    ino_t inode = 0;
+  };
+  // Find, telling also whether the answer stands for the name as given in
+  // any case, and which folder was listed. False when the folder cannot be
+  // listed.
+  bool Look(int base, const char* dirRel, const std::string& dirHost, const std::string& upper, Answer& answer) {
     struct stat st;
-    if (fstatat(base, dirRel, &st, 0) != 0) return {};
+    // The folder itself, not where a link in its place leads.
+    if (fstatat(base, dirRel, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) return false;
+    answer.device = st.st_dev;
+    answer.inode = st.st_ino;
     const std::int64_t changed = std::max(Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim));
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = index_.find(dirHost);
@@ -92,7 +113,7 @@ class ListingCache {
     if (it == index_.end() || it->second->device != st.st_dev || it->second->inode != st.st_ino ||
         it->second->changed != changed || it->second->listedAt < changed + kTrustMargin) {
       FolderListing listing;
-      if (!List(base, dirRel, listing)) return {};
+      if (!List(base, dirRel, listing)) return false;
       listing.device = st.st_dev;
       listing.inode = st.st_ino;
       listing.changed = changed;
@@ -113,7 +134,11 @@ class ListingCache {
       }
     }
     const auto found = it->second->byUpper.find(upper);
-    return found == it->second->byUpper.end() ? std::string() : found->second;
+    if (found != it->second->byUpper.end()) {
+      answer.name = found->second.name;
+      answer.several = found->second.several;
+    }
+    return true;
   }
 
  private:
@@ -132,8 +157,10 @@ class ListingCache {
       const std::string name = item->d_name;
       if (name == "." || name == "..") continue;
       // Of two names equal but for case, the first in byte order wins.
-      auto [slot, added] = listing.byUpper.try_emplace(UpperName(name), name);
-      if (!added && name < slot->second) slot->second = name;
+      auto [slot, added] = listing.byUpper.try_emplace(UpperName(name), FolderListing::Spelling{name});
+      if (added) continue;
+      slot->second.several = true;
+      if (name < slot->second.name) slot->second.name = name;
     }
     return true;
   }
@@ -294,19 +321,165 @@ bool StatBeneath(int rootFd, const std::string& rel, HostEntry& entry) {
   return entry.kind != EntryKind::Missing;
 }
 
+ListingCache& Listings() {
+  static ListingCache cache;
+  return cache;
+}
+
 // The host spelling of name inside the real folder dirRel of the drive
 // folder (dirHost on the host), with its metadata in entry: the exact name
 // when it is there, else the entry equal to it ignoring case; empty when
 // there is none.
+
 std::string FindHostName(const DriveRoot& root, const std::string& dirRel, const std::string& dirHost,
                          const std::string& name, HostEntry& entry) {
-  static ListingCache cache;
   const std::string rel = dirRel.empty() ? name : dirRel + "/" + name;
   entry = StatHostAt(root.fd, rel.c_str());
   if (entry.kind != EntryKind::Missing) return name;
-  std::string found = cache.Find(root.fd, dirRel.empty() ? "." : dirRel.c_str(), dirHost, UpperName(name));
+  std::string found = Listings().Find(root.fd, dirRel.empty() ? "." : dirRel.c_str(), dirHost, UpperName(name));
   if (!found.empty()) entry = StatHostAt(root.fd, (dirRel.empty() ? found : dirRel + "/" + found).c_str());
   return found;
+}
+
+// Folders whose parts the host spells otherwise than a path did, as a walk
+// found them: the host's names and each folder's identity. Only a guess: a
+// path through one is answered from it when the listing of every folder on
+// the way still gives the same name and the same folder.
+struct CorrectedFolder {
+  dev_t rootDevice = 0;
+  ino_t rootInode = 0;
+  std::vector<std::string> names;                 // host names below the drive folder
+  std::vector<std::pair<dev_t, ino_t>> folders;   // the identity of each
+};
+
+// Kept by drive folder and upper-cased parts, the least recently used going
+// first; dropped whole when this file system changed anything.
+class CorrectedFolders {
+ public:
+  static std::string KeyOf(const std::string& hostRoot, const std::vector<std::string>& parts, std::size_t count) {
+    std::string key = hostRoot;
+    for (std::size_t i = 0; i < count; ++i) (key += '\\') += parts[i];
+    return key.substr(0, hostRoot.size()) + UpperName(key.substr(hostRoot.size()));
+  }
+
+  std::shared_ptr<const CorrectedFolder> Find(const std::string& key) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    DropIfChanged();
+    const auto it = index_.find(key);
+    if (it == index_.end()) return nullptr;
+    order_.splice(order_.begin(), order_, it->second);
+    return it->second->second;
+  }
+
+  // The folder of the first count names, unless kept as it is.
+  void Keep(std::string key, const DriveRoot& root, const std::vector<std::string>& names,
+            const std::vector<std::pair<dev_t, ino_t>>& folders, std::size_t count) {
+    const auto length = static_cast<std::ptrdiff_t>(count);
+    std::lock_guard<std::mutex> lock(mutex_);
+    DropIfChanged();
+    auto it = index_.find(key);
+    if (it != index_.end()) {
+      order_.splice(order_.begin(), order_, it->second);
+      const CorrectedFolder& held = *it->second->second;
+      if (held.rootDevice == root.device && held.rootInode == root.inode && held.names.size() == count &&
+          std::equal(held.names.begin(), held.names.end(), names.begin()) &&
+          std::equal(held.folders.begin(), held.folders.end(), folders.begin())) {
+        return;
+      }
+    }
+    auto folder = std::make_shared<CorrectedFolder>();
+    folder->rootDevice = root.device;
+    folder->rootInode = root.inode;
+    folder->names.assign(names.begin(), names.begin() + length);
+    folder->folders.assign(folders.begin(), folders.begin() + length);
+    if (it != index_.end()) {
+      it->second->second = std::move(folder);
+      return;
+    }
+    order_.emplace_front(key, std::move(folder));
+    index_.emplace(std::move(key), order_.begin());
+    if (order_.size() > kMaxKept) {
+      index_.erase(order_.back().first);
+      order_.pop_back();
+    }
+  }
+
+  bool Empty() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return order_.empty();
+  }
+
+ private:
+  static constexpr std::size_t kMaxKept = 4096;
+  using Item = std::pair<std::string, std::shared_ptr<const CorrectedFolder>>;
+
+  void DropIfChanged() {
+    const std::uint64_t changes = ChangeCount();
+    if (changes == changes_) return;
+    changes_ = changes;
+    order_.clear();
+    index_.clear();
+  }
+
+  std::mutex mutex_;
+  std::list<Item> order_;  // most recently used first
+  std::unordered_map<std::string, std::list<Item>::iterator> index_;
+  std::uint64_t changes_ = 0;
+};
+
+CorrectedFolders& Corrected() {
+  static CorrectedFolders folders;
+  return folders;
+}
+
+// Keeps each folder among the first count parts, walked to names with the
+// identities folders, whose spelling differs from the parts' on the way.
+void KeepCorrected(const DriveRoot& root, const std::vector<std::string>& parts, const std::vector<std::string>& names,
+                   const std::vector<std::pair<dev_t, ino_t>>& folders, std::size_t count) {
+  std::size_t first = 0;  // the first part spelled otherwise
+  while (first < count && parts[first] == names[first]) ++first;
+  if (first == count) return;
+  const std::string key = CorrectedFolders::KeyOf(root.host, parts, count);
+  std::size_t end = root.host.size();
+  for (std::size_t level = 1; level <= count; ++level) {
+    end = std::min(key.find('\\', end + 1), key.size());
+    if (level > first) Corrected().Keep(key.substr(0, end), root, names, folders, level);
+  }
+}
+
+// Where a path stands after the folders kept for its first parts.
+struct CorrectedStart {
+  std::string rel;   // below the drive folder, as the host spells it
+  std::string host;  // the same on the host
+  ListingCache::Answer next;  // the next part in the last folder's listing
+};
+
+// Checks the folders kept for the first parts of a path against the host,
+// as the walk would find them: each folder on the way, looked at without
+// following a link in its place, must be the one kept, and its listing must
+// give the kept name for the part with no other name equal to it but for
+// case. The last folder's listing is looked up for the next part too.
+bool CheckCorrected(const DriveRoot& root, const CorrectedFolder& kept, const std::vector<std::string>& parts,
+                    const std::string& hostRoot, CorrectedStart& start) {
+  const std::size_t count = kept.names.size();
+  if (kept.rootDevice != root.device || kept.rootInode != root.inode || count >= parts.size()) return false;
+  start.host = hostRoot;
+  std::pair<dev_t, ino_t> expected{root.device, root.inode};
+  for (std::size_t i = 0; i <= count; ++i) {
+    ListingCache::Answer& answer = start.next;
+    answer = ListingCache::Answer();
+    if (!Listings().Look(root.fd, start.rel.empty() ? "." : start.rel.c_str(), start.host, UpperName(parts[i]),
+                         answer) ||
+        answer.device != expected.first || answer.inode != expected.second || answer.several) {
+      return false;
+    }
+    if (i == count) break;
+    if (answer.name != kept.names[i]) return false;
+    (start.rel.empty() ? start.rel : start.rel += '/') += answer.name;
+    (start.host += '/') += answer.name;
+    expected = kept.folders[i];
+  }
+  return true;
 }
 
 }  // namespace
@@ -405,9 +578,45 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     return true;
   }
 
+  // The deepest folder on the way that a walk found spelled otherwise than
+  // here: its listings answer for the parts so far.
+  std::shared_ptr<const CorrectedFolder> kept;
+  CorrectedStart from;
+  if (root->direct && !wildcardLast && parts.size() > 1 && !Corrected().Empty()) {
+    const std::string key = CorrectedFolders::KeyOf(out.hostRoot, parts, parts.size() - 1);
+    for (std::size_t end = key.size(); !kept && end > out.hostRoot.size(); end = key.rfind('\\', end - 1)) {
+      kept = Corrected().Find(key.substr(0, end));
+    }
+    if (kept && (std::equal(kept->names.begin(), kept->names.end(), parts.begin()) ||
+                 !CheckCorrected(*root, *kept, parts, out.hostRoot, from))) {
+      kept = nullptr;
+    }
+  }
+  // All but the last part from there: the listing gives the last.
+  if (kept && kept->names.size() + 1 == parts.size()) {
+    const std::string& name = from.next.name;
+    HostEntry entry;
+    if (!name.empty()) entry = StatHostAt(root->fd, (from.rel + "/" + name).c_str());
+    if (name.empty() || (entry.kind != EntryKind::Missing && !IsMachineFolderEntry(entry))) {
+      out.names = kept->names;
+      out.names.push_back(name.empty() ? parts.back() : name);
+      for (const auto& part : out.names) out.windows += "\\" + part;
+      out.host = from.host + "/" + out.names.back();
+      out.entry = entry;
+      if (entry.kind == EntryKind::Folder) {
+        std::vector<std::pair<dev_t, ino_t>> folders = kept->folders;
+        folders.emplace_back(entry.device, entry.inode);
+        KeepCorrected(*root, parts, out.names, folders, parts.size());
+      }
+      logEnd();
+      return true;
+    }
+    kept = nullptr;  // the host moved since its listing: walked below
+  }
+
   // Every part spelled as the host spells it: one call answers as the walk
   // below would.
-  if (root->direct) {
+  if (root->direct && !kept) {
     const std::size_t looked = wildcardLast ? parts.size() - 1 : parts.size();
     std::string rel;
     for (std::size_t i = 0; i < looked; ++i) (i ? rel += '/' : rel) += parts[i];
@@ -427,7 +636,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
 
   // All but the last part spelled as the host spells them: only the last
   // needs looking up.
-  if (root->direct && !wildcardLast && parts.size() > 1) {
+  if (root->direct && !kept && !wildcardLast && parts.size() > 1) {
     std::string parentRel;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) (i ? parentRel += '/' : parentRel) += parts[i];
     HostEntry parent;
@@ -456,14 +665,31 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
   folder.inode = root->inode;
   std::string rel;  // out.host below the drive folder
   bool inRealFolder = true;  // out.host is an existing folder, not a link
-  for (std::size_t i = 0; i < parts.size(); ++i) {
+  std::vector<std::pair<dev_t, ino_t>> folders;  // of the real folders walked
+  if (kept) {
+    out.names = kept->names;
+    for (const auto& name : out.names) out.windows += "\\" + name;
+    out.host = from.host;
+    rel = from.rel;
+    folders = kept->folders;
+    folder.device = folders.back().first;
+    folder.inode = folders.back().second;
+  }
+  for (std::size_t i = out.names.size(); i < parts.size(); ++i) {
     const bool last = i + 1 == parts.size();
     if (last) out.parentExists = inRealFolder;
     std::string name;
     HostEntry entry;
     if (inRealFolder && IsHiddenStoreName(folder, parts[i])) return Fail(ERROR_ACCESS_DENIED);
     if (inRealFolder && !(last && wildcardLast)) {
-      name = FindHostName(*root, rel, out.host, parts[i], entry);
+      // Just after the kept folders, their last listing has answered.
+      if (kept && i == kept->names.size() && !from.next.name.empty()) {
+        entry = StatHostAt(root->fd, (rel + "/" + from.next.name).c_str());
+        if (entry.kind != EntryKind::Missing) name = from.next.name;
+      }
+      if (name.empty() && !(kept && i == kept->names.size() && from.next.name.empty())) {
+        name = FindHostName(*root, rel, out.host, parts[i], entry);
+      }
       if (IsMachineFolderEntry(entry)) return Fail(ERROR_ACCESS_DENIED);
     }
     const bool found = !name.empty();
@@ -475,7 +701,9 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     out.entry = found ? entry : HostEntry();
     inRealFolder = out.entry.kind == EntryKind::Folder;
     folder = out.entry;
+    if (inRealFolder) folders.emplace_back(folder.device, folder.inode);
   }
+  if (root->direct && !wildcardLast) KeepCorrected(*root, parts, out.names, folders, folders.size());
   logEnd();
   return true;
 }

@@ -365,3 +365,103 @@ TEST_F(PathTest, EntriesMadeOrRemovedBetweenTwoQuestionsAreSeen) {
     ASSERT_EQ(rmdir(m.C("Docs/Note.txt").c_str()), 0);
   }
 }
+
+// Folders first found spelled otherwise than the host spells them: a path
+// through one asked again after the host changed it answers as the walk by
+// hand does, at every level and in every case.
+TEST_F(PathTest, FoldersFoundInOtherCaseFollowTheHostsChanges) {
+  namespace fsys = std::filesystem;
+  using Change = void (*)(const HandMachine& hand, const std::string& top);
+  const struct {
+    const char* what;
+    Change change;
+  } cases[] = {
+      {"nothing", [](const HandMachine&, const std::string&) {}},
+      {"deep folder renamed",
+       [](const HandMachine& h, const std::string& t) {
+         fsys::rename(h.C(t + "/Mixed/Deep"), h.C(t + "/Mixed/Gone"));
+       }},
+      {"top folder renamed in case only",
+       [](const HandMachine& h, const std::string& t) { fsys::rename(h.C(t + "/Mixed"), h.C(t + "/mixed")); }},
+      {"deep folder deleted",
+       [](const HandMachine& h, const std::string& t) { fsys::remove_all(h.C(t + "/Mixed/Deep")); }},
+      {"deep folder replaced by a file",
+       [](const HandMachine& h, const std::string& t) {
+         fsys::remove_all(h.C(t + "/Mixed/Deep"));
+         h.File(t + "/Mixed/Deep", "x");
+       }},
+      {"deep folder replaced by a link to itself",
+       [](const HandMachine& h, const std::string& t) {
+         fsys::rename(h.C(t + "/Mixed/Deep"), h.C(t + "/Mixed/Real"));
+         fsys::create_directory_symlink(h.C(t + "/Mixed/Real"), h.C(t + "/Mixed/Deep"));
+       }},
+      {"top folder replaced by a link out of the machine",
+       [](const HandMachine& h, const std::string& t) {
+         fsys::remove_all(h.C(t + "/Mixed"));
+         fsys::create_directory_symlink("/etc", h.C(t + "/Mixed"));
+       }},
+      {"top folder given a twin spelled as asked",
+       [](const HandMachine& h, const std::string& t) { h.File(t + "/MIXED/DEEP/LEAF.TXT", "x"); }},
+      {"deep folder given a twin in other case",
+       [](const HandMachine& h, const std::string& t) { h.File(t + "/Mixed/deep/Other.txt", "x"); }},
+      {"leaf renamed in case",
+       [](const HandMachine& h, const std::string& t) {
+         fsys::rename(h.C(t + "/Mixed/Deep/Leaf.txt"), h.C(t + "/Mixed/Deep/LEAF.txt"));
+       }},
+      {"leaf made a folder",
+       [](const HandMachine& h, const std::string& t) {
+         fsys::remove(h.C(t + "/Mixed/Deep/Leaf.txt"));
+         h.File(t + "/Mixed/Deep/Leaf.txt/Inner.txt", "x");
+       }},
+  };
+  const char* const below[] = {
+      "MIXED\\DEEP",          "mixed\\deep",           "Mixed\\Deep",          "MIXED\\DEEP\\LEAF.TXT",
+      "mixed\\Deep\\leaf.txt", "Mixed\\DEEP\\Leaf.txt", "MIXED\\deep\\LEAF.txt", "MIXED\\DEEP\\NEW.TXT",
+      "mixed\\deep\\other.txt", "MIXED\\DEEP\\LEAF.TXT\\INNER.TXT", "MIXED\\GONE",  "Mixed\\Real\\Leaf.txt",
+  };
+  std::vector<std::string> tops;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    tops.push_back("Case" + std::to_string(i));
+    m.File(tops.back() + "/Mixed/Deep/Leaf.txt", "x");
+  }
+  // Both before the listings are trusted and after.
+  for (int settled = 0; settled < 2; ++settled) {
+    if (settled) {
+      for (std::size_t i = 0; i < std::size(cases); ++i) {
+        fsys::remove_all(m.C(tops[i]));
+        tops[i] = "Settled" + std::to_string(i);
+        m.File(tops[i] + "/Mixed/Deep/Leaf.txt", "x");
+      }
+      usleep(2'200'000);
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+      const std::string top = "C:\\" + UpperName(tops[i]) + "\\";
+      for (int after = 0; after < 2; ++after) {
+        if (after) cases[i].change(m, tops[i]);
+        for (const char* path : below) {
+          const Walked want = WalkByHand(PathTestDriveHost(m), top + path);
+          EXPECT_EQ(GetPathKind(top + path), want.kind) << cases[i].what << ": " << top + path;
+          EXPECT_EQ(HostPath(top + path), want.host) << cases[i].what << ": " << top + path;
+        }
+      }
+    }
+  }
+}
+
+// More folders spelled otherwise than are kept: each still resolves, also
+// after it went.
+TEST_F(PathTest, FoldersInOtherCasePastTheOnesKeptStillResolve) {
+  constexpr int kFolders = 4200;
+  // In groups, so that no folder holds many names.
+  const auto host = [](int i) { return "Wide/G" + std::to_string(i / 100) + "/Dir" + std::to_string(i); };
+  for (int i = 0; i < kFolders; ++i) m.File(host(i) + "/Item.txt", "x");
+  usleep(2'200'000);  // the listings trusted, as on a settled drive
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < kFolders; i += round ? 13 : 1) {
+      const std::string folder = "C:\\WIDE\\G" + std::to_string(i / 100) + "\\DIR" + std::to_string(i);
+      ASSERT_EQ(GetPathKind(folder), PathKind::Folder) << folder;
+      ASSERT_EQ(HostPath(folder + "\\ITEM.TXT"), m.C(host(i) + "/Item.txt")) << folder;
+      ASSERT_EQ(GetPathKind(folder + "\\item.txt"), PathKind::File) << folder;
+    }
+  }
+}
