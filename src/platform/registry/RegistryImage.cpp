@@ -3,7 +3,11 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <limits>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/text/TextCodec.h"
@@ -15,6 +19,12 @@ namespace {
 // Blocks of huge pages where the host has them: filling the image costs
 // mostly page faults.
 constexpr std::size_t kArenaBlock = std::size_t{2} << 20;
+
+constexpr std::size_t kPage = 4096;
+
+constexpr std::size_t kMostThreads = 4;
+// Ranges of parent ids per thread: a thread that is done takes the next.
+constexpr std::size_t kRangesPerThread = 4;
 
 std::string_view Text(sqlite3_stmt* statement, int column) {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
@@ -62,7 +72,171 @@ std::uint8_t* RegistryImage::Arena::Allocate(std::size_t size) {
   return at;
 }
 
-bool RegistryImage::Load(sqlite3* db, int& rc) {
+void RegistryImage::Arena::Adopt(Arena&& other) {
+  // The rest of other's current block is never used: its pages go back.
+  const auto start = (reinterpret_cast<std::uintptr_t>(other.next_) + kPage - 1) / kPage * kPage;
+  const auto end = (reinterpret_cast<std::uintptr_t>(other.next_) + other.left_) / kPage * kPage;
+  if (other.left_ != 0 && end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_DONTNEED);
+  for (auto& block : other.blocks_) blocks_.push_back(std::move(block));
+  other.blocks_.clear();
+  other.next_ = nullptr;
+  other.left_ = 0;
+}
+
+// The values of ranges of parent ids, read in threads, each thread's in an
+// array and an arena of its own. A thread puts where a key's values lie in
+// its record: the thread in the top bits of firstValue, for TakeValues.
+struct RegistryImage::ValueReads {
+  static constexpr int kPartShift = 29;
+  static constexpr std::uint32_t kInPart = (std::uint32_t{1} << kPartShift) - 1;
+
+  struct Part {
+    Array<Value> values;
+    Arena arena;
+    bool ok = false;
+  };
+
+  std::string file;
+  Key* keys = nullptr;  // not resized while the threads run
+  std::size_t keyCount = 0;
+  std::size_t room = 0;  // values reserved by each thread; the first's array becomes the image's
+  std::vector<std::int64_t> bounds;  // range i: parent ids from bounds[i] to bounds[i + 1]
+  std::vector<Part> parts;           // by thread, the last the store's connection's
+  std::vector<std::thread> threads;
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> stop{false};
+
+  ~ValueReads() {
+    stop = true;
+    Join();
+  }
+  void Join() {
+    for (std::thread& thread : threads)
+      if (thread.joinable()) thread.join();
+  }
+  // True when every thread has read all it took.
+  bool Finish() {
+    Join();
+    return std::all_of(parts.begin(), parts.end(), [](const Part& part) { return part.ok; });
+  }
+  // A thread's: on a connection of its own.
+  void Read(std::uint32_t index);
+  // Takes ranges until none is left, into parts[index].
+  bool ReadRanges(sqlite3* db, std::uint32_t index);
+  // False when another run of the key was put already (its rows lie under
+  // two parents): the pass on the store's connection orders those.
+  bool Put(std::int64_t key, std::uint32_t first, std::uint32_t count);
+};
+
+bool RegistryImage::ValueReads::Put(std::int64_t key, std::uint32_t first, std::uint32_t count) {
+  if (count == 0 || key < 0 || static_cast<std::size_t>(key) >= keyCount) return true;
+  Key& record = keys[static_cast<std::size_t>(key)];
+  if (std::atomic_ref<std::uint32_t>(record.valueCount).exchange(count, std::memory_order_relaxed) != 0)
+    return false;
+  std::atomic_ref<std::uint32_t>(record.firstValue).store(first, std::memory_order_relaxed);
+  return true;
+}
+
+bool RegistryImage::ValueReads::ReadRanges(sqlite3* db, std::uint32_t index) {
+  Part& part = parts[index];
+  sqlite3_stmt* statement = nullptr;
+  bool ok = sqlite3_prepare_v2(db,
+                               "SELECT key, name, type, data FROM vals WHERE parent >= ?1 AND parent < ?2"
+                               " ORDER BY parent, key, seq",
+                               -1, &statement, nullptr) == SQLITE_OK;
+  try {
+    part.values.reserve(room);  // only what is filled is touched
+    const std::uint32_t window = index << kPartShift;
+    for (std::size_t range = next++; ok && range + 1 < bounds.size() && !stop; range = next++) {
+      sqlite3_bind_int64(statement, 1, bounds[range]);
+      sqlite3_bind_int64(statement, 2, bounds[range + 1]);
+      std::int64_t key = -1;
+      std::uint32_t first = 0;
+      std::uint32_t count = 0;
+      int rc = SQLITE_OK;
+      while (ok && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        const std::int64_t at = sqlite3_column_int64(statement, 0);
+        if (at != key) {
+          ok = Put(key, first, count) && part.values.size() <= kInPart;
+          key = at;
+          first = window | static_cast<std::uint32_t>(part.values.size());
+          count = 0;
+        }
+        part.values.push_back(ValueOf(part.arena, statement));
+        ++count;
+      }
+      ok = ok && rc == SQLITE_DONE && Put(key, first, count);
+      sqlite3_reset(statement);
+    }
+  } catch (...) {  // out of memory: all is read again in one pass
+    ok = false;
+  }
+  sqlite3_finalize(statement);
+  part.ok = ok && !stop;
+  return part.ok;
+}
+
+void RegistryImage::ValueReads::Read(std::uint32_t index) {
+  sqlite3* db = nullptr;
+  // Pages are read once each: a small page cache.
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK &&
+      sqlite3_exec(db, "PRAGMA cache_size=-256; BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {
+    ReadRanges(db, index);
+  }
+  sqlite3_close(db);
+}
+
+std::unique_ptr<RegistryImage::ValueReads> RegistryImage::StartValueReads(sqlite3* db, const Threads& threads) {
+  if (threads.keysPerThread == 0 || !threads.sameSnapshot) return nullptr;
+  const std::size_t cores = std::thread::hardware_concurrency();
+  const std::size_t count =
+      std::min({kMostThreads, cores > 1 ? cores - 1 : 0, keys_.size() / threads.keysPerThread});
+  const char* file = sqlite3_db_filename(db, "main");
+  if (count == 0 || file == nullptr || *file == '\0') return nullptr;
+  auto reads = std::make_unique<ValueReads>();
+  reads->file = file;
+  reads->keys = keys_.data();
+  reads->keyCount = keys_.size();
+  reads->room = keys_.size() * 4;
+  const std::size_t ranges = count * kRangesPerThread;
+  const auto ids = static_cast<std::int64_t>(keys_.size());
+  reads->bounds.push_back(std::numeric_limits<std::int64_t>::min());
+  for (std::size_t i = 1; i < ranges; ++i)
+    reads->bounds.push_back(ids * static_cast<std::int64_t>(i) / static_cast<std::int64_t>(ranges));
+  reads->bounds.push_back(std::numeric_limits<std::int64_t>::max());
+  reads->parts.resize(count + 1);
+  reads->threads.reserve(count);
+  try {
+    for (std::uint32_t i = 0; i < count; ++i) reads->threads.emplace_back([at = reads.get(), i] { at->Read(i); });
+  } catch (const std::system_error&) {
+    return nullptr;  // stops and joins the threads that started
+  }
+  return reads;
+}
+
+void RegistryImage::TakeValues(ValueReads& reads) {
+  std::vector<std::uint32_t> offsets;
+  for (ValueReads::Part& part : reads.parts) {
+    offsets.push_back(static_cast<std::uint32_t>(values_.size()));
+    if (offsets.size() == 1) {
+      values_ = std::move(part.values);
+    } else {
+      values_.insert(values_.end(), part.values.begin(), part.values.end());
+    }
+    Array<Value>().swap(part.values);
+    arena_.Adopt(std::move(part.arena));
+  }
+  for (Key& key : keys_) {
+    if (key.valueCount == 0) continue;
+    if (key.parent < 0) {
+      key.valueCount = 0;  // values of a key that is not there
+      continue;
+    }
+    key.firstValue = offsets[key.firstValue >> ValueReads::kPartShift] + (key.firstValue & ValueReads::kInPart);
+  }
+}
+
+bool RegistryImage::Load(sqlite3* db, int& rc, const Threads& threads) {
   keys_.clear();
   children_.clear();
   values_.clear();
@@ -73,7 +247,8 @@ bool RegistryImage::Load(sqlite3* db, int& rc) {
   keys_[0].parent = 0;
   // Room that is never filled is never touched either.
   children_.reserve(keys_.size());
-  values_.reserve(keys_.size() * 4);
+  // The values in threads while the keys are read here.
+  std::unique_ptr<ValueReads> reads = StartValueReads(db, threads);
   // The family index gives each key's children side by side, in order.
   bool scattered = false;
   rc = EachRow(db, "SELECT parent, id, name, uname FROM keys ORDER BY gparent, parent, uname",
@@ -81,7 +256,8 @@ bool RegistryImage::Load(sqlite3* db, int& rc) {
                  const auto parent = sqlite3_column_int64(s, 0);
                  const auto id = sqlite3_column_int64(s, 1);
                  if (id <= 0) return;
-                 if (static_cast<std::size_t>(id) >= keys_.size()) keys_.resize(static_cast<std::size_t>(id) + 1);
+                 // Never past max(id) of the same snapshot; the threads hold the array.
+                 if (static_cast<std::size_t>(id) >= keys_.size()) return;
                  Key& key = keys_[static_cast<std::size_t>(id)];
                  key.parent = parent;
                  SetName(key, Text(s, 2), Text(s, 3));
@@ -101,17 +277,35 @@ bool RegistryImage::Load(sqlite3* db, int& rc) {
                 [&](std::int64_t a, std::int64_t b) { return UpperOf(a) < UpperOf(b); });
     }
   }
+  // The ranges left once the keys are read.
+  if (reads && reads->ReadRanges(db, static_cast<std::uint32_t>(reads->parts.size() - 1)) && reads->Finish() &&
+      threads.sameSnapshot()) {
+    TakeValues(*reads);
+    return true;
+  }
+  reads.reset();
+  return LoadValues(db, rc);
+}
+
+RegistryImage::Value RegistryImage::ValueOf(Arena& arena, sqlite3_stmt* row) {
+  const std::string_view name = Text(row, 1);
+  const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(row, 3));
+  const auto size = data ? static_cast<std::size_t>(sqlite3_column_bytes(row, 3)) : 0;
+  return Value{Copy(arena, name, {data, size}), static_cast<std::uint32_t>(name.size()),
+               static_cast<DWORD>(sqlite3_column_int64(row, 2)), size};
+}
+
+bool RegistryImage::LoadValues(sqlite3* db, int& rc) {
+  for (Key& key : keys_) key.valueCount = 0;  // what threads put
+  values_.clear();
+  values_.reserve(keys_.size() * 4);
   // The primary key's order: each key's values together, in creation order.
   rc = EachRow(db, "SELECT key, name, type, data FROM vals ORDER BY parent, key, seq",
                [&](sqlite3_stmt* s) {
                  Key* key = Slot(sqlite3_column_int64(s, 0));
                  if (key == nullptr) return;
-                 const std::string_view name = Text(s, 1);
-                 const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(s, 3));
-                 const auto size = data ? static_cast<std::size_t>(sqlite3_column_bytes(s, 3)) : 0;
                  GrowRun(values_, key->firstValue, key->valueCount);
-                 values_.back() = Value{Copy(name, {data, size}), static_cast<std::uint32_t>(name.size()),
-                                        static_cast<DWORD>(sqlite3_column_int64(s, 2)), size};
+                 values_.back() = ValueOf(arena_, s);
                });
   return rc == SQLITE_DONE;
 }
@@ -155,8 +349,8 @@ void RegistryImage::SetName(Key& key, std::string_view name, std::string_view up
   key.upperSize = static_cast<std::uint32_t>(upperName.size());
 }
 
-const std::uint8_t* RegistryImage::Copy(std::string_view name, std::span<const std::uint8_t> data) {
-  std::uint8_t* at = arena_.Allocate(name.size() + data.size());
+const std::uint8_t* RegistryImage::Copy(Arena& arena, std::string_view name, std::span<const std::uint8_t> data) {
+  std::uint8_t* at = arena.Allocate(name.size() + data.size());
   if (!name.empty()) std::memcpy(at, name.data(), name.size());
   if (!data.empty()) std::memcpy(at + name.size(), data.data(), data.size());
   return at;
@@ -218,12 +412,12 @@ void RegistryImage::SetValue(std::int64_t key, const std::string& name,
   for (std::uint32_t i = 0; i < slot->valueCount; ++i) {
     Value& item = values_[slot->firstValue + i];
     if (NameUppersTo(item.Name(), upperName)) {
-      item = Value{Copy(item.Name(), data), item.nameSize, type, data.size()};
+      item = Value{Copy(arena_, item.Name(), data), item.nameSize, type, data.size()};
       return;
     }
   }
   GrowRun(values_, slot->firstValue, slot->valueCount);
-  values_.back() = Value{Copy(name, data), static_cast<std::uint32_t>(name.size()), type, data.size()};
+  values_.back() = Value{Copy(arena_, name, data), static_cast<std::uint32_t>(name.size()), type, data.size()};
 }
 
 void RegistryImage::DeleteValue(std::int64_t key, const std::string& upperName) {

@@ -6,11 +6,14 @@
 // Flat: one record per key in an array by id, the subkey ids and the values
 // of each key as a run in one array each, and every name and data byte in
 // blocks of a byte arena. A write that grows a run moves it to the end.
+// A large registry's values are read in threads, each on a connection of its
+// own, while the keys are read on the store's.
 
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <memory>
 #include <optional>
@@ -63,8 +66,19 @@ class RegistryImage {
     std::span<const std::uint8_t> Data() const { return {bytes + nameSize, size}; }
   };
 
-  // Reads both tables; false (with the SQLite result in rc) when a read fails.
-  bool Load(sqlite3* db, int& rc);
+  // How the values are read.
+  struct Threads {
+    // One thread for every so many keys, up to four; 0: none.
+    std::size_t keysPerThread = 0;
+    // Called once the threads have read: true when no connection has
+    // committed since db's read transaction began. Without it, or when it
+    // says no, the values are read again on db.
+    std::function<bool()> sameSnapshot;
+  };
+
+  // Reads both tables within db's read transaction; false (with the SQLite
+  // result in rc) when a read fails.
+  bool Load(sqlite3* db, int& rc, const Threads& threads);
 
   // True for a key that exists; id 0 is the parent of the two roots.
   bool Has(std::int64_t id) const { return Slot(id) != nullptr; }
@@ -99,6 +113,8 @@ class RegistryImage {
   class Arena {
    public:
     std::uint8_t* Allocate(std::size_t size);
+    // Takes over other's blocks; this one's current block goes on.
+    void Adopt(Arena&& other);
 
    private:
     std::vector<std::unique_ptr<std::uint8_t, image_detail::Free>> blocks_;
@@ -106,11 +122,20 @@ class RegistryImage {
     std::size_t left_ = 0;
   };
 
+  struct ValueReads;
+
+  // The values pass on db; false when a read fails.
+  bool LoadValues(sqlite3* db, int& rc);
+  // Null when the values are read on db.
+  std::unique_ptr<ValueReads> StartValueReads(sqlite3* db, const Threads& threads);
+  void TakeValues(ValueReads& reads);
   Key* Slot(std::int64_t id);
   const Key* Slot(std::int64_t id) const;
   std::string_view UpperOf(std::int64_t id) const;
   void SetName(Key& key, std::string_view name, std::string_view upperName);
-  const std::uint8_t* Copy(std::string_view name, std::span<const std::uint8_t> data);
+  static const std::uint8_t* Copy(Arena& arena, std::string_view name, std::span<const std::uint8_t> data);
+  // The value of a row of (key, name, type, data), its bytes put in arena.
+  static Value ValueOf(Arena& arena, sqlite3_stmt* row);
   // Makes room for one more item at the end of a run, moving the run to the
   // end of its array unless it is there already.
   template <typename Item>

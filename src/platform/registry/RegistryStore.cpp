@@ -477,7 +477,14 @@ const RegistryImage* SqliteRegistryStore::Image() {
   // It reads them from the file, not from pages held from before.
   UsePageRoom(false);
   sqlite3_db_release_memory(db_);
-  const bool loaded = image->Load(db_, rc);
+  RegistryImage::Threads threads;
+  threads.keysPerThread = options_.imageKeysPerThread;
+  threads.sameSnapshot = [this] {
+    sql::CommitStamp now;
+    return watch_.Read(now) && now == stamp_;
+  };
+  const bool loaded = image->Load(db_, rc, threads);
+  sqlite3_db_release_memory(db_);  // the pages it read, for what comes next
   UsePageRoom(true);
   const auto version = loaded ? DataVersion() : std::nullopt;
   if (!version) {

@@ -25,11 +25,12 @@ class RegistryFixture : public ::testing::Test {
     std::filesystem::remove_all(folder_);
   }
 
-  // The whole registry in memory from the first read on, unless the options
-  // say otherwise.
+  // The whole registry in memory from the first read on, its values read in
+  // threads, unless the options say otherwise.
   static win::RegistryOptions ImageAtOnce() {
     win::RegistryOptions options;
     options.rowReadsBeforeImage = 0;
+    options.imageKeysPerThread = 1;
     return options;
   }
   std::unique_ptr<win::RegistryStore> OpenStore(const win::RegistryOptions& options = ImageAtOnce()) {
