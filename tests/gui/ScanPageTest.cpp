@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -362,6 +363,68 @@ TEST_F(ScanPageTest, ProgressShowsWhileScanningAndAbortKeepsWhatWasFound) {
   EXPECT_FALSE(dm->ScanTimerEx->isActive());
   EXPECT_EQ(form->ScanNotebook->currentIndex(), 1);
   EXPECT_EQ(GridRows(), (Rows{{"All Problems", "5"}, {"    Application Paths", "3"}, {"    File Extensions", "2"}}));
+}
+
+// A section whose one call examines `entries` entries, each a problem named
+// as the caption shows it; every 200th item moves the items gauge.
+regclean::RegistrySection BusySection(int section, int entries) {
+  regclean::RegistrySection busy;
+  busy.scanners.push_back([section, entries](regclean::ScanContext& context) {
+    for (int entry = 1; entry <= entries; ++entry) {
+      if (regclean::ScanStopRequested()) return;
+      TRegistryContent problem;
+      problem.KeyPath = "HKEY_CURRENT_USER\\Busy" + std::to_string(section) + "\\" + std::to_string(entry);
+      regclean::ShowOutcome(context, problem.KeyPath);
+      IncItemsProcessed();
+      regclean::AddProblem(context, problem);
+      ProcessMessages();
+    }
+  });
+  busy.target = regclean::ValueTargetOf;
+  return busy;
+}
+
+TEST_F(ScanPageTest, RunningDisplayFollowsTheScanAtEachTickAndEachSectionEnd) {
+  Open();
+  FakeSections fakes;
+  const regclean::ScopedSectionOverride third(3, BusySection(3, 1000));
+  const regclean::ScopedSectionOverride fifth(5, BusySection(5, 300));
+  struct Shown {
+    std::string outcome, count3, count5, items;
+    int gauge = -1;
+  };
+  std::map<std::string, Shown> seen;
+  const auto look = [&](const std::string& moment) {
+    seen[moment] = {Label(page->ScanOutcomePanel), Label(page->CountLabels[2]), Label(page->CountLabels[4]),
+                    Label(page->abItemsProcessed), page->pbItemsProcessed->value()};
+  };
+  int entries = 0;
+  SetProcessMessagesHook([&] {
+    if (++entries != 450) return;
+    dm->ScanTimerTimer();
+    look("tick at entry 450");
+  });
+  fakes.onScan = [&](int section) {
+    if (section == 4) look("section 4 starts");
+  };
+  SendClick(form->ScanNowBtn);
+  look("scan over");
+
+  const std::pair<std::string, Shown> expected[] = {
+      {"tick at entry 450", {"HKEY_CURRENT_USER\\Busy3\\450", "450", "", "Items processed:        400", 2}},
+      {"section 4 starts", {"HKEY_CURRENT_USER\\Busy3\\1000", "1000", "", "Items processed:       1000", 5}},
+      {"scan over", {"HKEY_CURRENT_USER\\Busy5\\300", "1000", "300", "Items processed:       1200", 6}},
+  };
+  for (const auto& [moment, shown] : expected) {
+    SCOPED_TRACE(moment);
+    const Shown& actual = seen[moment];
+    EXPECT_EQ(actual.outcome, shown.outcome);
+    EXPECT_EQ(actual.count3, shown.count3);
+    EXPECT_EQ(actual.count5, shown.count5);
+    EXPECT_EQ(actual.items, shown.items);
+    EXPECT_EQ(actual.gauge, shown.gauge);
+  }
+  EXPECT_EQ(page->Session.GetTotalProblemCount(), 1300);
 }
 
 TEST_F(ScanPageTest, ScanThatFindsNothingEndsOnTheFinishPage) {

@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <optional>
 #include <utility>
 
 #include "platform/system/System.h"
@@ -89,6 +90,17 @@ void SetElidedText(QLabel* label, const std::string& text) {
   const QString whole = Text(text);
   label->setText(label->fontMetrics().elidedText(whole, Qt::ElideMiddle, label->width() - 8));
   label->setToolTip(whole);
+}
+
+// Holds `value` (the latest wins) or shows it at once, dropping an older held one.
+template <typename Value, typename Show>
+void HoldOrShow(bool hold, std::optional<Value>& held, const Value& value, Show show) {
+  if (hold) {
+    held = value;
+    return;
+  }
+  held.reset();
+  show(value);
 }
 
 }  // namespace
@@ -429,6 +441,8 @@ int TRegistryScanPage::TotalProblemCount() const { return Session.GetTotalProble
 void TRegistryScanPage::SetProblemWarning(const std::string& text, bool visible) {
   LabelWarning->setText(Text(text));
   LabelWarning->setVisible(visible);
+  // The animation's tick: the held display shows with the problem total.
+  ShowHeldDisplay();
 }
 
 void TRegistryScanPage::SetScanTimeText(const std::string& text) { abScanTime->setText(Text(text)); }
@@ -461,32 +475,31 @@ void TRegistryScanPage::ShowScanStep(int step) {
 
 void TRegistryScanPage::ShowProgressPanel(bool visible) { ShowPanel->setVisible(visible); }
 
-void TRegistryScanPage::ShowOutcomeLater() {
-  if (!Session.Scanning()) {
-    ShowPendingOutcome();
-    return;
-  }
-  if (outcomeScheduled_) return;
-  outcomeScheduled_ = true;
-  QTimer::singleShot(0, this, [this] {
-    outcomeScheduled_ = false;
-    ShowPendingOutcome();
-  });
+bool TRegistryScanPage::HoldsRunningDisplay() const {
+  return DM && DM->ScanView == this && DM->ScanTimer->isActive();
 }
 
-void TRegistryScanPage::ShowPendingOutcome() {
-  if (std::exchange(outcomePending_, false)) SetElidedText(ScanOutcomePanel, pendingOutcome_);
+void TRegistryScanPage::ShowHeldDisplay() {
+  if (std::optional<std::string> outcome = std::exchange(held_.outcome, std::nullopt))
+    SetElidedText(ScanOutcomePanel, *outcome);
+  for (std::size_t i = 0; i < held_.counts.size(); ++i) {
+    if (std::optional<std::string> count = std::exchange(held_.counts[i], std::nullopt))
+      CountLabels[i]->setText(Text(*count));
+  }
+  if (std::optional<std::string> items = std::exchange(held_.itemsText, std::nullopt))
+    abItemsProcessed->setText(Text(*items));
+  // Last: a progress bar repaints at once, with what changed before it.
+  if (std::optional<int> gauge = std::exchange(held_.gauge, std::nullopt)) pbItemsProcessed->setValue(*gauge);
 }
 
 void TRegistryScanPage::SetOutcomeText(const std::string& text) {
   FollowCurrentSection();
-  pendingOutcome_ = text;
-  outcomePending_ = true;
-  ShowOutcomeLater();
+  HoldOrShow(HoldsRunningDisplay(), held_.outcome, text,
+             [this](const std::string& shown) { SetElidedText(ScanOutcomePanel, shown); });
 }
 
 void TRegistryScanPage::SetTotalProcess(const std::string& text, int percent) {
-  ShowPendingOutcome();
+  ShowHeldDisplay();
   // Between two sections nothing animates.
   if (DM) DM->CurrentSection = -1;
   panTotalProcess->setText(Text(text));
@@ -495,7 +508,10 @@ void TRegistryScanPage::SetTotalProcess(const std::string& text, int percent) {
 
 void TRegistryScanPage::SetSectionCountText(int section, const std::string& text) {
   FollowCurrentSection();
-  if (section >= 1 && section <= kSectionCount) CountLabels[static_cast<std::size_t>(section - 1)]->setText(Text(text));
+  if (section < 1 || section > kSectionCount) return;
+  const auto i = static_cast<std::size_t>(section - 1);
+  HoldOrShow(HoldsRunningDisplay(), held_.counts[i], text,
+             [label = CountLabels[i]](const std::string& shown) { label->setText(Text(shown)); });
 }
 
 void TRegistryScanPage::SetSectionFrame(int section, int frame) {
@@ -514,9 +530,11 @@ void TRegistryScanPage::StartScanAnimation() {
 }
 
 void TRegistryScanPage::StopScanAnimation() {
-  if (!DM) return;
-  DM->ScanTimer->stop();
-  DM->CurrentSection = -1;
+  if (DM) {
+    DM->ScanTimer->stop();
+    DM->CurrentSection = -1;
+  }
+  ShowHeldDisplay();
 }
 
 void TRegistryScanPage::StartElapsedTimer() {
@@ -568,8 +586,13 @@ void TRegistryScanPage::SetRepairStatus(const std::string& text) {
 
 // ---- items gauge -------------------------------------------------------------------
 
-int TRegistryScanPage::ItemsGaugePosition() const { return pbItemsProcessed->value(); }
+int TRegistryScanPage::ItemsGaugePosition() const { return held_.gauge.value_or(pbItemsProcessed->value()); }
 
-void TRegistryScanPage::SetItemsGaugePosition(int position) { pbItemsProcessed->setValue(position); }
+void TRegistryScanPage::SetItemsGaugePosition(int position) {
+  HoldOrShow(HoldsRunningDisplay(), held_.gauge, position, [this](int shown) { pbItemsProcessed->setValue(shown); });
+}
 
-void TRegistryScanPage::SetItemsProcessedText(const std::string& text) { abItemsProcessed->setText(Text(text)); }
+void TRegistryScanPage::SetItemsProcessedText(const std::string& text) {
+  HoldOrShow(HoldsRunningDisplay(), held_.itemsText, text,
+             [this](const std::string& shown) { abItemsProcessed->setText(Text(shown)); });
+}

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -149,15 +150,20 @@ class TRegistryScanPage : public QObject,
 
   std::unique_ptr<TRepairDialogForm> repairDialog_;
   int shownStep_ = 0;
-  // While a scan runs, the entry it examines shows in the caption when the
-  // window next handles its events, and at the end of each section:
-  // shortening a long path to the caption's width costs far more than
-  // examining an entry.
-  void ShowOutcomeLater();
-  void ShowPendingOutcome();
-  std::string pendingOutcome_;
-  bool outcomePending_ = false;
-  bool outcomeScheduled_ = false;
+  // While the scan animation runs, what changes with every entry or problem
+  // (the entry examined last, the section counts, the items gauge and its
+  // text) is held and shown at the animation's next tick, with the problem
+  // total, at the end of each section and when the animation stops: drawing
+  // every change costs far more than examining an entry.
+  bool HoldsRunningDisplay() const;
+  void ShowHeldDisplay();
+  struct HeldDisplay {
+    std::optional<std::string> outcome;
+    std::array<std::optional<std::string>, regclean::kSectionCount> counts;
+    std::optional<int> gauge;
+    std::optional<std::string> itemsText;
+  };
+  HeldDisplay held_;
   // Top-level widgets this page put into the frame's pages.
   std::vector<QPointer<QWidget>> ownWidgets_;
 };
