@@ -23,8 +23,10 @@ constexpr std::size_t kArenaBlock = std::size_t{2} << 20;
 constexpr std::size_t kPage = 4096;
 
 constexpr std::size_t kMostThreads = 4;
-// Ranges of parent ids per thread: a thread that is done takes the next.
-constexpr std::size_t kRangesPerThread = 4;
+// Ranges per reader (each thread and the store's connection): a reader that
+// is done takes the next.
+constexpr std::size_t kKeyRangesPerReader = 2;
+constexpr std::size_t kValueRangesPerReader = 4;
 
 std::string_view Text(sqlite3_stmt* statement, int column) {
   const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
@@ -83,14 +85,17 @@ void RegistryImage::Arena::Adopt(Arena&& other) {
   other.left_ = 0;
 }
 
-// The values of ranges of parent ids, read in threads, each thread's in an
-// array and an arena of its own. A thread puts where a key's values lie in
-// its record: the thread in the top bits of firstValue, for TakeValues.
-struct RegistryImage::ValueReads {
+// Both tables by ranges, read in threads and on the store's connection, each
+// into a part of its own: child ids, values and an arena. Key rows go by
+// ranges of gparent, so that each key's children come in one range, in
+// order; value rows by ranges of parent. Where a key's children and values
+// lie is put in its record, the part in the top bits of the first index.
+struct RegistryImage::TableReads {
   static constexpr int kPartShift = 29;
   static constexpr std::uint32_t kInPart = (std::uint32_t{1} << kPartShift) - 1;
 
   struct Part {
+    Array<std::int64_t> children;
     Array<Value> values;
     Arena arena;
     bool ok = false;
@@ -99,14 +104,15 @@ struct RegistryImage::ValueReads {
   std::string file;
   Key* keys = nullptr;  // not resized while the threads run
   std::size_t keyCount = 0;
-  std::size_t room = 0;  // values reserved by each thread; the first's array becomes the image's
-  std::vector<std::int64_t> bounds;  // range i: parent ids from bounds[i] to bounds[i + 1]
-  std::vector<Part> parts;           // by thread, the last the store's connection's
+  std::size_t keyRanges = 0;  // ranges before it are of keys, the rest of values
+  std::vector<std::int64_t> keyBounds;    // key range i: gparent from keyBounds[i] to keyBounds[i + 1]
+  std::vector<std::int64_t> valueBounds;  // the same by parent
+  std::vector<Part> parts;  // by thread, the last the store's connection's
   std::vector<std::thread> threads;
   std::atomic<std::size_t> next{0};
   std::atomic<bool> stop{false};
 
-  ~ValueReads() {
+  ~TableReads() {
     stop = true;
     Join();
   }
@@ -123,60 +129,113 @@ struct RegistryImage::ValueReads {
   void Read(std::uint32_t index);
   // Takes ranges until none is left, into parts[index].
   bool ReadRanges(sqlite3* db, std::uint32_t index);
-  // False when another run of the key was put already (its rows lie under
-  // two parents): the pass on the store's connection orders those.
-  bool Put(std::int64_t key, std::uint32_t first, std::uint32_t count);
+  // Rows grouped by what column 0 names: each group a run of the items
+  // make gives (false: none for this row), put in that key's first and count.
+  template <typename Item, typename Make>
+  bool ReadRuns(sqlite3_stmt* statement, Array<Item>& items, std::uint32_t Key::*first, std::uint32_t Key::*count,
+                std::uint32_t window, Make make);
+  bool ReadKeys(sqlite3_stmt* statement, Part& part, std::uint32_t window);
+  bool ReadValues(sqlite3_stmt* statement, Part& part, std::uint32_t window);
+  // Puts a run in a key's first and count; false when another was put there
+  // already (rows that no store writes: the one pass orders those).
+  bool Put(std::int64_t key, std::uint32_t Key::*first, std::uint32_t Key::*count, std::uint32_t at,
+           std::uint32_t size);
 };
 
-bool RegistryImage::ValueReads::Put(std::int64_t key, std::uint32_t first, std::uint32_t count) {
-  if (count == 0 || key < 0 || static_cast<std::size_t>(key) >= keyCount) return true;
+bool RegistryImage::TableReads::Put(std::int64_t key, std::uint32_t Key::*first, std::uint32_t Key::*count,
+                                    std::uint32_t at, std::uint32_t size) {
+  if (size == 0 || key < 0 || static_cast<std::size_t>(key) >= keyCount) return true;
   Key& record = keys[static_cast<std::size_t>(key)];
-  if (std::atomic_ref<std::uint32_t>(record.valueCount).exchange(count, std::memory_order_relaxed) != 0)
-    return false;
-  std::atomic_ref<std::uint32_t>(record.firstValue).store(first, std::memory_order_relaxed);
+  if (std::atomic_ref<std::uint32_t>(record.*count).exchange(size, std::memory_order_relaxed) != 0) return false;
+  std::atomic_ref<std::uint32_t>(record.*first).store(at, std::memory_order_relaxed);
   return true;
 }
 
-bool RegistryImage::ValueReads::ReadRanges(sqlite3* db, std::uint32_t index) {
+template <typename Item, typename Make>
+bool RegistryImage::TableReads::ReadRuns(sqlite3_stmt* statement, Array<Item>& items, std::uint32_t Key::*first,
+                                         std::uint32_t Key::*count, std::uint32_t window, Make make) {
+  std::int64_t owner = -1;
+  std::uint32_t start = 0;
+  std::uint32_t size = 0;
+  bool ok = true;
+  int rc = SQLITE_OK;
+  while (ok && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    Item item{};
+    if (!make(statement, item)) continue;
+    const std::int64_t at = sqlite3_column_int64(statement, 0);
+    if (at != owner) {
+      ok = Put(owner, first, count, start, size) && items.size() <= kInPart;
+      owner = at;
+      start = window | static_cast<std::uint32_t>(items.size());
+      size = 0;
+    }
+    items.push_back(item);
+    ++size;
+  }
+  return ok && rc == SQLITE_DONE && Put(owner, first, count, start, size);
+}
+
+// The keys pass's rules: rows of ids out of bounds are left out, children of
+// parents out of bounds are not listed.
+bool RegistryImage::TableReads::ReadKeys(sqlite3_stmt* statement, Part& part, std::uint32_t window) {
+  return ReadRuns(statement, part.children, &Key::firstChild, &Key::childCount, window,
+                  [&](sqlite3_stmt* row, std::int64_t& child) {
+                    const auto parent = sqlite3_column_int64(row, 0);
+                    child = sqlite3_column_int64(row, 1);
+                    if (child <= 0 || static_cast<std::size_t>(child) >= keyCount) return false;
+                    Key& key = keys[static_cast<std::size_t>(child)];
+                    key.parent = parent;
+                    SetName(part.arena, key, Text(row, 2), Text(row, 3));
+                    return parent >= 0 && static_cast<std::size_t>(parent) < keyCount;
+                  });
+}
+
+bool RegistryImage::TableReads::ReadValues(sqlite3_stmt* statement, Part& part, std::uint32_t window) {
+  return ReadRuns(statement, part.values, &Key::firstValue, &Key::valueCount, window,
+                  [&](sqlite3_stmt* row, Value& value) {
+                    value = ValueOf(part.arena, row);
+                    return true;
+                  });
+}
+
+bool RegistryImage::TableReads::ReadRanges(sqlite3* db, std::uint32_t index) {
   Part& part = parts[index];
-  sqlite3_stmt* statement = nullptr;
+  sqlite3_stmt* keyRows = nullptr;
+  sqlite3_stmt* valueRows = nullptr;
   bool ok = sqlite3_prepare_v2(db,
+                               "SELECT parent, id, name, uname FROM keys WHERE gparent >= ?1 AND gparent < ?2"
+                               " ORDER BY gparent, parent, uname",
+                               -1, &keyRows, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db,
                                "SELECT key, name, type, data FROM vals WHERE parent >= ?1 AND parent < ?2"
                                " ORDER BY parent, key, seq",
-                               -1, &statement, nullptr) == SQLITE_OK;
+                               -1, &valueRows, nullptr) == SQLITE_OK;
   try {
-    part.values.reserve(room);  // only what is filled is touched
+    // Only what is filled is touched.
+    part.children.reserve(keyCount);
+    part.values.reserve(keyCount * 4);
     const std::uint32_t window = index << kPartShift;
-    for (std::size_t range = next++; ok && range + 1 < bounds.size() && !stop; range = next++) {
-      sqlite3_bind_int64(statement, 1, bounds[range]);
-      sqlite3_bind_int64(statement, 2, bounds[range + 1]);
-      std::int64_t key = -1;
-      std::uint32_t first = 0;
-      std::uint32_t count = 0;
-      int rc = SQLITE_OK;
-      while (ok && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
-        const std::int64_t at = sqlite3_column_int64(statement, 0);
-        if (at != key) {
-          ok = Put(key, first, count) && part.values.size() <= kInPart;
-          key = at;
-          first = window | static_cast<std::uint32_t>(part.values.size());
-          count = 0;
-        }
-        part.values.push_back(ValueOf(part.arena, statement));
-        ++count;
-      }
-      ok = ok && rc == SQLITE_DONE && Put(key, first, count);
+    const std::size_t ranges = keyRanges + valueBounds.size() - 1;
+    for (std::size_t range = next++; ok && range < ranges && !stop; range = next++) {
+      const bool ofKeys = range < keyRanges;
+      const auto& bounds = ofKeys ? keyBounds : valueBounds;
+      const std::size_t at = ofKeys ? range : range - keyRanges;
+      sqlite3_stmt* statement = ofKeys ? keyRows : valueRows;
+      sqlite3_bind_int64(statement, 1, bounds[at]);
+      sqlite3_bind_int64(statement, 2, bounds[at + 1]);
+      ok = ofKeys ? ReadKeys(statement, part, window) : ReadValues(statement, part, window);
       sqlite3_reset(statement);
     }
   } catch (...) {  // out of memory: all is read again in one pass
     ok = false;
   }
-  sqlite3_finalize(statement);
+  sqlite3_finalize(keyRows);
+  sqlite3_finalize(valueRows);
   part.ok = ok && !stop;
   return part.ok;
 }
 
-void RegistryImage::ValueReads::Read(std::uint32_t index) {
+void RegistryImage::TableReads::Read(std::uint32_t index) {
   sqlite3* db = nullptr;
   // Pages are read once each: a small page cache.
   if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK &&
@@ -186,24 +245,28 @@ void RegistryImage::ValueReads::Read(std::uint32_t index) {
   sqlite3_close(db);
 }
 
-std::unique_ptr<RegistryImage::ValueReads> RegistryImage::StartValueReads(sqlite3* db, const Threads& threads) {
+std::unique_ptr<RegistryImage::TableReads> RegistryImage::StartTableReads(sqlite3* db, const Threads& threads) {
   if (threads.keysPerThread == 0 || !threads.sameSnapshot) return nullptr;
   const std::size_t cores = std::thread::hardware_concurrency();
   const std::size_t count =
       std::min({kMostThreads, cores > 1 ? cores - 1 : 0, keys_.size() / threads.keysPerThread});
   const char* file = sqlite3_db_filename(db, "main");
   if (count == 0 || file == nullptr || *file == '\0') return nullptr;
-  auto reads = std::make_unique<ValueReads>();
+  auto reads = std::make_unique<TableReads>();
   reads->file = file;
   reads->keys = keys_.data();
   reads->keyCount = keys_.size();
-  reads->room = keys_.size() * 4;
-  const std::size_t ranges = count * kRangesPerThread;
-  const auto ids = static_cast<std::int64_t>(keys_.size());
-  reads->bounds.push_back(std::numeric_limits<std::int64_t>::min());
-  for (std::size_t i = 1; i < ranges; ++i)
-    reads->bounds.push_back(ids * static_cast<std::int64_t>(i) / static_cast<std::int64_t>(ranges));
-  reads->bounds.push_back(std::numeric_limits<std::int64_t>::max());
+  // Ids in equal ranges, the first and last open-ended.
+  const auto split = [ids = static_cast<std::int64_t>(keys_.size())](std::size_t ranges) {
+    std::vector<std::int64_t> bounds{std::numeric_limits<std::int64_t>::min()};
+    for (std::size_t i = 1; i < ranges; ++i)
+      bounds.push_back(ids * static_cast<std::int64_t>(i) / static_cast<std::int64_t>(ranges));
+    bounds.push_back(std::numeric_limits<std::int64_t>::max());
+    return bounds;
+  };
+  reads->keyBounds = split((count + 1) * kKeyRangesPerReader);
+  reads->keyRanges = reads->keyBounds.size() - 1;
+  reads->valueBounds = split((count + 1) * kValueRangesPerReader);
   reads->parts.resize(count + 1);
   reads->threads.reserve(count);
   try {
@@ -214,25 +277,41 @@ std::unique_ptr<RegistryImage::ValueReads> RegistryImage::StartValueReads(sqlite
   return reads;
 }
 
-void RegistryImage::TakeValues(ValueReads& reads) {
+template <typename Item>
+std::vector<std::uint32_t> RegistryImage::Concatenate(Array<Item>& items, std::vector<Array<Item>*> parts) {
   std::vector<std::uint32_t> offsets;
-  for (ValueReads::Part& part : reads.parts) {
-    offsets.push_back(static_cast<std::uint32_t>(values_.size()));
+  for (Array<Item>* part : parts) {
+    offsets.push_back(static_cast<std::uint32_t>(items.size()));
     if (offsets.size() == 1) {
-      values_ = std::move(part.values);
+      items = std::move(*part);  // its room reserved
     } else {
-      values_.insert(values_.end(), part.values.begin(), part.values.end());
+      items.insert(items.end(), part->begin(), part->end());
     }
-    Array<Value>().swap(part.values);
-    arena_.Adopt(std::move(part.arena));
+    Array<Item>().swap(*part);
   }
+  return offsets;
+}
+
+void RegistryImage::TakeParts(TableReads& reads) {
+  std::vector<Array<std::int64_t>*> children;
+  std::vector<Array<Value>*> values;
+  for (TableReads::Part& part : reads.parts) {
+    children.push_back(&part.children);
+    values.push_back(&part.values);
+  }
+  const std::vector<std::uint32_t> childOffsets = Concatenate(children_, children);
+  const std::vector<std::uint32_t> valueOffsets = Concatenate(values_, values);
+  for (TableReads::Part& part : reads.parts) arena_.Adopt(std::move(part.arena));
+  const auto place = [](const std::vector<std::uint32_t>& offsets, std::uint32_t at) {
+    return offsets[at >> TableReads::kPartShift] + (at & TableReads::kInPart);
+  };
   for (Key& key : keys_) {
-    if (key.valueCount == 0) continue;
-    if (key.parent < 0) {
-      key.valueCount = 0;  // values of a key that is not there
-      continue;
+    if (key.parent < 0) {  // the children and values of a key that is not there
+      key.childCount = 0;
+      key.valueCount = 0;
     }
-    key.firstValue = offsets[key.firstValue >> ValueReads::kPartShift] + (key.firstValue & ValueReads::kInPart);
+    if (key.childCount != 0) key.firstChild = place(childOffsets, key.firstChild);
+    if (key.valueCount != 0) key.firstValue = place(valueOffsets, key.firstValue);
   }
 }
 
@@ -245,22 +324,33 @@ bool RegistryImage::Load(sqlite3* db, int& rc, const Threads& threads) {
   if (rc != SQLITE_DONE) return false;
   keys_.resize(static_cast<std::size_t>(std::max<std::int64_t>(lastId, 0)) + 1);
   keys_[0].parent = 0;
+  if (std::unique_ptr<TableReads> reads = StartTableReads(db, threads)) {
+    if (reads->ReadRanges(db, static_cast<std::uint32_t>(reads->parts.size() - 1)) && reads->Finish() &&
+        threads.sameSnapshot()) {
+      TakeParts(*reads);
+      return true;
+    }
+    reads.reset();
+    std::fill(keys_.begin(), keys_.end(), Key{});  // what the threads put
+    keys_[0].parent = 0;
+  }
+  return LoadKeys(db, rc) && LoadValues(db, rc);
+}
+
+bool RegistryImage::LoadKeys(sqlite3* db, int& rc) {
   // Room that is never filled is never touched either.
   children_.reserve(keys_.size());
-  // The values in threads while the keys are read here.
-  std::unique_ptr<ValueReads> reads = StartValueReads(db, threads);
   // The family index gives each key's children side by side, in order.
   bool scattered = false;
   rc = EachRow(db, "SELECT parent, id, name, uname FROM keys ORDER BY gparent, parent, uname",
                [&](sqlite3_stmt* s) {
                  const auto parent = sqlite3_column_int64(s, 0);
                  const auto id = sqlite3_column_int64(s, 1);
-                 if (id <= 0) return;
-                 // Never past max(id) of the same snapshot; the threads hold the array.
-                 if (static_cast<std::size_t>(id) >= keys_.size()) return;
+                 // Never past max(id) of the same snapshot.
+                 if (id <= 0 || static_cast<std::size_t>(id) >= keys_.size()) return;
                  Key& key = keys_[static_cast<std::size_t>(id)];
                  key.parent = parent;
-                 SetName(key, Text(s, 2), Text(s, 3));
+                 SetName(arena_, key, Text(s, 2), Text(s, 3));
                  if (parent < 0 || static_cast<std::size_t>(parent) >= keys_.size()) return;
                  Key& above = keys_[static_cast<std::size_t>(parent)];
                  if (above.childCount != 0 && above.firstChild + above.childCount != children_.size())
@@ -277,14 +367,7 @@ bool RegistryImage::Load(sqlite3* db, int& rc, const Threads& threads) {
                 [&](std::int64_t a, std::int64_t b) { return UpperOf(a) < UpperOf(b); });
     }
   }
-  // The ranges left once the keys are read.
-  if (reads && reads->ReadRanges(db, static_cast<std::uint32_t>(reads->parts.size() - 1)) && reads->Finish() &&
-      threads.sameSnapshot()) {
-    TakeValues(*reads);
-    return true;
-  }
-  reads.reset();
-  return LoadValues(db, rc);
+  return true;
 }
 
 RegistryImage::Value RegistryImage::ValueOf(Arena& arena, sqlite3_stmt* row) {
@@ -296,8 +379,6 @@ RegistryImage::Value RegistryImage::ValueOf(Arena& arena, sqlite3_stmt* row) {
 }
 
 bool RegistryImage::LoadValues(sqlite3* db, int& rc) {
-  for (Key& key : keys_) key.valueCount = 0;  // what threads put
-  values_.clear();
   values_.reserve(keys_.size() * 4);
   // The primary key's order: each key's values together, in creation order.
   rc = EachRow(db, "SELECT key, name, type, data FROM vals ORDER BY parent, key, seq",
@@ -340,8 +421,8 @@ std::span<const RegistryImage::Value> RegistryImage::Values(std::int64_t id) con
   return std::span<const Value>(values_).subspan(key.firstValue, key.valueCount);
 }
 
-void RegistryImage::SetName(Key& key, std::string_view name, std::string_view upperName) {
-  auto* at = reinterpret_cast<char*>(arena_.Allocate(name.size() + upperName.size()));
+void RegistryImage::SetName(Arena& arena, Key& key, std::string_view name, std::string_view upperName) {
+  auto* at = reinterpret_cast<char*>(arena.Allocate(name.size() + upperName.size()));
   if (!name.empty()) std::memcpy(at, name.data(), name.size());
   if (!upperName.empty()) std::memcpy(at + name.size(), upperName.data(), upperName.size());
   key.name = at;
@@ -395,7 +476,7 @@ void RegistryImage::AddChild(std::int64_t parent, std::int64_t id, const std::st
   Key& key = keys_[static_cast<std::size_t>(id)];
   key = Key{};
   key.parent = parent;
-  SetName(key, name, upperName);
+  SetName(arena_, key, name, upperName);
   Key& above = keys_[static_cast<std::size_t>(parent)];
   const std::uint32_t at = ChildPosition(above, upperName);
   GrowRun(children_, above.firstChild, above.childCount);

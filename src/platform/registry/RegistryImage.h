@@ -6,8 +6,8 @@
 // Flat: one record per key in an array by id, the subkey ids and the values
 // of each key as a run in one array each, and every name and data byte in
 // blocks of a byte arena. A write that grows a run moves it to the end.
-// A large registry's values are read in threads, each on a connection of its
-// own, while the keys are read on the store's.
+// A large registry is read by ranges in threads, each on a connection of its
+// own, and on the store's.
 
 #include <sqlite3.h>
 
@@ -66,13 +66,13 @@ class RegistryImage {
     std::span<const std::uint8_t> Data() const { return {bytes + nameSize, size}; }
   };
 
-  // How the values are read.
+  // How the tables are read.
   struct Threads {
     // One thread for every so many keys, up to four; 0: none.
     std::size_t keysPerThread = 0;
     // Called once the threads have read: true when no connection has
     // committed since db's read transaction began. Without it, or when it
-    // says no, the values are read again on db.
+    // says no, the tables are read again on db alone.
     std::function<bool()> sameSnapshot;
   };
 
@@ -122,17 +122,18 @@ class RegistryImage {
     std::size_t left_ = 0;
   };
 
-  struct ValueReads;
+  struct TableReads;
 
-  // The values pass on db; false when a read fails.
+  // The passes on db alone; false when a read fails.
+  bool LoadKeys(sqlite3* db, int& rc);
   bool LoadValues(sqlite3* db, int& rc);
-  // Null when the values are read on db.
-  std::unique_ptr<ValueReads> StartValueReads(sqlite3* db, const Threads& threads);
-  void TakeValues(ValueReads& reads);
+  // Null when the tables are read on db alone.
+  std::unique_ptr<TableReads> StartTableReads(sqlite3* db, const Threads& threads);
+  void TakeParts(TableReads& reads);
   Key* Slot(std::int64_t id);
   const Key* Slot(std::int64_t id) const;
   std::string_view UpperOf(std::int64_t id) const;
-  void SetName(Key& key, std::string_view name, std::string_view upperName);
+  static void SetName(Arena& arena, Key& key, std::string_view name, std::string_view upperName);
   static const std::uint8_t* Copy(Arena& arena, std::string_view name, std::span<const std::uint8_t> data);
   // The value of a row of (key, name, type, data), its bytes put in arena.
   static Value ValueOf(Arena& arena, sqlite3_stmt* row);
@@ -142,6 +143,9 @@ class RegistryImage {
   using Array = std::vector<Item, image_detail::LargeAllocator<Item>>;
   template <typename Item>
   void GrowRun(Array<Item>& items, std::uint32_t& first, std::uint32_t& count);
+  // Moves the parts into items, one after the other; where each begins.
+  template <typename Item>
+  static std::vector<std::uint32_t> Concatenate(Array<Item>& items, std::vector<Array<Item>*> parts);
   std::uint32_t ChildPosition(const Key& parent, std::string_view upperName) const;
 
   Array<Key> keys_;  // by id

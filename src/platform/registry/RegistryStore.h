@@ -40,8 +40,8 @@ struct RegistryOptions {
   // walk goes on to them) up to this many rows for them all; the children of
   // a key that hold more are read one by one.
   std::size_t childListRows = std::size_t{1} << 17;
-  // The image's values are read in threads, one for every so many keys (up
-  // to four; 0: none), while the keys are read.
+  // The image's tables are read by ranges in threads, one for every so many
+  // keys (up to four; 0: none), and on the store's connection.
   std::size_t imageKeysPerThread = 25000;
 };
 

@@ -1,5 +1,5 @@
-// The registry image: its values read in threads, on connections of their
-// own, give what one pass on the store's connection gives.
+// The registry image: its tables read by ranges in threads, on connections
+// of their own, give what one pass on the store's connection gives.
 
 #include <sqlite3.h>
 
@@ -126,8 +126,9 @@ using RegistryImageTest = RegistryFixture;
 // Any number of threads, and the pass on the store's connection when the
 // snapshot is not the same, read what the pass alone reads. Rows that no
 // store writes (values of a key that is not there, a key's values under two
-// parents) are read as that pass reads them too.
-TEST_F(RegistryImageTest, ValuesReadInThreadsAreWhatOnePassReads) {
+// parents, its children under two grandparents) are read as that pass reads
+// them too.
+TEST_F(RegistryImageTest, TablesReadInThreadsAreWhatOnePassReads) {
   const std::string keyOfValues = "(SELECT max(key) FROM vals)";
   const struct {
     const char* name;
@@ -144,6 +145,9 @@ TEST_F(RegistryImageTest, ValuesReadInThreadsAreWhatOnePassReads) {
        " x'01000000' FROM vals WHERE key = " + keyOfValues + " LIMIT 1;"
        "INSERT INTO vals(key, parent, seq, name, uname, type, data) SELECT key, parent + 1000000, 1, 'last',"
        " 'LAST', 4, x'02000000' FROM vals WHERE key = " + keyOfValues + " LIMIT 1;"},
+      {"a key's children under two grandparents", FillMixed,
+       "UPDATE keys SET gparent = gparent + 1000000 WHERE id = (SELECT max(id) FROM keys WHERE parent ="
+       " (SELECT parent FROM keys GROUP BY parent HAVING count(*) > 2 LIMIT 1));"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
