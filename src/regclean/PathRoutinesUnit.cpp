@@ -97,39 +97,40 @@ std::uint32_t FileProbe::Memo::HashOf(std::uint32_t parent, std::string_view par
 std::size_t FileProbe::Memo::SlotOf(std::uint32_t parent, std::string_view part, std::uint32_t hash) const {
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-    if (slots_[at] == kTop) return at;
-    const Part& held = parts_[slots_[at]];
-    if (held.hash == hash && held.parent == parent &&
-        std::string_view(text_.data() + held.offset, held.length) == part)
-      return at;
+    const Slot& slot = slots_[at];
+    if (slot.index == kTop) return at;
+    if (slot.hash != hash) continue;
+    const Part& held = parts_[slot.index];
+    if (held.parent == parent && std::string_view(text_.data() + held.offset, held.length) == part) return at;
   }
 }
 
 std::uint32_t FileProbe::Memo::FindPart(std::uint32_t parent, std::string_view part) const {
-  return slots_.empty() ? kTop : slots_[SlotOf(parent, part, HashOf(parent, part))];
+  return slots_.empty() ? kTop : slots_[SlotOf(parent, part, HashOf(parent, part))].index;
 }
 
 std::uint32_t FileProbe::Memo::AddPart(std::uint32_t parent, std::string_view part) {
   if (slots_.empty()) Grow();
   const std::uint32_t hash = HashOf(parent, part);
   std::size_t at = SlotOf(parent, part, hash);
-  if (slots_[at] != kTop) return slots_[at];
+  if (slots_[at].index != kTop) return slots_[at].index;
   if ((parts_.size() + 1) * 4 > slots_.size() * 3) {
     Grow();
     at = SlotOf(parent, part, hash);
   }
-  slots_[at] = static_cast<std::uint32_t>(parts_.size());
+  slots_[at] = {static_cast<std::uint32_t>(parts_.size()), hash};
   parts_.push_back({parent, static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(part.size()), hash,
                     win::PathKind::None, false});
   text_.insert(text_.end(), part.begin(), part.end());
-  return slots_[at];
+  return slots_[at].index;
 }
 
 void FileProbe::Memo::Grow() {
-  slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, kTop);
+  slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, Slot{kTop, 0});
   for (std::uint32_t index = 0; index < parts_.size(); ++index) {
     const Part& part = parts_[index];
-    slots_[SlotOf(part.parent, std::string_view(text_.data() + part.offset, part.length), part.hash)] = index;
+    const std::string_view text(text_.data() + part.offset, part.length);
+    slots_[SlotOf(part.parent, text, part.hash)] = {index, part.hash};
   }
 }
 

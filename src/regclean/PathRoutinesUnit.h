@@ -57,7 +57,11 @@ class FileProbe {
 
     std::vector<char> text_;
     std::vector<Part> parts_;
-    std::vector<std::uint32_t> slots_;  // indexes into parts_; kTop for a free one
+    struct Slot {
+      std::uint32_t index;  // into parts_; kTop for a free slot
+      std::uint32_t hash;   // the part's, so that others are passed without reading it
+    };
+    std::vector<Slot> slots_;
   };
 
   win::PathKind Kind(const std::string& path);
