@@ -17,6 +17,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/machine/Machine.h"
@@ -51,7 +52,29 @@ bool ValidComponent(const std::string& name, bool allowWildcards) {
 
 bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 
-std::size_t Utf16Length(const std::string& text) { return Utf8ToUtf16(text).size(); }
+std::size_t Utf16Length(const std::string& text) {
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? text.size() : Utf8ToUtf16(text).size();
+}
+
+// Machine::DriveFolder, which normalises the joined path on each call, the
+// last answer of this thread kept by what it is made of.
+std::string DriveFolderOf(const Machine& machine, const DriveEntry& drive) {
+  struct Last {
+    std::string machineFolder;
+    char letter = 0;
+    std::string driveFolder;
+    std::string host;
+  };
+  thread_local Last last;
+  if (last.letter != drive.letter || last.driveFolder != drive.folder || last.machineFolder != machine.Folder()) {
+    last.host = machine.DriveFolder(drive.letter);
+    last.machineFolder = machine.Folder();
+    last.letter = drive.letter;
+    last.driveFolder = drive.folder;
+  }
+  return last.host;
+}
 
 FileTime FromStatx(const struct statx_timestamp& t) { return FileTimeFromUnix(t.tv_sec, t.tv_nsec); }
 
@@ -77,7 +100,7 @@ struct FolderListing {
 };
 
 constexpr std::int64_t kTrustMargin = 2'000'000'000;  // ns
-constexpr std::size_t kMaxListings = 4096;
+constexpr std::size_t kMaxListings = 16384;
 constexpr std::size_t kMaxListedNames = 1 << 18;
 
 // Listings by host folder, the least recently used going first once either
@@ -362,7 +385,7 @@ class CorrectedFolders {
     return key.substr(0, hostRoot.size()) + UpperName(key.substr(hostRoot.size()));
   }
 
-  std::shared_ptr<const CorrectedFolder> Find(const std::string& key) {
+  std::shared_ptr<const CorrectedFolder> Find(std::string_view key) {
     std::lock_guard<std::mutex> lock(mutex_);
     DropIfChanged();
     const auto it = index_.find(key);
@@ -423,7 +446,11 @@ class CorrectedFolders {
 
   std::mutex mutex_;
   std::list<Item> order_;  // most recently used first
-  std::unordered_map<std::string, std::list<Item>::iterator> index_;
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const { return std::hash<std::string_view>()(key); }
+  };
+  std::unordered_map<std::string, std::list<Item>::iterator, KeyHash, std::equal_to<>> index_;
   std::uint64_t changes_ = 0;
 };
 
@@ -526,8 +553,10 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     return Fail(ERROR_PATH_NOT_FOUND);
   }
   out.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-  bool known = false;
-  for (const auto& drive : machine->Config().drives) known = known || drive.letter == out.drive;
+  const DriveEntry* known = nullptr;
+  for (const auto& drive : machine->Config().drives) {
+    if (!known && drive.letter == out.drive) known = &drive;
+  }
   if (!known) return Fail(ERROR_PATH_NOT_FOUND);
 
   // Components, with "." and ".." applied as Windows applies them: by text.
@@ -556,7 +585,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
   }
   if (length >= kMaxPath) return Fail(ERROR_FILENAME_EXCED_RANGE);
 
-  out.hostRoot = machine->DriveFolder(out.drive);
+  out.hostRoot = DriveFolderOf(*machine, *known);
   const std::shared_ptr<const DriveRoot> root =
       out.hostRoot.empty() ? nullptr : DriveRootOf(*machine, out.hostRoot);
   if (!root) return Fail(ERROR_NOT_READY);
@@ -585,7 +614,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
   if (root->direct && !wildcardLast && parts.size() > 1 && !Corrected().Empty()) {
     const std::string key = CorrectedFolders::KeyOf(out.hostRoot, parts, parts.size() - 1);
     for (std::size_t end = key.size(); !kept && end > out.hostRoot.size(); end = key.rfind('\\', end - 1)) {
-      kept = Corrected().Find(key.substr(0, end));
+      kept = Corrected().Find(std::string_view(key).substr(0, end));
     }
     if (kept && (std::equal(kept->names.begin(), kept->names.end(), parts.begin()) ||
                  !CheckCorrected(*root, *kept, parts, out.hostRoot, from))) {
