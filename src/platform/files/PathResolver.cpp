@@ -120,9 +120,9 @@ class ListingCache {
     dev_t device = 0;      // of the folder
     ino_t inode = 0;
   };
-  // Find, telling also whether the answer stands for the name as given in
-  // any case, and which folder was listed. False when the folder cannot be
-  // listed.
+  // Find, telling also whether the folder holds other names so upper-cased
+  // (one of them may be the name exactly as asked) and which folder was
+  // listed. False when the folder is not a real one or cannot be listed.
   bool Look(int base, const char* dirRel, const std::string& dirHost, const std::string& upper, Answer& answer) {
     struct stat st;
     // The folder itself, not where a link in its place leads.
