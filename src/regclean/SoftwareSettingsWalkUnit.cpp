@@ -1,6 +1,8 @@
 #include "regclean/SoftwareSettingsWalkUnit.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <string_view>
 #include <utility>
 
 #include "platform/files/FileSystem.h"
@@ -26,6 +28,16 @@ bool HoldsAnyNoCase(const std::string& text, const std::vector<std::string>& wor
   return false;
 }
 
+// The same for a text whose first `clean` characters hold none of the
+// words: only the places that reach past them are looked at.
+bool HoldsAnyNoCaseAfter(std::string_view text, std::size_t clean, const std::vector<std::string>& words) {
+  for (const std::string& word : words) {
+    const std::size_t from = std::min(clean >= word.size() ? clean - word.size() + 1 : 0, text.size());
+    if (ContainsNoCase(text.substr(from), word)) return true;
+  }
+  return false;
+}
+
 class SoftwareSettingsWalk {
  public:
   SoftwareSettingsWalk(ScanContext& context, const SoftwareSettingsRules& rules)
@@ -37,16 +49,20 @@ class SoftwareSettingsWalk {
   void Run() {
     win::TRegistry start(win::KEY_READ);
     start.SetRootKey(context_.root);
-    if (start.OpenKeyReadOnly("\\" + context_.startPath)) VisitKey(start, context_.startPath, false, 0);
+    startHoldsInstallerPath_ = ContainsNoCase(context_.startPath, kInstallerPath);
+    if (start.OpenKeyReadOnly("\\" + context_.startPath)) VisitKey(start, context_.startPath, false, 0, 0);
   }
 
  private:
   // Examines the open key's values (when asked) and walks its subkeys, each
   // opened by this key's handle, `depth` levels below the start; false once
-  // a stop was asked for.
-  bool VisitKey(win::TRegistry& key, const std::string& path, bool examineValues, int depth) {
+  // a stop was asked for. The first `clean` characters of path are its
+  // parent's, which holds no cut-off word (nor the installer path).
+  bool VisitKey(win::TRegistry& key, const std::string& path, bool examineValues, int depth,
+                std::size_t clean) {
     if (examineValues && !ExamineValues(key, path)) return false;
-    if (depth >= kMaxKeyDepth || HoldsAnyNoCase(path, rules_.cutOffWords)) return true;
+    if (depth >= kMaxKeyDepth || HoldsAnyNoCaseAfter(path, clean, rules_.cutOffWords)) return true;
+    const std::size_t installerClean = depth == 0 && startHoldsInstallerPath_ ? 0 : path.size();
     std::vector<std::string> names;
     key.GetKeyNames(names);
     win::TRegistry sub(win::KEY_READ);
@@ -55,9 +71,10 @@ class SoftwareSettingsWalk {
       const std::string subPath = JoinKeyPath(path, name);
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context_, subPath);
       IncItemsProcessed();
-      if (rules_.skipInstallerAndAppPaths && ContainsNoCase(subPath, kInstallerPath)) continue;
+      if (rules_.skipInstallerAndAppPaths && HoldsAnyNoCaseAfter(subPath, installerClean, installerPath_))
+        continue;
       if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && sub.OpenSubKeyReadOnly(key, name) &&
-          !VisitKey(sub, subPath, true, depth + 1))
+          !VisitKey(sub, subPath, true, depth + 1, path.size()))
         return false;
       ProcessMessages();
     }
@@ -123,6 +140,8 @@ class SoftwareSettingsWalk {
 
   ScanContext& context_;
   const SoftwareSettingsRules& rules_;
+  const std::vector<std::string> installerPath_{kInstallerPath};
+  bool startHoldsInstallerPath_ = false;
   const KnownFolders folders_;
   ScanFiles files_;
 };
