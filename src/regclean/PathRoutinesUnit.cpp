@@ -65,97 +65,66 @@ std::string CutProgramPath(const std::string& text, const ProgramPathOptions& op
   return tail.size() > 4 ? CutProgramPath(first, options) : first;
 }
 
-}  // namespace
-
-namespace {
-
-// The folder the probe files a path under: without its trailing backslash
-// unless it is a drive root; empty when the path names no other folder.
-std::string HoldingFolder(const std::string& path) {
-  std::string folder = win::ExtractFilePath(path);
-  if (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  return folder == path ? std::string() : folder;
+// The length of the folder the probe files a path under: without its
+// trailing backslash unless it is a drive root; 0 when the path names no
+// other folder.
+std::size_t HoldingFolderLength(std::string_view path) {
+  const std::size_t cut = path.find_last_of("\\:");
+  if (cut == std::string_view::npos) return 0;
+  const std::size_t length = cut + 1 > 3 && path[cut] == '\\' ? cut : cut + 1;
+  return length == path.size() ? 0 : length;
 }
 
 // A ".." may climb out of a missing folder into an existing one, so a path
 // holding one is looked up whatever its folders are.
-bool ClimbsUp(const std::string& path) { return path.find("..") != std::string::npos; }
+bool ClimbsUp(std::string_view path) { return path.find("..") != std::string_view::npos; }
 
 }  // namespace
-
-const std::string& FileProbe::Upper(const std::string& text) {
-  // Its buffer moves through AsciiUpper and back, kept from call to call.
-  upper_ = AsciiUpper(std::move(upper_.assign(text)));
-  return upper_;
-}
 
 std::uint32_t FileProbe::Memo::HashOf(std::uint32_t parent, std::string_view part) {
   const std::size_t hash = std::hash<std::string_view>()(part) ^ (std::size_t{parent} * 0x9E3779B97F4A7C15ULL);
   return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
-std::size_t FileProbe::Memo::SlotOf(std::uint32_t parent, std::string_view part, std::uint32_t hash) const {
+std::uint32_t FileProbe::Memo::PartOf(std::uint32_t parent, std::string_view part) {
+  if ((parts_.size() + 1) * 4 > slots_.size() * 3) Grow();
+  const std::uint32_t hash = HashOf(parent, part);
   const std::size_t mask = slots_.size() - 1;
-  for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
+  std::size_t at = hash & mask;
+  for (;; at = (at + 1) & mask) {
     const Slot& slot = slots_[at];
-    if (slot.index == kTop) return at;
+    if (slot.index == kTop) break;
     if (slot.hash != hash) continue;
     const Part& held = parts_[slot.index];
-    if (held.parent == parent && std::string_view(text_.data() + held.offset, held.length) == part) return at;
-  }
-}
-
-std::uint32_t FileProbe::Memo::FindPart(std::uint32_t parent, std::string_view part) const {
-  return slots_.empty() ? kTop : slots_[SlotOf(parent, part, HashOf(parent, part))].index;
-}
-
-std::uint32_t FileProbe::Memo::AddPart(std::uint32_t parent, std::string_view part) {
-  if (slots_.empty()) Grow();
-  const std::uint32_t hash = HashOf(parent, part);
-  std::size_t at = SlotOf(parent, part, hash);
-  if (slots_[at].index != kTop) return slots_[at].index;
-  if ((parts_.size() + 1) * 4 > slots_.size() * 3) {
-    Grow();
-    at = SlotOf(parent, part, hash);
+    if (held.parent == parent && std::string_view(text_.data() + held.offset, held.length) == part) return slot.index;
   }
   slots_[at] = {static_cast<std::uint32_t>(parts_.size()), hash};
-  parts_.push_back({parent, static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(part.size()), hash,
+  parts_.push_back({parent, static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(part.size()),
                     win::PathKind::None, false});
   text_.insert(text_.end(), part.begin(), part.end());
   return slots_[at].index;
 }
 
+const win::PathKind* FileProbe::Memo::KindOf(std::uint32_t part) const {
+  return parts_[part].known ? &parts_[part].kind : nullptr;
+}
+
+void FileProbe::Memo::Learn(std::uint32_t part, win::PathKind kind) {
+  parts_[part].kind = kind;
+  parts_[part].known = true;
+}
+
 void FileProbe::Memo::Grow() {
-  slots_.assign(slots_.empty() ? 1024 : slots_.size() * 2, Slot{kTop, 0});
-  for (std::uint32_t index = 0; index < parts_.size(); ++index) {
-    const Part& part = parts_[index];
-    const std::string_view text(text_.data() + part.offset, part.length);
-    slots_[SlotOf(part.parent, text, part.hash)] = {index, part.hash};
+  // The slots held are all different, so each goes to the first free one.
+  std::vector<Slot> old(slots_.empty() ? 512 : slots_.size() * 2, Slot{kTop, 0});
+  old.swap(slots_);
+  const std::size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.index == kTop) continue;
+    std::size_t at = slot.hash & mask;
+    while (slots_[at].index != kTop) at = (at + 1) & mask;
+    slots_[at] = slot;
   }
-}
-
-const win::PathKind* FileProbe::Memo::Find(std::string_view upper) const {
-  std::uint32_t at = kTop;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = std::min(upper.find('\\', start), upper.size());
-    at = FindPart(at, upper.substr(start, end - start));
-    if (at == kTop) return nullptr;
-    if (end == upper.size()) break;
-    start = end + 1;
-  }
-  return parts_[at].known ? &parts_[at].kind : nullptr;
-}
-
-void FileProbe::Memo::Add(std::string_view upper, win::PathKind kind) {
-  std::uint32_t at = kTop;
-  for (std::size_t start = 0;;) {
-    const std::size_t end = std::min(upper.find('\\', start), upper.size());
-    at = AddPart(at, upper.substr(start, end - start));
-    if (end == upper.size()) break;
-    start = end + 1;
-  }
-  parts_[at].kind = kind;
-  parts_[at].known = true;
 }
 
 void FileProbe::Memo::Clear() {
@@ -164,20 +133,55 @@ void FileProbe::Memo::Clear() {
   slots_ = {};
 }
 
+// The path and the folders it is filed under are asked from the drive down
+// in one walk of the memo: the first one not known yet is looked up, and
+// so is each one below it while the one above is a folder. Anything below
+// a known file, link or missing path is missing without asking.
 win::PathKind FileProbe::Kind(const std::string& path) {
   if (const std::uint64_t changes = win::FileSystemChangeCount(); changes != changes_) {
     kinds_.Clear();
     changes_ = changes;
   }
-  if (const win::PathKind* known = kinds_.Find(Upper(path))) return *known;
-  const std::string folder = ClimbsUp(path) ? std::string() : HoldingFolder(path);
-  const win::PathKind kind =
-      folder.empty() || FolderPresent(folder) ? win::GetPathKind(path) : win::PathKind::None;
-  kinds_.Add(Upper(path), kind);
-  return kind;
+  upper_ = AsciiUpper(std::move(upper_.assign(path)));  // its buffer is kept from call to call
+  const std::string_view upper = upper_;
+  lengths_.clear();
+  const bool climbsUp = ClimbsUp(upper);
+  for (std::size_t length = upper.size(); length != 0 || lengths_.empty();) {
+    lengths_.push_back(length);
+    length = climbsUp ? 0 : HoldingFolderLength(upper.substr(0, length));
+  }
+  // parent holds the parts before `next`.
+  std::uint32_t parent = Memo::kTop;
+  std::size_t next = 0;
+  for (auto at = lengths_.rbegin(); at != lengths_.rend(); ++at) {
+    const std::size_t length = *at;
+    const std::size_t slash = length == 0 ? std::string_view::npos : upper.rfind('\\', length - 1);
+    const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    while (next < start) {
+      const std::size_t end = std::min(upper.find('\\', next), upper.size());
+      parent = kinds_.PartOf(parent, upper.substr(next, end - next));
+      next = end + 1;
+    }
+    const std::uint32_t part = kinds_.PartOf(parent, upper.substr(start, length - start));
+    // A drive root or a name cut at a colon is a part beside the walk.
+    if (length == upper.size() || upper[length] == '\\') {
+      parent = part;
+      next = length + 1;
+    }
+    const bool last = length == upper.size();
+    const win::PathKind* known = kinds_.KindOf(part);
+    win::PathKind kind;
+    if (known) {
+      kind = *known;
+    } else {
+      kind = win::GetPathKind(last ? path : path.substr(0, length));
+      kinds_.Learn(part, kind);
+    }
+    if (last) return kind;
+    if (kind != win::PathKind::Folder) return win::PathKind::None;
+  }
+  return win::PathKind::None;
 }
-
-bool FileProbe::FolderPresent(const std::string& folder) { return Kind(folder) == win::PathKind::Folder; }
 
 bool FileProbe::Exists(const std::string& path) { return Kind(path) != win::PathKind::None; }
 

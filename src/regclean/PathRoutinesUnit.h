@@ -32,27 +32,22 @@ class FileProbe {
   // backslashes: each part once, however many paths run through it.
   class Memo {
    public:
-    const win::PathKind* Find(std::string_view upper) const;
-    void Add(std::string_view upper, win::PathKind kind);
+    static constexpr std::uint32_t kTop = 0xFFFFFFFFu;  // the parent of first parts
+    // The part below parent, made (not yet known) when it is new.
+    std::uint32_t PartOf(std::uint32_t parent, std::string_view part);
+    const win::PathKind* KindOf(std::uint32_t part) const;
+    void Learn(std::uint32_t part, win::PathKind kind);
     void Clear();
 
    private:
-    static constexpr std::uint32_t kTop = 0xFFFFFFFFu;  // the parent of first parts
     struct Part {
       std::uint32_t parent;
       std::uint32_t offset;  // of the part's text
       std::uint32_t length;
-      std::uint32_t hash;
       win::PathKind kind;
       bool known;
     };
     static std::uint32_t HashOf(std::uint32_t parent, std::string_view part);
-    // The slot of the part below parent: holding it, or the free one where
-    // it would go.
-    std::size_t SlotOf(std::uint32_t parent, std::string_view part, std::uint32_t hash) const;
-    // The part below parent: kTop when there is none; AddPart makes it.
-    std::uint32_t FindPart(std::uint32_t parent, std::string_view part) const;
-    std::uint32_t AddPart(std::uint32_t parent, std::string_view part);
     void Grow();
 
     std::vector<char> text_;
@@ -65,13 +60,11 @@ class FileProbe {
   };
 
   win::PathKind Kind(const std::string& path);
-  bool FolderPresent(const std::string& folder);
-  // The upper-cased text in upper_, for lookups without an allocation.
-  const std::string& Upper(const std::string& text);
 
   Memo kinds_;
   std::uint64_t changes_ = win::FileSystemChangeCount();
   std::string upper_;
+  std::vector<std::size_t> lengths_;  // of the path and the folders it is filed under
 };
 
 // The file tests of one scanner call: the scan's probe, or one of its own

@@ -1,6 +1,9 @@
 #include "regclean/PathRoutinesUnit.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "RegcleanFixture.h"
 #include "platform/files/FileSystem.h"
@@ -13,6 +16,16 @@ std::string Repeated(const std::string& text, int times) {
   std::string result;
   for (int i = 0; i < times; ++i) result += text;
   return result;
+}
+
+void ExpectAnswersAsTheFileSystem(FileProbe& probe, const std::string& path) {
+  SCOPED_TRACE(path);
+  const win::DWORD attributes = win::GetFileAttributes(path);
+  EXPECT_EQ(probe.Exists(path), attributes != win::INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(probe.NonFolderExists(path),
+            attributes != win::INVALID_FILE_ATTRIBUTES && !(attributes & win::FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_EQ(probe.FileExists(path), win::FileExists(path));
+  EXPECT_EQ(probe.DirectoryExists(path), win::DirectoryExists(path));
 }
 
 class PathRoutinesTest : public RegcleanTest {
@@ -156,8 +169,10 @@ TEST_F(PathRoutinesTest, FileProbeAnswersAsTheFileSystemDoes) {
   // Links: one to a folder and one to a file, both inside the machine.
   UseMachine("",
              "C:\\WINDOWS\\system32\\\n"
+             "C:\\WINDOWS\\system32\\x.dll\n"
              "C:\\WINDOWS\\notepad.exe\n"
              "C:\\WINDOWS\\boot.sys | attr=RHS\n"
+             "C:\\WIN\\\n"
              "C:\\Tools\\a.b c\n"
              "C:\\Linked | link=C:\\WINDOWS\n"
              "C:\\Tools\\pad.lnk | link=C:\\WINDOWS\\notepad.exe\n");
@@ -176,18 +191,42 @@ TEST_F(PathRoutinesTest, FileProbeAnswersAsTheFileSystemDoes) {
       "C:\\Tools\\a.b c\\..\\a.b c", "C:\\WINDOWS\\BOOT.SYS",
       // Links are there, neither files nor folders, and never gone through.
       "C:\\Linked", "C:\\LINKED\\notepad.exe", "C:\\Tools\\PAD.LNK", "C:\\Tools\\pad.lnk\\x",
+      // Parts whose text begins another part's, empty parts, colons after
+      // the drive, and names with no drive.
+      "C:\\WINDOWS\\System32\\X.DLL", "c:\\GONE\\deeper", "C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\system3",
+      "C:\\WINDOWS\\system32\\x.dll\\y", "C:\\WIN\\notepad.exe", "C:\\WIN", "C:\\WINDOWS\\notepad.ex",
+      "C:\\\\WINDOWS\\notepad.exe", "C:\\WINDOWS\\\\notepad.exe", "C:\\WINDOWS:notepad.exe",
+      "C:\\WINDOWS\\x:\\notepad.exe", "C:\\Gone:x\\y", "c:\\", "c:", "C:WINDOWS", "c:windows\\notepad.exe",
+      "C:\\C:WINDOWS", "WINDOWS\\notepad.exe", "\\WINDOWS", "\\\\", "\\", "C:\\Tools\\A.B C", "C:\\Tools\\a.b",
   };
+  // Then from the last one up, and the longest first: paths inside come up
+  // before their folders.
+  const std::vector<std::string> reversed(paths.rbegin(), paths.rend());
+  std::vector<std::string> longestFirst = paths;
+  std::stable_sort(longestFirst.begin(), longestFirst.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  const std::vector<std::string>* const orders[] = {&paths, &reversed, &longestFirst};
+  for (const std::vector<std::string>* order : orders) {
+    FileProbe probe;
+    for (int round = 0; round < 2; ++round)
+      for (const std::string& path : *order) ExpectAnswersAsTheFileSystem(probe, path);
+  }
+}
+
+TEST_F(PathRoutinesTest, FileProbeAnswersBelowWhatItLearntIsNoFolder) {
   FileProbe probe;
-  for (int round = 0; round < 2; ++round)
-    for (const std::string& path : paths) {
-      SCOPED_TRACE(path);
-      const win::DWORD attributes = win::GetFileAttributes(path);
-      EXPECT_EQ(probe.Exists(path), attributes != win::INVALID_FILE_ATTRIBUTES);
-      EXPECT_EQ(probe.NonFolderExists(path),
-                attributes != win::INVALID_FILE_ATTRIBUTES && !(attributes & win::FILE_ATTRIBUTE_DIRECTORY));
-      EXPECT_EQ(probe.FileExists(path), win::FileExists(path));
-      EXPECT_EQ(probe.DirectoryExists(path), win::DirectoryExists(path));
-    }
+  EXPECT_FALSE(probe.DirectoryExists("C:\\Later"));
+  EXPECT_FALSE(probe.Exists("C:\\WINDOWS\\notepad.exe\\x.exe"));
+  EXPECT_FALSE(probe.Exists("C:\\WINDOWS\\notepad.exe\\"));  // filed under the file
+  // Made on the host behind the file system's back: the probe answers from
+  // the missing folder it learnt, a new one looks.
+  std::filesystem::create_directories(machine().host("C:\\Later\\Deeper"));
+  std::ofstream(machine().host("C:\\Later\\Deeper\\x.exe")) << "x";
+  for (const char* path : {"C:\\Later\\Deeper\\x.exe", "c:\\later\\DEEPER", "C:\\LATER\\x.exe"}) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(probe.Exists(path));
+  }
+  EXPECT_TRUE(FileProbe().FileExists("C:\\Later\\Deeper\\x.exe"));
 }
 
 TEST_F(PathRoutinesTest, FileProbeSeesWhatTheFileSystemChanges) {
