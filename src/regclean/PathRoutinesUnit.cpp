@@ -69,9 +69,10 @@ std::string CutProgramPath(const std::string& text, const ProgramPathOptions& op
 // trailing backslash unless it is a drive root; 0 when the path names no
 // other folder.
 std::size_t HoldingFolderLength(std::string_view path) {
-  const std::size_t cut = path.find_last_of("\\:");
-  if (cut == std::string_view::npos) return 0;
-  const std::size_t length = cut + 1 > 3 && path[cut] == '\\' ? cut : cut + 1;
+  std::size_t end = path.size();  // past the last backslash or colon
+  while (end != 0 && path[end - 1] != '\\' && path[end - 1] != ':') --end;
+  if (end == 0) return 0;
+  const std::size_t length = end > 3 && path[end - 1] == '\\' ? end - 1 : end;
   return length == path.size() ? 0 : length;
 }
 
