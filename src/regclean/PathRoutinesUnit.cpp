@@ -134,10 +134,12 @@ void FileProbe::Memo::Clear() {
   slots_ = {};
 }
 
-// The path and the folders it is filed under are asked from the drive down
-// in one walk of the memo: the first one not known yet is looked up, and
-// so is each one below it while the one above is a folder. Anything below
-// a known file, link or missing path is missing without asking.
+// A path asked before is answered from its part at the end of one walk of
+// its parts. Otherwise the folders it is filed under are taken from the
+// drive down, from the parts walked: the first one not known yet is looked
+// up, and so is each one below it while the one above is a folder. Anything
+// below a file, link or missing path is missing without asking, and is
+// learnt so.
 win::PathKind FileProbe::Kind(const std::string& path) {
   if (const std::uint64_t changes = win::FileSystemChangeCount(); changes != changes_) {
     kinds_.Clear();
@@ -145,30 +147,38 @@ win::PathKind FileProbe::Kind(const std::string& path) {
   }
   upper_ = AsciiUpper(std::move(upper_.assign(path)));  // its buffer is kept from call to call
   const std::string_view upper = upper_;
+  walked_.clear();
+  for (std::size_t start = 0;;) {
+    const std::size_t end = std::min(upper.find('\\', start), upper.size());
+    walked_.push_back(kinds_.PartOf(walked_.empty() ? Memo::kTop : walked_.back(), upper.substr(start, end - start)));
+    if (end == upper.size()) break;
+    start = end + 1;
+  }
+  if (const win::PathKind* known = kinds_.KindOf(walked_.back())) return *known;
+
   lengths_.clear();
   const bool climbsUp = ClimbsUp(upper);
   for (std::size_t length = upper.size(); length != 0 || lengths_.empty();) {
     lengths_.push_back(length);
     length = climbsUp ? 0 : HoldingFolderLength(upper.substr(0, length));
   }
-  // parent holds the parts before `next`.
-  std::uint32_t parent = Memo::kTop;
-  std::size_t next = 0;
+  // The backslashes before `counted`, and where the part after the last one starts.
+  std::size_t counted = 0;
+  std::size_t backslashes = 0;
+  std::size_t start = 0;
   for (auto at = lengths_.rbegin(); at != lengths_.rend(); ++at) {
     const std::size_t length = *at;
-    const std::size_t slash = length == 0 ? std::string_view::npos : upper.rfind('\\', length - 1);
-    const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
-    while (next < start) {
-      const std::size_t end = std::min(upper.find('\\', next), upper.size());
-      parent = kinds_.PartOf(parent, upper.substr(next, end - next));
-      next = end + 1;
-    }
-    const std::uint32_t part = kinds_.PartOf(parent, upper.substr(start, length - start));
+    for (; counted < length; ++counted)
+      if (upper[counted] == '\\') {
+        ++backslashes;
+        start = counted + 1;
+      }
     // A drive root or a name cut at a colon is a part beside the walk.
-    if (length == upper.size() || upper[length] == '\\') {
-      parent = part;
-      next = length + 1;
-    }
+    const std::uint32_t part =
+        length == upper.size() || upper[length] == '\\'
+            ? walked_[backslashes]
+            : kinds_.PartOf(backslashes == 0 ? Memo::kTop : walked_[backslashes - 1],
+                            upper.substr(start, length - start));
     const bool last = length == upper.size();
     const win::PathKind* known = kinds_.KindOf(part);
     win::PathKind kind;
@@ -179,8 +189,9 @@ win::PathKind FileProbe::Kind(const std::string& path) {
       kinds_.Learn(part, kind);
     }
     if (last) return kind;
-    if (kind != win::PathKind::Folder) return win::PathKind::None;
+    if (kind != win::PathKind::Folder) break;
   }
+  kinds_.Learn(walked_.back(), win::PathKind::None);
   return win::PathKind::None;
 }
 

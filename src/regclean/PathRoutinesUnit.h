@@ -65,6 +65,7 @@ class FileProbe {
   std::uint64_t changes_ = win::FileSystemChangeCount();
   std::string upper_;
   std::vector<std::size_t> lengths_;  // of the path and the folders it is filed under
+  std::vector<std::uint32_t> walked_;  // the memo's part for each part of the path
 };
 
 // The file tests of one scanner call: the scan's probe, or one of its own
