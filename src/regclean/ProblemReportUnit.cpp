@@ -11,12 +11,12 @@ void SetProblemValueName(TRegistryContent& problem, const std::string& valueName
   problem.ValueName = valueName.empty() ? "default" : valueName;
 }
 
-TRegistryContent MissingPathProblem(const std::string& keyPath, const std::string& valueName,
-                                    const std::string& path, const TTextForm& detailText) {
+TRegistryContent MissingPathProblem(std::string keyPath, const std::string& valueName, std::string path,
+                                    const TTextForm& detailText) {
   TRegistryContent problem;
-  problem.KeyPath = keyPath;
+  problem.KeyPath = std::move(keyPath);
   SetProblemValueName(problem, valueName);
-  problem.Value = path;
+  problem.Value = std::move(path);
   problem.KeyPathText = kKeyPathTextForm;
   problem.ValueNameText = kValueNameTextForm;
   problem.ValueText = kValueTextForm;

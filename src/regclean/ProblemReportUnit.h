@@ -33,8 +33,7 @@ void SetProblemValueName(TRegistryContent& problem, const std::string& valueName
 // under `keyPath`: Value and the texts name the path, ValueNameText the value
 // as it is named; DetailText the one given, else " The file (path) does not
 // exist at the specified location".
-TRegistryContent MissingPathProblem(const std::string& keyPath, const std::string& valueName,
-                                    const std::string& path,
+TRegistryContent MissingPathProblem(std::string keyPath, const std::string& valueName, std::string path,
                                     const TTextForm& detailText = kMissingFileDetailForm);
 // Appends the problem unless the ignore list holds it; true when appended.
 bool AddUnlessIgnored(ScanContext& context, TRegistryContent problem);

@@ -85,38 +85,60 @@ class SoftwareSettingsWalk {
     std::vector<std::string> names;
     key.GetValueNames(names);
     if (names.empty()) return true;
-    const std::string keyPath = FullKeyPath(context_.root, path);
+    KeyPathOf keyPath{context_.root, path, {}};
     win::DWORD type = win::REG_NONE;
-    std::vector<std::uint8_t> bytes;
     for (const std::string& name : names) {
       ProcessMessages();
       if (ScanStopRequested()) return false;
-      if (!key.ReadRaw(name, type, bytes) || (type != win::REG_SZ && type != win::REG_EXPAND_SZ))
+      if (!key.ReadRaw(name, type, bytes_) || (type != win::REG_SZ && type != win::REG_EXPAND_SZ))
         continue;
-      const std::string data = win::Utf16LeBytesToUtf8(bytes);
-      if (HoldsAnyNoCase(data, rules_.stopWords)) continue;
-      CheckData(keyPath, name, data, ExpandFolderVariables(data, folders_));
+      const std::string data = win::Utf16LeBytesToUtf8(bytes_);
+      // Data without a variable expands to itself, and without a colon it
+      // names no drive.
+      const bool expands = data.find('%') != std::string::npos;
+      if ((!expands && data.find(':') == std::string::npos) || HoldsAnyNoCase(data, rules_.stopWords)) continue;
+      if (expands) {
+        CheckData(keyPath, name, data, ExpandFolderVariables(data, folders_));
+      } else {
+        CheckData(keyPath, name, data, data);
+      }
     }
     return true;
   }
 
+  // A key's full path, formed the first time a problem needs it.
+  struct KeyPathOf {
+    win::HKEY root;
+    const std::string& path;
+    std::string full;
+    const std::string& Get() {
+      if (full.empty()) full = FullKeyPath(root, path);
+      return full;
+    }
+  };
+
+  // True when the data, trimmed, begins with a drive root.
+  static bool TrimmedHasDriveRoot(std::string_view data) {
+    const std::size_t first = data.find_first_not_of(win::kSpaceAndControls);
+    return first != std::string_view::npos && data.size() - first >= 3 && data.compare(first + 1, 2, ":\\") == 0;
+  }
+
   // Reports the expanded data when it names a missing folder or, failing
   // that, when the file cut out of it is missing.
-  void CheckData(const std::string& keyPath, const std::string& name, const std::string& raw,
-                 const std::string& data) {
+  void CheckData(KeyPathOf& keyPath, const std::string& name, const std::string& raw, const std::string& data) {
     // Both kinds need a drive letter.
     if (data.find(':') == std::string::npos) return;
     if (!PassesLocalPathRule(data) || (rules_.skipDriveH && Contains(data, "H:\\"))) return;
-    if (HasDriveRoot(Trim(data)) && IsPlainFolderPath(data) && !files_->Exists(data)) {
-      AddUnlessIgnored(context_, MissingFolderProblem(keyPath, name, raw, data));
+    if (TrimmedHasDriveRoot(data) && IsPlainFolderPath(data) && !files_->Exists(data)) {
+      AddUnlessIgnored(context_, MissingFolderProblem(keyPath.Get(), name, raw, data));
       return;
     }
     if (files_->DirectoryExists(data)) return;
-    const std::string file = ExtractCommandFilePath(data, folders_, &*files_);
+    std::string file = ExtractCommandFilePath(data, folders_, &*files_);
     if ((rules_.fileNeedsDriveRoot && !Contains(file, ":\\")) || !IsValidFilePath(file) ||
         files_->NonFolderExists(file) || ContainsNoCase(file, "msoe.dll"))
       return;
-    AddUnlessIgnored(context_, MissingFileProblem(keyPath, name, raw, file));
+    AddUnlessIgnored(context_, MissingFileProblem(keyPath.Get(), name, raw, std::move(file)));
   }
 
   TRegistryContent MissingFolderProblem(const std::string& keyPath, const std::string& name,
@@ -129,9 +151,9 @@ class SoftwareSettingsWalk {
   }
 
   TRegistryContent MissingFileProblem(const std::string& keyPath, const std::string& name,
-                                      const std::string& raw, const std::string& file) const {
+                                      const std::string& raw, std::string file) const {
     static constexpr TTextForm kValueNameText{" ValueName:", TProblemField::ValueName};
-    TRegistryContent problem = MissingPathProblem(keyPath, name, file, rules_.fileDetail);
+    TRegistryContent problem = MissingPathProblem(keyPath, name, std::move(file), rules_.fileDetail);
     problem.Severity = SeverityOf(raw);
     // Named after the item's value name: "default" for the unnamed value.
     problem.ValueNameText = kValueNameText;
@@ -144,6 +166,7 @@ class SoftwareSettingsWalk {
   bool startHoldsInstallerPath_ = false;
   const KnownFolders folders_;
   ScanFiles files_;
+  std::vector<std::uint8_t> bytes_;  // kept from value to value
 };
 
 }  // namespace
