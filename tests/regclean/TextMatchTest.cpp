@@ -6,7 +6,9 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/text/TextCodec.h"
 #include "regclean/SectionContractUnit.h"
+#include "shell/PublicFunctionUnit.h"
 
 namespace regclean::test {
 namespace {
@@ -50,18 +52,66 @@ TEST(ContainsNoCase, FindsAPartInAnyLetterCaseOnly) {
   }
 }
 
+// `count` pieces picked at random.
+std::string RandomText(std::mt19937& random, const std::vector<std::string>& pieces, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+  return text;
+}
+
 TEST(ContainsNoCase, AgreesWithAHandSearchOnManyShortTexts) {
-  const std::string letters = "aAbB:\\\xC3";
+  const std::vector<std::string> letters = {"a", "A", "b", "B", ":", "\\", "\xC3"};
   std::mt19937 random(7);
-  const auto make = [&](std::size_t size) {
-    std::string text;
-    for (std::size_t i = 0; i < size; ++i) text += letters[random() % letters.size()];
-    return text;
-  };
+  const auto make = [&](std::size_t size) { return RandomText(random, letters, size); };
   for (int round = 0; round < 20000; ++round) {
     const std::string text = make(random() % 12);
     const std::string part = make(random() % 4);
     ASSERT_EQ(ContainsNoCase(text, part), SearchedByHand(text, part)) << "\"" << text << "\" / \"" << part << "\"";
+  }
+}
+
+// A path is on a fixed drive unless, upper-cased as names are, it holds an
+// entry of the list upper-cased the same way, non-ASCII letters included.
+TEST(IsFixedDrivePath, MatchesEntriesInAnyLetterCase) {
+  const std::string dotlessI = "\xC4\xB1";  // stays apart from 'i' and 'I'
+  const std::string eAcute = "\xC3\xA9";    // upper-cases to U+00C9
+  const std::vector<std::tuple<std::vector<std::string>, std::string, bool>> cases = {
+      {{}, "D:\\x", true},
+      {{""}, "", false},  // an empty entry is in every path
+      {{""}, "C:\\x", false},
+      {{"D:"}, "", true},
+      {{"D:"}, "d:\\setup.exe", false},
+      {{"d:"}, "D:\\setup.exe", false},
+      {{"D:"}, "C:\\D\\x:", true},
+      {{"D:", "E:"}, "rundll32 c:\\x.dll,e:run", false},
+      {{"D:\\Long Folder"}, "c:\\x;d:\\LONG folder\\y", false},
+      {{"D:\\Long Folder"}, "d:\\Long Folde", true},  // cut off at the end
+      {{dotlessI + ":"}, "i:\\x", true},
+      {{"I:"}, dotlessI + ":\\x", true},
+      {{dotlessI + ":"}, dotlessI + ":\\x", false},
+      {{"E:"}, eAcute + ":\\x", true},
+      {{eAcute + ":"}, "\xC3\x89:\\x", false},
+      {{"\xC3\x89"}, "C:\\caf" + eAcute, false},
+      {{"\xC3\x89"}, "C:\\cafe", true},
+      {{"X:", "\xC3\x89"}, "C:\\CAF" + eAcute + "\\x:", false},
+  };
+  for (const auto& [list, path, fixed] : cases) {
+    EXPECT_EQ(IsFixedDrivePath(list, path), fixed) << "\"" << path << "\" in " << list.size() << " entries";
+  }
+}
+
+TEST(IsFixedDrivePath, AgreesWithUpperCasedSearchesOnManyShortTexts) {
+  const std::vector<std::string> pieces = {"a", "A", "d", "D", ":", "\\", "\xC4\xB1", "I", "\xC3\xA9", "\xC3\x89"};
+  std::mt19937 random(11);
+  const auto make = [&](std::size_t size) { return RandomText(random, pieces, size); };
+  for (int round = 0; round < 20000; ++round) {
+    const std::string path = make(random() % 10);
+    std::vector<std::string> list(random() % 3);
+    for (std::string& entry : list) entry = make(random() % 4);
+    bool held = false;
+    for (const std::string& entry : list)
+      held = held || win::UpperName(path).find(win::UpperName(entry)) != std::string::npos;
+    ASSERT_EQ(IsFixedDrivePath(list, path), !held) << "\"" << path << "\" in " << list.size() << " entries";
   }
 }
 
