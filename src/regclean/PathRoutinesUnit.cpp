@@ -1,6 +1,8 @@
 #include "regclean/PathRoutinesUnit.h"
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 #include <utility>
 
 #include "platform/files/FileSystem.h"
@@ -11,17 +13,28 @@ namespace regclean {
 
 namespace {
 
+// A set of characters, each looked up in a table.
+class CharacterSet {
+ public:
+  constexpr explicit CharacterSet(std::string_view characters) {
+    for (char c : characters) held_[static_cast<unsigned char>(c)] = true;
+  }
+  constexpr bool Holds(char c) const { return held_[static_cast<unsigned char>(c)]; }
+  bool HeldIn(std::string_view text) const {
+    return std::any_of(text.begin(), text.end(), [this](char c) { return Holds(c); });
+  }
+
+ private:
+  std::array<bool, 256> held_{};
+};
+
 // The characters the severity rule counts.
-const char* const kReservedCharacters = "%/*?\"<>|;,";
-const char* const kFolderPathCharacters = "/*?\"<>|;.+-&@!,%";
+constexpr CharacterSet kReservedCharacters{"%/*?\"<>|;,"};
+constexpr CharacterSet kFolderPathCharacters{"/*?\"<>|;.+-&@!,%"};
 constexpr std::size_t kMaxPath = 260;
 
 bool IsNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.';
-}
-
-bool HoldsAnyOf(const std::string& text, const char* characters) {
-  return text.find_first_of(characters) != std::string::npos;
 }
 
 // The file name up to where its extension ends: from its first dot (or its
@@ -254,26 +267,27 @@ std::string ExtractCommandFilePath(const std::string& text) {
   return ExtractCommandFilePath(text, KnownFolders::OfCurrentMachine());
 }
 
+// Quotes count as spaces. The extension is part of the text, so it holds no
+// reserved character once the text holds none.
 bool IsValidFilePath(const std::string& text) {
-  std::string path = text;
-  std::replace(path.begin(), path.end(), '"', ' ');
-  if (HoldsAnyOf(Trim(path), kReservedCharacters)) return false;
-  const std::string extension = win::ExtractFileExt(path);
-  if (win::ExtractFileName(path).empty() || extension.empty() ||
-      HoldsAnyOf(extension, kReservedCharacters))
+  const auto isReserved = [](char c) { return c != '"' && kReservedCharacters.Holds(c); };
+  if (std::any_of(text.begin(), text.end(), isReserved)) return false;
+  const std::size_t nameCut = text.find_last_of("\\:");
+  const std::size_t extensionCut = text.find_last_of(".\\:");
+  if (text.empty() || nameCut == text.size() - 1 || extensionCut == std::string::npos || text[extensionCut] != '.')
     return false;
-  const std::size_t firstColon = path.find(':');
-  if (firstColon != std::string::npos && path.find(':', firstColon + 1) != std::string::npos)
+  const std::size_t firstColon = text.find(':');
+  if (firstColon != std::string::npos && text.find(':', firstColon + 1) != std::string::npos)
     return false;
-  const char drive = path.empty() ? '\0' : path[0];
-  return ((drive >= 'a' && drive <= 'z') || (drive >= 'A' && drive <= 'Z')) && path.size() >= 2 &&
-         path[1] == ':';
+  const char drive = text[0];
+  return ((drive >= 'a' && drive <= 'z') || (drive >= 'A' && drive <= 'Z')) && text.size() >= 2 &&
+         text[1] == ':';
 }
 
 bool IsPlainFolderPath(const std::string& text) {
   const std::size_t characters = static_cast<std::size_t>(std::count_if(
       text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-  return characters <= kMaxPath && !HoldsAnyOf(text, kFolderPathCharacters);
+  return characters <= kMaxPath && !kFolderPathCharacters.HeldIn(text);
 }
 
 std::string WithoutQuotes(std::string text) {

@@ -139,6 +139,14 @@ TEST_F(PathRoutinesTest, TellsFilePathsAndPlainFolderPaths) {
       {"C:\\a.e/x", false},
       {"C:\\a.exe,1", false},
       {"\"C:\\a.exe\"", false},  // the quote becomes a leading blank
+      {"C:\\a.exe\"", true},     // a trailing blank
+      {"C:\\a\".exe", true},
+      {"C:\\a.exe\t", true},
+      {"C:a.exe", true},
+      {"C:\\a.", true},  // the dot alone is an extension
+      {"C:\\a.<", false},
+      {"C:\\dir\\", false},  // no file name
+      {"C:\\dir.d\\file", false},  // the dot is the folder's
       {"1:\\a.exe", false},
       {"C:", false},
       {"", false},
