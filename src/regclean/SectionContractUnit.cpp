@@ -141,8 +141,15 @@ std::string FullKeyPath(win::HKEY root, const std::string& path) {
 
 std::string JoinKeyPath(const std::string& a, const std::string& b) {
   if (a.empty()) return b;
-  if (b.empty()) return a;
-  return a + "\\" + b;
+  std::string joined;
+  joined.reserve(a.size() + 1 + b.size());
+  AppendKeyPath(joined.append(a), b);
+  return joined;
+}
+
+void AppendKeyPath(std::string& path, std::string_view name) {
+  if (!path.empty() && !name.empty()) path += '\\';
+  path += name;
 }
 
 // ---- Targets ----------------------------------------------------------------

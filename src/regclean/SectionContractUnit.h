@@ -148,6 +148,8 @@ bool FitsAnsiCodePage(const std::string& text);
 std::string FullKeyPath(win::HKEY root, const std::string& path);
 // a + "\" + b, or the non-empty one of the two.
 std::string JoinKeyPath(const std::string& a, const std::string& b);
+// Makes `path` JoinKeyPath(path, name) in place.
+void AppendKeyPath(std::string& path, std::string_view name);
 
 // ---- Targets and the common repairer --------------------------------------
 

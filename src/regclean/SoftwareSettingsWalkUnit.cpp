@@ -66,9 +66,10 @@ class SoftwareSettingsWalk {
     std::vector<std::string> names;
     key.GetKeyNames(names);
     win::TRegistry sub(win::KEY_READ);
+    std::string subPath;  // its buffer serves every subkey
     for (const std::string& name : names) {
       if (ScanStopRequested()) return false;
-      const std::string subPath = JoinKeyPath(path, name);
+      AppendKeyPath(subPath.assign(path), name);
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context_, subPath);
       IncItemsProcessed();
       if (rules_.skipInstallerAndAppPaths && HoldsAnyNoCaseAfter(subPath, installerClean, installerPath_))

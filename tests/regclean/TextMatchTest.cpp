@@ -115,5 +115,21 @@ TEST(IsFixedDrivePath, AgreesWithUpperCasedSearchesOnManyShortTexts) {
   }
 }
 
+TEST(KeyPaths, JoinWithOneBackslashBetweenTwoTexts) {
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {"", "", ""},
+      {"Software", "", "Software"},
+      {"", "App", "App"},
+      {"Software", "App", "Software\\App"},
+      {"Software\\", "App", "Software\\\\App"},  // taken as they are
+  };
+  for (const auto& [a, b, joined] : cases) {
+    EXPECT_EQ(JoinKeyPath(a, b), joined) << a << " + " << b;
+    std::string path = a;
+    AppendKeyPath(path, b);
+    EXPECT_EQ(path, joined) << a << " + " << b;
+  }
+}
+
 }  // namespace
 }  // namespace regclean::test
