@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <utility>
 
 #include "platform/files/FileSystem.h"
@@ -90,30 +89,7 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-bool ContainsNoCase(std::string_view text, std::string_view part) {
-  if (part.empty()) return true;
-  if (part.size() > text.size()) return false;
-  // Candidates are the places of the first character in either case, each
-  // case found by memchr; the next place of each is kept until passed.
-  const char upper = AsciiUpperChar(part[0]);
-  const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;
-  const char* const begin = text.data();
-  const char* const last = begin + (text.size() - part.size());  // the last place part can start
-  const auto next = [last](const char* from, char c) {
-    const void* found = std::memchr(from, c, static_cast<std::size_t>(last - from) + 1);
-    return found ? static_cast<const char*>(found) : last + 1;
-  };
-  const char* atUpper = next(begin, upper);
-  const char* atLower = lower == upper ? last + 1 : next(begin, lower);
-  const std::string_view rest = part.substr(1);
-  while (atUpper <= last || atLower <= last) {
-    const char* at = std::min(atUpper, atLower);
-    if (std::equal(rest.begin(), rest.end(), at + 1, SameUpper)) return true;
-    if (at == atUpper) atUpper = at == last ? last + 1 : next(at + 1, upper);
-    if (at == atLower) atLower = at == last ? last + 1 : next(at + 1, lower);
-  }
-  return false;
-}
+bool ContainsNoCase(std::string_view text, std::string_view part) { return win::ContainsAsciiNoCase(text, part); }
 
 bool SameTextNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameUpper);

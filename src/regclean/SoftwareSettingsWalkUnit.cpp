@@ -28,14 +28,16 @@ bool HoldsAnyNoCase(const std::string& text, const std::vector<std::string>& wor
   return false;
 }
 
-// The same for a text whose first `clean` characters hold none of the
-// words: only the places that reach past them are looked at.
+// ContainsNoCase for a text whose first `clean` characters do not hold the
+// word: only the places that reach past them are looked at.
+bool ContainsNoCaseAfter(std::string_view text, std::size_t clean, std::string_view word) {
+  const std::size_t from = std::min(clean >= word.size() ? clean - word.size() + 1 : 0, text.size());
+  return ContainsNoCase(text.substr(from), word);
+}
+
 bool HoldsAnyNoCaseAfter(std::string_view text, std::size_t clean, const std::vector<std::string>& words) {
-  for (const std::string& word : words) {
-    const std::size_t from = std::min(clean >= word.size() ? clean - word.size() + 1 : 0, text.size());
-    if (ContainsNoCase(text.substr(from), word)) return true;
-  }
-  return false;
+  return std::any_of(words.begin(), words.end(),
+                     [&](const std::string& word) { return ContainsNoCaseAfter(text, clean, word); });
 }
 
 class SoftwareSettingsWalk {
@@ -72,7 +74,7 @@ class SoftwareSettingsWalk {
       AppendKeyPath(subPath.assign(path), name);
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context_, subPath);
       IncItemsProcessed();
-      if (rules_.skipInstallerAndAppPaths && HoldsAnyNoCaseAfter(subPath, installerClean, installerPath_))
+      if (rules_.skipInstallerAndAppPaths && ContainsNoCaseAfter(subPath, installerClean, kInstallerPath))
         continue;
       if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && sub.OpenSubKeyReadOnly(key, name) &&
           !VisitKey(sub, subPath, true, depth + 1, path.size()))
@@ -118,19 +120,13 @@ class SoftwareSettingsWalk {
     }
   };
 
-  // True when the data, trimmed, begins with a drive root.
-  static bool TrimmedHasDriveRoot(std::string_view data) {
-    const std::size_t first = data.find_first_not_of(win::kSpaceAndControls);
-    return first != std::string_view::npos && data.size() - first >= 3 && data.compare(first + 1, 2, ":\\") == 0;
-  }
-
   // Reports the expanded data when it names a missing folder or, failing
   // that, when the file cut out of it is missing.
   void CheckData(KeyPathOf& keyPath, const std::string& name, const std::string& raw, const std::string& data) {
     // Both kinds need a drive letter.
     if (data.find(':') == std::string::npos) return;
     if (!PassesLocalPathRule(data) || (rules_.skipDriveH && Contains(data, "H:\\"))) return;
-    if (TrimmedHasDriveRoot(data) && IsPlainFolderPath(data) && !files_->Exists(data)) {
+    if (HasDriveRoot(Trim(data)) && IsPlainFolderPath(data) && !files_->Exists(data)) {
       AddUnlessIgnored(context_, MissingFolderProblem(keyPath.Get(), name, raw, data));
       return;
     }
@@ -163,7 +159,6 @@ class SoftwareSettingsWalk {
 
   ScanContext& context_;
   const SoftwareSettingsRules& rules_;
-  const std::vector<std::string> installerPath_{kInstallerPath};
   bool startHoldsInstallerPath_ = false;
   const KnownFolders folders_;
   ScanFiles files_;

@@ -201,46 +201,15 @@ void BuildNonFixedDriveList(std::vector<std::string>& list) {
   }
 }
 
-namespace {
-
-bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-char AsciiUpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool IsAsciiLetter(char c) { return AsciiUpperChar(c) >= 'A' && AsciiUpperChar(c) <= 'Z'; }
-
-// Whether the ASCII text holds the ASCII part in any letter case. When the
-// part has a character without case, only the places of that character in
-// the text are tried.
-bool HoldsAsciiNoCase(std::string_view text, std::string_view part) {
-  if (part.empty()) return true;
-  const auto same = [](char a, char b) { return AsciiUpperChar(a) == AsciiUpperChar(b); };
-  const std::size_t anchor =
-      static_cast<std::size_t>(std::find_if_not(part.begin(), part.end(), IsAsciiLetter) - part.begin());
-  if (anchor == part.size())
-    return std::search(text.begin(), text.end(), part.begin(), part.end(), same) != text.end();
-  for (std::size_t at = text.find(part[anchor], anchor); at != std::string_view::npos;
-       at = text.find(part[anchor], at + 1)) {
-    const std::size_t start = at - anchor;
-    if (text.size() - start >= part.size() && std::equal(part.begin(), part.end(), text.begin() + start, same))
-      return true;
-  }
-  return false;
-}
-
-}  // namespace
-
 bool IsFixedDrivePath(const std::vector<std::string>& list, const std::string& path) {
   if (list.empty()) return true;
   // For ASCII texts upper-casing is the ASCII one, so they are compared
   // letter by letter without copies.
-  const bool asciiPath = IsAscii(path);
+  const bool asciiPath = win::IsAscii(path);
   std::string upperPath;
   for (const std::string& entry : list) {
-    if (asciiPath && IsAscii(entry)) {
-      if (HoldsAsciiNoCase(path, entry)) return false;
+    if (asciiPath && win::IsAscii(entry)) {
+      if (win::ContainsAsciiNoCase(path, entry)) return false;
       continue;
     }
     if (upperPath.empty()) upperPath = win::UpperName(path);

@@ -52,10 +52,7 @@ bool ValidComponent(const std::string& name, bool allowWildcards) {
 
 bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 
-std::size_t Utf16Length(const std::string& text) {
-  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  return ascii ? text.size() : Utf8ToUtf16(text).size();
-}
+std::size_t Utf16Length(const std::string& text) { return IsAscii(text) ? text.size() : Utf8ToUtf16(text).size(); }
 
 // Machine::DriveFolder, which normalises the joined path on each call, the
 // last answer of this thread kept by what it is made of.
@@ -353,7 +350,6 @@ ListingCache& Listings() {
 // folder (dirHost on the host), with its metadata in entry: the exact name
 // when it is there, else the entry equal to it ignoring case; empty when
 // there is none.
-
 std::string FindHostName(const DriveRoot& root, const std::string& dirRel, const std::string& dirHost,
                          const std::string& name, HostEntry& entry) {
   const std::string rel = dirRel.empty() ? name : dirRel + "/" + name;

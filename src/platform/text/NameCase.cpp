@@ -5,6 +5,7 @@
 // only themselves. Bytes that are not UTF-8 are kept as they are.
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -257,6 +258,34 @@ bool NameUppersTo(std::string_view name, const std::string& upperName) {
     return false;  // upper-casing keeps the length of ASCII
   }
   return UpperName(std::string(name)) == upperName;
+}
+
+bool ContainsAsciiNoCase(std::string_view text, std::string_view part) {
+  if (part.empty()) return true;
+  if (part.size() > text.size()) return false;
+  const auto upperOf = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  const auto same = [&upperOf](char a, char b) { return upperOf(a) == upperOf(b); };
+  // Candidates are the places of the first character in either case, each
+  // case found by memchr; the next place of each is kept until passed.
+  const char upper = upperOf(part[0]);
+  const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;
+  const char* const begin = text.data();
+  const char* const last = begin + (text.size() - part.size());  // the last place part can start
+  const auto next = [last](const char* from, char c) {
+    if (from > last) return last + 1;
+    const void* found = std::memchr(from, c, static_cast<std::size_t>(last - from) + 1);
+    return found ? static_cast<const char*>(found) : last + 1;
+  };
+  const char* atUpper = next(begin, upper);
+  const char* atLower = lower == upper ? last + 1 : next(begin, lower);
+  const std::string_view rest = part.substr(1);
+  while (atUpper <= last || atLower <= last) {
+    const char* at = std::min(atUpper, atLower);
+    if (std::equal(rest.begin(), rest.end(), at + 1, same)) return true;
+    if (at == atUpper) atUpper = next(at + 1, upper);
+    if (at == atLower) atLower = next(at + 1, lower);
+  }
+  return false;
 }
 
 bool SameName(const std::string& a, const std::string& b) {

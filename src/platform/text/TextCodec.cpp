@@ -111,13 +111,6 @@ unsigned Resolve(unsigned codePage) {
   return IsSupportedCodePage(codePage) ? codePage : kDefaultCodePage;
 }
 
-bool IsAscii(const std::string& text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 std::string EncodeSingleByte(const SingleByteCodePage& page, const std::string& text) {
   std::string out;
   out.reserve(text.size());
@@ -144,6 +137,13 @@ std::string DecodeSingleByte(const SingleByteCodePage& page, const std::string& 
 }
 
 }  // namespace
+
+bool IsAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
 
 bool IsSupportedCodePage(unsigned codePage) {
   return codePage != 0 && ConverterFor(codePage, true) && ConverterFor(codePage, false);

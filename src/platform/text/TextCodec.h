@@ -38,6 +38,11 @@ std::string UpperName(const std::string& text);
 bool SameName(const std::string& a, const std::string& b);
 // True when UpperName(name) == upperName, without making a string for ASCII.
 bool NameUppersTo(std::string_view name, const std::string& upperName);
+// True when text holds part with the letters a to z taken in either case
+// (an empty part is held by any text); other bytes must be equal.
+bool ContainsAsciiNoCase(std::string_view text, std::string_view part);
+// True when every byte is below 0x80.
+bool IsAscii(std::string_view text);
 
 // Sets of characters that Trim removes.
 inline constexpr std::string_view kSpacesAndTabs = " \t";
