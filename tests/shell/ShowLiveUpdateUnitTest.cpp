@@ -76,8 +76,8 @@ class UpdateCheck : public SharedStateTest {
              const std::string& files = "") {
     std::string address;
     if (routes.empty()) {
-      LocalHttpServer gone([](const std::string&) { return LocalHttpServer::Answer(200, ""); });
-      address = gone.url();
+      refusing_ = std::make_unique<RefusingPort>();
+      address = refusing_->url();
     } else {
       server_ = std::make_unique<LocalHttpServer>(std::move(routes));
       address = server_->url();
@@ -116,6 +116,7 @@ class UpdateCheck : public SharedStateTest {
   }
 
   std::unique_ptr<LocalHttpServer> server_;
+  std::unique_ptr<RefusingPort> refusing_;  // the server that is down
   std::unique_ptr<TestMachine> machine_;
   win::HttpClient http_;
   ScriptedDialogs dialogs_;

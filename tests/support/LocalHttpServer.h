@@ -13,6 +13,26 @@
 #include <thread>
 #include <vector>
 
+// A port on 127.0.0.1 kept bound but never listened on while this object
+// lives: connections to it are refused, and no other server can take it
+// meanwhile (a port freed right after use may be taken by a test running
+// beside).
+class RefusingPort {
+ public:
+  RefusingPort();
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+
+  int port() const { return port_; }
+  // "http://127.0.0.1:<port>" followed by path.
+  std::string url(const std::string& path = "") const;
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
 class LocalHttpServer {
  public:
   struct Response {

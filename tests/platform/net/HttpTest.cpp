@@ -130,11 +130,8 @@ TEST(HttpClient, AnythingButTwoHundredIsAFailure) {
 }
 
 TEST(HttpClient, NoServerIsAFailureWithAText) {
-  std::string url;
-  {
-    LocalHttpServer gone([](const std::string&) { return LocalHttpServer::Answer(200, ""); });
-    url = gone.url("/update/Update.ini");
-  }
+  const RefusingPort refusing;
+  const std::string url = refusing.url("/update/Update.ini");
   win::HttpClient client;
   std::vector<std::uint8_t> body;
   const win::HttpResult result = client.Get(url, body);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 
+#include "LocalHttpServer.h"
 #include "LocalSmtpServer.h"
 
 using namespace win;
@@ -86,18 +87,6 @@ std::string DecodeWords(const std::string& text) {
   return out;
 }
 
-// A port on 127.0.0.1 that nobody listens on.
-int ClosedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 }  // namespace
 
@@ -183,7 +172,8 @@ TEST(SmtpSend, TextBeyondAsciiIsEncodedAndDecodesBack) {
 
 TEST(SmtpSend, FailuresSayWhetherAConnectionWasMade) {
   {
-    const SmtpResult result = SendMail(AccountFor(ClosedPort()), Message("s"));
+    const RefusingPort refused;
+    const SmtpResult result = SendMail(AccountFor(refused.port()), Message("s"));
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.connected);
     EXPECT_FALSE(result.error.empty());
