@@ -67,6 +67,7 @@ std::unique_ptr<Machine> Machine::Open(const std::string& folder, std::string& e
   RegistryOptions options;
   options.userSid = machine->config_.userSid;
   options.readOnlyKeys = machine->config_.readOnlyKeys;
+  options.checkStamp = true;
   machine->registry_ = RegistryStore::Open(JoinHostPath(absolute, "registry.db"), options, error);
   if (!machine->registry_) return nullptr;
   machine->state_ = StateStore::Open(JoinHostPath(absolute, "state.db"), error);
@@ -101,7 +102,7 @@ bool IsStoreFileName(const std::string& name) {
   std::string lower = name;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const char* store : {"registry.db", "state.db"}) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    for (const char* suffix : {"", "-wal", "-shm", "-journal", "-checked"}) {
       if (lower == std::string(store) + suffix) return true;
     }
   }

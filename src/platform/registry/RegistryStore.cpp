@@ -30,6 +30,7 @@
 #include "platform/registry/RegistryCache.h"
 #include "platform/registry/RegistryImage.h"
 #include "platform/registry/RegistrySql.h"
+#include "platform/registry/StoreCheckStamp.h"
 #include "platform/registry/StoreLock.h"
 #include "platform/text/TextCodec.h"
 
@@ -112,6 +113,21 @@ class HeldValueList {
   const RegistryCache::Values* cache_ = nullptr;
   std::size_t size_;
 };
+
+// Every page as the file holds it now, read on a connection of its own: the
+// store's page cache may still hold pages as they were before a change.
+bool FileFoundSound(const std::string& path) {
+  sqlite3* db = nullptr;
+  bool sound = false;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    sql::Statement check;
+    std::string message;
+    sound = check.Prepare(db, "PRAGMA quick_check(1)", message) && check.Step() == SQLITE_ROW &&
+            check.Text(0) == "ok";
+  }
+  sqlite3_close_v2(db);
+  return sound;
+}
 
 class SqliteRegistryStore final : public RegistryStore {
  public:
@@ -227,6 +243,18 @@ class SqliteRegistryStore final : public RegistryStore {
 
   std::string path_;
   RegistryOptions options_;
+  // Declared first: stamps a file found sound once the connection has closed.
+  struct CloseStamp {
+    CloseStamp() = default;
+    CloseStamp(const CloseStamp&) = delete;
+    CloseStamp& operator=(const CloseStamp&) = delete;
+    ~CloseStamp() {
+      if (sound) LeaveCheckStamp(path);
+    }
+    std::string path;
+    bool armed = false;
+    bool sound = false;
+  } closeStamp_;
   // Declared before the connection: its handles close after the connection.
   StoreLock lock_;
   bool wal_ = false;
@@ -264,6 +292,7 @@ class SqliteRegistryStore final : public RegistryStore {
 
 SqliteRegistryStore::~SqliteRegistryStore() {
   if (depth_ > 0 || reading_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (closeStamp_.armed) closeStamp_.sound = FileFoundSound(path_);
   lock_.Release();
 }
 
@@ -278,6 +307,8 @@ bool SqliteRegistryStore::Open(std::string& error) {
     return false;
   }
   if (wal_) lock_.Hold(path_);
+  closeStamp_.path = path_;
+  closeStamp_.armed = options_.checkStamp;
   for (const std::string& path : options_.readOnlyKeys) {
     auto parts = CanonicalParts(path);
     if (!parts.empty()) readOnly_.push_back(std::move(parts));
@@ -287,6 +318,8 @@ bool SqliteRegistryStore::Open(std::string& error) {
 }
 
 bool SqliteRegistryStore::OpenDatabase(std::string& message) {
+  // Taken before the connection makes its own log.
+  const bool stamped = options_.checkStamp && TakeCheckStamp(path_);
   if (sqlite3_open_v2(path_.c_str(), &db_,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                       nullptr) != SQLITE_OK) {
@@ -319,9 +352,10 @@ bool SqliteRegistryStore::OpenDatabase(std::string& message) {
     return false;
   }
   // A damaged page anywhere refuses the file now, before anything reads a
-  // part of it or writes to it.
+  // part of it or writes to it; unless it is as it was when a close last
+  // found it sound.
   std::string check = "ok";
-  if (tables != "0" && (!single("PRAGMA quick_check(1)", check) || check != "ok")) {
+  if (tables != "0" && !stamped && (!single("PRAGMA quick_check(1)", check) || check != "ok")) {
     if (check == "ok") check = message;
     const std::string heading = "*** in database main ***\n";
     if (check.rfind(heading, 0) == 0) check.erase(0, heading.size());

@@ -43,6 +43,10 @@ struct RegistryOptions {
   // The image's tables are read by ranges in threads, one for every so many
   // keys (up to four; 0: none), and on the store's connection.
   std::size_t imageKeysPerThread = 25000;
+  // A close that finds every page sound stamps the file (beside it, with
+  // "-checked"); the next open skips the whole-file check when the file is
+  // unchanged since and no log is beside it.
+  bool checkStamp = false;
 };
 
 struct RegValue {

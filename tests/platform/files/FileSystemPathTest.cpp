@@ -210,6 +210,7 @@ TEST(StoreFiles, NoWindowsPathReachesThem) {
       {"M:\\machine.ini", true},         {"M:\\drives\\C", true},
       {"M:\\registry.db", false},        {"M:\\Registry.DB", false},
       {"M:\\registry.db-wal", false},    {"M:\\registry.db-shm", false},
+      {"M:\\registry.db-checked", false},
       {"M:\\state.db", false},           {"M:\\state.db-journal", false},
       {"M:\\drives\\..\\state.db", false}, {inP, false},
       {inP + "\\machine.ini", false},    {inP + "\\registry.db", false},

@@ -3,16 +3,20 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "RegFileTestSupport.h"
 #include "platform/registry/RegFile.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/registry/StoreCheckStamp.h"
 #include "platform/text/TextCodec.h"
 
 using namespace win;
@@ -156,29 +160,37 @@ TEST(RegFileStore, ReadsOneKeyWithItsSubtreeInOrder) {
 
 // A damaged page past the first ones: the file no longer opens, and a store
 // that had it open before fails a tree read instead of giving part of the tree.
+// 2,000 keys with a value each: a file of well over 64 kB.
+RegFileContent ProductKeys() {
+  std::string text = "REGEDIT4\n";
+  for (int i = 0; i < 2000; ++i) {
+    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor" + std::to_string(i % 40) + "\\Product" +
+            std::to_string(i) + "]\n\"Path\"=\"C:\\\\Program Files\\\\Product" + std::to_string(i) +
+            "\\\\app.exe\"\n";
+  }
+  return Parse(text);
+}
+
+// Overwrites 16 kB in the middle of the file.
+void DamageMiddle(const std::string& path) {
+  const auto size = std::filesystem::file_size(path);
+  ASSERT_GT(size, 64u * 1024);
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(static_cast<std::streamoff>(size / 2));
+  for (std::size_t i = 0; i < 16 * 1024; ++i) file.put(static_cast<char>(i * 37));
+}
+
 TEST(RegFileStore, DamagedPagesAreRefusedNotSkipped) {
   TempStores stores;
   {
     auto store = stores.Open("s");
     ASSERT_TRUE(store);
-    std::string text = "REGEDIT4\n";
-    for (int i = 0; i < 2000; ++i) {
-      text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor" + std::to_string(i % 40) + "\\Product" +
-              std::to_string(i) + "]\n\"Path\"=\"C:\\\\Program Files\\\\Product" +
-              std::to_string(i) + "\\\\app.exe\"\n";
-    }
-    Fill(*store, Parse(text));
+    Fill(*store, ProductKeys());
   }
   auto store = stores.Open("s");
   ASSERT_TRUE(store);
   const std::string path = stores.Path("s");
-  const auto size = std::filesystem::file_size(path);
-  ASSERT_GT(size, 64u * 1024);
-  {
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    file.seekp(static_cast<std::streamoff>(size / 2));
-    for (std::size_t i = 0; i < 16 * 1024; ++i) file.put(static_cast<char>(i * 37));
-  }
+  DamageMiddle(path);
   std::string error;
   EXPECT_FALSE(RegistryStore::Open(path, {}, error));
   EXPECT_EQ(error.rfind(path + ": the file is damaged (", 0), 0u) << error;
@@ -190,6 +202,94 @@ TEST(RegFileStore, DamagedPagesAreRefusedNotSkipped) {
     EXPECT_NE(error.find(": the registry file is damaged"), std::string::npos) << error;
     EXPECT_EQ(GetLastError(), ERROR_REGISTRY_CORRUPT);
   }
+}
+
+// The whole-file check is skipped only for the very file a close found
+// sound: any write after that close, a close that finds damage, or a close
+// while another connection is open leaves no stamp that an open would take.
+TEST(RegFileStore, OnlyAFileUnchangedSinceASoundCloseSkipsTheCheck) {
+  RegistryOptions stamping;
+  stamping.checkStamp = true;
+  const auto utimesBack = [](const std::string& path, const std::function<void()>& change) {
+    struct stat before;
+    ASSERT_EQ(lstat(path.c_str(), &before), 0);
+    change();
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+  };
+  const struct {
+    const char* name;
+    // What happens between the stamping close and the next open.
+    std::function<void(TempStores&, const std::string& path)> change;
+  } cases[] = {
+      {"damaged at once", [](TempStores&, const std::string& path) { DamageMiddle(path); }},
+      {"damaged, times put back",
+       [&](TempStores&, const std::string& path) { utimesBack(path, [&] { DamageMiddle(path); }); }},
+      {"replaced by a damaged copy",
+       [](TempStores&, const std::string& path) {
+         std::filesystem::copy_file(path, path + ".copy");
+         DamageMiddle(path + ".copy");
+         std::filesystem::rename(path + ".copy", path);
+       }},
+      {"damaged while open, then closed",
+       [&](TempStores& stores, const std::string& path) {
+         auto store = stores.Open("s", stamping);
+         ASSERT_TRUE(store);
+         DamageMiddle(path);
+       }},
+      {"damaged while another connection closes, then closed",
+       [&](TempStores& stores, const std::string& path) {
+         auto first = stores.Open("s", stamping);
+         auto second = stores.Open("s", stamping);
+         ASSERT_TRUE(first && second);
+         second.reset();
+         EXPECT_FALSE(std::filesystem::exists(CheckStampPath(path)));
+         DamageMiddle(path);
+       }},
+  };
+  for (const auto& c : cases) {
+    TempStores stores;
+    const std::string path = stores.Path("s");
+    {
+      auto store = stores.Open("s", stamping);
+      ASSERT_TRUE(store);
+      Fill(*store, ProductKeys());
+    }
+    ASSERT_TRUE(std::filesystem::exists(CheckStampPath(path))) << c.name;
+    c.change(stores, path);
+    std::string error;
+    EXPECT_FALSE(RegistryStore::Open(path, stamping, error)) << c.name;
+    EXPECT_EQ(error.rfind(path + ": the file is damaged (", 0), 0u) << c.name << ": " << error;
+  }
+
+  // The stamp of a sound close is taken once; a log beside the file or a
+  // changed stamp is not taken.
+  TempStores stores;
+  const std::string path = stores.Path("s");
+  const auto closeSound = [&] {
+    auto store = stores.Open("s", stamping);
+    ASSERT_TRUE(store);
+    Fill(*store, ProductKeys());
+  };
+  closeSound();
+  EXPECT_TRUE(TakeCheckStamp(path));
+  EXPECT_FALSE(std::filesystem::exists(CheckStampPath(path)));
+  EXPECT_FALSE(TakeCheckStamp(path));
+  closeSound();
+  std::ofstream(path + "-wal").close();
+  EXPECT_FALSE(TakeCheckStamp(path));
+  std::filesystem::remove(path + "-wal");
+  closeSound();
+  {
+    std::ofstream stamp(CheckStampPath(path), std::ios::app);
+    stamp << "0";
+  }
+  EXPECT_FALSE(TakeCheckStamp(path));
+  // An open that took the stamp leaves none while it is open.
+  closeSound();
+  auto store = stores.Open("s", stamping);
+  ASSERT_TRUE(store);
+  EXPECT_FALSE(std::filesystem::exists(CheckStampPath(path)));
 }
 
 TEST(RegFileStore, AliasRootsReachTheirTrees) {
