@@ -324,9 +324,11 @@ std::shared_ptr<const DriveRoot> DriveRootOf(const Machine& machine, const std::
 
 // Opens rel below the drive folder in one call, through real folders only
 // (no link on the way, no mount crossed), and gives the metadata of what it
-// names, a link itself included. False when any of that fails.
-bool StatBeneath(int rootFd, const std::string& rel, HostEntry& entry) {
+// names, a link itself included. False when any of that fails, with missing
+// set when a part of rel is not there as spelled.
+bool StatBeneath(int rootFd, const std::string& rel, HostEntry& entry, bool* missing = nullptr) {
   static std::atomic<bool> unsupported{false};
+  if (missing) *missing = false;
   if (unsupported.load(std::memory_order_relaxed)) return false;
   struct open_how how {};
   how.flags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
@@ -334,6 +336,7 @@ bool StatBeneath(int rootFd, const std::string& rel, HostEntry& entry) {
   const int fd = static_cast<int>(syscall(SYS_openat2, rootFd, rel.c_str(), &how, sizeof how));
   if (fd < 0) {
     if (errno == ENOSYS) unsupported.store(true, std::memory_order_relaxed);
+    if (missing) *missing = errno == ENOENT;
     return false;
   }
   entry = StatHostAt(fd, "");
@@ -349,12 +352,15 @@ ListingCache& Listings() {
 // The host spelling of name inside the real folder dirRel of the drive
 // folder (dirHost on the host), with its metadata in entry: the exact name
 // when it is there, else the entry equal to it ignoring case; empty when
-// there is none.
+// there is none. With exactMissing the exact name was just found missing.
 std::string FindHostName(const DriveRoot& root, const std::string& dirRel, const std::string& dirHost,
-                         const std::string& name, HostEntry& entry) {
-  const std::string rel = dirRel.empty() ? name : dirRel + "/" + name;
-  entry = StatHostAt(root.fd, rel.c_str());
-  if (entry.kind != EntryKind::Missing) return name;
+                         const std::string& name, HostEntry& entry, bool exactMissing = false) {
+  if (!exactMissing) {
+    entry = StatHostAt(root.fd, (dirRel.empty() ? name : dirRel + "/" + name).c_str());
+    if (entry.kind != EntryKind::Missing) return name;
+  } else {
+    entry = HostEntry();
+  }
   std::string found = Listings().Find(root.fd, dirRel.empty() ? "." : dirRel.c_str(), dirHost, UpperName(name));
   if (!found.empty()) entry = StatHostAt(root.fd, (dirRel.empty() ? found : dirRel + "/" + found).c_str());
   return found;
@@ -641,12 +647,13 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
 
   // Every part spelled as the host spells it: one call answers as the walk
   // below would.
+  bool exactMissing = false;  // and tells when the path is not there so spelled
   if (root->direct && !kept) {
     const std::size_t looked = wildcardLast ? parts.size() - 1 : parts.size();
     std::string rel;
     for (std::size_t i = 0; i < looked; ++i) (i ? rel += '/' : rel) += parts[i];
     HostEntry entry;
-    if (looked == 0 || (StatBeneath(root->fd, rel, entry) && !IsMachineFolderEntry(entry) &&
+    if (looked == 0 || (StatBeneath(root->fd, rel, entry, &exactMissing) && !IsMachineFolderEntry(entry) &&
                         (!wildcardLast || entry.kind == EntryKind::Folder))) {
       out.names = parts;
       for (const auto& part : parts) {
@@ -670,7 +677,8 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
       const std::string parentHost = out.hostRoot + "/" + parentRel;
       if (IsHiddenStoreName(parent, parts.back())) return Fail(ERROR_ACCESS_DENIED);
       HostEntry entry;
-      std::string name = FindHostName(*root, parentRel, parentHost, parts.back(), entry);
+      // The parent there as spelled, the exact name is what was missing.
+      std::string name = FindHostName(*root, parentRel, parentHost, parts.back(), entry, exactMissing);
       if (IsMachineFolderEntry(entry)) return Fail(ERROR_ACCESS_DENIED);
       const bool found = !name.empty();
       if (!found) name = parts.back();

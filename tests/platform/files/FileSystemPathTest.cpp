@@ -40,6 +40,10 @@ TEST_F(PathTest, ResolvesEachComponentIgnoringCase) {
       {"C:\\WINDOWS\\\\system32\\.\\shell32.dll", "WINDOWS/system32/Shell32.dll"},
       {"C:\\WINDOWS\\Temp\\..\\system32", "WINDOWS/system32"},
       {"C:\\windows\\new folder\\New.txt", "WINDOWS/new folder/New.txt"},  // new parts as given
+      // The folders as the host spells them, the last part otherwise or not there.
+      {"C:\\WINDOWS\\system32\\shell32.dll", "WINDOWS/system32/Shell32.dll"},
+      {"C:\\WINDOWS\\system32\\SHELL32.DLL -s", "WINDOWS/system32/SHELL32.DLL -s"},
+      {"C:\\Program Files\\App\\APP.EXE", "Program Files/App/app.exe"},
       {"C:\\", ""},
       {"C:", ""},
       {"C:\\..", nullptr},               // above the drive's folder
