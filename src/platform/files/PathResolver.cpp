@@ -79,6 +79,10 @@ std::int64_t Nanoseconds(const struct timespec& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
 }
 
+std::int64_t Nanoseconds(const struct statx_timestamp& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
 // Upper-cased names of one host folder, as listed at one moment. A listing
 // stays good while the folder's change times are those seen then; it is
 // trusted only when it was made well after the last change, since the file
@@ -105,10 +109,13 @@ constexpr std::size_t kMaxListedNames = 1 << 18;
 class ListingCache {
  public:
   // The host spelling of upper inside the folder dirHost (also reached as
-  // dirRel below the open folder base); empty when there is none.
-  std::string Find(int base, const char* dirRel, const std::string& dirHost, const std::string& upper) {
+  // dirRel below the open folder base); empty when there is none. folder:
+  // its metadata as just read without following a link, when the caller has
+  // it.
+  std::string Find(int base, const char* dirRel, const std::string& dirHost, const std::string& upper,
+                   const HostEntry* folder = nullptr) {
     Answer answer;
-    return Look(base, dirRel, dirHost, upper, answer) ? std::move(answer.name) : std::string();
+    return Look(base, dirRel, dirHost, upper, answer, folder) ? std::move(answer.name) : std::string();
   }
 
   struct Answer {
@@ -120,22 +127,31 @@ class ListingCache {
   // Find, telling also whether the folder holds other names so upper-cased
   // (one of them may be the name exactly as asked) and which folder was
   // listed. False when the folder is not a real one or cannot be listed.
-  bool Look(int base, const char* dirRel, const std::string& dirHost, const std::string& upper, Answer& answer) {
-    struct stat st;
-    // The folder itself, not where a link in its place leads.
-    if (fstatat(base, dirRel, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) return false;
-    answer.device = st.st_dev;
-    answer.inode = st.st_ino;
-    const std::int64_t changed = std::max(Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim));
+  bool Look(int base, const char* dirRel, const std::string& dirHost, const std::string& upper, Answer& answer,
+            const HostEntry* folder = nullptr) {
+    std::int64_t changed = 0;
+    if (folder) {
+      if (folder->kind != EntryKind::Folder) return false;
+      answer.device = static_cast<dev_t>(folder->device);
+      answer.inode = static_cast<ino_t>(folder->inode);
+      changed = folder->changed;
+    } else {
+      struct stat st;
+      // The folder itself, not where a link in its place leads.
+      if (fstatat(base, dirRel, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) return false;
+      answer.device = st.st_dev;
+      answer.inode = st.st_ino;
+      changed = std::max(Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim));
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = index_.find(dirHost);
     if (it != index_.end()) order_.splice(order_.begin(), order_, it->second);
-    if (it == index_.end() || it->second->device != st.st_dev || it->second->inode != st.st_ino ||
+    if (it == index_.end() || it->second->device != answer.device || it->second->inode != answer.inode ||
         it->second->changed != changed || it->second->listedAt < changed + kTrustMargin) {
       FolderListing listing;
       if (!List(base, dirRel, listing)) return false;
-      listing.device = st.st_dev;
-      listing.inode = st.st_ino;
+      listing.device = answer.device;
+      listing.inode = answer.inode;
       listing.changed = changed;
       listing.host = dirHost;
       if (it != index_.end()) {
@@ -213,6 +229,7 @@ HostEntry StatHostAt(int folder, const char* path) {
   entry.mode = stx.stx_mode;
   entry.device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
   entry.inode = stx.stx_ino;
+  entry.changed = std::max(Nanoseconds(stx.stx_mtime), Nanoseconds(stx.stx_ctime));
   entry.lastWriteTime = FromStatx(stx.stx_mtime);
   entry.lastAccessTime = FromStatx(stx.stx_atime);
   entry.creationTime =
@@ -352,16 +369,19 @@ ListingCache& Listings() {
 // The host spelling of name inside the real folder dirRel of the drive
 // folder (dirHost on the host), with its metadata in entry: the exact name
 // when it is there, else the entry equal to it ignoring case; empty when
-// there is none. With exactMissing the exact name was just found missing.
+// there is none. With exactMissing the exact name was just found missing;
+// folder: the folder's metadata as just read, when the caller has it.
 std::string FindHostName(const DriveRoot& root, const std::string& dirRel, const std::string& dirHost,
-                         const std::string& name, HostEntry& entry, bool exactMissing = false) {
+                         const std::string& name, HostEntry& entry, bool exactMissing = false,
+                         const HostEntry* folder = nullptr) {
   if (!exactMissing) {
     entry = StatHostAt(root.fd, (dirRel.empty() ? name : dirRel + "/" + name).c_str());
     if (entry.kind != EntryKind::Missing) return name;
   } else {
     entry = HostEntry();
   }
-  std::string found = Listings().Find(root.fd, dirRel.empty() ? "." : dirRel.c_str(), dirHost, UpperName(name));
+  std::string found =
+      Listings().Find(root.fd, dirRel.empty() ? "." : dirRel.c_str(), dirHost, UpperName(name), folder);
   if (!found.empty()) entry = StatHostAt(root.fd, (dirRel.empty() ? found : dirRel + "/" + found).c_str());
   return found;
 }
@@ -678,7 +698,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
       if (IsHiddenStoreName(parent, parts.back())) return Fail(ERROR_ACCESS_DENIED);
       HostEntry entry;
       // The parent there as spelled, the exact name is what was missing.
-      std::string name = FindHostName(*root, parentRel, parentHost, parts.back(), entry, exactMissing);
+      std::string name = FindHostName(*root, parentRel, parentHost, parts.back(), entry, exactMissing, &parent);
       if (IsMachineFolderEntry(entry)) return Fail(ERROR_ACCESS_DENIED);
       const bool found = !name.empty();
       if (!found) name = parts.back();
@@ -698,6 +718,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
   folder.inode = root->inode;
   std::string rel;  // out.host below the drive folder
   bool inRealFolder = true;  // out.host is an existing folder, not a link
+  bool folderRead = false;   // folder holds the metadata read on the way
   std::vector<std::pair<dev_t, ino_t>> folders;  // of the real folders walked
   if (kept) {
     out.names = kept->names;
@@ -721,7 +742,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
         if (entry.kind != EntryKind::Missing) name = from.next.name;
       }
       if (name.empty() && !(kept && i == kept->names.size() && from.next.name.empty())) {
-        name = FindHostName(*root, rel, out.host, parts[i], entry);
+        name = FindHostName(*root, rel, out.host, parts[i], entry, false, folderRead ? &folder : nullptr);
       }
       if (IsMachineFolderEntry(entry)) return Fail(ERROR_ACCESS_DENIED);
     }
@@ -734,6 +755,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     out.entry = found ? entry : HostEntry();
     inRealFolder = out.entry.kind == EntryKind::Folder;
     folder = out.entry;
+    folderRead = true;
     if (inRealFolder) folders.emplace_back(folder.device, folder.inode);
   }
   if (root->direct && !wildcardLast) KeepCorrected(*root, parts, out.names, folders, folders.size());

@@ -27,6 +27,7 @@ struct HostEntry {
   FileTime lastWriteTime = 0;
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
+  std::int64_t changed = 0;  // ns: the later of the last write and the last metadata change
 };
 
 // Metadata of a host path without following a link in its last component.

@@ -130,15 +130,25 @@ TEST_F(PathTest, LinksAreReparsePointsAndNeverFollowed) {
   EXPECT_TRUE(std::filesystem::exists("/etc/hostname"));
 }
 
+// Each folder asked through its own spelling: in another case, as the host
+// spells it, and as the host spells it below a folder in another case.
 TEST_F(PathTest, CaseInsensitiveLookupSeesChangesToASettledFolder) {
-  m.File("Settled/Alpha.txt");
-  usleep(2'200'000);  // long enough for the folder's listing to be trusted
-  EXPECT_TRUE(FileExists("C:\\SETTLED\\ALPHA.TXT"));
-  EXPECT_FALSE(FileExists("C:\\SETTLED\\BETA.TXT"));
-  m.File("Settled/bEta.txt");
-  ASSERT_EQ(unlink(m.C("Settled/Alpha.txt").c_str()), 0);
-  EXPECT_TRUE(FileExists("C:\\SETTLED\\BETA.TXT"));
-  EXPECT_FALSE(FileExists("C:\\SETTLED\\ALPHA.TXT"));
+  const struct {
+    const char* host;
+    const char* asked;
+  } folders[] = {{"Settled", "C:\\SETTLED"}, {"Exact", "C:\\Exact"}, {"Outer/Inner", "C:\\OUTER\\Inner"}};
+  for (const auto& f : folders) m.File(std::string(f.host) + "/Alpha.txt");
+  usleep(2'200'000);  // long enough for the folders' listings to be trusted
+  for (const auto& f : folders) {
+    SCOPED_TRACE(f.asked);
+    const std::string asked = f.asked;
+    EXPECT_TRUE(FileExists(asked + "\\ALPHA.TXT"));
+    EXPECT_FALSE(FileExists(asked + "\\BETA.TXT"));
+    m.File(std::string(f.host) + "/bEta.txt");
+    ASSERT_EQ(unlink(m.C(std::string(f.host) + "/Alpha.txt").c_str()), 0);
+    EXPECT_TRUE(FileExists(asked + "\\BETA.TXT"));
+    EXPECT_FALSE(FileExists(asked + "\\ALPHA.TXT"));
+  }
 }
 
 TEST_F(PathTest, ExistsTellsFilesFromFolders) {
