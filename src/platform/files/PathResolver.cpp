@@ -299,9 +299,21 @@ bool MayHoldMachine(const Machine& machine, int rootFd, const struct stat& rootS
   return holds;
 }
 
+// The identity and change time of a folder, as a listing is checked against.
+HostEntry FolderRead(const struct stat& st) {
+  HostEntry entry;
+  entry.kind = EntryKind::Folder;
+  entry.mode = st.st_mode;
+  entry.device = st.st_dev;
+  entry.inode = st.st_ino;
+  entry.changed = std::max(Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim));
+  return entry;
+}
+
 // The open drive folder of hostRoot, checked against the host's path when
-// its change time moved; null when the folder is not there.
-std::shared_ptr<const DriveRoot> DriveRootOf(const Machine& machine, const std::string& hostRoot) {
+// its change time moved, with what that read of it found in read; null when
+// the folder is not there.
+std::shared_ptr<const DriveRoot> DriveRootOf(const Machine& machine, const std::string& hostRoot, HostEntry& read) {
   static std::mutex mutex;
   static std::list<std::shared_ptr<DriveRoot>> roots;  // most recently used first
   constexpr std::size_t kMaxRoots = 64;
@@ -314,12 +326,14 @@ std::shared_ptr<const DriveRoot> DriveRootOf(const Machine& machine, const std::
     DriveRoot& root = *roots.front();
     struct stat st;
     if (fstat(root.fd, &st) == 0 && st.st_nlink != 0 && Nanoseconds(st.st_ctim) == root.changed) {
+      read = FolderRead(st);
       return roots.front();
     }
     struct stat now;
     if (stat(hostRoot.c_str(), &now) == 0 && S_ISDIR(now.st_mode) && now.st_dev == root.device &&
         now.st_ino == root.inode && fstat(root.fd, &st) == 0) {
       root.changed = Nanoseconds(st.st_ctim);
+      read = FolderRead(st);
       return roots.front();
     }
     roots.pop_front();
@@ -334,6 +348,7 @@ std::shared_ptr<const DriveRoot> DriveRootOf(const Machine& machine, const std::
   root->inode = st.st_ino;
   root->changed = Nanoseconds(st.st_ctim);
   root->direct = !MayHoldMachine(machine, root->fd, st);
+  read = FolderRead(st);
   roots.push_front(root);
   if (roots.size() > kMaxRoots) roots.pop_back();
   return root;
@@ -508,8 +523,8 @@ struct CorrectedStart {
 // following a link in its place, must be the one kept, and its listing must
 // give the kept name for the part with no other name equal to it but for
 // case. The last folder's listing is looked up for the next part too.
-bool CheckCorrected(const DriveRoot& root, const CorrectedFolder& kept, const std::vector<std::string>& parts,
-                    const std::string& hostRoot, CorrectedStart& start) {
+bool CheckCorrected(const DriveRoot& root, const HostEntry& rootRead, const CorrectedFolder& kept,
+                    const std::vector<std::string>& parts, const std::string& hostRoot, CorrectedStart& start) {
   const std::size_t count = kept.names.size();
   if (kept.rootDevice != root.device || kept.rootInode != root.inode || count >= parts.size()) return false;
   start.host = hostRoot;
@@ -518,7 +533,7 @@ bool CheckCorrected(const DriveRoot& root, const CorrectedFolder& kept, const st
     ListingCache::Answer& answer = start.next;
     answer = ListingCache::Answer();
     if (!Listings().Look(root.fd, start.rel.empty() ? "." : start.rel.c_str(), start.host, UpperName(parts[i]),
-                         answer) ||
+                         answer, i == 0 ? &rootRead : nullptr) ||
         answer.device != expected.first || answer.inode != expected.second || answer.several) {
       return false;
     }
@@ -608,8 +623,9 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
   if (length >= kMaxPath) return Fail(ERROR_FILENAME_EXCED_RANGE);
 
   out.hostRoot = DriveFolderOf(*machine, *known);
+  HostEntry rootRead;  // the drive folder as read just now
   const std::shared_ptr<const DriveRoot> root =
-      out.hostRoot.empty() ? nullptr : DriveRootOf(*machine, out.hostRoot);
+      out.hostRoot.empty() ? nullptr : DriveRootOf(*machine, out.hostRoot, rootRead);
   if (!root) return Fail(ERROR_NOT_READY);
 
   out.windows = std::string(1, out.drive) + ":";
@@ -639,7 +655,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
       kept = Corrected().Find(std::string_view(key).substr(0, end));
     }
     if (kept && (std::equal(kept->names.begin(), kept->names.end(), parts.begin()) ||
-                 !CheckCorrected(*root, *kept, parts, out.hostRoot, from))) {
+                 !CheckCorrected(*root, rootRead, *kept, parts, out.hostRoot, from))) {
       kept = nullptr;
     }
   }
@@ -712,13 +728,10 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     }
   }
 
-  HostEntry folder;  // the folder the next component lies in
-  folder.kind = EntryKind::Folder;
-  folder.device = root->device;
-  folder.inode = root->inode;
+  HostEntry folder = rootRead;  // the folder the next component lies in
   std::string rel;  // out.host below the drive folder
   bool inRealFolder = true;  // out.host is an existing folder, not a link
-  bool folderRead = false;   // folder holds the metadata read on the way
+  bool folderRead = true;    // folder holds the metadata read on the way
   std::vector<std::pair<dev_t, ino_t>> folders;  // of the real folders walked
   if (kept) {
     out.names = kept->names;
@@ -728,6 +741,7 @@ bool ResolvePath(const std::string& windowsPath, ResolvedPath& out, bool allowWi
     folders = kept->folders;
     folder.device = folders.back().first;
     folder.inode = folders.back().second;
+    folderRead = false;
   }
   for (std::size_t i = out.names.size(); i < parts.size(); ++i) {
     const bool last = i + 1 == parts.size();

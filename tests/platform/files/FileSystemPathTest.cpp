@@ -131,12 +131,13 @@ TEST_F(PathTest, LinksAreReparsePointsAndNeverFollowed) {
 }
 
 // Each folder asked through its own spelling: in another case, as the host
-// spells it, and as the host spells it below a folder in another case.
+// spells it, as the host spells it below a folder in another case, and the
+// drive's root.
 TEST_F(PathTest, CaseInsensitiveLookupSeesChangesToASettledFolder) {
   const struct {
     const char* host;
     const char* asked;
-  } folders[] = {{"Settled", "C:\\SETTLED"}, {"Exact", "C:\\Exact"}, {"Outer/Inner", "C:\\OUTER\\Inner"}};
+  } folders[] = {{"Settled", "C:\\SETTLED"}, {"Exact", "C:\\Exact"}, {"Outer/Inner", "C:\\OUTER\\Inner"}, {"", "C:"}};
   for (const auto& f : folders) m.File(std::string(f.host) + "/Alpha.txt");
   usleep(2'200'000);  // long enough for the folders' listings to be trusted
   for (const auto& f : folders) {
