@@ -7,6 +7,7 @@
 
 #include "platform/files/FileSystem.h"
 #include "platform/registry/Registry.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/text/TextCodec.h"
 #include "regclean/KeyWalkUnit.h"
 #include "regclean/PathRoutinesUnit.h"
@@ -85,17 +86,20 @@ class SoftwareSettingsWalk {
   }
 
   bool ExamineValues(win::TRegistry& key, const std::string& path) {
-    std::vector<std::string> names;
-    key.GetValueNames(names);
-    if (names.empty()) return true;
+    key.GetValues(values_);
+    if (values_.count == 0) return true;
+    // The values as listed are read again by name once anything changed.
+    const std::uint64_t listed = key.ChangeCount();
     KeyPathOf keyPath{context_.root, path, {}};
-    win::DWORD type = win::REG_NONE;
-    for (const std::string& name : names) {
+    for (std::size_t i = 0; i < values_.count; ++i) {
+      win::RegValue& value = values_.items[i];
+      const std::string& name = value.name;
       ProcessMessages();
       if (ScanStopRequested()) return false;
-      if (!key.ReadRaw(name, type, bytes_) || (type != win::REG_SZ && type != win::REG_EXPAND_SZ))
-        continue;
-      const std::string data = win::Utf16LeBytesToUtf8(bytes_);
+      if (key.ChangeCount() != listed && !key.ReadRaw(name, value.type, value.data)) continue;
+      if (value.type != win::REG_SZ && value.type != win::REG_EXPAND_SZ) continue;
+      win::Utf16LeBytesToUtf8(value.data, data_);
+      const std::string& data = data_;
       // Data without a variable expands to itself, and without a colon it
       // names no drive.
       const bool expands = data.find('%') != std::string::npos;
@@ -162,7 +166,9 @@ class SoftwareSettingsWalk {
   bool startHoldsInstallerPath_ = false;
   const KnownFolders folders_;
   ScanFiles files_;
-  std::vector<std::uint8_t> bytes_;  // kept from value to value
+  // Kept from key to key and from value to value.
+  win::RegValueList values_;
+  std::string data_;
 };
 
 }  // namespace

@@ -236,6 +236,31 @@ TEST_F(SoftwareSettingsTest, IgnoredValueIsPassedOverAndTheKeyGoesOn) {
   }
 }
 
+TEST_F(SoftwareSettingsTest, ValuesChangedWhileMessagesRunAreReadAsTheyAreThen) {
+  // The first key walked; its values are listed before messages run.
+  const std::string key = "Software\\!Changing";
+  ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, key, "a", "C:\\Gone\\a.exe"));
+  ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, key, "b", "C:\\Kept Folder"));
+  ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, key, "c", "C:\\Gone\\c.exe"));
+  bool changed = false;
+  SetProcessMessagesHook([&] {
+    if (changed) return;
+    changed = true;
+    ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, key, "b", "C:\\Gone\\b.exe"));
+    ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, key, "d", "C:\\Gone\\d.exe"));
+    win::TRegistry registry;
+    registry.SetRootKey(win::HKEY_CURRENT_USER);
+    ASSERT_TRUE(registry.OpenKey("\\" + key, false) && registry.DeleteValue("c"));
+  });
+  Scan(kUser);
+  ASSERT_TRUE(changed);
+  // b as rewritten, c gone; d came after the list was taken.
+  EXPECT_EQ(Findings(), (std::vector<std::string>{
+                            "HKEY_CURRENT_USER\\Software\\!Changing : a -> C:\\Gone\\a.exe",
+                            "HKEY_CURRENT_USER\\Software\\!Changing : b -> C:\\Gone\\b.exe",
+                        }));
+}
+
 TEST_F(SoftwareSettingsTest, OutcomeShowsEveryTwoHundredthKey) {
   for (int i = 0; i < 450; ++i) {
     char name[8];

@@ -185,6 +185,16 @@ bool TRegistry::GetValueNames(std::vector<std::string>& names) {
   return !names.empty() || GetLastError() == ERROR_SUCCESS;
 }
 
+bool TRegistry::GetValues(RegValueList& values) {
+  values.count = 0;
+  if (!Require(KEY_QUERY_VALUE)) return false;
+  SetLastError(ERROR_SUCCESS);
+  store_->ReadValues(keyId_, values);
+  return values.count != 0 || GetLastError() == ERROR_SUCCESS;
+}
+
+std::uint64_t TRegistry::ChangeCount() { return store_ ? store_->ChangeCount() : 0; }
+
 bool TRegistry::HasSubKeys() {
   std::vector<std::string> names;
   return GetKeyNames(names) && !names.empty();

@@ -15,6 +15,7 @@
 namespace win {
 
 class RegistryStore;
+struct RegValueList;
 
 struct RegDataInfo {
   DWORD type = REG_NONE;
@@ -64,6 +65,8 @@ class TRegistry {
 
   bool GetKeyNames(std::vector<std::string>& names);
   bool GetValueNames(std::vector<std::string>& names);
+  // Names, types and data of all values at once, into the list's room.
+  bool GetValues(RegValueList& values);
   bool HasSubKeys();
 
   // Value names: the empty name is the key's unnamed value.
@@ -92,6 +95,10 @@ class TRegistry {
   bool WriteRaw(const std::string& name, DWORD type, const std::vector<std::uint8_t>& data);
 
   bool DeleteValue(const std::string& name);
+
+  // The store's RegistryStore::ChangeCount(): what was read while it stays
+  // the same is still what the store holds.
+  std::uint64_t ChangeCount();
 
  private:
   // Resolves path from the root or the open key, creating missing keys when

@@ -144,6 +144,7 @@ class SqliteRegistryStore final : public RegistryStore {
   std::vector<std::string> ChildNames(std::int64_t key) override;
   std::vector<std::string> ValueNames(std::int64_t key) override;
   std::vector<RegValue> Values(std::int64_t key) override;
+  void ReadValues(std::int64_t key, RegValueList& values) override;
   bool GetValue(std::int64_t key, const std::string& name, DWORD& type,
                 std::vector<std::uint8_t>& data) override;
   bool SetValue(std::int64_t key, const std::string& name, DWORD type,
@@ -874,15 +875,25 @@ std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
 }
 
 std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {
-  std::vector<RegValue> values;
-  if (const auto held = HeldValues(key)) {
-    values.reserve(held->size());
-    for (std::size_t i = 0; i < held->size(); ++i) {
-      const auto data = held->Data(i);
-      values.push_back({std::string(held->Name(i)), held->Type(i), std::vector<std::uint8_t>(data.begin(), data.end())});
-    }
+  RegValueList values;
+  ReadValues(key, values);
+  values.items.resize(values.count);
+  return std::move(values.items);
+}
+
+void SqliteRegistryStore::ReadValues(std::int64_t key, RegValueList& values) {
+  values.count = 0;
+  const auto held = HeldValues(key);
+  if (!held) return;
+  if (values.items.size() < held->size()) values.items.resize(held->size());
+  for (std::size_t i = 0; i < held->size(); ++i) {
+    RegValue& value = values.items[i];
+    const auto data = held->Data(i);
+    value.name.assign(held->Name(i));
+    value.type = held->Type(i);
+    value.data.assign(data.begin(), data.end());
   }
-  return values;
+  values.count = held->size();
 }
 
 std::vector<std::string> SqliteRegistryStore::ValueNames(std::int64_t key) {

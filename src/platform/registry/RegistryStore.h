@@ -55,6 +55,13 @@ struct RegValue {
   std::vector<std::uint8_t> data;
 };
 
+// The values of a key as one read gives them. Items past `count` are kept
+// with their room for the next read into the list.
+struct RegValueList {
+  std::vector<RegValue> items;
+  std::size_t count = 0;
+};
+
 class RegistryStore {
  public:
   // Opens (creating when missing) the store at dbPath. Returns null and sets
@@ -75,6 +82,9 @@ class RegistryStore {
   virtual std::vector<std::string> ChildNames(std::int64_t key) = 0;
   virtual std::vector<std::string> ValueNames(std::int64_t key) = 0;
   virtual std::vector<RegValue> Values(std::int64_t key) = 0;
+  // Values(key) into the list, reusing the room of its items; an empty list
+  // on failure.
+  virtual void ReadValues(std::int64_t key, RegValueList& values) = 0;
   // Type and raw data of a value; they stay as they were on failure.
   virtual bool GetValue(std::int64_t key, const std::string& name, DWORD& type,
                         std::vector<std::uint8_t>& data) = 0;

@@ -16,6 +16,8 @@ std::string Utf16ToUtf8(const std::u16string& text);
 std::vector<std::uint8_t> Utf8ToUtf16LeBytes(const std::string& text, bool terminate = true);
 // Decodes UTF-16LE bytes up to the first zero code unit (or the end).
 std::string Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data);
+// The same into out, in the room it has.
+void Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data, std::string& out);
 
 // ANSI code page conversion, through iconv or the program's own table of
 // the page (windows-1252, whose five undefined bytes Windows maps to U+0081,

@@ -14,10 +14,10 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes count UTF-16 code units, unit(i) giving the i-th.
+// Decodes count UTF-16 code units, unit(i) giving the i-th, into out.
 template <typename Unit>
-std::string DecodeUtf16(std::size_t count, Unit unit) {
-  std::string out;
+void DecodeUtf16(std::size_t count, Unit unit, std::string& out) {
+  out.clear();
   out.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const char16_t u = unit(i);
@@ -34,7 +34,6 @@ std::string DecodeUtf16(std::size_t count, Unit unit) {
       utf8::Append(out, u);
     }
   }
-  return out;
 }
 
 }  // namespace
@@ -58,7 +57,9 @@ std::u16string Utf8ToUtf16(const std::string& text) {
 }
 
 std::string Utf16ToUtf8(const std::u16string& text) {
-  return DecodeUtf16(text.size(), [&](std::size_t i) { return text[i]; });
+  std::string out;
+  DecodeUtf16(text.size(), [&](std::size_t i) { return text[i]; }, out);
+  return out;
 }
 
 std::vector<std::uint8_t> Utf8ToUtf16LeBytes(const std::string& text, bool terminate) {
@@ -77,6 +78,12 @@ std::vector<std::uint8_t> Utf8ToUtf16LeBytes(const std::string& text, bool termi
 }
 
 std::string Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data) {
+  std::string out;
+  Utf16LeBytesToUtf8(data, out);
+  return out;
+}
+
+void Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data, std::string& out) {
   std::size_t count = data.size() / 2;  // an odd last byte is ignored
   const auto unit = [&](std::size_t i) {
     return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
@@ -87,7 +94,7 @@ std::string Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data) {
       break;
     }
   }
-  return DecodeUtf16(count, unit);
+  DecodeUtf16(count, unit, out);
 }
 
 }  // namespace win

@@ -45,9 +45,28 @@ std::string Dump(TRegistry& reg, const std::string& path) {
   return out;
 }
 
+// A value's line of a dump: its name, type and data (short data in hex, long
+// data by size and a hash of it).
+std::string ValueLine(const std::string& name, DWORD type, const std::vector<std::uint8_t>& data) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%lu:%zu:", static_cast<unsigned long>(type), data.size());
+  std::string out = "  [" + name + "] " + text;
+  if (data.size() <= 16) {
+    for (const std::uint8_t byte : data) {
+      std::snprintf(text, sizeof text, "%02x", byte);
+      out += text;
+    }
+  } else {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const std::uint8_t byte : data) hash = (hash ^ byte) * 1099511628211ull;
+    std::snprintf(text, sizeof text, "#%016llx", static_cast<unsigned long long>(hash));
+    out += text;
+  }
+  return out + "\n";
+}
+
 // The subtree at path as raw reads give it: each key in listing order with
-// its values, their types and their data (short data in hex, long data by
-// size and a hash of it).
+// its values.
 std::string RawDump(TRegistry& reg, const std::string& path) {
   if (!reg.OpenKeyReadOnly(path)) return path + " (gone)\n";
   std::string out = path + "\n";
@@ -60,24 +79,23 @@ std::string RawDump(TRegistry& reg, const std::string& path) {
       out += "  [" + name + "] unreadable\n";
       continue;
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "%lu:%zu:", static_cast<unsigned long>(type), data.size());
-    out += "  [" + name + "] " + text;
-    if (data.size() <= 16) {
-      for (const std::uint8_t byte : data) {
-        std::snprintf(text, sizeof text, "%02x", byte);
-        out += text;
-      }
-    } else {
-      std::uint64_t hash = 14695981039346656037ull;
-      for (const std::uint8_t byte : data) hash = (hash ^ byte) * 1099511628211ull;
-      std::snprintf(text, sizeof text, "#%016llx", static_cast<unsigned long long>(hash));
-      out += text;
-    }
-    out += "\n";
+    out += ValueLine(name, type, data);
   }
   EXPECT_TRUE(reg.GetKeyNames(names));
   for (const auto& name : names) out += RawDump(reg, path + "\\" + name);
+  return out;
+}
+
+// RawDump with each key's values read at once, all into one list.
+std::string ListDump(TRegistry& reg, const std::string& path, RegValueList& values) {
+  if (!reg.OpenKeyReadOnly(path)) return path + " (gone)\n";
+  std::string out = path + "\n";
+  EXPECT_TRUE(reg.GetValues(values));
+  for (std::size_t i = 0; i < values.count; ++i)
+    out += ValueLine(values.items[i].name, values.items[i].type, values.items[i].data);
+  std::vector<std::string> names;
+  EXPECT_TRUE(reg.GetKeyNames(names));
+  for (const auto& name : names) out += ListDump(reg, path + "\\" + name, values);
   return out;
 }
 
@@ -121,6 +139,10 @@ TEST_F(RegistryStoreTest, TheImageAndTheRowsReadTheSame) {
   TRegistry fromImage(*image), fromRows(*rows);
   const std::string before = RawDump(fromRows, "\\Img");
   EXPECT_EQ(RawDump(fromImage, "\\Img"), before);
+  // Keys of many values, of few and of none after each other in one list.
+  RegValueList values;
+  EXPECT_EQ(ListDump(fromRows, "\\Img", values), before);
+  EXPECT_EQ(ListDump(fromImage, "\\Img", values), before);
   // Sorted by the upper-cased names' bytes.
   ASSERT_TRUE(fromImage.OpenKeyReadOnly("\\Img"));
   std::vector<std::string> names;
@@ -152,6 +174,8 @@ TEST_F(RegistryStoreTest, TheImageAndTheRowsReadTheSame) {
   TRegistry rowsAfter(*freshRows), imageAfter(*freshImage);
   EXPECT_EQ(RawDump(rowsAfter, "\\Img"), after);
   EXPECT_EQ(RawDump(imageAfter, "\\Img"), after);
+  EXPECT_EQ(ListDump(fromImage, "\\Img", values), after);
+  EXPECT_EQ(ListDump(rowsAfter, "\\Img", values), after);
 }
 
 // A key whose children hold more rows than one read of their lists takes is

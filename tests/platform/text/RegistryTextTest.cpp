@@ -82,5 +82,11 @@ TEST(Utf16, LittleEndianBytesStopAtTheFirstZeroUnit) {
       {{0xE9, 0x00, 0x3D, 0xD8, 0x00, 0xDE}, "é😀"},
       {{0x3D, 0xD8}, "\uFFFD"},         // lone high surrogate
   };
-  for (const Case& c : cases) EXPECT_EQ(Utf16LeBytesToUtf8(c.bytes), c.text);
+  // Into a text kept from case to case, as into a fresh one.
+  std::string kept = "left over from before";
+  for (const Case& c : cases) {
+    EXPECT_EQ(Utf16LeBytesToUtf8(c.bytes), c.text);
+    Utf16LeBytesToUtf8(c.bytes, kept);
+    EXPECT_EQ(kept, c.text);
+  }
 }
