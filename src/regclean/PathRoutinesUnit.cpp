@@ -302,6 +302,6 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
-bool HasDriveRoot(const std::string& text) { return text.size() >= 3 && text.compare(1, 2, ":\\") == 0; }
+bool HasDriveRoot(std::string_view text) { return text.size() >= 3 && text.compare(1, 2, ":\\") == 0; }
 
 }  // namespace regclean

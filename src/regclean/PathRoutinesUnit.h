@@ -141,6 +141,6 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 // Without the blanks and control characters at both ends (platform/text/TextCodec.h).
 using win::Trim;
 // True when the text has ":\" at its second position ("C:\...").
-bool HasDriveRoot(const std::string& text);
+bool HasDriveRoot(std::string_view text);
 
 }  // namespace regclean

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "platform/files/FileSystem.h"
@@ -106,9 +107,38 @@ std::string Concat(std::initializer_list<std::string_view> parts) {
 
 bool FitsAnsiCodePage(const std::string& text) { return win::FitsCodePage(text); }
 
-bool PassesLocalPathRule(const std::string& path) {
-  return !Contains(path, "\\\\") && !ContainsNoCase(path, "A:") &&
-         IsFixedDrivePath(DriveList, path);
+bool PassesLocalPathRule(const std::string& path) { return LocalPathRule(DriveList).Passes(path); }
+
+LocalPathRule::LocalPathRule(const std::vector<std::string>& driveList) {
+  const auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  const auto mark = [this](char letter) {
+    const char upper = AsciiUpperChar(letter);
+    driveLetter_[static_cast<unsigned char>(upper)] = true;
+    driveLetter_[static_cast<unsigned char>(upper - 'A' + 'a')] = true;
+  };
+  mark('A');
+  for (const std::string& entry : driveList) {
+    if (entry.size() == 2 && isLetter(entry[0]) && entry[1] == ':') {
+      mark(entry[0]);
+    } else {
+      otherEntries_.push_back(entry);
+    }
+  }
+}
+
+bool LocalPathRule::Passes(const std::string& path) const {
+  // A colon's byte before it is an ASCII letter only where the path holds
+  // that letter and the colon, upper-cased as names are or not.
+  const char* const begin = path.data();
+  const char* const end = begin + path.size();
+  const auto next = [end](const char* from, char c) {
+    return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
+  };
+  for (const char* at = next(begin, ':'); at; at = next(at + 1, ':'))
+    if (at != begin && driveLetter_[static_cast<unsigned char>(at[-1])]) return false;
+  for (const char* at = next(begin, '\\'); at; at = next(at + 1, '\\'))
+    if (at + 1 != end && at[1] == '\\') return false;
+  return IsFixedDrivePath(otherEntries_, path);
 }
 
 std::string FullKeyPath(win::HKEY root, const std::string& path) {

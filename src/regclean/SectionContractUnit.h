@@ -12,6 +12,7 @@
 // function; the repair backup exports exactly those targets, and the common
 // repairer deletes them and logs whether each one is gone.
 
+#include <array>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -132,6 +133,17 @@ int AddProblem(ScanContext& context, TRegistryContent problem);
 // Paths with "\\", with "A:" in any case, or on a listed non-fixed drive are
 // never tested for existence.
 bool PassesLocalPathRule(const std::string& path);
+// The same rule with the drive list as it is now, for many paths: entries
+// of a letter and a colon are looked up at the colons of the path.
+class LocalPathRule {
+ public:
+  explicit LocalPathRule(const std::vector<std::string>& driveList);
+  bool Passes(const std::string& path) const;
+
+ private:
+  std::array<bool, 256> driveLetter_{};  // by the byte before a colon
+  std::vector<std::string> otherEntries_;
+};
 // Upper case for the letters a to z only.
 std::string AsciiUpper(std::string text);
 // Substring tests: exact, and with both sides upper-cased (a to z).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 #include <string_view>
 #include <utility>
 
@@ -23,23 +24,34 @@ const char* const kInstallerPath = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION
 const char* const kAppPaths = "App Paths";
 constexpr int kOutcomeEvery = 200;
 
-bool HoldsAnyNoCase(const std::string& text, const std::vector<std::string>& words) {
-  for (const std::string& word : words)
-    if (ContainsNoCase(text, word)) return true;
-  return false;
+// Where a word may begin that reaches past the first `clean` characters of
+// a text, which hold none.
+std::size_t FirstPlacePast(std::size_t clean, std::size_t wordSize, std::size_t textSize) {
+  return std::min(clean >= wordSize ? clean - wordSize + 1 : 0, textSize);
 }
 
 // ContainsNoCase for a text whose first `clean` characters do not hold the
 // word: only the places that reach past them are looked at.
 bool ContainsNoCaseAfter(std::string_view text, std::size_t clean, std::string_view word) {
-  const std::size_t from = std::min(clean >= word.size() ? clean - word.size() + 1 : 0, text.size());
-  return ContainsNoCase(text.substr(from), word);
+  return ContainsNoCase(text.substr(FirstPlacePast(clean, word.size(), text.size())), word);
 }
 
-bool HoldsAnyNoCaseAfter(std::string_view text, std::size_t clean, const std::vector<std::string>& words) {
-  return std::any_of(words.begin(), words.end(),
-                     [&](const std::string& word) { return ContainsNoCaseAfter(text, clean, word); });
-}
+// Words looked for in any letter case, each text passed once.
+class WordSet {
+ public:
+  explicit WordSet(const std::vector<std::string>& words)
+      : words_(words), longest_(std::accumulate(words.begin(), words.end(), std::size_t{0},
+                                                [](std::size_t n, const std::string& w) { return std::max(n, w.size()); })) {}
+  bool HeldIn(std::string_view text) const { return words_.HeldIn(text); }
+  // For a text whose first `clean` characters hold none of the words.
+  bool HeldAfter(std::string_view text, std::size_t clean) const {
+    return words_.HeldIn(text.substr(FirstPlacePast(clean, longest_, text.size())));
+  }
+
+ private:
+  win::AsciiNoCaseWords words_;
+  std::size_t longest_;
+};
 
 class SoftwareSettingsWalk {
  public:
@@ -47,7 +59,10 @@ class SoftwareSettingsWalk {
       : context_(context),
         rules_(rules),
         folders_(KnownFolders::OfCurrentMachine()),
-        files_(context) {}
+        files_(context),
+        cutOffWords_(rules.cutOffWords),
+        stopWords_(rules.stopWords),
+        localPaths_(DriveList) {}
 
   void Run() {
     win::TRegistry start(win::KEY_READ);
@@ -64,7 +79,7 @@ class SoftwareSettingsWalk {
   bool VisitKey(win::TRegistry& key, const std::string& path, bool examineValues, int depth,
                 std::size_t clean) {
     if (examineValues && !ExamineValues(key, path)) return false;
-    if (depth >= kMaxKeyDepth || HoldsAnyNoCaseAfter(path, clean, rules_.cutOffWords)) return true;
+    if (depth >= kMaxKeyDepth || cutOffWords_.HeldAfter(path, clean)) return true;
     const std::size_t installerClean = depth == 0 && startHoldsInstallerPath_ ? 0 : path.size();
     std::vector<std::string> names;
     key.GetKeyNames(names);
@@ -103,7 +118,7 @@ class SoftwareSettingsWalk {
       // Data without a variable expands to itself, and without a colon it
       // names no drive.
       const bool expands = data.find('%') != std::string::npos;
-      if ((!expands && data.find(':') == std::string::npos) || HoldsAnyNoCase(data, rules_.stopWords)) continue;
+      if ((!expands && data.find(':') == std::string::npos) || stopWords_.HeldIn(data)) continue;
       if (expands) {
         CheckData(keyPath, name, data, ExpandFolderVariables(data, folders_));
       } else {
@@ -129,8 +144,8 @@ class SoftwareSettingsWalk {
   void CheckData(KeyPathOf& keyPath, const std::string& name, const std::string& raw, const std::string& data) {
     // Both kinds need a drive letter.
     if (data.find(':') == std::string::npos) return;
-    if (!PassesLocalPathRule(data) || (rules_.skipDriveH && Contains(data, "H:\\"))) return;
-    if (HasDriveRoot(Trim(data)) && IsPlainFolderPath(data) && !files_->Exists(data)) {
+    if (!localPaths_.Passes(data) || (rules_.skipDriveH && Contains(data, "H:\\"))) return;
+    if (HasDriveRoot(win::TrimmedView(data)) && IsPlainFolderPath(data) && !files_->Exists(data)) {
       AddUnlessIgnored(context_, MissingFolderProblem(keyPath.Get(), name, raw, data));
       return;
     }
@@ -166,6 +181,9 @@ class SoftwareSettingsWalk {
   bool startHoldsInstallerPath_ = false;
   const KnownFolders folders_;
   ScanFiles files_;
+  const WordSet cutOffWords_;
+  const WordSet stopWords_;
+  const LocalPathRule localPaths_;
   // Kept from key to key and from value to value.
   win::RegValueList values_;
   std::string data_;

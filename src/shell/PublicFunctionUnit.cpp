@@ -1,7 +1,10 @@
 #include "shell/PublicFunctionUnit.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -169,9 +172,16 @@ void ReadRegStringByPath(const std::string& keyPath, const std::string& valueNam
 }
 
 void GetSeverity(const std::string& text, std::string& severity) {
-  int found = 0;
-  for (char c : std::string("%/*?\"<>|;,"))
-    if (text.find(c) != std::string::npos) ++found;
+  // How many of the characters the text holds: each has a bit of its own.
+  static constexpr auto kBitOf = [] {
+    std::array<std::uint16_t, 256> bits{};
+    const std::string_view counted = "%/*?\"<>|;,";
+    for (std::size_t i = 0; i < counted.size(); ++i) bits[static_cast<unsigned char>(counted[i])] = std::uint16_t(1u << i);
+    return bits;
+  }();
+  unsigned held = 0;
+  for (const char c : text) held |= kBitOf[static_cast<unsigned char>(c)];
+  const int found = std::popcount(held);
   severity = found == 0 ? "High" : found == 1 ? "Normal" : "Low";
 }
 

@@ -115,6 +115,82 @@ TEST(IsFixedDrivePath, AgreesWithUpperCasedSearchesOnManyShortTexts) {
   }
 }
 
+TEST(AsciiNoCaseWords, AgreesWithAHandSearchForEachWord) {
+  const std::vector<std::string> pieces = {"a", "A", "b", "B", ".", ":", "\\", "\xC3", "\xA4", "[", "{"};
+  std::mt19937 random(13);
+  const auto make = [&](std::size_t size) { return RandomText(random, pieces, size); };
+  for (int round = 0; round < 20000; ++round) {
+    std::vector<std::string> words(random() % 4);
+    for (std::string& word : words) word = make(random() % 4);  // empty ones and repeats too
+    const win::AsciiNoCaseWords set(words);
+    for (int text = 0; text < 4; ++text) {
+      const std::string path = make(random() % 12);
+      const bool held = std::any_of(words.begin(), words.end(),
+                                    [&](const std::string& word) { return SearchedByHand(path, word); });
+      ASSERT_EQ(set.HeldIn(path), held) << "\"" << path << "\" in " << words.size() << " words";
+    }
+  }
+}
+
+// The local-path rule as each path used to be put to it.
+bool PassesAsBefore(const std::vector<std::string>& list, const std::string& path) {
+  return !Contains(path, "\\\\") && !ContainsNoCase(path, "A:") && IsFixedDrivePath(list, path);
+}
+
+TEST(LocalPathRule, AgreesWithTheRuleTestedPieceByPiece) {
+  const std::vector<std::tuple<std::vector<std::string>, std::string, bool>> cases = {
+      {{}, "C:\\x", true},
+      {{}, "a:\\x", false},
+      {{}, "x\\\\y", false},
+      {{}, "x\\", true},  // one backslash at the end
+      {{}, ":x", true},     // a colon with nothing before it
+      {{"D:"}, "d:\\x", false},
+      {{"d:"}, "C:\\x;D:", false},
+      {{"D:"}, "C:\\D\\x", true},
+      {{"D:", "\xC3\x89:"}, "\xC3\xA9:\\x", false},  // upper-cased as names are
+      {{"E:"}, "\xC3\xA9:\\x", true},
+      {{""}, "C:\\x", false},
+      {{"1:"}, "C:\\1:", false},
+      {{"D:\\Folder"}, "d:\\folder\\x", false},
+  };
+  for (const auto& [list, path, passes] : cases) {
+    EXPECT_EQ(LocalPathRule(list).Passes(path), passes) << "\"" << path << "\" in " << list.size() << " entries";
+    EXPECT_EQ(PassesAsBefore(list, path), passes) << "\"" << path << "\" in " << list.size() << " entries";
+  }
+  const std::vector<std::string> pieces = {"a", "A", "d", "D", "e", ":", "\\", "1", "\xC3\xA9", "\xC3\x89", "\xC4\xB1"};
+  std::mt19937 random(17);
+  const auto make = [&](std::size_t size) { return RandomText(random, pieces, size); };
+  for (int round = 0; round < 20000; ++round) {
+    std::vector<std::string> list(random() % 4);
+    for (std::string& entry : list) entry = random() % 2 ? make(1) + ":" : make(random() % 4);
+    const LocalPathRule rule(list);
+    for (int text = 0; text < 4; ++text) {
+      const std::string path = make(random() % 10);
+      ASSERT_EQ(rule.Passes(path), PassesAsBefore(list, path)) << "\"" << path << "\" in " << list.size() << " entries";
+    }
+  }
+}
+
+// The severity as ten searches gave it, one per character counted.
+std::string SeverityAsBefore(const std::string& text) {
+  int found = 0;
+  for (char c : std::string("%/*?\"<>|;,"))
+    if (text.find(c) != std::string::npos) ++found;
+  return found == 0 ? "High" : found == 1 ? "Normal" : "Low";
+}
+
+TEST(GetSeverity, CountsTheCharactersHeldAsTenSearchesDid) {
+  const std::vector<std::string> pieces = {"%", "/", "*", "?", "\"", "<", ">", "|", ";", ",", "a", "\\",
+                                           ":", "\xC3\xA9", std::string(1, '\0')};
+  std::mt19937 random(19);
+  std::string severity;
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = RandomText(random, pieces, random() % 8 + (round % 2 ? 0 : 30) * (random() % 2));
+    GetSeverity(text, severity);
+    ASSERT_EQ(severity, SeverityAsBefore(text)) << "\"" << text << "\"";
+  }
+}
+
 TEST(KeyPaths, JoinWithOneBackslashBetweenTwoTexts) {
   const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
       {"", "", ""},

@@ -208,6 +208,9 @@ constexpr UpperRun kUpperRuns[] = {
     {0xFF41, 0xFF5A, -32, 1},
 };
 
+char AsciiUpperOf(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+bool SameAscii(char a, char b) { return AsciiUpperOf(a) == AsciiUpperOf(b); }
+
 char32_t UpperCodePoint(char32_t cp) {
   const auto* run = std::upper_bound(std::begin(kUpperRuns), std::end(kUpperRuns), cp,
                                      [](char32_t c, const UpperRun& r) { return c < r.first; });
@@ -225,7 +228,7 @@ std::string UpperName(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const char c = text[i];
     if (static_cast<unsigned char>(c) < 0x80) {
-      out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+      out += AsciiUpperOf(c);
       ++i;
       continue;
     }
@@ -249,7 +252,7 @@ bool NameUppersTo(std::string_view name, const std::string& upperName) {
       const char c = name[i];
       if (static_cast<unsigned char>(c) >= 0x80) {
         ascii = false;
-      } else if (((c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c) != upperName[i]) {
+      } else if (AsciiUpperOf(c) != upperName[i]) {
         return false;
       }
     }
@@ -263,11 +266,9 @@ bool NameUppersTo(std::string_view name, const std::string& upperName) {
 bool ContainsAsciiNoCase(std::string_view text, std::string_view part) {
   if (part.empty()) return true;
   if (part.size() > text.size()) return false;
-  const auto upperOf = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  const auto same = [&upperOf](char a, char b) { return upperOf(a) == upperOf(b); };
   // Candidates are the places of the first character in either case, each
   // case found by memchr; the next place of each is kept until passed.
-  const char upper = upperOf(part[0]);
+  const char upper = AsciiUpperOf(part[0]);
   const char lower = upper >= 'A' && upper <= 'Z' ? static_cast<char>(upper - 'A' + 'a') : upper;
   const char* const begin = text.data();
   const char* const last = begin + (text.size() - part.size());  // the last place part can start
@@ -281,9 +282,39 @@ bool ContainsAsciiNoCase(std::string_view text, std::string_view part) {
   const std::string_view rest = part.substr(1);
   while (atUpper <= last || atLower <= last) {
     const char* at = std::min(atUpper, atLower);
-    if (std::equal(rest.begin(), rest.end(), at + 1, same)) return true;
+    if (std::equal(rest.begin(), rest.end(), at + 1, SameAscii)) return true;
     if (at == atUpper) atUpper = next(at + 1, upper);
     if (at == atLower) atLower = next(at + 1, lower);
+  }
+  return false;
+}
+
+AsciiNoCaseWords::AsciiNoCaseWords(const std::vector<std::string>& words) {
+  const auto first = [](const std::string& word) { return static_cast<unsigned char>(AsciiUpperOf(word[0])); };
+  std::array<std::uint16_t, 256> count{};
+  for (const std::string& word : words) {
+    if (word.empty()) {
+      anyEmpty_ = true;
+    } else {
+      ++count[first(word)];
+      words_.push_back(word);
+    }
+  }
+  for (std::size_t c = 0; c < 256; ++c) start_[c + 1] = static_cast<std::uint16_t>(start_[c] + count[c]);
+  std::stable_sort(words_.begin(), words_.end(),
+                   [&](const std::string& a, const std::string& b) { return first(a) < first(b); });
+}
+
+bool AsciiNoCaseWords::HeldIn(std::string_view text) const {
+  if (anyEmpty_) return true;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto c = static_cast<unsigned char>(AsciiUpperOf(text[at]));
+    for (std::size_t w = start_[c]; w < start_[c + 1]; ++w) {
+      const std::string& word = words_[w];
+      if (word.size() <= text.size() - at &&
+          std::equal(word.begin() + 1, word.end(), text.begin() + static_cast<std::ptrdiff_t>(at) + 1, SameAscii))
+        return true;
+    }
   }
   return false;
 }

@@ -2,6 +2,7 @@
 // Text conversions: UTF-8 inside the program, UTF-16LE in the registry and in
 // version 5 .reg files, the machine's ANSI code page in ANSI files.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -46,6 +47,22 @@ bool ContainsAsciiNoCase(std::string_view text, std::string_view part);
 // True when every byte is below 0x80.
 bool IsAscii(std::string_view text);
 
+// Words looked for as ContainsAsciiNoCase looks for each, all of them in one
+// pass over the text.
+class AsciiNoCaseWords {
+ public:
+  explicit AsciiNoCaseWords(const std::vector<std::string>& words);
+  // True when text holds any of the words.
+  bool HeldIn(std::string_view text) const;
+
+ private:
+  bool anyEmpty_ = false;
+  // The words by their upper-cased first character; a character's words are
+  // words_[start_[c]] up to words_[start_[c + 1]].
+  std::vector<std::string> words_;
+  std::array<std::uint16_t, 257> start_{};
+};
+
 // Sets of characters that Trim removes.
 inline constexpr std::string_view kSpacesAndTabs = " \t";
 // Every byte up to the space: the control characters and the space.
@@ -55,5 +72,7 @@ inline constexpr std::string_view kSpaceAndControls{
     33};
 // The text without the given characters at both ends.
 std::string Trim(std::string_view text, std::string_view characters = kSpaceAndControls);
+// The same part of the text, without a copy.
+std::string_view TrimmedView(std::string_view text, std::string_view characters = kSpaceAndControls);
 
 }  // namespace win
