@@ -252,15 +252,19 @@ std::string ExtractProgramPath(std::string text, const ProgramPathOptions& optio
   return CutProgramPath(text, options);
 }
 
-std::string ExtractCommandFilePath(const std::string& text, const KnownFolders& folders,
-                                   FileProbe* probe) {
+ProgramPathOptions CommandFilePathOptions(const KnownFolders& folders, FileProbe* probe) {
   ProgramPathOptions options;
   options.probe = probe;
   options.dropLeadingAt = true;
   options.removeQuotes = true;
   options.systemRootFolder = GuessWindowsFolder(folders.systemFolder);
   options.cutAgainWhen = ProgramPathOptions::CutAgainWhen::ExtensionLonger;
-  return ExtractProgramPath(text, options);
+  return options;
+}
+
+std::string ExtractCommandFilePath(const std::string& text, const KnownFolders& folders,
+                                   FileProbe* probe) {
+  return ExtractProgramPath(text, CommandFilePathOptions(folders, probe));
 }
 
 std::string ExtractCommandFilePath(const std::string& text) {

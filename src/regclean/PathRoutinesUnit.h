@@ -126,6 +126,8 @@ std::string ExtractProgramPath(std::string text, const ProgramPathOptions& optio
 std::string ExtractCommandFilePath(const std::string& text, const KnownFolders& folders,
                                    FileProbe* probe = nullptr);
 std::string ExtractCommandFilePath(const std::string& text);
+// The options ExtractCommandFilePath cuts with, for many texts.
+ProgramPathOptions CommandFilePathOptions(const KnownFolders& folders, FileProbe* probe);
 
 // A drive-letter path whose file name has an extension, with no reserved
 // character and no second colon.

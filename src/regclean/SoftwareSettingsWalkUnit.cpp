@@ -62,7 +62,8 @@ class SoftwareSettingsWalk {
         files_(context),
         cutOffWords_(rules.cutOffWords),
         stopWords_(rules.stopWords),
-        localPaths_(DriveList) {}
+        localPaths_(DriveList),
+        commandFile_(CommandFilePathOptions(folders_, &*files_)) {}
 
   void Run() {
     win::TRegistry start(win::KEY_READ);
@@ -150,7 +151,7 @@ class SoftwareSettingsWalk {
       return;
     }
     if (files_->DirectoryExists(data)) return;
-    std::string file = ExtractCommandFilePath(data, folders_, &*files_);
+    std::string file = ExtractProgramPath(data, commandFile_);
     if ((rules_.fileNeedsDriveRoot && !Contains(file, ":\\")) || !IsValidFilePath(file) ||
         files_->NonFolderExists(file) || ContainsNoCase(file, "msoe.dll"))
       return;
@@ -184,6 +185,7 @@ class SoftwareSettingsWalk {
   const WordSet cutOffWords_;
   const WordSet stopWords_;
   const LocalPathRule localPaths_;
+  const ProgramPathOptions commandFile_;  // as ExtractCommandFilePath cuts
   // Kept from key to key and from value to value.
   win::RegValueList values_;
   std::string data_;

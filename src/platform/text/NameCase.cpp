@@ -301,6 +301,8 @@ AsciiNoCaseWords::AsciiNoCaseWords(const std::vector<std::string>& words) {
     }
   }
   for (std::size_t c = 0; c < 256; ++c) start_[c + 1] = static_cast<std::uint16_t>(start_[c] + count[c]);
+  for (std::size_t c = 0; c < 256; ++c)
+    begins_[c] = count[static_cast<unsigned char>(AsciiUpperOf(static_cast<char>(c)))] != 0;
   std::stable_sort(words_.begin(), words_.end(),
                    [&](const std::string& a, const std::string& b) { return first(a) < first(b); });
 }
@@ -308,6 +310,7 @@ AsciiNoCaseWords::AsciiNoCaseWords(const std::vector<std::string>& words) {
 bool AsciiNoCaseWords::HeldIn(std::string_view text) const {
   if (anyEmpty_) return true;
   for (std::size_t at = 0; at < text.size(); ++at) {
+    if (!begins_[static_cast<unsigned char>(text[at])]) continue;
     const auto c = static_cast<unsigned char>(AsciiUpperOf(text[at]));
     for (std::size_t w = start_[c]; w < start_[c + 1]; ++w) {
       const std::string& word = words_[w];

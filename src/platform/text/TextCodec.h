@@ -61,6 +61,7 @@ class AsciiNoCaseWords {
   // words_[start_[c]] up to words_[start_[c + 1]].
   std::vector<std::string> words_;
   std::array<std::uint16_t, 257> start_{};
+  std::array<bool, 256> begins_{};  // by a text's byte in either case
 };
 
 // Sets of characters that Trim removes.

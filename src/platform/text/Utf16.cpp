@@ -14,12 +14,12 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes count UTF-16 code units, unit(i) giving the i-th, into out.
+// Decodes the UTF-16 code units from `from` up to count, unit(i) giving the
+// i-th, appending them to out.
 template <typename Unit>
-void DecodeUtf16(std::size_t count, Unit unit, std::string& out) {
-  out.clear();
-  out.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
+void AppendUtf16(std::size_t from, std::size_t count, Unit unit, std::string& out) {
+  out.reserve(out.size() + count - from);
+  for (std::size_t i = from; i < count; ++i) {
     const char16_t u = unit(i);
     if (u < 0x80) {
       out += static_cast<char>(u);
@@ -58,7 +58,7 @@ std::u16string Utf8ToUtf16(const std::string& text) {
 
 std::string Utf16ToUtf8(const std::u16string& text) {
   std::string out;
-  DecodeUtf16(text.size(), [&](std::size_t i) { return text[i]; }, out);
+  AppendUtf16(0, text.size(), [&](std::size_t i) { return text[i]; }, out);
   return out;
 }
 
@@ -88,13 +88,14 @@ void Utf16LeBytesToUtf8(const std::vector<std::uint8_t>& data, std::string& out)
   const auto unit = [&](std::size_t i) {
     return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
   };
-  for (std::size_t i = 0; i < count; ++i) {
-    if (unit(i) == 0) {
-      count = i;
-      break;
-    }
-  }
-  DecodeUtf16(count, unit, out);
+  // ASCII up to the first other unit, byte for byte into room made at once.
+  out.resize(count);
+  std::size_t ascii = 0;
+  for (char16_t u; ascii < count && (u = unit(ascii)) != 0 && u < 0x80; ++ascii) out[ascii] = static_cast<char>(u);
+  out.resize(ascii);
+  std::size_t end = ascii;
+  while (end < count && unit(end) != 0) ++end;
+  AppendUtf16(ascii, end, unit, out);
 }
 
 }  // namespace win

@@ -81,6 +81,9 @@ TEST(Utf16, LittleEndianBytesStopAtTheFirstZeroUnit) {
       {{'a', 0, 0, 0, 'b', 0}, "a"},    // stops at the terminator
       {{0xE9, 0x00, 0x3D, 0xD8, 0x00, 0xDE}, "é😀"},
       {{0x3D, 0xD8}, "\uFFFD"},         // lone high surrogate
+      {{'a', 0, 0xE9, 0, 'b', 0, 0, 0, 'c', 0}, "a\u00E9b"},  // ASCII, other, ASCII, end
+      {{'a', 0, 'b', 0, 0x3D, 0xD8, 0, 0}, "ab\uFFFD"},      // a pair cut by the terminator
+      {{'a', 0, 0x3D, 0xD8, 0x00, 0xDE, 'z', 0}, "a😀z"},
   };
   // Into a text kept from case to case, as into a fresh one.
   std::string kept = "left over from before";
