@@ -37,14 +37,14 @@ bool IsNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.';
 }
 
-// The file name up to where its extension ends: from its first dot (or its
-// first character) on, the first character that cannot be part of a name
-// starts the arguments.
-std::string CutAtNameEnd(const std::string& name) {
+// The length of the file name up to where its extension ends: from its
+// first dot (or its first character) on, the first character that cannot be
+// part of a name starts the arguments.
+std::size_t NameEndLength(std::string_view name) {
   const std::size_t dot = name.find('.');
-  for (std::size_t i = dot == std::string::npos ? 0 : dot; i < name.size(); ++i)
-    if (!IsNameCharacter(name[i])) return name.substr(0, i);
-  return name;
+  for (std::size_t i = dot == std::string_view::npos ? 0 : dot; i < name.size(); ++i)
+    if (!IsNameCharacter(name[i])) return i;
+  return name.size();
 }
 
 // Replaces `variable` (found in any letter case) by `folder` in the
@@ -65,9 +65,12 @@ std::string CutProgramPath(const std::string& text, const ProgramPathOptions& op
       firstColon == std::string::npos ? std::string::npos : text.find(':', firstColon + 1);
 
   if (secondColon == std::string::npos) {
-    const std::string folder = win::ExtractFilePath(text);
-    const std::string program = folder + CutAtNameEnd(text.substr(folder.size()));
-    return program.substr(std::min(driveLetter, program.size()));
+    // The folder (as ExtractFilePath gives it) and the name cut at its end.
+    const std::size_t cut = text.find_last_of("\\:");
+    const std::size_t folder = cut == std::string::npos ? 0 : cut + 1;
+    const std::size_t program = folder + NameEndLength(std::string_view(text).substr(folder));
+    const std::size_t from = std::min(driveLetter, program);
+    return text.substr(from, program - from);
   }
   // A second path follows: the program ends before its drive letter. That
   // part holds one colon only, so cutting it again ends there.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "RegcleanFixture.h"
 #include "platform/files/FileSystem.h"
@@ -74,6 +75,49 @@ TEST_F(PathRoutinesTest, CutsTheProgramPathOutOfCommandLines) {
     SCOPED_TRACE(command);
     EXPECT_EQ(ExtractCommandFilePath(command, folders), path);
     EXPECT_EQ(ExtractCommandFilePath(command), path);
+  }
+}
+
+// The cut as it was made with copies of the folder and the name.
+std::string CutAsBefore(const std::string& text, ProgramPathOptions::CutAgainWhen cutAgainWhen) {
+  if (win::FileExists(text)) return text;
+  const std::size_t firstColon = text.find(':');
+  const std::size_t driveLetter = firstColon == std::string::npos || firstColon == 0 ? 0 : firstColon - 1;
+  const std::size_t secondColon = firstColon == std::string::npos ? std::string::npos : text.find(':', firstColon + 1);
+  if (secondColon == std::string::npos) {
+    const std::string folder = win::ExtractFilePath(text);
+    std::string name = text.substr(folder.size());
+    const std::size_t dot = name.find('.');
+    for (std::size_t i = dot == std::string::npos ? 0 : dot; i < name.size(); ++i) {
+      const char c = name[i];
+      if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.')) {
+        name = name.substr(0, i);
+        break;
+      }
+    }
+    const std::string program = folder + name;
+    return program.substr(std::min(driveLetter, program.size()));
+  }
+  const std::string first = text.substr(driveLetter, secondColon - driveLetter);
+  const std::string tail = cutAgainWhen == ProgramPathOptions::CutAgainWhen::FileNameLonger
+                               ? win::ExtractFileName(first)
+                               : win::ExtractFileExt(first);
+  return tail.size() > 4 ? CutAsBefore(first, cutAgainWhen) : first;
+}
+
+TEST_F(PathRoutinesTest, CutsAsTheCopiesOfFolderAndNameDidOnManyShortTexts) {
+  const std::vector<std::string> pieces = {"C", ":", "\\", ".", "a", "Z", "9", " ", ",", "-", "\xC3\xA9", "exe",
+                                           "WINDOWS", "notepad"};
+  std::mt19937 random(23);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    for (std::size_t i = random() % 10; i > 0; --i) text += pieces[random() % pieces.size()];
+    for (const auto when : {ProgramPathOptions::CutAgainWhen::ExtensionLonger,
+                            ProgramPathOptions::CutAgainWhen::FileNameLonger}) {
+      ProgramPathOptions options;
+      options.cutAgainWhen = when;
+      ASSERT_EQ(ExtractProgramPath(text, options), CutAsBefore(text, when)) << "\"" << text << "\"";
+    }
   }
 }
 
