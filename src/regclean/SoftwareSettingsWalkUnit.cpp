@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <numeric>
 #include <string_view>
 #include <utility>
@@ -82,18 +83,21 @@ class SoftwareSettingsWalk {
     if (examineValues && !ExamineValues(key, path)) return false;
     if (depth >= kMaxKeyDepth || cutOffWords_.HeldAfter(path, clean)) return true;
     const std::size_t installerClean = depth == 0 && startHoldsInstallerPath_ ? 0 : path.size();
-    std::vector<std::string> names;
-    key.GetKeyNames(names);
+    Level& level = LevelAt(depth);
+    const std::uint64_t listed = key.ChangeCount();
+    key.GetKeys(level.subKeys);
     win::TRegistry sub(win::KEY_READ);
-    std::string subPath;  // its buffer serves every subkey
-    for (const std::string& name : names) {
+    std::string& subPath = level.subPath;
+    for (std::size_t i = 0; i < level.subKeys.count; ++i) {
+      const std::string& name = level.subKeys.names[i];
       if (ScanStopRequested()) return false;
       AppendKeyPath(subPath.assign(path), name);
       if (++VisitedCount % kOutcomeEvery == 0) ShowOutcome(context_, subPath);
       IncItemsProcessed();
       if (rules_.skipInstallerAndAppPaths && ContainsNoCaseAfter(subPath, installerClean, kInstallerPath))
         continue;
-      if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) && sub.OpenSubKeyReadOnly(key, name) &&
+      if (!(rules_.skipInstallerAndAppPaths && name == kAppPaths) &&
+          sub.OpenListedSubKeyReadOnly(key, level.subKeys, i, listed) &&
           !VisitKey(sub, subPath, true, depth + 1, path.size()))
         return false;
       ProcessMessages();
@@ -101,11 +105,22 @@ class SoftwareSettingsWalk {
     return true;
   }
 
+  // What a key's walk keeps, with its room, for the next key of its depth.
+  struct Level {
+    win::RegKeyList subKeys;
+    std::string subPath;
+  };
+  Level& LevelAt(int depth) {
+    while (levels_.size() <= static_cast<std::size_t>(depth)) levels_.emplace_back();
+    return levels_[static_cast<std::size_t>(depth)];
+  }
+
   bool ExamineValues(win::TRegistry& key, const std::string& path) {
+    // The values as listed are read again by name once anything changed;
+    // a change while they are listed counts too.
+    const std::uint64_t listed = key.ChangeCount();
     key.GetValues(values_);
     if (values_.count == 0) return true;
-    // The values as listed are read again by name once anything changed.
-    const std::uint64_t listed = key.ChangeCount();
     KeyPathOf keyPath{context_.root, path, {}};
     for (std::size_t i = 0; i < values_.count; ++i) {
       win::RegValue& value = values_.items[i];
@@ -186,6 +201,7 @@ class SoftwareSettingsWalk {
   const WordSet stopWords_;
   const LocalPathRule localPaths_;
   const ProgramPathOptions commandFile_;  // as ExtractCommandFilePath cuts
+  std::deque<Level> levels_;  // by depth; growing moves none
   // Kept from key to key and from value to value.
   win::RegValueList values_;
   std::string data_;

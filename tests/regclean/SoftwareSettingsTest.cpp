@@ -236,12 +236,15 @@ TEST_F(SoftwareSettingsTest, IgnoredValueIsPassedOverAndTheKeyGoesOn) {
   }
 }
 
-TEST_F(SoftwareSettingsTest, ValuesChangedWhileMessagesRunAreReadAsTheyAreThen) {
-  // The first key walked; its values are listed before messages run.
+TEST_F(SoftwareSettingsTest, KeysAndValuesChangedWhileMessagesRunAreReadAsTheyAreThen) {
+  // The first key walked; its values are listed before messages run, and
+  // the next key before them too.
   const std::string key = "Software\\!Changing";
+  const std::string next = "Software\\!Later";
   ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, key, "a", "C:\\Gone\\a.exe"));
   ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, key, "b", "C:\\Kept Folder"));
   ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, key, "c", "C:\\Gone\\c.exe"));
+  ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, next, "v", "C:\\Gone\\old.exe"));
   bool changed = false;
   SetProcessMessagesHook([&] {
     if (changed) return;
@@ -251,13 +254,17 @@ TEST_F(SoftwareSettingsTest, ValuesChangedWhileMessagesRunAreReadAsTheyAreThen) 
     win::TRegistry registry;
     registry.SetRootKey(win::HKEY_CURRENT_USER);
     ASSERT_TRUE(registry.OpenKey("\\" + key, false) && registry.DeleteValue("c"));
+    ASSERT_TRUE(registry.DeleteKey("\\" + next));
+    ASSERT_TRUE(WriteText(win::HKEY_CURRENT_USER, next, "w", "C:\\Gone\\new.exe"));
   });
   Scan(kUser);
   ASSERT_TRUE(changed);
-  // b as rewritten, c gone; d came after the list was taken.
+  // b as rewritten, c gone; d came after the list was taken; the next key
+  // as made again.
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             "HKEY_CURRENT_USER\\Software\\!Changing : a -> C:\\Gone\\a.exe",
                             "HKEY_CURRENT_USER\\Software\\!Changing : b -> C:\\Gone\\b.exe",
+                            "HKEY_CURRENT_USER\\Software\\!Later : w -> C:\\Gone\\new.exe",
                         }));
 }
 

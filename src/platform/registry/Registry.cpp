@@ -129,9 +129,21 @@ bool TRegistry::OpenKey(const std::string& path, bool canCreate) {
 bool TRegistry::OpenKeyReadOnly(const std::string& path) { return Open(path, false, KEY_READ); }
 
 bool TRegistry::OpenSubKeyReadOnly(const TRegistry& parent, const std::string& name) {
+  return OpenSubKey(parent, name, std::nullopt);
+}
+
+bool TRegistry::OpenListedSubKeyReadOnly(const TRegistry& parent, const RegKeyList& subKeys, std::size_t index,
+                                         std::uint64_t listedAt) {
+  if (index >= subKeys.count) return Fail(ERROR_INVALID_PARAMETER);
+  const bool listed =
+      store_ && parent.store_ == store_ && subKeys.key == parent.keyId_ && store_->ChangeCount() == listedAt;
+  return OpenSubKey(parent, subKeys.names[index], listed ? std::optional(subKeys.ids[index]) : std::nullopt);
+}
+
+bool TRegistry::OpenSubKey(const TRegistry& parent, const std::string& name, std::optional<std::int64_t> listedId) {
   if (!store_ || parent.store_ != store_ || !parent.HasOpenKey()) return Fail(ERROR_INVALID_HANDLE);
   if (name.empty() || name.find('\\') != std::string::npos) return Fail(ERROR_INVALID_PARAMETER);
-  const auto id = store_->FindChild(parent.keyId_, name);
+  const auto id = listedId ? listedId : store_->FindChild(parent.keyId_, name);
   if (!id) return false;
   root_ = parent.root_;
   currentPath_ = parent.currentPath_;
@@ -183,6 +195,15 @@ bool TRegistry::GetValueNames(std::vector<std::string>& names) {
   SetLastError(ERROR_SUCCESS);
   names = store_->ValueNames(keyId_);
   return !names.empty() || GetLastError() == ERROR_SUCCESS;
+}
+
+bool TRegistry::GetKeys(RegKeyList& subKeys) {
+  subKeys.count = 0;
+  subKeys.key = -1;
+  if (!Require(KEY_ENUMERATE_SUB_KEYS)) return false;
+  SetLastError(ERROR_SUCCESS);
+  store_->ReadChildren(keyId_, subKeys);
+  return subKeys.count != 0 || GetLastError() == ERROR_SUCCESS;
 }
 
 bool TRegistry::GetValues(RegValueList& values) {

@@ -15,6 +15,7 @@
 namespace win {
 
 class RegistryStore;
+struct RegKeyList;
 struct RegValueList;
 
 struct RegDataInfo {
@@ -50,6 +51,11 @@ class TRegistry {
   // up from the root. Takes the parent's root; a failed open keeps the key
   // that was open.
   bool OpenSubKeyReadOnly(const TRegistry& parent, const std::string& name);
+  // OpenSubKeyReadOnly(parent, subKeys.names[index]) for a list GetKeys made
+  // of the key open in parent, `listedAt` being ChangeCount() just before:
+  // while it still is, the listed key is opened without looking it up.
+  bool OpenListedSubKeyReadOnly(const TRegistry& parent, const RegKeyList& subKeys, std::size_t index,
+                                std::uint64_t listedAt);
   void CloseKey();
   bool HasOpenKey() const { return keyId_ >= 0; }
   // Path of the open key below the root, without a leading backslash.
@@ -64,6 +70,8 @@ class TRegistry {
   bool DeleteKey(const std::string& path);
 
   bool GetKeyNames(std::vector<std::string>& names);
+  // Names and ids of the subkeys at once, into the list's room.
+  bool GetKeys(RegKeyList& subKeys);
   bool GetValueNames(std::vector<std::string>& names);
   // Names, types and data of all values at once, into the list's room.
   bool GetValues(RegValueList& values);
@@ -106,6 +114,8 @@ class TRegistry {
   std::optional<std::int64_t> Resolve(const std::string& path, bool canCreate,
                                       std::vector<std::string_view>& names, bool& absolute);
   bool Open(const std::string& path, bool canCreate, DWORD access);
+  // OpenSubKeyReadOnly, with the child's id when it is known.
+  bool OpenSubKey(const TRegistry& parent, const std::string& name, std::optional<std::int64_t> listedId);
   // True when a key is open with the given right; else sets the error.
   bool Require(DWORD right);
 

@@ -142,6 +142,7 @@ class SqliteRegistryStore final : public RegistryStore {
   std::optional<std::int64_t> CreateChild(std::int64_t parent, const std::string& name) override;
   bool KeyAlive(std::int64_t key) override;
   std::vector<std::string> ChildNames(std::int64_t key) override;
+  void ReadChildren(std::int64_t key, RegKeyList& children) override;
   std::vector<std::string> ValueNames(std::int64_t key) override;
   std::vector<RegValue> Values(std::int64_t key) override;
   void ReadValues(std::int64_t key, RegValueList& values) override;
@@ -856,22 +857,37 @@ std::optional<HeldValueList> SqliteRegistryStore::HeldValues(std::int64_t key) {
 }
 
 std::vector<std::string> SqliteRegistryStore::ChildNames(std::int64_t key) {
-  std::vector<std::string> names;
+  RegKeyList children;
+  ReadChildren(key, children);
+  children.names.resize(children.count);
+  return std::move(children.names);
+}
+
+void SqliteRegistryStore::ReadChildren(std::int64_t key, RegKeyList& children) {
+  children.key = key;
+  children.count = 0;
+  const auto fill = [&children](std::size_t count, auto nameOf, auto idOf) {
+    if (children.names.size() < count) children.names.resize(count);
+    if (children.ids.size() < count) children.ids.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      children.names[i].assign(nameOf(i));
+      children.ids[i] = idOf(i);
+    }
+    children.count = count;
+  };
   if (const RegistryImage* image = Image()) {
     if (key == kNoParent || !image->Has(key)) {
       SetLastError(ERROR_KEY_DELETED);
-      return names;
+      return;
     }
-    const auto children = image->Children(key);
-    names.reserve(children.size());
-    for (const std::int64_t child : children) names.emplace_back(image->Name(child));
-    return names;
+    const auto ids = image->Children(key);
+    fill(ids.size(), [&](std::size_t i) { return image->Name(ids[i]); }, [&](std::size_t i) { return ids[i]; });
+    return;
   }
   if (const auto* held = HeldChildren(key)) {
-    names.reserve(held->size());
-    for (const auto& child : *held) names.push_back(child.name);
+    fill(held->size(), [&](std::size_t i) -> const std::string& { return (*held)[i].name; },
+         [&](std::size_t i) { return (*held)[i].id; });
   }
-  return names;
 }
 
 std::vector<RegValue> SqliteRegistryStore::Values(std::int64_t key) {

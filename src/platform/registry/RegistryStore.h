@@ -55,6 +55,15 @@ struct RegValue {
   std::vector<std::uint8_t> data;
 };
 
+// The subkeys of `key` as one read gives them: names and ids side by side.
+// Items past `count` are kept with their room for the next read.
+struct RegKeyList {
+  std::int64_t key = -1;
+  std::vector<std::string> names;
+  std::vector<std::int64_t> ids;
+  std::size_t count = 0;
+};
+
 // The values of a key as one read gives them. Items past `count` are kept
 // with their room for the next read into the list.
 struct RegValueList {
@@ -80,6 +89,9 @@ class RegistryStore {
   virtual std::optional<std::int64_t> CreateChild(std::int64_t parent, const std::string& name) = 0;
   virtual bool KeyAlive(std::int64_t key) = 0;
   virtual std::vector<std::string> ChildNames(std::int64_t key) = 0;
+  // ChildNames(key) with the children's ids into the list, reusing its room;
+  // an empty list on failure.
+  virtual void ReadChildren(std::int64_t key, RegKeyList& children) = 0;
   virtual std::vector<std::string> ValueNames(std::int64_t key) = 0;
   virtual std::vector<RegValue> Values(std::int64_t key) = 0;
   // Values(key) into the list, reusing the room of its items; an empty list

@@ -352,6 +352,54 @@ TEST_F(RegistryTest, SubkeysOpenByTheirParentsHandle) {
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
 }
 
+// Listed subkeys open as by their names: by the id listed while nothing
+// changed, else by the name as it is then, in one list kept for other keys.
+TEST_F(RegistryTest, ListedSubkeysOpenAsTheirNamesDo) {
+  TRegistry writer(store());
+  writer.SetRootKey(HKEY_LOCAL_MACHINE);
+  for (const char* key : {"\\L\\One", "\\L\\Two", "\\L\\Three", "\\M\\Only"}) {
+    ASSERT_TRUE(writer.OpenKey(key, true));
+    ASSERT_TRUE(writer.WriteString("v", key));
+  }
+  TRegistry parent(store(), KEY_READ), sub(store(), KEY_READ);
+  parent.SetRootKey(HKEY_LOCAL_MACHINE);
+  RegKeyList list;
+  const auto opened = [&](std::size_t index, std::uint64_t listedAt) {
+    return sub.OpenListedSubKeyReadOnly(parent, list, index, listedAt) ? sub.CurrentPath() + "=" + sub.ReadString("v").value_or("?")
+                                                                        : "failed";
+  };
+  ASSERT_TRUE(parent.OpenKeyReadOnly("\\L"));
+  std::uint64_t listedAt = parent.ChangeCount();
+  ASSERT_TRUE(parent.GetKeys(list));
+  ASSERT_EQ(list.count, 3u);
+  EXPECT_EQ(std::vector<std::string>(list.names.begin(), list.names.begin() + 3), KeyNamesOf(parent));
+  EXPECT_EQ(opened(2, listedAt), "L\\Two=\\L\\Two");
+
+  // Two deleted and made again: the list's id is gone, the name opens it.
+  ASSERT_TRUE(writer.DeleteKey("\\L\\Two"));
+  ASSERT_TRUE(writer.OpenKey("\\L\\Two", true));
+  ASSERT_TRUE(writer.WriteString("v", "again"));
+  EXPECT_EQ(opened(2, listedAt), "L\\Two=again");
+  // Three deleted: it fails as its name does, and the key open stays.
+  ASSERT_TRUE(writer.DeleteKey("\\L\\Three"));
+  EXPECT_EQ(opened(1, listedAt), "failed");
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(sub.CurrentPath(), "L\\Two");
+  EXPECT_EQ(opened(3, listedAt), "failed");  // past the list
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+  // The same list for a key of fewer subkeys, and a list of another key.
+  ASSERT_TRUE(parent.OpenKeyReadOnly("\\M"));
+  listedAt = parent.ChangeCount();
+  ASSERT_TRUE(parent.GetKeys(list));
+  ASSERT_EQ(list.count, 1u);
+  EXPECT_EQ(opened(0, listedAt), "M\\Only=\\M\\Only");
+  EXPECT_EQ(opened(1, listedAt), "failed");
+  ASSERT_TRUE(parent.OpenKeyReadOnly("\\L"));
+  EXPECT_EQ(opened(0, parent.ChangeCount()), "failed");  // "Only" looked up below L: not there
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RegistryTest, FailuresAreResultsWithTheirErrorCodes) {
   TRegistry reg(store());
   struct Case {
