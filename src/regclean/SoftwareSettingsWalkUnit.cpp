@@ -24,6 +24,9 @@ namespace {
 const char* const kInstallerPath = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\INSTALLER";
 const char* const kAppPaths = "App Paths";
 constexpr int kOutcomeEvery = 200;
+// The lists kept from key to key give back room above this.
+constexpr std::size_t kKeptItems = 256;
+constexpr std::size_t kKeptBytes = 65536;
 
 // Where a word may begin that reaches past the first `clean` characters of
 // a text, which hold none.
@@ -102,6 +105,7 @@ class SoftwareSettingsWalk {
         return false;
       ProcessMessages();
     }
+    if (level.subKeys.names.size() > kKeptItems) level.subKeys = {};
     return true;
   }
 
@@ -122,9 +126,11 @@ class SoftwareSettingsWalk {
     key.GetValues(values_);
     if (values_.count == 0) return true;
     KeyPathOf keyPath{context_.root, path, {}};
+    bool large = values_.items.size() > kKeptItems;
     for (std::size_t i = 0; i < values_.count; ++i) {
       win::RegValue& value = values_.items[i];
       const std::string& name = value.name;
+      large = large || value.data.capacity() > kKeptBytes;
       ProcessMessages();
       if (ScanStopRequested()) return false;
       if (key.ChangeCount() != listed && !key.ReadRaw(name, value.type, value.data)) continue;
@@ -140,6 +146,10 @@ class SoftwareSettingsWalk {
       } else {
         CheckData(keyPath, name, data, data);
       }
+    }
+    if (large || data_.capacity() > kKeptBytes) {
+      values_ = {};
+      data_ = {};
     }
     return true;
   }
