@@ -16,16 +16,21 @@
 
 namespace bench {
 
-// A scan with only the given sections ticked, nothing shown; the number of
-// problems found.
-inline int ScanSections(const std::vector<int>& sections) {
-  regclean::ScanSession session;
+// A scan with only the given sections ticked, nothing shown; the session
+// holds its results, as the scan page does until the next scan.
+inline std::unique_ptr<regclean::ScanSession> ScanKeepingResults(const std::vector<int>& sections) {
+  auto session = std::make_unique<regclean::ScanSession>();
   regclean::ScanPageView view;
   for (int section = 1; section <= regclean::kSectionCount; ++section)
-    session.SetSectionTicked(section,
-                             std::find(sections.begin(), sections.end(), section) != sections.end());
-  regclean::ScanNow(session, view);
-  return session.GetTotalProblemCount();
+    session->SetSectionTicked(section,
+                              std::find(sections.begin(), sections.end(), section) != sections.end());
+  regclean::ScanNow(*session, view);
+  return session;
+}
+
+// The same, the results freed at once; the number of problems found.
+inline int ScanSections(const std::vector<int>& sections) {
+  return ScanKeepingResults(sections)->GetTotalProblemCount();
 }
 
 // The machine a benchmark runs on, current while this object lives: a machine
