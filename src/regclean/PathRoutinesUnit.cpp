@@ -150,17 +150,28 @@ void FileProbe::Memo::Clear() {
   slots_ = {};
 }
 
+// The memo answers a path the same way until the file system changes, so
+// the path asked last is answered again without walking it.
+win::PathKind FileProbe::Kind(const std::string& path) {
+  if (const std::uint64_t changes = win::FileSystemChangeCount(); changes != changes_) {
+    kinds_.Clear();
+    lastKnown_ = false;
+    changes_ = changes;
+  }
+  if (lastKnown_ && path == lastPath_) return lastKind_;
+  lastKind_ = LookUp(path);
+  lastPath_.assign(path);  // its buffer is kept from call to call
+  lastKnown_ = true;
+  return lastKind_;
+}
+
 // A path asked before is answered from its part at the end of one walk of
 // its parts. Otherwise the folders it is filed under are taken from the
 // drive down, from the parts walked: the first one not known yet is looked
 // up, and so is each one below it while the one above is a folder. Anything
 // below a file, link or missing path is missing without asking, and is
 // learnt so.
-win::PathKind FileProbe::Kind(const std::string& path) {
-  if (const std::uint64_t changes = win::FileSystemChangeCount(); changes != changes_) {
-    kinds_.Clear();
-    changes_ = changes;
-  }
+win::PathKind FileProbe::LookUp(const std::string& path) {
   upper_ = AsciiUpper(std::move(upper_.assign(path)));  // its buffer is kept from call to call
   const std::string_view upper = upper_;
   walked_.clear();

@@ -60,9 +60,15 @@ class FileProbe {
   };
 
   win::PathKind Kind(const std::string& path);
+  win::PathKind LookUp(const std::string& path);
 
   Memo kinds_;
   std::uint64_t changes_ = win::FileSystemChangeCount();
+  // The path asked last, byte for byte, and its kind: callers often ask one
+  // path twice in a row.
+  std::string lastPath_;
+  win::PathKind lastKind_ = win::PathKind::None;
+  bool lastKnown_ = false;
   std::string upper_;
   std::vector<std::size_t> lengths_;  // of the path and the folders it is filed under
   std::vector<std::uint32_t> walked_;  // the memo's part for each part of the path

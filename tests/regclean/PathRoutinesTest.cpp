@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "RegcleanFixture.h"
@@ -303,6 +304,56 @@ TEST_F(PathRoutinesTest, FileProbeSeesWhatTheFileSystemChanges) {
   // file system's back.
   ASSERT_EQ(std::remove(machine().host("C:\\Tools\\moved.exe").c_str()), 0);
   EXPECT_FALSE(FileProbe().Exists("C:\\Tools\\moved.exe"));
+}
+
+TEST_F(PathRoutinesTest, FileProbeAnswersAPathAskedAgainAsItIsNow) {
+  // Each step makes its change (if any), then asks the path; most ask the
+  // path asked just before, in the same or other letters, or one next to it.
+  const auto host = [this](const char* path) {
+    return [this, path] { return static_cast<bool>(std::ofstream(machine().host(path)) << "x"); };
+  };
+  struct Step {
+    std::function<bool()> change;
+    const char* path;
+    win::PathKind kind;
+  };
+  const Step steps[] = {
+      {nullptr, "C:\\Tools\\new.exe", win::PathKind::None},
+      {nullptr, "C:\\Tools\\new.exe", win::PathKind::None},
+      {[] { return win::WriteFileBytes("C:\\Tools\\new.exe", {'x'}); }, "C:\\Tools\\new.exe", win::PathKind::File},
+      {nullptr, "C:\\Tools\\new.ex", win::PathKind::None},
+      {nullptr, "C:\\Tools\\new.exe\\", win::PathKind::None},
+      {nullptr, "C:\\Tools\\new.exe", win::PathKind::File},
+      {nullptr, "C:\\Tools", win::PathKind::Folder},
+      {nullptr, "C:\\Tools\\new.exe", win::PathKind::File},
+      {nullptr, "c:\\tools\\NEW.EXE", win::PathKind::File},
+      {[] { return win::DeleteFile("C:\\Tools\\new.exe"); }, "c:\\tools\\NEW.EXE", win::PathKind::None},
+      {nullptr, "C:\\Tools\\new.exe", win::PathKind::None},
+      {[] { return win::CreateDirectory("C:\\Tools\\new.exe"); }, "C:\\Tools\\new.exe", win::PathKind::Folder},
+      {nullptr, "C:\\Tools\\new.exe\\x.dll", win::PathKind::None},
+      {[] { return win::RemoveDirectory("C:\\Tools\\new.exe"); }, "C:\\Tools\\new.exe\\x.dll", win::PathKind::None},
+      {nullptr, "C:\\Tools\\new.exe", win::PathKind::None},
+      // Behind the file system's back the answer stays until it changes
+      // something.
+      {nullptr, "C:\\Tools\\host.exe", win::PathKind::None},
+      {host("C:\\Tools\\host.exe"), "C:\\Tools\\host.exe", win::PathKind::None},
+      {nullptr, "C:\\Tools\\host.exe", win::PathKind::None},
+      {[] { return win::CreateDirectory("C:\\Made"); }, "C:\\Tools\\host.exe", win::PathKind::File},
+      {nullptr, "C:\\Made", win::PathKind::Folder},
+      {nullptr, "C:\\Made", win::PathKind::Folder},
+  };
+  FileProbe probe;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.path);
+    if (step.change) {
+      ASSERT_TRUE(step.change());
+    }
+    const std::string path = step.path;
+    EXPECT_EQ(probe.Exists(path), step.kind != win::PathKind::None);
+    EXPECT_EQ(probe.FileExists(path), step.kind == win::PathKind::File);
+    EXPECT_EQ(probe.NonFolderExists(path), step.kind == win::PathKind::File);
+    EXPECT_EQ(probe.DirectoryExists(path), step.kind == win::PathKind::Folder);
+  }
 }
 
 TEST_F(PathRoutinesTest, TextHelpers) {
