@@ -287,9 +287,23 @@ TEST(RegFileStore, OnlyAFileUnchangedSinceASoundCloseSkipsTheCheck) {
   EXPECT_FALSE(TakeCheckStamp(path));
   // An open that took the stamp leaves none while it is open.
   closeSound();
-  auto store = stores.Open("s", stamping);
-  ASSERT_TRUE(store);
+  {
+    auto store = stores.Open("s", stamping);
+    ASSERT_TRUE(store);
+    EXPECT_FALSE(std::filesystem::exists(CheckStampPath(path)));
+  }
+  // What a stamp spares: a file stamped as it is now opens without the
+  // check, even one damaged behind the stamp's back; its close finds the
+  // damage and stamps nothing, so the next open refuses it.
+  closeSound();
+  DamageMiddle(path);
+  LeaveCheckStamp(path);
+  ASSERT_TRUE(std::filesystem::exists(CheckStampPath(path)));
+  std::string error;
+  EXPECT_TRUE(RegistryStore::Open(path, stamping, error)) << error;
   EXPECT_FALSE(std::filesystem::exists(CheckStampPath(path)));
+  EXPECT_FALSE(RegistryStore::Open(path, stamping, error));
+  EXPECT_EQ(error.rfind(path + ": the file is damaged (", 0), 0u) << error;
 }
 
 TEST(RegFileStore, AliasRootsReachTheirTrees) {
